@@ -1,0 +1,22 @@
+// vesperon-cli: one function per subcommand, dispatched from main.cpp.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using CliArgs = std::vector<std::string>;
+
+struct CliCommand {
+    const char* name;
+    const char* summary;
+    int (*run)(const CliArgs& args);  // args after the subcommand; returns the exit status
+    void (*help)();
+};
+
+int cmdInfo(const CliArgs& args);
+void helpInfo();
+int cmdDemo(const CliArgs& args);
+void helpDemo();
+
+// True when args holds -h or --help.
+bool wantsHelp(const CliArgs& args);

@@ -1,0 +1,50 @@
+#include "CliCommands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const CliCommand kCommands[] = {
+    {"info", "describe recordings: type, format, length, chunks", cmdInfo, helpInfo},
+    {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
+};
+
+void usage()
+{
+    std::printf("Usage: vesperon-cli COMMAND [OPTIONS] [FILE...]\n\nCommands:\n");
+    for (const auto& c : kCommands)
+        std::printf("  %-12s %s\n", c.name, c.summary);
+    std::printf("\nvesperon-cli COMMAND --help shows the options of a command.\n");
+}
+
+}  // namespace
+
+bool wantsHelp(const CliArgs& args)
+{
+    for (const auto& a : args)
+        if (a == "-h" || a == "--help")
+            return true;
+    return false;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "help")) {
+        usage();
+        return argc < 2 ? 2 : 0;
+    }
+    CliArgs args(argv + 2, argv + argc);
+    for (const auto& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) != 0)
+            continue;
+        if (wantsHelp(args)) {
+            c.help();
+            return 0;
+        }
+        return c.run(args);
+    }
+    std::fprintf(stderr, "vesperon-cli: unknown command '%s'\n", argv[1]);
+    usage();
+    return 2;
+}

@@ -1,0 +1,443 @@
+#include "core/FileCls.h"
+
+#include "core/LoggCls.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using vkit::CritSectLock;
+using vkit::Logg;
+
+namespace {
+constexpr int kUnreferencedViewsKept = 8;
+constexpr int kMappingsKept = 2;
+}  // namespace
+
+bool FileMapCls::inUse() const
+{
+    return std::any_of(m_views.begin(), m_views.end(), [](const auto& v) { return v->refs > 0; });
+}
+
+FileViewRef::FileViewRef(FileCls* file, FileViewCls* view, std::int64_t offset)
+    : m_file(file), m_view(view), m_offset(offset)
+{
+}
+
+FileViewRef::FileViewRef(FileViewRef&& other) noexcept
+    : m_file(other.m_file), m_view(other.m_view), m_offset(other.m_offset)
+{
+    other.m_file = nullptr;
+    other.m_view = nullptr;
+}
+
+FileViewRef& FileViewRef::operator=(FileViewRef&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_file = other.m_file;
+        m_view = other.m_view;
+        m_offset = other.m_offset;
+        other.m_file = nullptr;
+        other.m_view = nullptr;
+    }
+    return *this;
+}
+
+void FileViewRef::reset()
+{
+    if (m_file && m_view)
+        m_file->releaseRef(m_view);
+    m_file = nullptr;
+    m_view = nullptr;
+}
+
+FileCls::~FileCls()
+{
+    close();
+}
+
+void FileCls::failLocked(const std::string& message, int code)
+{
+    m_error = true;
+    m_errorText = message + vkit::systemErrorText(code);
+    Logg().error(m_errorText);
+}
+
+bool FileCls::create(const std::string& path, std::int64_t initialCapacity, std::int64_t growthStep)
+{
+    close();
+    CritSectLock lock(m_cs);
+    m_path = path;
+    m_error = false;
+    m_errorText.clear();
+    m_growthStep = growthStep > 0 ? growthStep : kDefaultGrowthStep;
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        failLocked("CANNOT CREATE FILE: " + path + ": ", errno);
+        return false;
+    }
+    ::unlink(path.c_str());
+    if (initialCapacity > 0 && !reserveLocked(initialCapacity, "CANNOT CREATE FILE (can't get space): ")) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    return true;
+}
+
+bool FileCls::createTemp(const std::string& prefix, std::int64_t initialCapacity, std::int64_t growthStep)
+{
+    close();
+    std::string templ = vkit::tempFolder() + "/" + prefix + "XXXXXX";
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        CritSectLock lock(m_cs);
+        m_path = templ;
+        failLocked("CANNOT CREATE FILE: " + templ + ": ", errno);
+        return false;
+    }
+    ::close(fd);
+    return create(name.data(), initialCapacity, growthStep);
+}
+
+void FileCls::close()
+{
+    CritSectLock lock(m_cs);
+    m_readView = nullptr;
+    m_writeView = nullptr;
+    for (auto& map : m_maps)
+        for (auto& v : map->views())
+            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+    m_maps.clear();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_capacity = m_length = m_position = 0;
+}
+
+std::int64_t FileCls::length() const
+{
+    CritSectLock lock(m_cs);
+    return m_length;
+}
+
+std::int64_t FileCls::position() const
+{
+    CritSectLock lock(m_cs);
+    return m_position;
+}
+
+std::int64_t FileCls::capacity() const
+{
+    CritSectLock lock(m_cs);
+    return m_capacity;
+}
+
+bool FileCls::error() const
+{
+    CritSectLock lock(m_cs);
+    return m_error;
+}
+
+std::string FileCls::errorText() const
+{
+    CritSectLock lock(m_cs);
+    return m_errorText;
+}
+
+bool FileCls::setPosition(std::int64_t position)
+{
+    CritSectLock lock(m_cs);
+    if (position < 0 || m_fd < 0)
+        return false;
+    m_position = position;
+    return true;
+}
+
+bool FileCls::setLength(std::int64_t length)
+{
+    CritSectLock lock(m_cs);
+    if (length < 0 || m_fd < 0 || m_error)
+        return false;
+    if (!growLocked(length))
+        return false;
+    m_length = length;
+    return true;
+}
+
+bool FileCls::reserveLocked(std::int64_t newCapacity, const char* what)
+{
+    if (newCapacity <= m_capacity)
+        return true;
+    int rc = ::posix_fallocate(m_fd, m_capacity, newCapacity - m_capacity);
+    if (rc == EOPNOTSUPP || rc == ENOSYS || rc == EINVAL)
+        rc = ::ftruncate(m_fd, newCapacity) == 0 ? 0 : errno;
+    if (rc != 0) {
+        failLocked(std::string(what) + (what[std::strlen(what) - 1] == ':' ? "" : m_path + ": "), rc);
+        return false;
+    }
+    m_capacity = newCapacity;
+    m_maps.push_back(std::make_unique<FileMapCls>(newCapacity));
+    trimLocked();
+    return true;
+}
+
+bool FileCls::growLocked(std::int64_t end)
+{
+    if (end <= m_capacity)
+        return true;
+    const std::int64_t steps = (end - m_capacity) / m_growthStep + 1;
+    return reserveLocked(end + steps * m_growthStep, "CANNOT CREATE FILE MAPPING:");
+}
+
+std::int64_t FileCls::read(void* buffer, std::int64_t length, std::int64_t position)
+{
+    std::int64_t pos;
+    {
+        CritSectLock lock(m_cs);
+        if (m_fd < 0 || length <= 0)
+            return 0;
+        pos = position >= 0 ? position : m_position;
+        length = std::min(length, m_length - pos);
+        if (length <= 0) {
+            m_position = pos;
+            return 0;
+        }
+    }
+    std::int64_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < length) {
+        const ssize_t n = ::pread(m_fd, out + done, static_cast<size_t>(length - done), pos + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            CritSectLock lock(m_cs);
+            failLocked("CANNOT READ FILE (read returns error): ", n < 0 ? errno : EIO);
+            break;
+        }
+        done += n;
+    }
+    CritSectLock lock(m_cs);
+    m_position = pos + done;
+    return done;
+}
+
+std::int64_t FileCls::write(const void* buffer, std::int64_t length, std::int64_t position)
+{
+    std::int64_t pos;
+    {
+        CritSectLock lock(m_cs);
+        if (m_fd < 0 || m_error || length <= 0)
+            return 0;
+        pos = position >= 0 ? position : m_position;
+        if (!growLocked(pos + length))
+            return 0;
+    }
+    std::int64_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < length) {
+        const ssize_t n = ::pwrite(m_fd, in + done, static_cast<size_t>(length - done), pos + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            CritSectLock lock(m_cs);
+            failLocked("CANNOT WRITE FILE: " + m_path + ": ", n < 0 ? errno : EIO);
+            break;
+        }
+        done += n;
+    }
+    CritSectLock lock(m_cs);
+    m_position = pos + done;
+    m_length = std::max(m_length, m_position);
+    return done;
+}
+
+bool FileCls::setFileSize(std::int64_t size)
+{
+    CritSectLock lock(m_cs);
+    if (m_fd < 0 || size < 0)
+        return false;
+    for (auto& map : m_maps)
+        for (auto& v : map->views()) {
+            const int hold = (v.get() == m_readView) + (v.get() == m_writeView);
+            if (v->refs > hold)
+                return false;  // somebody still points into a view
+        }
+    m_readView = nullptr;
+    m_writeView = nullptr;
+    for (auto& map : m_maps)
+        for (auto& v : map->views())
+            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+    m_maps.clear();
+    if (::ftruncate(m_fd, size) != 0) {
+        failLocked("CANNOT CREATE FILE MAPPING:", errno);
+        return false;
+    }
+    m_capacity = std::min(m_capacity, size);
+    if (size > m_capacity && !reserveLocked(size, "CANNOT CREATE FILE MAPPING:"))
+        return false;
+    m_capacity = size;
+    if (m_maps.empty())
+        m_maps.push_back(std::make_unique<FileMapCls>(size));
+    m_length = size;
+    m_position = std::min(m_position, size);
+    return true;
+}
+
+FileViewRef FileCls::readView(std::int64_t from, std::int64_t to)
+{
+    return viewFor(from, to, false);
+}
+
+FileViewRef FileCls::writeView(std::int64_t from, std::int64_t to)
+{
+    return viewFor(from, to, true);
+}
+
+FileViewRef FileCls::viewFor(std::int64_t from, std::int64_t to, bool write)
+{
+    CritSectLock lock(m_cs);
+    if (m_fd < 0 || from < 0)
+        return {};
+    to = std::max(to, from + 1);
+    if (write && (m_error || !growLocked(to)))
+        return {};
+    if (from >= m_capacity)
+        return {};
+    to = std::min(to, m_capacity);
+    FileViewCls*& current = write ? m_writeView : m_readView;
+    if (current && from >= current->first && to <= current->end) {
+        ++current->refs;
+        current->lastUse = ++m_useClock;
+        return FileViewRef(this, current, from);
+    }
+    if (current) {
+        --current->refs;  // the hold of the current view
+        current = nullptr;
+    }
+    FileViewCls* found = nullptr;
+    for (auto it = m_maps.rbegin(); it != m_maps.rend() && !found; ++it)
+        for (auto& v : (*it)->views())
+            if (from >= v->first && to <= v->end) {
+                found = v.get();
+                break;
+            }
+    if (!found) {
+        const std::int64_t first = std::max<std::int64_t>(0, from - kViewSize) / kSectionSize * kSectionSize;
+        const std::int64_t end = std::min(m_capacity, ((to + kViewSize) / kSectionSize + 1) * kSectionSize);
+        void* p = ::mmap(nullptr, static_cast<size_t>(end - first), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
+                         static_cast<off_t>(first));
+        if (p == MAP_FAILED) {
+            failLocked("CANNOT CREATE FILE MAPPING:", errno);
+            return {};
+        }
+        auto view = std::make_unique<FileViewCls>();
+        view->base = static_cast<char*>(p);
+        view->first = first;
+        view->end = end;
+        view->map = m_maps.back().get();
+        found = view.get();
+        m_maps.back()->views().push_back(std::move(view));
+    }
+    current = found;
+    found->refs += 2;  // the hold of the current view and the caller's
+    found->lastUse = ++m_useClock;
+    trimLocked();
+    return FileViewRef(this, found, from);
+}
+
+std::int64_t FileCls::bytesLeftInView(std::int64_t position)
+{
+    FileViewRef ref = readView(position, position + 1);
+    return ref.available();
+}
+
+void FileCls::releaseRef(FileViewCls* view)
+{
+    CritSectLock lock(m_cs);
+    --view->refs;
+    trimLocked();
+}
+
+void FileCls::releaseViews()
+{
+    CritSectLock lock(m_cs);
+    for (FileViewCls** cur : {&m_readView, &m_writeView})
+        if (*cur) {
+            --(*cur)->refs;
+            *cur = nullptr;
+        }
+    for (auto& map : m_maps) {
+        auto& views = map->views();
+        for (auto it = views.begin(); it != views.end();) {
+            if ((*it)->refs == 0) {
+                ::munmap((*it)->base, static_cast<size_t>((*it)->end - (*it)->first));
+                it = views.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    trimLocked();
+}
+
+void FileCls::trimLocked()
+{
+    // Old mappings without a view in use go, but the newest two always stay.
+    for (size_t i = 0; i + kMappingsKept < m_maps.size();) {
+        if (m_maps[i]->inUse()) {
+            ++i;
+            continue;
+        }
+        for (auto& v : m_maps[i]->views())
+            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+        m_maps.erase(m_maps.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    // Keep a few unreferenced views for neighbouring requests, least recently used go first.
+    for (;;) {
+        int unreferenced = 0;
+        FileMapCls* oldestMap = nullptr;
+        size_t oldestIndex = 0;
+        std::uint64_t oldestUse = UINT64_MAX;
+        for (auto& map : m_maps) {
+            auto& views = map->views();
+            for (size_t i = 0; i < views.size(); ++i) {
+                if (views[i]->refs > 0)
+                    continue;
+                ++unreferenced;
+                if (views[i]->lastUse < oldestUse) {
+                    oldestUse = views[i]->lastUse;
+                    oldestMap = map.get();
+                    oldestIndex = i;
+                }
+            }
+        }
+        if (unreferenced <= kUnreferencedViewsKept || !oldestMap)
+            break;
+        auto& views = oldestMap->views();
+        ::munmap(views[oldestIndex]->base, static_cast<size_t>(views[oldestIndex]->end - views[oldestIndex]->first));
+        views.erase(views.begin() + static_cast<std::ptrdiff_t>(oldestIndex));
+    }
+}
+
+int FileCls::mappingCount() const
+{
+    CritSectLock lock(m_cs);
+    return static_cast<int>(m_maps.size());
+}
+
+int FileCls::viewCount() const
+{
+    CritSectLock lock(m_cs);
+    int n = 0;
+    for (auto& map : m_maps)
+        n += static_cast<int>(map->views().size());
+    return n;
+}

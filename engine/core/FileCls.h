@@ -1,0 +1,148 @@
+// The growable store: a temporary file that holds a document's samples, clip
+// or undo data. It grows in steps, is reached through mapped views, and is
+// unlinked right after it is created, so nothing is left behind even after a
+// crash.
+//
+// Plain read() and write() copy with pread/pwrite (the kernel's page cache is
+// the same one the views map, so both see the same bytes). Direct access goes
+// through views: readView()/writeView() return a FileViewRef that points at
+// the requested offset and says how many bytes follow it in the view, so a
+// caller processes a range in pieces that end where a view ends. A view stays
+// mapped while any FileViewRef refers to it.
+//
+// Capacity is reserved on disk (fallocate) before the file grows, so running
+// out of disk space is an error reported by write(), never a fault while
+// storing through a view.
+#pragma once
+
+#include "core/CritSectCls.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FileCls;
+class FileMapCls;
+
+// One mapped view of the store.
+class FileViewCls {
+public:
+    char* base = nullptr;      // first byte of the view
+    std::int64_t first = 0;    // store offset of base
+    std::int64_t end = 0;      // store offset one past the view
+    int refs = 0;
+    std::uint64_t lastUse = 0;
+    FileMapCls* map = nullptr;
+};
+
+// One mapping of the store at a given capacity with the views cached in it.
+class FileMapCls {
+public:
+    explicit FileMapCls(std::int64_t size) : m_size(size) {}
+    std::int64_t size() const { return m_size; }
+    std::vector<std::unique_ptr<FileViewCls>>& views() { return m_views; }
+    bool inUse() const;
+
+private:
+    std::int64_t m_size;
+    std::vector<std::unique_ptr<FileViewCls>> m_views;
+};
+
+// A borrowed pointer into a view; gives the view back when destroyed.
+class FileViewRef {
+public:
+    FileViewRef() = default;
+    FileViewRef(FileCls* file, FileViewCls* view, std::int64_t offset);
+    ~FileViewRef() { reset(); }
+    FileViewRef(FileViewRef&& other) noexcept;
+    FileViewRef& operator=(FileViewRef&& other) noexcept;
+    FileViewRef(const FileViewRef&) = delete;
+    FileViewRef& operator=(const FileViewRef&) = delete;
+
+    explicit operator bool() const { return m_view != nullptr; }
+    // The byte at the requested offset.
+    char* data() const { return m_view ? m_view->base + (m_offset - m_view->first) : nullptr; }
+    std::int64_t offset() const { return m_offset; }
+    // Bytes from the requested offset to the end of the view.
+    std::int64_t available() const { return m_view ? m_view->end - m_offset : 0; }
+    void reset();
+
+private:
+    FileCls* m_file = nullptr;
+    FileViewCls* m_view = nullptr;
+    std::int64_t m_offset = 0;
+};
+
+class FileCls {
+public:
+    static constexpr std::int64_t kSectionSize = 8 * 1024 * 1024;
+    static constexpr std::int64_t kViewSize = 4 * 1024 * 1024;
+    static constexpr std::int64_t kDefaultGrowthStep = 512 * 1024;
+    static constexpr std::int64_t kStoreGrowthStep = 256 * 1024;  // the document's stores
+
+    FileCls() = default;
+    ~FileCls();
+    FileCls(const FileCls&) = delete;
+    FileCls& operator=(const FileCls&) = delete;
+
+    // Creates the file anew at `path` (replacing one that exists) and unlinks
+    // it at once. growthStep 0 means 512 KiB.
+    bool create(const std::string& path, std::int64_t initialCapacity = 0, std::int64_t growthStep = 0);
+    // Creates it in the temporary folder with a unique name beginning with `prefix`.
+    bool createTemp(const std::string& prefix, std::int64_t initialCapacity = 0, std::int64_t growthStep = 0);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+
+    std::int64_t length() const;
+    bool setLength(std::int64_t length);
+    std::int64_t position() const;
+    bool setPosition(std::int64_t position);
+    std::int64_t capacity() const;
+    std::int64_t growthStep() const { return m_growthStep; }
+
+    // Bytes read (cut at the length); position −1 reads at the current position.
+    std::int64_t read(void* buffer, std::int64_t length, std::int64_t position = -1);
+    // Bytes written (0 after an error); position −1 writes at the current position.
+    std::int64_t write(const void* buffer, std::int64_t length, std::int64_t position = -1);
+    // Releases every view, then sets capacity, length and the size on disk.
+    bool setFileSize(std::int64_t size);
+
+    // A view over at least [from, to) (cut at the capacity); empty on failure.
+    FileViewRef readView(std::int64_t from, std::int64_t to);
+    // As readView, growing the store first so that `to` lies within it.
+    FileViewRef writeView(std::int64_t from, std::int64_t to);
+    // Bytes left from `position` to the end of the view that serves it.
+    std::int64_t bytesLeftInView(std::int64_t position);
+    // Unmaps every view and mapping that is not in use.
+    void releaseViews();
+
+    bool error() const;
+    std::string errorText() const;
+    const std::string& path() const { return m_path; }
+    int mappingCount() const;
+    int viewCount() const;
+
+private:
+    friend class FileViewRef;
+    void releaseRef(FileViewCls* view);
+    FileViewRef viewFor(std::int64_t from, std::int64_t to, bool write);
+    bool growLocked(std::int64_t end);
+    bool reserveLocked(std::int64_t newCapacity, const char* what);
+    void failLocked(const std::string& message, int code);
+    void trimLocked();
+
+    std::string m_path;
+    int m_fd = -1;
+    std::int64_t m_capacity = 0;
+    std::int64_t m_length = 0;
+    std::int64_t m_position = 0;
+    std::int64_t m_growthStep = kDefaultGrowthStep;
+    std::vector<std::unique_ptr<FileMapCls>> m_maps;  // oldest first
+    FileViewCls* m_readView = nullptr;   // the current views hold one reference each
+    FileViewCls* m_writeView = nullptr;
+    std::uint64_t m_useClock = 0;
+    bool m_error = false;
+    std::string m_errorText;
+    mutable vkit::CritSectCls m_cs;
+};
