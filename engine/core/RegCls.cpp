@@ -127,6 +127,14 @@ std::string escape(std::string_view s)
     return out;
 }
 
+std::string quoted(std::string_view s)
+{
+    std::string out(1, '"');
+    out += escape(s);
+    out += '"';
+    return out;
+}
+
 bool parseValue(std::string_view raw, RegCls::Value& v)
 {
     raw = trim(raw);
@@ -171,7 +179,7 @@ std::string formatValue(const RegCls::Value& v)
     char buf[40];
     switch (v.kind) {
     case RegCls::Kind::Text:
-        return "\"" + escape(v.text) + "\"";
+        return quoted(v.text);
     case RegCls::Kind::Dword:
         std::snprintf(buf, sizeof buf, "dword:%08llx", static_cast<unsigned long long>(v.number & 0xffffffffu));
         return buf;
@@ -271,14 +279,23 @@ std::vector<RegCls::Section> RegCls::parse(std::string_view text)
         }
         if (!current)
             continue;
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos || eq == 0)
-            continue;
         Value v;
-        v.name = std::string(trim(line.substr(0, eq)));
-        if (v.name.size() >= 2 && v.name.front() == '"' && v.name.back() == '"')
-            v.name = unescape(v.name.substr(1, v.name.size() - 2));
-        if (v.name.empty() || !parseValue(line.substr(eq + 1), v))
+        size_t eq;
+        if (line.front() == '"') {
+            // A quoted name may hold '=' and escapes.
+            size_t close = 1;
+            while (close < line.size() && line[close] != '"')
+                close += (line[close] == '\\') ? 2 : 1;
+            if (close >= line.size())
+                continue;
+            v.name = unescape(line.substr(1, close - 1));
+            eq = line.find('=', close);
+        } else {
+            eq = line.find('=');
+            if (eq != std::string_view::npos)
+                v.name = std::string(trim(line.substr(0, eq)));
+        }
+        if (eq == std::string_view::npos || v.name.empty() || !parseValue(line.substr(eq + 1), v))
             continue;
         applyEdit(sections, current->key, v.name, v);
         current = findSection(sections, current->key);  // the vector may have moved
@@ -292,13 +309,17 @@ std::string RegCls::format(const std::vector<Section>& sections)
     for (const auto& s : sections) {
         if (s.values.empty())
             continue;
-        out += "\n[" + s.key + "]\n";
+        out += "\n[";
+        out += s.key;
+        out += "]\n";
         for (const auto& v : s.values) {
             const bool plainName = std::all_of(v.name.begin(), v.name.end(), [](char c) {
                 return c != '=' && c != '"' && c != '\n' && c != '\r' && c != '[' && c != ';' && c != '#';
             }) && v.name == std::string(trim(v.name));
-            out += plainName ? v.name : "\"" + escape(v.name) + "\"";
-            out += "=" + formatValue(v) + "\n";
+            out += plainName ? v.name : quoted(v.name);
+            out += '=';
+            out += formatValue(v);
+            out += '\n';
         }
     }
     return out;
@@ -403,7 +424,7 @@ std::int64_t RegCls::readInt(std::string_view key, std::string_view name, std::i
         t.remove_prefix(1);
     std::int64_t out = 0;
     const auto res = std::from_chars(t.data(), t.data() + t.size(), out);
-    if (res.ec != std::errc() || t.empty())
+    if (res.ec != std::errc() || t.empty() || res.ptr != t.data() + t.size())
         return def;
     return out;
 }

@@ -571,7 +571,8 @@ std::vector<const RiffCls*> WaveFile::foreignChunks() const
     if (!m_wave)
         return out;
     for (const RiffCls* c : m_wave->subChunks())
-        if (c->name() != "fmt " && c->name() != "data" && c->ownsBuffer())
+        if (c->name() != "fmt " && c->name() != "data" && c->getPosition() != m_dataHeaderPosition &&
+            c->ownsBuffer())
             out.push_back(c);
     return out;
 }

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs Vesperon.
+#   ./vesperon.sh run [FILE...]   build, then run the main job (on a synthesised
+#                                 demo recording when no file is given)
+#   ./vesperon.sh test            build, then run every test
+# Missing Debian packages are installed with apt-get when run as root or with sudo.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="${VES_BUILD_DIR:-$here/build}"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-svg-dev libgl-dev
+  portaudio19-dev libasound2-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # independent readers and tools the tests use
+  libsndfile1-dev sox ffmpeg xvfb xauth
+)
+
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+ensure_packages() {
+  local missing=() p
+  command -v dpkg-query >/dev/null 2>&1 || { say "not a Debian system: skipping package check"; return 0; }
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then sudo=(sudo); else
+      say "missing packages: ${missing[*]}"
+      say "install them as root: apt-get install ${missing[*]}"
+      exit 1
+    fi
+  fi
+  say "installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    say "configuring in $build"
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVES_WERROR=ON
+  fi
+  say "building"
+  cmake --build "$build" -j "$jobs"
+}
+
+main_job() {
+  local files=("$@")
+  if [ ${#files[@]} -eq 0 ]; then
+    mkdir -p "$build/demo"
+    files=("$build/demo/vesperon-demo.wav")
+    say "synthesising the demo recording ${files[0]}"
+    "$build/cli/vesperon-cli" demo "${files[0]}"
+  fi
+  "$build/cli/vesperon-cli" info "${files[@]}"
+}
+
+verb="${1:-}"
+[ $# -gt 0 ] && shift
+case "$verb" in
+  run)
+    ensure_packages
+    configure_and_build
+    main_job "$@"
+    ;;
+  test)
+    ensure_packages
+    configure_and_build
+    say "testing"
+    ctest --test-dir "$build" --output-on-failure -j "$jobs"
+    ;;
+  *)
+    echo "usage: $0 run [FILE...] | test" >&2
+    exit 2
+    ;;
+esac
