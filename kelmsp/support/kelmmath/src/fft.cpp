@@ -121,7 +121,9 @@ class Plan {
 
   void butterflyGeneric(Cx<T>* out, std::size_t fstride, std::size_t p, std::size_t m, Cx<T>* scratch) const {
     for (std::size_t u = 0; u < m; ++u) {
-      for (std::size_t q = 0; q < p; ++q) scratch[q] = out[u + q * m] * m_twiddles[(q * u * fstride) % m_n];
+      // The twiddles e^(sign 2 pi i q k fstride / n) with k = u + q1 m carry both
+      // the inter-stage rotation and the length-p transform.
+      for (std::size_t q = 0; q < p; ++q) scratch[q] = out[u + q * m];
       for (std::size_t q1 = 0; q1 < p; ++q1) {
         const std::size_t k = u + q1 * m;
         Cx<T> s = scratch[0];

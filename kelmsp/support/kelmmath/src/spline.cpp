@@ -32,7 +32,7 @@ template <class T>
 void basis(const std::vector<T>& t, int order, int i, T x, std::vector<T>& b) {
   b.assign(std::size_t(order), T(0));
   b[0] = T(1);
-  std::vector<T> left(std::size_t(order)), right(std::size_t(order));
+  std::vector<T> left(static_cast<std::size_t>(order)), right(static_cast<std::size_t>(order));
   for (int j = 1; j < order; ++j) {
     left[std::size_t(j)] = x - t[std::size_t(i + 1 - j)];
     right[std::size_t(j)] = t[std::size_t(i + j)] - x;
