@@ -1,6 +1,11 @@
 # Warning flags shared by every target of the project.
 function(ves_target_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wno-missing-field-initializers)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  else()
+    target_compile_options(${target} PRIVATE -Wshadow-uncaptured-local)
+  endif()
   if(VES_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
