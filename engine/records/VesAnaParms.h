@@ -1,0 +1,152 @@
+// The analysis parameter set: everything one analysis view shows and how.
+// One set per view is stored in a recording file, as a VPr1 form of 1968
+// bytes and as a VesAnaParms element of the VprdData document; the default
+// set for new views lives in the settings under "Settings\DefData\Analys".
+#pragma once
+
+#include "core/RegCls.h"
+#include "core/VkitXML.h"
+#include "records/VesColorMap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+// Fixed-layout form in VPr1 (1968 bytes, little-endian). The fields follow
+// each other in the order of the record, each in its own size; flags take one
+// byte (non-zero = true), 64-bit fields start at multiples of 8. These are the
+// offsets of the record's 2000-byte image in memory, of which the form keeps
+// the first 1968 bytes.
+//
+// | Offset | Size | Field                                   | XML name        |
+// |--------|------|-----------------------------------------|-----------------|
+// |      0 |    4 | Release                                 | Release         |
+// |      4 |    4 | Version                                 | Version         |
+// |      8 |    1 | oscillogram shown                       | AmpPlot         |
+// |      9 |    1 | oscillogram continuous                  | AmpCont         |
+// |     10 |    1 | spectrogram shown                       | SpectPlot       |
+// |     11 |    1 | left channel                            | LeftChan        |
+// |     12 |    1 | right channel                           | RightChan       |
+// |     13 |    1 | colour bar shown                        | Scale           |
+// |     14 |    2 | zero                                    |                 |
+// |     16 |    8 | plot size, microseconds                 | PlotSize        |
+// |     24 |    8 | spectrogram minimum, Hz                 | SpectMin        |
+// |     32 |    8 | spectrogram maximum, Hz                 | SpectMax        |
+// |     40 |    8 | oscillogram minimum, 1/100 %            | AmpMin          |
+// |     48 |    8 | oscillogram maximum, 1/100 %            | AmpMax          |
+// |     56 |    8 | plot start, sample index (-1 = not set) | PlotStart       |
+// |     64 |    8 | plot end, sample index (-1 = not set)   | PlotEnd         |
+// |     72 |    4 | FFT size (0 = automatic)                | FftSize         |
+// |     76 |    4 | FFT overlap, % (-1 = automatic)         | FftOverLap      |
+// |     80 |    4 | FFT threshold                           | FftThresHold    |
+// |     84 |    4 | FFT window                              | FftWindow       |
+// |     88 |    4 | colour scheme                           | ColorScheme     |
+// |     92 |    4 | contrast                                | Contrast        |
+// |     96 |    4 | inverted colours (flag in 32 bits)      | InvColors       |
+// |    100 |    4 | font size                               | FontSize        |
+// |    104 |    4 | frequency pane size                     | FreqSize        |
+// |    108 |    4 | frequency plot                          | FreqPlot        |
+// |    112 |    4 | frequency threshold                     | FreqThreshold   |
+// |    116 |    4 | frequency plot type                     | FreqPlotType    |
+// |    120 |    4 | frequency grid x                        | FreqGridX       |
+// |    124 |    4 | frequency grid y                        | FreqGridY       |
+// |    128 |    4 | spectrogram grid x                      | SpectGridX      |
+// |    132 |    4 | spectrogram grid y                      | SpectGridY      |
+// |    136 |    4 | oscillogram grid x                      | OscGridX        |
+// |    140 |    4 | oscillogram grid y                      | OscGridY        |
+// |    144 | 1824 | user colour map, its first 1824 bytes   | VesColorMap     |
+// |  (1968 |   24 | rest of the colour map: in memory only) |                 |
+// |  (1992 |    1 | label every frequency tick: in memory   | FreqAllTicksLabels |
+// |        |      | only; 1993..1999 alignment)             |                 |
+//
+// The colour map's 1848 bytes run from 144 to 1991, so the form holds the
+// map's header, bands 0..62 and the DbFrom of band 63; the rest of band 63 and
+// FreqAllTicksLabels do not fit. Reading the form leaves them as they were
+// (the XML form carries them).
+//
+// Old view records (files of Release below 2, and of Release 2 Version 0..4)
+// are 80 bytes long: the same layout up to FftOverLap (offsets 0..79).
+struct VesAnaParms {
+    static constexpr std::size_t kFixedSize = 1968;
+    static constexpr std::size_t kOldFixedSize = 80;
+    static constexpr std::size_t kMemorySize = 2000;
+    static constexpr std::size_t kColorMapOffset = 144;
+    static constexpr const char* kXmlName = "VesAnaParms";
+    static constexpr const char* kRegKey = "Settings\\DefData\\Analys";
+    static constexpr const char* kUserColorName = "UserColor";
+
+    std::int32_t m_release = 4;
+    std::int32_t m_version = 0;
+    bool m_ampPlot = false;
+    bool m_ampCont = false;
+    bool m_spectPlot = true;
+    bool m_leftChan = true;
+    bool m_rightChan = true;
+    bool m_scale = true;
+    std::int64_t m_plotSize = 1000000;  // microseconds
+    std::int64_t m_spectMin = 0;        // Hz; negative: 0
+    std::int64_t m_spectMax = -1;       // Hz; negative: half the effective rate
+    std::int64_t m_ampMin = -10000;     // hundredths of a percent of full scale
+    std::int64_t m_ampMax = 10000;
+    std::int64_t m_plotStart = 0;       // sample index; -1 = not set
+    std::int64_t m_plotEnd = -1;
+    std::int32_t m_fftSize = 0;         // 0 = automatic
+    std::int32_t m_fftOverLap = -1;     // percent; -1 = automatic
+    std::int32_t m_fftThresHold = 16;   // 0 .. 32
+    std::int32_t m_fftWindow = 2;       // 1 Parzen, 2 Hanning, 4 Hamming, 8 Cosine, other rectangular
+    std::int32_t m_colorScheme = 0;     // 0 .. 7, 100 = the user colour map below
+    std::int32_t m_contrast = 0;        // -10 .. 10
+    bool m_invColors = false;
+    std::int32_t m_fontSize = 8;
+    std::int32_t m_freqSize = 1;        // 1 = automatic
+    std::int32_t m_freqPlot = 0;
+    std::int32_t m_freqThreshold = 5;   // percent, 0 .. 99
+    std::int32_t m_freqPlotType = 0;
+    std::int32_t m_freqGridX = 0;
+    std::int32_t m_freqGridY = -1;
+    std::int32_t m_spectGridX = 0;
+    std::int32_t m_spectGridY = -1;
+    std::int32_t m_oscGridX = 0;
+    std::int32_t m_oscGridY = 0;
+    VesColorMap m_colorMap;
+    bool m_freqAllTicksLabels = false;
+
+    std::vector<std::uint8_t> toBytes() const;
+    // False (and the record unchanged) when fewer than kFixedSize bytes are given.
+    bool fromBytes(std::span<const std::uint8_t> bytes);
+    // An old 80-byte view record: the fields up to FftOverLap; the others keep
+    // their values. False when fewer than kOldFixedSize bytes are given.
+    bool fromOldBytes(std::span<const std::uint8_t> bytes);
+
+    // Sets of Release below 3, or Release 3 Version 0, hold the plot size,
+    // start and end in thousands: multiplies each by 1000 when it is above 0.
+    // Returns whether the set was of such a release.
+    bool convertOldTimeUnits();
+    // A set of Release above 4 or Version above 99 was written by a later
+    // program; readers stop at it.
+    bool isNewerThanSupported() const { return m_release > 4 || m_version > 99; }
+
+    std::unique_ptr<VkitXML::Node> toXml() const;
+    // Reads `node` when it is a VesAnaParms element, else its first VesAnaParms
+    // child; false when there is neither. Missing children keep the field;
+    // the colour map comes from the child VesColorMap.
+    bool fromXml(const VkitXML::Node& node);
+
+    // The default set for new views, under "Settings\DefData\Analys"; the
+    // colour map is the binary value UserColor of the same key.
+    //  - AmpPlot and AmpCont share the value name "Amp": saving writes AmpPlot
+    //    and then AmpCont under it, loading sets both from it.
+    //  - PlotSizemySec holds the plot size in microseconds; when it is missing,
+    //    PlotSize (milliseconds) x 1000 is taken. PlotSize is also written.
+    //  - FftThresHold is taken only when a plot size was found.
+    //  - SpectMin, SpectMax, AmpMin, AmpMax, PlotStart(mySec), PlotEnd(mySec)
+    //    are written for information and not read back; FftSize and FftOverLap
+    //    are not stored.
+    //  - UserColor is taken only when it holds exactly 1848 bytes.
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+
+    bool operator==(const VesAnaParms&) const = default;
+};

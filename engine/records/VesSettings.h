@@ -1,0 +1,222 @@
+// The settings records kept under "Settings\..." and their load from and save
+// to their key through vkit::RegCls. Loading keeps the record's value for
+// every missing value; saving writes the values in the order listed with each
+// record, as one update of the settings file. Integers are stored as decimal
+// text and flags as 0 or 1 (true only for 1); numbers stored as 32- or 64-bit
+// values by another tool read like their decimal text.
+#pragma once
+
+#include "core/RegCls.h"
+
+#include <cstdint>
+#include <string>
+
+// Default data ("Settings\DefData"): the defaults of the recording record and
+// of a new document's sound format, the sampling defaults of the three
+// acquisition cards and the chosen sound devices.
+// Written: Release, Version, Build, Copyright, TimeExp25, Chans, Bits, Rate,
+// Date, Time, At, By, CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev.
+// Read back: TimeExp25, Chans, Bits, Rate, At (at most 79 bytes), By (at most
+// 39 bytes), CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev; the others are
+// written for information.
+struct VesDefData {
+    static constexpr const char* kRegKey = "Settings\\DefData";
+
+    std::int32_t m_release = 4;
+    std::int32_t m_version = 0;
+    std::int32_t m_build = 0;
+    std::string m_copyright;  // the recording record's default copyright text
+    std::int32_t m_timeExp25 = 1000;
+    std::int32_t m_chans = 1;
+    std::int32_t m_bits = 16;
+    std::int32_t m_rate = 44100;
+    std::string m_date;
+    std::string m_time;
+    std::string m_at;
+    std::string m_by;
+    std::int32_t m_cBoardSamp = 200000;
+    std::int32_t m_niDaqSamp = 200000;
+    std::int32_t m_inesSamp = 200000;
+    std::string m_playDev;  // name of the chosen output device
+    std::string m_recDev;   // name of the chosen input device
+    // The recording record's two integers of the fixed layout (not stored).
+    std::int32_t m_spare1 = -1;
+    std::int32_t m_spare2 = -1;
+
+    VesDefData();
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesDefData&) const = default;
+};
+
+// Power spectrum settings ("Settings\Power").
+// Values: LeftChan, RightChan, ContUpd, LogScale, FftSize, FftWindow, ZeroDB,
+// MaxDB, ZeroV, MaxV. ZeroV and MaxV are stored as round(value x 1000) and read
+// back divided by 1000. The frequency range is not stored.
+struct VesPowerParms {
+    static constexpr const char* kRegKey = "Settings\\Power";
+
+    bool m_leftChan = true;
+    bool m_rightChan = true;
+    bool m_contUpd = true;
+    bool m_logScale = true;
+    std::int32_t m_fftSize = 0;    // samples; 0 = automatic
+    std::int32_t m_fftWindow = 2;  // 1 Parzen, 2 Hanning, 4 Hamming, 8 Cosine, other rectangular
+    std::int32_t m_zeroDB = -90;   // bottom of the dB axis
+    std::int32_t m_maxDB = 0;      // top of the dB axis
+    double m_zeroV = 0.0;          // bottom of the linear axis (V^2)
+    double m_maxV = 1.0;           // top of the linear axis (V^2)
+    std::int32_t m_maxFrequency = 0;  // Hz; 0 or less: half the rate
+    std::int32_t m_minFrequency = 0;  // Hz
+
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesPowerParms&) const = default;
+};
+
+// Pulse interval / pulse length settings ("Settings\Rate").
+// Values: LeftChan, RightChan, ContUpd, AutoCalc, HistStart, HistEnd, BarAnt,
+// Delay, Threshold.
+struct VesRateParms {
+    static constexpr const char* kRegKey = "Settings\\Rate";
+
+    bool m_leftChan = true;
+    bool m_rightChan = true;
+    bool m_contUpd = false;
+    bool m_autoCalc = true;
+    bool m_intervalMode = true;     // not stored
+    std::int32_t m_histStart = 0;   // ms
+    std::int32_t m_histEnd = 1000;  // ms
+    std::int32_t m_barAnt = 25;
+    std::int32_t m_delay = 10;      // ms
+    std::int32_t m_threshold = -1;  // 1/32768 of full scale; 0 or less: from the data
+    std::int32_t m_spare1 = -1;     // carried along unchanged, not stored
+    std::int32_t m_spare2 = 9;
+
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesRateParms&) const = default;
+};
+
+// Pulse characteristics settings ("Settings\Puls").
+// Values: LeftChan, RightChan, ContUpd, AutoCalc, PlotSize, FontSize,
+// MinFrequency, MaxFrequency, FreqThreshold, FreqSeparation,
+// AmpSeparationMySec, DurTimeMySec, AmpThres, AmpMaxAmp, Energy, FreqStrong,
+// FreqStrongMark, FreqMax, FreqMin, FreqMaxMark, FreqMinMark, PulsNum,
+// RelPulsCalc, StartTime, StartTimeMark, StopTime, StopTimeMark, Duration,
+// StartFreq, StopFreq, DurationFreq, Method. When AmpSeparationMySec or
+// DurTimeMySec is missing, AmpSeparation or DurTime (ms) x 1000 is taken.
+// The FFT size, window and overlap come from the view and are not stored.
+struct VesPulsParms {
+    static constexpr const char* kRegKey = "Settings\\Puls";
+
+    bool m_leftChan = false;
+    bool m_rightChan = false;
+    bool m_contUpd = true;
+    bool m_autoCalc = false;
+    std::int32_t m_plotSize = 0;
+    std::int32_t m_fontSize = 0;
+    std::int32_t m_minFrequency = 0;         // Hz; below 1: no limit
+    std::int32_t m_maxFrequency = 0;         // Hz; below 1: no limit
+    std::int32_t m_freqThreshold = -2400;    // 1/100 dB
+    std::int32_t m_freqSeparation = 0;       // Hz
+    std::int32_t m_ampSeparationMySec = 2;   // µs
+    std::int32_t m_durTimeMySec = 2;         // µs
+    std::int32_t m_ampThres = -1200;         // 1/100 dB
+    bool m_ampMaxAmp = false;
+    bool m_energy = false;
+    bool m_freqStrong = false;
+    bool m_freqStrongMark = false;
+    bool m_freqMax = false;
+    bool m_freqMin = false;
+    bool m_freqMaxMark = false;
+    bool m_freqMinMark = false;
+    bool m_pulsNum = false;
+    bool m_relPulsCalc = false;
+    bool m_startTime = false;
+    bool m_startTimeMark = false;
+    bool m_stopTime = false;
+    bool m_stopTimeMark = false;
+    bool m_duration = false;
+    bool m_startFreq = false;
+    bool m_stopFreq = false;
+    bool m_durationFreq = false;
+    std::int32_t m_method = 0;
+    std::int32_t m_fftSize = 0;     // frames, from the view; not stored
+    std::int32_t m_fftWindow = 2;   // from the view; not stored
+    std::int32_t m_fftOverlap = 0;  // frames, from the view; not stored
+
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesPulsParms&) const = default;
+};
+
+// Acquisition card settings, one key per card: "Settings\CB", "Settings\NI",
+// "Settings\INES".
+// Values: NumSamples, SampFreq, CutFreq, TimeExp, StoreTime, Gain (only NI and
+// INES), CircularBuffer, PlayAfter, Spectro, FixReplay, ReplayFreq, ExtStop.
+struct VesCardParms {
+    enum class Card { CB, NI, INES };
+
+    Card m_card = Card::NI;
+    std::int32_t m_numSamples = 65536;
+    std::int32_t m_sampFreq = 200000;  // Hz
+    std::int32_t m_cutFreq = 0;        // Hz
+    std::int32_t m_timeExp = 10;
+    std::int32_t m_storeTime = 0;
+    std::int32_t m_gain = 1;
+    bool m_circularBuffer = false;
+    bool m_playAfter = false;
+    bool m_spectro = false;
+    bool m_fixReplay = false;
+    std::int32_t m_replayFreq = 44100;  // Hz
+    bool m_extStop = false;
+
+    explicit VesCardParms(Card card = Card::NI) : m_card(card) {}
+    static const char* regKey(Card card);
+    const char* regKey() const { return regKey(m_card); }
+    bool hasGain() const { return m_card != Card::CB; }
+
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesCardParms&) const = default;
+};
+
+// Automatic recording settings ("Settings\AutoRec").
+// Values: RecMinTimeNext, RecMaxTime, RecMaxCnt, RecTimeBefore, RecTimeAfter,
+// FileName, FileSwitch, FileMarks, FileSeqStart, Trigger, TrigChans, FrecMin,
+// FrecMax, FrecThres, FftWindow, FftSize, FftMinOverLap, AmpThresProc,
+// AmpThresDb, AmpMinDuration, Graphics; read but never written: RecBuffAnt
+// (input buffer count) and GraphicsOverload (display backlog limit).
+struct VesAutoRecParms {
+    static constexpr const char* kRegKey = "Settings\\AutoRec";
+    static constexpr std::size_t kFileNameMax = 259;  // bytes, in a 260-byte field
+
+    std::int32_t m_recMinTimeNext = 0;  // ms
+    std::int32_t m_recMaxTime = 0;      // ms; 0 = no limit
+    std::int32_t m_recMaxCnt = 0;       // 0 = no limit
+    std::int32_t m_recTimeBefore = 0;   // ms
+    std::int32_t m_recTimeAfter = 0;    // ms
+    std::int32_t m_recBuffAnt = 64;     // input buffers
+    std::string m_fileName;
+    std::int32_t m_fileSwitch = 0;      // file naming, see fileNamingName()
+    std::int32_t m_fileSeqStart = 1;
+    std::int32_t m_fileMarks = 4;       // mark type, see markTypeName()
+    std::int32_t m_trigChans = 0;       // 0 both, 1 left, 2 right
+    std::int32_t m_trigger = 0;         // 0 level, 1 frequency, 2 external, 9 continuous
+    std::int32_t m_frecMin = 0;         // Hz
+    std::int32_t m_frecMax = -1;        // Hz
+    std::int32_t m_frecThres = 0;       // 1/100 dB
+    std::int32_t m_fftWindow = 2;
+    std::int32_t m_fftSize = 256;
+    std::int32_t m_fftMinOverLap = 0;   // percent
+    std::int32_t m_ampThresProc = 0;    // 1/100 %
+    std::int32_t m_ampThresDb = 0;      // 1/100 dB
+    std::int32_t m_ampMinDuration = 0;  // ms
+    bool m_graphics = true;
+    std::int32_t m_graphicsOverload = 25;  // pending display updates
+
+    void load(const vkit::RegCls& reg);
+    bool save(vkit::RegCls& reg) const;
+    bool operator==(const VesAutoRecParms&) const = default;
+};
