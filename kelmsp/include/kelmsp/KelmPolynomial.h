@@ -39,7 +39,8 @@ template <class T>
 KELMSP_API void polynomialDivide(const KelmVector<T>& p, const KelmVector<T>& d, KelmVector<T>& quotient,
                                  KelmVector<T>& remainder);
 // Largest index whose coefficient has magnitude above tol, 0 if none (real
-// and complex); the one-argument form uses tol = eps^(2/3). An empty vector
+// and complex); the one-argument form uses tol = eps^(2/3) of the precision
+// (3.666852862501036e-11 for double). An empty vector
 // reports 200253 and gives 0.
 template <class T>
 KELMSP_API int polynomialDegree(const KelmVector<T>& p, KelmRealOfT<T> tol);

@@ -35,9 +35,6 @@ void normalisePair(const KelmVector<T>& b, const KelmVector<T>& a, KelmVector<T>
 template <class T>
 int degree(const KelmVector<T>& p, KelmRealOfT<T> tol);
 
-// eps^(2/3), the default degree tolerance.
-inline constexpr double kDegreeTolerance = 3.666852862501036e-11;
-
 template <class T>
 KelmVector<T> reversed(const KelmVector<T>& v) {
   const int n = v.length();

@@ -45,6 +45,19 @@ inline constexpr double kSqrt2 = 1.4142135623730951;
 // Machine epsilon of double precision, used for the fixed tolerances.
 inline constexpr double kEps = 2.220446049250313e-16;
 
+// Tolerances that follow the precision of the twin: the double values are
+// eps^(2/3) = 3.666852862501036e-11 and sqrt(eps) = 1.4901161193847656e-08;
+// the single-precision twin uses the same powers of its own epsilon, since
+// float arithmetic cannot resolve the double values.
+template <class T>
+constexpr double degreeTolerance() {
+  return kIsSingle<T> ? 2.422181780957337e-05 : 3.666852862501036e-11;
+}
+template <class T>
+constexpr double sqrtEpsilon() {
+  return kIsSingle<T> ? 3.4526698300124393e-04 : 1.4901161193847656e-08;
+}
+
 template <class T>
 inline KelmRealOfT<T> magnitude(const T& x) {
   if constexpr (kKelmIsComplex<T>)

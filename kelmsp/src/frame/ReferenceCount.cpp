@@ -8,9 +8,10 @@ ReferenceCount::ReferenceCount(const ReferenceCount& other) : m_count(other.m_co
 
 ReferenceCount& ReferenceCount::operator=(const ReferenceCount& other) {
   // Count the other first, so that assigning a copy to itself keeps the counter alive.
-  other.m_count->fetch_add(1, std::memory_order_relaxed);
+  std::atomic<int>* incoming = other.m_count;
+  incoming->fetch_add(1, std::memory_order_relaxed);
   decrement();
-  m_count = other.m_count;
+  m_count = incoming;
   return *this;
 }
 

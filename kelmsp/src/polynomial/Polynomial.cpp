@@ -119,7 +119,7 @@ void polynomialDivide(const KelmVector<T>& p, const KelmVector<T>& d, KelmVector
   remainder = KelmVector<T>();
   if (p.empty() || d.empty()) return reportError(200253);
   if (kelm_detail::degree(d, T(0)) == 0 && d.array()[0] == T(0)) return reportError(200107, {"d"});
-  divide(p, d, quotient, remainder, T(kelm_detail::kDegreeTolerance));
+  divide(p, d, quotient, remainder, T(kelm_detail::degreeTolerance<T>()));
 }
 
 template <class T>
@@ -134,7 +134,7 @@ template <class T>
 int polynomialDegree(const KelmVector<T>& p) {
   KELM_ROUTINE(KELM_TEXT("polynomialDegree(const KelmVectorDouble&)", "polynomialDegree(const KelmVectorDcomplex&)"));
   if (p.empty()) return reportError(200253), 0;
-  return kelm_detail::degree(p, KelmRealOfT<T>(kelm_detail::kDegreeTolerance));
+  return kelm_detail::degree(p, KelmRealOfT<T>(kelm_detail::degreeTolerance<T>()));
 }
 
 // Horner's rule from the highest non-zero coefficient down: coefficients of
@@ -180,8 +180,8 @@ void polynomialEuclid(const KelmVector<T>& a, const KelmVector<T>& b, const Kelm
   x = KelmVector<T>();
   y = KelmVector<T>();
   if (a.empty() || b.empty() || c.empty()) return reportError(200253);
-  const T tol = T(1.4901161193847656e-8);
-  const T degTol = T(kelm_detail::kDegreeTolerance);
+  const T tol = T(kelm_detail::sqrtEpsilon<T>());
+  const T degTol = T(kelm_detail::degreeTolerance<T>());
   using kelm_detail::degree;
   using kelm_detail::multiply;
   using kelm_detail::resized;

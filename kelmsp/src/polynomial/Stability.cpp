@@ -79,7 +79,7 @@ bool jurySolve(std::vector<T> A, std::vector<T> Tz, int m, std::vector<T>& X) {
 
 template <class T>
 KelmVector<T> juryCore(const KelmVector<T>& a, const KelmVector<T>& r) {
-  const T tol = T(kelm_detail::kDegreeTolerance);
+  const T tol = T(kelm_detail::degreeTolerance<T>());
   const int da = kelm_detail::degree(a, tol), dr = kelm_detail::degree(r, tol);
   const int m = da > dr ? da : dr;
   std::vector<T> A(std::size_t(m + 1), T(0)), R(std::size_t(m + 1), T(0));
@@ -114,7 +114,7 @@ KelmVector<T> polynomialSqrt2(const KelmVector<T>& p) {
   const int n = p.length() - 1;
   KelmVector<T> b(n + 1);
   b.array()[0] = std::sqrt(T(2) * p0);
-  const T tolerance = T(10) * p0 * T(1.4901161193847656e-8);
+  const T tolerance = T(10) * p0 * T(kelm_detail::sqrtEpsilon<T>());
   T previous = b.array()[0];
   for (int pass = 1; pass <= 30; ++pass) {
     const KelmVector<T> x = juryCore(b, p);
