@@ -1,0 +1,317 @@
+#include "document/CVesSoundDoc.h"
+
+#include "core/LoggCls.h"
+#include "core/VkitXML.h"
+#include "soundfiles/RiffFile.h"
+#include "soundfiles/VesFileReaders.h"
+#include "soundfiles/VesFileType.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+std::atomic<int> g_documentCounter{0};
+__extension__ typedef __int128 Int128;
+}
+
+void StderrDocHost::message(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// ---- segment table header ----
+
+SegmentTableHeader::SegmentTableHeader()
+{
+    writeLe32(&bytes[0], kSize);
+    writeLe32(&bytes[4], 4);
+    writeLe32(&bytes[12], kTypeVesperonWave);
+    setParameters(-40, 10, 10);
+    writeLe32(&bytes[32], 0x80000000u);
+    writeLe32(&bytes[36], 0x80000000u);
+}
+
+int SegmentTableHeader::fileType() const
+{
+    return static_cast<std::int32_t>(readLe32(&bytes[12]));
+}
+
+void SegmentTableHeader::setFileType(int type)
+{
+    writeLe32(&bytes[12], static_cast<std::uint32_t>(type));
+}
+
+int SegmentTableHeader::silentLevelDb() const
+{
+    return static_cast<std::int32_t>(readLe32(&bytes[16]));
+}
+
+int SegmentTableHeader::silentBeforeMs() const
+{
+    return static_cast<std::int32_t>(readLe32(&bytes[20]));
+}
+
+int SegmentTableHeader::silentAfterMs() const
+{
+    return static_cast<std::int32_t>(readLe32(&bytes[24]));
+}
+
+void SegmentTableHeader::setParameters(int silentLevelDb, int beforeMs, int afterMs)
+{
+    writeLe32(&bytes[16], static_cast<std::uint32_t>(std::clamp(silentLevelDb, -99, 99)));
+    writeLe32(&bytes[20], static_cast<std::uint32_t>(std::clamp(beforeMs, 0, 9999)));
+    writeLe32(&bytes[24], static_cast<std::uint32_t>(std::clamp(afterMs, 0, 9999)));
+}
+
+// ---- document ----
+
+CVesSoundDoc::CVesSoundDoc(IDocHost& host, const VesDefData& defaults)
+    : m_host(host), m_defaults(defaults), m_number(++g_documentCounter)
+{
+    m_samples.createTemp("VpTmp", 0, FileCls::kStoreGrowthStep);
+    m_clip.createTemp("VpClp", 0, FileCls::kStoreGrowthStep);
+    m_undo.createTemp("VpUnd", 0, FileCls::kStoreGrowthStep);
+    const int chans = std::clamp(defaults.m_chans, 1, 2);
+    int bits = defaults.m_bits;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        bits = 16;
+    const auto rate = static_cast<std::uint32_t>(defaults.m_rate > 0 ? defaults.m_rate : 44100);
+    setFormat(SoundFormat::pcm(chans, bits, rate));
+    m_recData.setFromDefaults(defaults);
+}
+
+CVesSoundDoc::~CVesSoundDoc() = default;
+
+void CVesSoundDoc::setKeptWaveFile(std::unique_ptr<WaveFile> wave)
+{
+    m_waveFile = std::move(wave);
+}
+
+void CVesSoundDoc::setPlaySpeedList(std::unique_ptr<VkitXML::Node> list)
+{
+    m_playSpeedList = std::move(list);
+}
+
+std::int64_t CVesSoundDoc::computeBlockSize(const SoundFormat& format, std::int64_t requestedBytesPerSecond)
+{
+    const std::int64_t align = std::max<std::int64_t>(1, format.blockAlign);
+    const std::int64_t perSecond = requestedBytesPerSecond > 0 ? requestedBytesPerSecond
+                                                               : static_cast<std::int64_t>(format.avgBytesPerSec);
+    std::int64_t size = std::max(perSecond / 16, 256 * align);
+    size = size / 64 * 64;
+    size = size / align * align;
+    return std::max(size, align);
+}
+
+void CVesSoundDoc::setFormat(const SoundFormat& format)
+{
+    m_format = format;
+    m_format.derive();
+    m_blockSize = computeBlockSize(m_format);
+}
+
+std::int64_t CVesSoundDoc::lengthBytes() const
+{
+    return m_samples.length();
+}
+
+std::int64_t CVesSoundDoc::lengthFrames() const
+{
+    return bytesToFrames(m_samples.length());
+}
+
+void CVesSoundDoc::setLengthFrames(std::int64_t frames)
+{
+    m_lengthFrames = frames;
+    if (frames > 0 && m_lastBlock < 0)
+        m_lastBlock = 0;
+    for (const auto& v : m_views)
+        v.view->onLengthChanged(frames);
+}
+
+std::int64_t CVesSoundDoc::framesToRealMicros(std::int64_t frames) const
+{
+    const std::int64_t rate = m_format.samplesPerSec ? m_format.samplesPerSec : 1;
+    const std::int64_t te = m_recData.m_timeExp25 > 0 ? m_recData.m_timeExp25 : 1000;
+    // frames × 10^9 overflows past about 9.2 × 10^9 frames; split the product.
+    const std::int64_t whole = frames / rate;
+    const std::int64_t rest = frames % rate;
+    return (whole * 1000000000LL + rest * 1000000000LL / rate) / te;
+}
+
+std::int64_t CVesSoundDoc::framesToFileMicros(std::int64_t frames) const
+{
+    const std::int64_t rate = m_format.samplesPerSec ? m_format.samplesPerSec : 1;
+    return frames / rate * 1000000 + frames % rate * 1000000 / rate;
+}
+
+std::int64_t CVesSoundDoc::realMicrosToFrames(std::int64_t micros) const
+{
+    const std::int64_t rate = m_format.samplesPerSec;
+    const std::int64_t te = m_recData.m_timeExp25 > 0 ? m_recData.m_timeExp25 : 1000;
+    // ((TE × rate × µs) / 10^6) / 1000, computed without overflow for long recordings.
+    const Int128 v = static_cast<Int128>(te) * rate * micros / 1000000 / 1000;
+    return static_cast<std::int64_t>(v);
+}
+
+std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out)
+{
+    const int align = m_format.blockAlign;
+    const int bytesPerSample = m_format.bitsPerSample / 8;
+    if (align <= 0 || first < 0 || count <= 0)
+        return 0;
+    channel = (m_format.channels > 1 && channel > 0) ? 1 : 0;
+    count = std::min(count, lengthFrames() - first);
+    std::int64_t done = 0;
+    while (done < count) {
+        const std::int64_t pos = (first + done) * align;
+        FileViewRef v = m_samples.readView(pos, pos + align);
+        if (!v)
+            break;
+        const std::int64_t n = std::min(count - done, v.available() / align);
+        if (n <= 0)
+            break;
+        const auto* p = reinterpret_cast<const std::uint8_t*>(v.data()) + channel * bytesPerSample;
+        for (std::int64_t i = 0; i < n; ++i, p += align) {
+            double s;
+            switch (bytesPerSample) {
+            case 1: s = (static_cast<int>(p[0]) - 128) * 256.0; break;
+            case 2: s = static_cast<std::int16_t>(readLe16(p)); break;
+            case 3: s = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
+                                                  (static_cast<std::uint32_t>(p[2]) << 24)) / 65536.0;
+                break;
+            default: s = static_cast<std::int32_t>(readLe32(p)) / 65536.0; break;
+            }
+            out[done + i] = s;
+        }
+        done += n;
+    }
+    return done;
+}
+
+bool CVesSoundDoc::appendSamples(const void* bytes, std::int64_t length)
+{
+    if (length <= 0)
+        return true;
+    return m_samples.write(bytes, length, m_samples.length()) == length;
+}
+
+void CVesSoundDoc::clearSamples()
+{
+    m_samples.setFileSize(0);
+    m_lastBlock = -1;
+    setLengthFrames(0);
+}
+
+std::string CVesSoundDoc::title() const
+{
+    const std::string& p = m_pendingSavePath.empty() ? m_path : m_pendingSavePath;
+    std::string name = VesFilePath(p).plain();
+    const size_t slash = name.find_last_of('/');
+    if (slash != std::string::npos)
+        name = name.substr(slash + 1);
+    if (name.empty())
+        name = "Untitled";
+    if (!m_titleSuffix.empty())
+        name += " " + m_titleSuffix;
+    return name;
+}
+
+std::size_t CVesSoundDoc::addMark(AnaMarkSave mark)
+{
+    mark.m_markNr = m_nextMarkNumber++;
+    m_marks.push_back(std::move(mark));
+    return m_marks.size() - 1;
+}
+
+void CVesSoundDoc::removeAllMarks()
+{
+    m_marks.clear();
+    m_activeMark = -1;
+}
+
+bool CVesSoundDoc::takeNextAnaParms(VesAnaParms& parms)
+{
+    if (m_pendingAnaParms.empty())
+        return false;
+    parms = m_pendingAnaParms.back();
+    m_pendingAnaParms.pop_back();
+    return true;
+}
+
+void CVesSoundDoc::attachView(IDocView* view, const VesAnaParms* parms)
+{
+    m_views.push_back({view, parms ? *parms : VesAnaParms()});
+}
+
+void CVesSoundDoc::detachView(IDocView* view)
+{
+    m_views.erase(std::remove_if(m_views.begin(), m_views.end(), [&](const ViewEntry& e) { return e.view == view; }),
+                  m_views.end());
+}
+
+void CVesSoundDoc::setViewParms(IDocView* view, const VesAnaParms& parms)
+{
+    for (auto& e : m_views)
+        if (e.view == view)
+            e.parms = parms;
+}
+
+void CVesSoundDoc::updateAllViews(int kind, const void* hint)
+{
+    for (const auto& e : m_views)
+        e.view->onDocumentUpdate(kind, hint);
+}
+
+void CVesSoundDoc::clearDocument()
+{
+    removeAllMarks();
+    clearSamples();
+    m_waveFile.reset();
+    m_foreignChunks.clear();
+    m_segments.clear();
+    m_modified = true;
+}
+
+bool CVesSoundDoc::open(const std::string& path)
+{
+    m_host.status(path);
+    m_recData = VesRecData();
+    m_recData.setFromDefaults(m_defaults);
+    std::unique_ptr<IVesFile> reader = makeReader(path, this);
+    const bool ok = reader->open();
+    if (!ok) {
+        const std::string text = reader->errorText().empty() ? "Unable to open file " + VesFilePath(path).plain() + "!"
+                                                            : reader->errorText();
+        if (!reader->cancelled())
+            m_host.message(text);
+        clearSamples();
+        m_waveFile.reset();
+        m_pendingAnaParms.clear();
+        removeAllMarks();
+        return false;
+    }
+    m_path = path;
+    m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
+    m_saveType = reader->fileType();
+    if (m_saveType == kTypeCodec) {
+        std::string p = VesFilePath(path).plain();
+        while (!p.empty() && p.back() == ' ')
+            p.pop_back();
+        m_pendingSavePath = p + ".vprd";
+        m_saveType = kTypeVesperonWave;
+        m_modified = true;
+        m_titleSuffix = kConvertedSuffix;
+    } else {
+        m_pendingSavePath.clear();
+        m_titleSuffix.clear();
+        m_modified = false;
+    }
+    m_typeName = fileTypeDisplayName(m_saveType);
+    setLengthFrames(lengthFrames());
+    for (std::size_t i = 1; i < m_pendingAnaParms.size(); ++i)
+        m_host.postViewCommand(kCmdCombinedView);
+    return true;
+}

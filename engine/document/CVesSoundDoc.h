@@ -1,0 +1,247 @@
+// The sound document: one recording, however long, with everything that
+// belongs to it. Its samples live in a growable temporary store exactly as in
+// a wave data chunk (interleaved little-endian frames; 8-bit unsigned with 128
+// as zero, 16/24/32-bit signed); they are never held in memory whole. The
+// document opens recordings of every file type through the readers of
+// soundfiles/VesFileReaders.h and saves them in every writable type.
+//
+// Frames and byte offsets are signed 64-bit; −1 means "not given" (for an
+// interval end: up to the end of the recording).
+#pragma once
+
+#include "core/FileCls.h"
+#include "document/DocHost.h"
+#include "document/SoundFormat.h"
+#include "records/VesAnaParms.h"
+#include "records/VesRecData.h"
+#include "records/VesSettings.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace VkitXML {
+class Node;
+}
+class WaveFile;
+class RiffCls;
+
+// One kept stretch of a compressed wave: where it was in the recording before
+// compression and how many frames it holds.
+struct SegmentRecord {
+    std::int64_t startFrame = 0;
+    std::int64_t frames = 0;
+    bool operator==(const SegmentRecord&) const = default;
+};
+
+// The 168-byte header of the segment table (form VPrC) with the parameters of
+// a compressed save.
+struct SegmentTableHeader {
+    static constexpr std::size_t kSize = 168;
+    std::array<std::uint8_t, kSize> bytes{};
+
+    SegmentTableHeader();  // length 168, 4, 0, type 9, −40 dB, 10 ms, 10 ms, 0x80000000 ×2
+    int fileType() const;
+    void setFileType(int type);
+    int silentLevelDb() const;
+    int silentBeforeMs() const;
+    int silentAfterMs() const;
+    void setParameters(int silentLevelDb, int beforeMs, int afterMs);
+};
+
+// A metadata sub-chunk of the wave form (GUANO, LIST, bext, wamd, ...) kept so
+// that a save writes it back after the samples.
+struct ForeignChunk {
+    std::string id;
+    std::vector<std::uint8_t> bytes;
+};
+
+class CVesSoundDoc {
+public:
+    static constexpr const char* kConvertedSuffix = "[converted]";
+    static constexpr int kCmdCombinedView = 32780;
+    static constexpr int kCmdSetActiveMarkBase = 32859;
+    static constexpr int kCmdScrollToMarkBase = 32959;
+
+    // A new, empty document with the format of the default data settings.
+    explicit CVesSoundDoc(IDocHost& host, const VesDefData& defaults = VesDefData());
+    ~CVesSoundDoc();
+    CVesSoundDoc(const CVesSoundDoc&) = delete;
+    CVesSoundDoc& operator=(const CVesSoundDoc&) = delete;
+
+    IDocHost& host() { return m_host; }
+    int number() const { return m_number; }
+    const VesDefData& defaults() const { return m_defaults; }
+
+    // ---- opening and saving ----
+    // Opens `path` (which may carry a type tag) and fills the document. On
+    // failure the reader's message, or "Unable to open file <path>!", goes to
+    // the host and the document is left empty.
+    bool open(const std::string& path);
+    // Writes frames [start, end) (end −1: to the end) as `type` to `path`
+    // through the save dispatcher. Messages go to the host.
+    bool save(const std::string& path, int type, std::int64_t start = 0, std::int64_t end = -1);
+    // Save and Save As without a dialog: `path` empty means the pending save
+    // path, else the document's path; the type comes from the path's tag, else
+    // the save type (11 becomes 9). With `replace` the document takes the
+    // tagged path and the written type; otherwise the copy only gets written.
+    bool doSave(const std::string& path, bool replace = true);
+
+    const std::string& path() const { return m_path; }
+    void setPath(const std::string& path) { m_path = path; }
+    const std::string& pendingSavePath() const { return m_pendingSavePath; }
+    std::string title() const;
+    const std::string& titleSuffix() const { return m_titleSuffix; }
+    const std::string& typeName() const { return m_typeName; }
+    int saveType() const { return m_saveType; }
+    void setSaveType(int type) { m_saveType = type; }
+    bool modified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    // ---- format, length and conversions ----
+    const SoundFormat& format() const { return m_format; }
+    // Sets the format and derives the block size.
+    void setFormat(const SoundFormat& format);
+    int blockAlign() const { return m_format.blockAlign; }
+    std::int64_t blockSize() const { return m_blockSize; }
+    // Block size for a requested byte count (one sixteenth of a second when 0):
+    // at least 256 frames, rounded down to 64 bytes and to the block alignment.
+    static std::int64_t computeBlockSize(const SoundFormat& format, std::int64_t requestedBytesPerSecond = 0);
+
+    std::int64_t lengthFrames() const;
+    std::int64_t lengthBytes() const;
+    // Announces a new length to every view.
+    void setLengthFrames(std::int64_t frames);
+    std::int64_t lastBlock() const { return m_lastBlock; }
+
+    std::int64_t framesToBytes(std::int64_t frames) const { return frames * m_format.blockAlign; }
+    std::int64_t bytesToFrames(std::int64_t bytes) const { return m_format.blockAlign ? bytes / m_format.blockAlign : 0; }
+    // Real time (before time expansion), microseconds.
+    std::int64_t framesToRealMicros(std::int64_t frames) const;
+    std::int64_t bytesToRealMicros(std::int64_t bytes) const { return framesToRealMicros(bytesToFrames(bytes)); }
+    std::int64_t framesToFileMicros(std::int64_t frames) const;
+    std::int64_t realMicrosToFrames(std::int64_t micros) const;
+    std::int64_t realMicrosToBytes(std::int64_t micros) const { return framesToBytes(realMicrosToFrames(micros)); }
+    // Time expansion factor × 1000.
+    std::int32_t timeExpansion() const { return m_recData.m_timeExp25; }
+
+    // ---- stores ----
+    FileCls& samples() { return m_samples; }
+    const FileCls& samples() const { return m_samples; }
+    FileCls& clipStore() { return m_clip; }
+    FileCls& undoStore() { return m_undo; }
+    // Reads frames [first, first + count) as doubles in 16-bit units of one
+    // channel (0 left, 1 right): 8-bit (s − 128) × 256, 24-bit ÷ 256, 32-bit ÷ 65536.
+    // Returns the frames read.
+    std::int64_t readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out);
+    // Appends bytes of whole frames to the sample store; false when the store failed.
+    bool appendSamples(const void* bytes, std::int64_t length);
+    // Empties the sample store and announces length 0.
+    void clearSamples();
+
+    // ---- records ----
+    VesRecData& recData() { return m_recData; }
+    const VesRecData& recData() const { return m_recData; }
+    // The detector description built when a detector recording was opened.
+    const std::string& detectorDescription() const { return m_detectorDescription; }
+    void setDetectorDescription(const std::string& text) { m_detectorDescription = text; }
+
+    std::vector<AnaMarkSave>& marks() { return m_marks; }
+    const std::vector<AnaMarkSave>& marks() const { return m_marks; }
+    int nextMarkNumber() const { return m_nextMarkNumber; }
+    void setNextMarkNumber(int n) { m_nextMarkNumber = n; }
+    // Adds a mark with the next mark number; returns its index.
+    std::size_t addMark(AnaMarkSave mark);
+    void removeAllMarks();
+    int activeMark() const { return m_activeMark; }
+    void setActiveMark(int index) { m_activeMark = index; }
+
+    // Analysis parameter sets read from the file and not yet taken by a view.
+    std::vector<VesAnaParms>& pendingAnaParms() { return m_pendingAnaParms; }
+    // A new view takes the last set; false when none is left.
+    bool takeNextAnaParms(VesAnaParms& parms);
+
+    SegmentTableHeader& segmentHeader() { return m_segmentHeader; }
+    std::vector<SegmentRecord>& segments() { return m_segments; }
+    int lastSavedSegmentCount() const { return m_lastSavedSegments; }
+
+    // The play-speed list as its XML element (kept as read; written back).
+    const VkitXML::Node* playSpeedList() const { return m_playSpeedList.get(); }
+    void setPlaySpeedList(std::unique_ptr<VkitXML::Node> list);
+
+    std::vector<ForeignChunk>& foreignChunks() { return m_foreignChunks; }
+    const std::vector<ForeignChunk>& foreignChunks() const { return m_foreignChunks; }
+
+    // The wave file kept from opening (own forms of other types are written back).
+    WaveFile* keptWaveFile() { return m_waveFile.get(); }
+    void setKeptWaveFile(std::unique_ptr<WaveFile> wave);
+
+    // ---- views ----
+    void attachView(IDocView* view, const VesAnaParms* parms);
+    void detachView(IDocView* view);
+    // The parameter set of a view (kept up to date by the view) that a save writes.
+    void setViewParms(IDocView* view, const VesAnaParms& parms);
+    std::size_t viewCount() const { return m_views.size(); }
+    void updateAllViews(int kind, const void* hint = nullptr);
+
+    // Removes all marks, empties the samples, announces length 0, forgets the
+    // own forms and marks the document modified.
+    void clearDocument();
+
+private:
+    friend class CVesWaveFile;
+    friend class CVesDataFile;
+    friend class CVesCodecFile;
+    struct ViewEntry {
+        IDocView* view;
+        VesAnaParms parms;
+    };
+
+    bool saveDispatch(const std::string& path, int type, std::int64_t start, std::int64_t end);
+    bool writePlainWave(const std::string& path, int type, std::int64_t startByte, std::int64_t endByte);
+    bool writeRaw(const std::string& path, std::int64_t startByte, std::int64_t endByte);
+    bool writeOwnFormat(const std::string& path, int type, std::int64_t startFrame, std::int64_t endFrame);
+    // Copies [startByte, endByte) of a store to a stream; false on a write error or cancel.
+    bool copyStoreToStream(FileCls& store, std::int64_t startByte, std::int64_t endByte, std::FILE* out,
+                           const std::string& what);
+    // The interval in bytes, ordered and clamped to the store.
+    void byteRange(std::int64_t startFrame, std::int64_t endFrame, std::int64_t& startByte, std::int64_t& endByte) const;
+    std::int64_t foreignChunksSize() const;
+    bool writeForeignChunks(std::FILE* out) const;
+    // Builds the kept segments of [startFrame, endFrame) into `store`.
+    bool buildKeptSegments(std::int64_t startFrame, std::int64_t endFrame, FileCls& store,
+                           std::vector<SegmentRecord>& list);
+    std::vector<VesAnaParms> parmsToSave() const;
+
+    IDocHost& m_host;
+    VesDefData m_defaults;
+    int m_number;
+    std::string m_path;
+    std::string m_pendingSavePath;
+    std::string m_typeName;
+    std::string m_titleSuffix;
+    bool m_modified = false;
+    std::vector<ViewEntry> m_views;
+    std::vector<VesAnaParms> m_pendingAnaParms;
+    std::unique_ptr<WaveFile> m_waveFile;
+    SoundFormat m_format;
+    VesRecData m_recData;
+    std::string m_detectorDescription;
+    SegmentTableHeader m_segmentHeader;
+    std::vector<SegmentRecord> m_segments;
+    int m_lastSavedSegments = 0;
+    std::unique_ptr<VkitXML::Node> m_playSpeedList;
+    std::vector<ForeignChunk> m_foreignChunks;
+    std::int64_t m_blockSize = 0;
+    std::int64_t m_lastBlock = -1;
+    std::int64_t m_lengthFrames = 0;
+    FileCls m_samples;
+    FileCls m_clip;
+    FileCls m_undo;
+    std::vector<AnaMarkSave> m_marks;
+    int m_activeMark = -1;
+    int m_nextMarkNumber = 0;
+    int m_saveType = 5;
+};

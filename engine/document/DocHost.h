@@ -1,0 +1,47 @@
+// What a document needs from whoever shows it: a place for messages, a
+// progress display that can ask to cancel, the status line, and the views.
+// The desktop program implements it with message boxes and the status bar;
+// the command-line tool prints; tests record what they are told.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class IDocHost {
+public:
+    virtual ~IDocHost() = default;
+
+    // A message box with one of the system's fixed texts.
+    virtual void message(const std::string& text) = 0;
+    // The status display ("Save <path>", the path being opened).
+    virtual void status(const std::string& /*text*/) {}
+
+    // Progress of a long operation, shown as "%s %3.0f%%". progress() returns
+    // false when the user asked to cancel.
+    virtual void beginOperation(const std::string& /*text*/) {}
+    virtual bool progress(const std::string& /*text*/, std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
+    virtual void endOperation() {}
+
+    // A command posted to the document's frame (for instance one more view).
+    virtual void postViewCommand(int /*command*/) {}
+
+    // The parameters of a compressed save ("Save Compressed Parameters");
+    // false when the user cancels. The values come in as the current ones.
+    virtual bool askCompressedSaveParms(int& /*silentLevelDb*/, int& /*beforeMs*/, int& /*afterMs*/) { return true; }
+};
+
+// Writes messages to standard error; never cancels.
+class StderrDocHost : public IDocHost {
+public:
+    void message(const std::string& text) override;
+};
+
+// Implemented by every analysis view of a document.
+class IDocView {
+public:
+    virtual ~IDocView() = default;
+    // The document's length in frames changed.
+    virtual void onLengthChanged(std::int64_t frames) = 0;
+    // Something else changed: kind as the views define it, with an optional record.
+    virtual void onDocumentUpdate(int /*kind*/, const void* /*hint*/) {}
+};
