@@ -25,6 +25,9 @@ public:
     // A command posted to the document's frame (for instance one more view).
     virtual void postViewCommand(int /*command*/) {}
 
+    // Free bytes on the file system that would hold `path`; −1 when unknown.
+    virtual std::int64_t freeDiskSpace(const std::string& path);
+
     // The parameters of a compressed save ("Save Compressed Parameters");
     // false when the user cancels. The values come in as the current ones.
     virtual bool askCompressedSaveParms(int& /*silentLevelDb*/, int& /*beforeMs*/, int& /*afterMs*/) { return true; }

@@ -29,7 +29,9 @@ constexpr const char* kTooLargeForWave =
     "The recording is too large for a wave file: its samples pass the 4 GB limit of the format.";
 constexpr std::int64_t kRiffLimit = 0xFFFFFFFFLL;
 
-std::int64_t freeSpaceFor(const std::string& path)
+}  // namespace
+
+std::int64_t IDocHost::freeDiskSpace(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -38,8 +40,6 @@ std::int64_t freeSpaceFor(const std::string& path)
         return -1;
     return static_cast<std::int64_t>(s.f_bavail) * static_cast<std::int64_t>(s.f_frsize);
 }
-
-}  // namespace
 
 void CVesSoundDoc::byteRange(std::int64_t startFrame, std::int64_t endFrame, std::int64_t& startByte,
                              std::int64_t& endByte) const
@@ -61,7 +61,7 @@ bool CVesSoundDoc::saveDispatch(const std::string& path, int type, std::int64_t 
     std::int64_t startByte = 0, endByte = 0;
     byteRange(start, end, startByte, endByte);
     const std::int64_t needed = end < 0 && start <= 0 ? m_samples.length() : endByte - startByte;
-    const std::int64_t space = freeSpaceFor(path);
+    const std::int64_t space = m_host.freeDiskSpace(path);
     if (space >= 0 && static_cast<double>(space) < static_cast<double>(needed) * 1.1 + 16384.0) {
         m_host.message("Disk full!");
         return false;

@@ -135,7 +135,8 @@ bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
     }
     VesRecData rec = doc.m_recData;
     rec.fromBytes(std::span<const std::uint8_t>(vpr0->buffer(), VesRecData::kFixedSize));
-    m_type = kTypeWave;
+    if (m_type != kTypeVesperonPair)  // a pair keeps its samples in the wave beside it
+        m_type = kTypeWave;
     fixedRecordRead = true;
     if (rec.m_release == 5 && rec.m_version == 2) {
         rec.m_release = 2;
