@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,6 +37,17 @@ std::string fieldText(const std::uint8_t* header, int offset, int size)
     while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n'))
         s.pop_back();
     return s;
+}
+
+bool startsWithRiff(const std::string& path)
+{
+    char head[4] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return true;  // let the wave reader report it
+    const size_t n = std::fread(head, 1, 4, f);
+    std::fclose(f);
+    return n == 4 && std::memcmp(head, "RIFF", 4) == 0;
 }
 
 }  // namespace
@@ -87,8 +99,13 @@ std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc)
     const VesFilePath vp(path);
     const std::string plain = vp.plain();
     int type = vp.type();
-    if (type == kTypeStandardWave)
+    if (type == kTypeStandardWave) {
         type = refineStandardWaveType(plain);
+    } else if (type == kTypeVesperonWave && !vp.hasTag() && !startsWithRiff(plain)) {
+        // Not a RIFF file under an extension of ours or an unknown one
+        // (flac, ogg, m4a, ...): let the decoder try it.
+        type = kTypeCodec;
+    }
     switch (type) {
     case kTypeStandardWave:
     case kTypeWave:
