@@ -15,6 +15,8 @@ struct CliCommand {
 
 int cmdInfo(const CliArgs& args);
 void helpInfo();
+int cmdConvert(const CliArgs& args);
+void helpConvert();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
 

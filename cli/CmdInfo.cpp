@@ -1,80 +1,173 @@
 #include "CliCommands.h"
+#include "CliSupport.h"
 
-#include "soundfiles/RiffFile.h"
+#include "document/CVesSoundDoc.h"
+#include "soundfiles/VesFileType.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 
 void helpInfo()
 {
-    std::printf("Usage: vesperon-cli info FILE...\n\n"
-                "Prints what the engine reads from each recording: its RIFF forms, the\n"
-                "wave format, the number of frames and the duration, and the metadata\n"
-                "chunks kept with the samples. Exit status 1 when a file cannot be read.\n");
+    std::printf("Usage: vesperon-cli info [--json] FILE...\n\n"
+                "Describes each recording as the program opens it: file type, sound format,\n"
+                "frames, duration in real time, time expansion, the recording record's texts,\n"
+                "the marks, a detector header and the metadata chunks kept with the samples\n"
+                "(GUANO shown as its text). A FILE may end in a type tag such as\n"
+                "\" [Vesperon Wave]\" to open it as that type.\n\n"
+                "  --json   one JSON object per file, in an array\n\n"
+                "Exit status 1 when any file cannot be read.\n");
 }
 
 namespace {
 
-std::string printableName(const std::string& s)
+std::string chunkText(const ForeignChunk& c)
 {
-    std::string out;
-    for (unsigned char c : s)
-        out += std::isprint(c) ? static_cast<char>(c) : '?';
-    return out;
+    std::string text(c.bytes.begin(), c.bytes.end());
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
 }
 
-int describe(const std::string& path)
+bool printable(const ForeignChunk& c)
 {
-    WaveFile wave;
-    const int forms = wave.open(path, true);
-    if (forms <= 0) {
-        std::fprintf(stderr, "%s: cannot read: not a RIFF file, or a damaged one\n", path.c_str());
-        return 1;
+    for (unsigned char ch : chunkText(c))
+        if (ch < 0x20 && ch != '\n' && ch != '\r' && ch != '\t')
+            return false;
+    return true;
+}
+
+void printText(const char* label, const std::string& value)
+{
+    if (!value.empty())
+        std::printf("  %-15s %s\n", label, value.c_str());
+}
+
+void describeText(const CVesSoundDoc& doc, const std::string& file)
+{
+    const SoundFormat& f = doc.format();
+    const VesRecData& r = doc.recData();
+    const std::int64_t frames = doc.lengthFrames();
+    std::printf("%s\n", file.c_str());
+    std::printf("  %-15s %s\n", "type:", doc.typeName().c_str());
+    std::printf("  %-15s %u Hz, %d bit, %d channel%s\n", "format:", f.samplesPerSec, f.bitsPerSample, f.channels,
+                f.channels == 1 ? "" : "s");
+    std::printf("  %-15s %lld\n", "frames:", static_cast<long long>(frames));
+    std::printf("  %-15s %.6f s (file %.6f s)\n", "duration:", static_cast<double>(doc.framesToRealMicros(frames)) / 1e6,
+                static_cast<double>(doc.framesToFileMicros(frames)) / 1e6);
+    std::printf("  %-15s %g\n", "time expansion:", doc.timeExpansion() / 1000.0);
+    printText("recorded by:", r.m_by);
+    printText("recorded at:", r.m_at);
+    printText("date:", r.m_date);
+    printText("time:", r.m_time);
+    printText("rec. date:", r.m_recDate);
+    printText("rec. device:", r.m_recDev);
+    printText("modified:", r.m_modTime);
+    printText("user:", r.m_user);
+    for (const auto& line : r.m_extraData)
+        printText("extra:", line);
+    printText("detector:", doc.detectorDescription());
+    if (!doc.marks().empty()) {
+        std::printf("  %-15s %zu\n", "marks:", doc.marks().size());
+        for (const auto& m : doc.marks())
+            std::printf("    #%d at frame %lld (%.6f s)%s%s\n", m.m_markNr, static_cast<long long>(m.m_posX),
+                        static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1e6, m.m_label.empty() ? "" : ": ",
+                        m.m_label.c_str());
     }
-    std::printf("%s\n", path.c_str());
-    std::printf("  size: %lld bytes, %d top-level form(s):", static_cast<long long>(wave.getFileSize()), forms);
-    for (const RiffCls* f : wave.forms())
-        std::printf(" %s", printableName(f->name()).c_str());
-    std::printf("\n");
-    PcmFormat fmt;
-    if (!wave.hasWaveForm() || !wave.getFormat(fmt)) {
-        std::fprintf(stderr, "%s: not a valid WAVE file\n", path.c_str());
-        return 1;
-    }
-    std::printf("  format: tag %u, %u channel(s), %u Hz, %u bits, block %u\n", fmt.formatTag, fmt.channels,
-                fmt.samplesPerSec, fmt.bitsPerSample, fmt.blockAlign);
-    const long long frames = fmt.blockAlign ? wave.dataLength() / fmt.blockAlign : 0;
-    std::printf("  data: %lld bytes at offset %lld, %lld frames", static_cast<long long>(wave.dataLength()),
-                static_cast<long long>(wave.dataStart()), frames);
-    if (fmt.samplesPerSec)
-        std::printf(", %.3f s", static_cast<double>(frames) / fmt.samplesPerSec);
-    std::printf("\n");
-    for (const RiffCls* c : wave.foreignChunks()) {
-        std::printf("  chunk %s: %lld bytes", printableName(c->name()).c_str(), static_cast<long long>(c->bufferLength()));
-        if (c->name() == "guan") {
-            std::string text(reinterpret_cast<const char*>(c->buffer()), static_cast<size_t>(c->bufferLength()));
-            while (!text.empty() && text.back() == '\0')
-                text.pop_back();
-            std::printf("\n    ");
-            for (char ch : text)
-                std::printf(ch == '\n' ? "\n    " : "%c", ch);
+    for (const auto& c : doc.foreignChunks()) {
+        std::printf("  chunk '%s':%*s %zu bytes\n", c.id.c_str(), static_cast<int>(8 - c.id.size()), "", c.bytes.size());
+        if (c.id == "guan" && printable(c)) {
+            std::string text = chunkText(c);
+            size_t start = 0;
+            while (start < text.size()) {
+                size_t nl = text.find('\n', start);
+                if (nl == std::string::npos)
+                    nl = text.size();
+                std::string line = text.substr(start, nl - start);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!line.empty())
+                    std::printf("    %s\n", line.c_str());
+                start = nl + 1;
+            }
         }
-        std::printf("\n");
     }
-    return 0;
+}
+
+void describeJson(const CVesSoundDoc& doc, const std::string& file, bool first)
+{
+    const SoundFormat& f = doc.format();
+    const VesRecData& r = doc.recData();
+    const std::int64_t frames = doc.lengthFrames();
+    std::printf("%s  {\"file\": %s, \"type\": %s, \"type_code\": %d, \"rate_hz\": %u, \"bits\": %d, \"channels\": %d,\n",
+                first ? "" : ",\n", jsonString(file).c_str(), jsonString(doc.typeName()).c_str(), doc.saveType(),
+                f.samplesPerSec, f.bitsPerSample, f.channels);
+    std::printf("   \"frames\": %lld, \"duration_s\": %.6f, \"file_duration_s\": %.6f, \"time_expansion\": %g,\n",
+                static_cast<long long>(frames), static_cast<double>(doc.framesToRealMicros(frames)) / 1e6,
+                static_cast<double>(doc.framesToFileMicros(frames)) / 1e6, doc.timeExpansion() / 1000.0);
+    std::printf("   \"record\": {\"by\": %s, \"at\": %s, \"date\": %s, \"time\": %s, \"rec_date\": %s, \"rec_device\": %s, "
+                "\"modified\": %s, \"user\": %s, \"extra\": [",
+                jsonString(r.m_by).c_str(), jsonString(r.m_at).c_str(), jsonString(r.m_date).c_str(),
+                jsonString(r.m_time).c_str(), jsonString(r.m_recDate).c_str(), jsonString(r.m_recDev).c_str(),
+                jsonString(r.m_modTime).c_str(), jsonString(r.m_user).c_str());
+    for (size_t i = 0; i < r.m_extraData.size(); ++i)
+        std::printf("%s%s", i ? ", " : "", jsonString(r.m_extraData[i]).c_str());
+    std::printf("]},\n   \"detector\": %s,\n   \"marks\": [", jsonString(doc.detectorDescription()).c_str());
+    for (size_t i = 0; i < doc.marks().size(); ++i) {
+        const auto& m = doc.marks()[i];
+        std::printf("%s{\"number\": %d, \"frame\": %lld, \"time_s\": %.6f, \"label\": %s}", i ? ", " : "", m.m_markNr,
+                    static_cast<long long>(m.m_posX), static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1e6,
+                    jsonString(m.m_label).c_str());
+    }
+    std::printf("],\n   \"chunks\": [");
+    for (size_t i = 0; i < doc.foreignChunks().size(); ++i) {
+        const auto& c = doc.foreignChunks()[i];
+        std::printf("%s{\"id\": %s, \"bytes\": %zu", i ? ", " : "", jsonString(c.id).c_str(), c.bytes.size());
+        if (c.id == "guan" && printable(c))
+            std::printf(", \"text\": %s", jsonString(chunkText(c)).c_str());
+        std::printf("}");
+    }
+    std::printf("]}");
 }
 
 }  // namespace
 
 int cmdInfo(const CliArgs& args)
 {
-    if (args.empty()) {
+    bool json = false;
+    std::vector<std::string> files;
+    for (const auto& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "vesperon-cli info: unknown option %s\n", a.c_str());
+            return 2;
+        } else
+            files.push_back(a);
+    }
+    if (files.empty()) {
         helpInfo();
         return 2;
     }
     int status = 0;
-    for (const auto& path : args)
-        status |= describe(path);
+    bool first = true;
+    if (json)
+        std::printf("[\n");
+    for (const auto& file : files) {
+        CliDocHost host(file);
+        CVesSoundDoc doc(host, userDefaults());
+        if (!doc.open(file)) {
+            status = 1;
+            continue;
+        }
+        if (json) {
+            describeJson(doc, file, first);
+            first = false;
+        } else {
+            describeText(doc, file);
+        }
+    }
+    if (json)
+        std::printf("\n]\n");
     return status;
 }

@@ -6,7 +6,8 @@
 namespace {
 
 const CliCommand kCommands[] = {
-    {"info", "describe recordings: type, format, length, chunks", cmdInfo, helpInfo},
+    {"info", "describe recordings: type, format, length, records, marks, metadata", cmdInfo, helpInfo},
+    {"convert", "write recordings as another file type, whole or an interval", cmdConvert, helpConvert},
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
 };
 

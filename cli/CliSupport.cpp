@@ -1,0 +1,99 @@
+#include "CliSupport.h"
+
+#include <charconv>
+#include <cstdio>
+#include <unistd.h>
+
+const VesDefData& userDefaults()
+{
+    static const VesDefData defaults = [] {
+        VesDefData d;
+        vkit::RegCls reg;
+        d.load(reg);
+        return d;
+    }();
+    return defaults;
+}
+
+void CliDocHost::message(const std::string& text)
+{
+    ++m_messages;
+    if (m_context.empty())
+        std::fprintf(stderr, "vesperon-cli: %s\n", text.c_str());
+    else
+        std::fprintf(stderr, "vesperon-cli: %s: %s\n", m_context.c_str(), text.c_str());
+}
+
+bool CliDocHost::progress(const std::string& text, std::int64_t done, std::int64_t total)
+{
+    if (total > 0 && ::isatty(2)) {
+        std::fprintf(stderr, "\r%s %3.0f%%", text.c_str(), 100.0 * static_cast<double>(done) / static_cast<double>(total));
+        m_showedProgress = true;
+    }
+    return true;
+}
+
+void CliDocHost::endOperation()
+{
+    if (m_showedProgress)
+        std::fprintf(stderr, "\r\033[K");
+    m_showedProgress = false;
+}
+
+bool CliDocHost::askCompressedSaveParms(int& level, int& before, int& after)
+{
+    level = silentLevelDb;
+    before = beforeMs;
+    after = afterMs;
+    return true;
+}
+
+bool takeOption(const std::vector<std::string>& args, std::size_t& i, const char* name, std::string& value)
+{
+    const std::string& a = args[i];
+    const std::string n(name);
+    if (a == n && i + 1 < args.size()) {
+        value = args[i + 1];
+        i += 2;
+        return true;
+    }
+    if (a.size() > n.size() + 1 && a.compare(0, n.size(), n) == 0 && a[n.size()] == '=') {
+        value = a.substr(n.size() + 1);
+        i += 1;
+        return true;
+    }
+    return false;
+}
+
+std::optional<std::int64_t> parseInt(const std::string& text)
+{
+    std::int64_t v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+        return std::nullopt;
+    return v;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    out += '"';
+    return out;
+}

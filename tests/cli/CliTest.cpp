@@ -1,0 +1,111 @@
+#include "document/CVesSoundDoc.h"
+#include "soundfiles/DemoRecording.h"
+
+#include "DocTestSupport.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+using vestest::TempDir;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs vesperon-cli with the given arguments (already quoted for the shell).
+CliRun cli(const std::string& args, const TempDir& dir)
+{
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string cmd = std::string("'") + VES_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
+    CliRun r{};
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    const auto e = vestest::readFile(errFile);
+    r.err.assign(e.begin(), e.end());
+    return r;
+}
+
+std::string q(const std::string& s)
+{
+    return "'" + s + "'";
+}
+
+}  // namespace
+
+TEST(Cli, InfoDescribesTheDemoRecording)
+{
+    TempDir dir;
+    const std::string demo = dir.file("demo.wav");
+    ASSERT_EQ(cli("demo " + q(demo), dir).status, 0);
+    const CliRun text = cli("info " + q(demo), dir);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("384000 Hz, 16 bit, 1 channel"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("frames:         1152000"), std::string::npos) << text.out;
+    const CliRun json = cli("info --json " + q(demo) + " " + q(demo), dir);
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.front(), '[');
+    EXPECT_NE(json.out.find("\"rate_hz\": 384000"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("},\n  {"), std::string::npos) << "two objects";
+}
+
+TEST(Cli, ConvertWritesTypesAndIntervals)
+{
+    TempDir dir;
+    const std::string demo = dir.file("demo.wav");
+    ASSERT_TRUE(writeDemoRecording(demo));
+    ASSERT_EQ(cli("convert " + q(demo) + " " + q(dir.file("a.vprd")), dir).status, 0);
+    ASSERT_EQ(cli("convert --start 1000 --end 5000 " + q(dir.file("a.vprd")) + " " + q(dir.file("b.wav")), dir).status, 0);
+    ASSERT_EQ(cli("convert --type \"[Wave Comp]\" --silent-level -20 " + q(demo) + " " + q(dir.file("c.vprd")), dir).status, 0);
+    vestest::RecordingHost host;
+    CVesSoundDoc a(host), b(host), c(host), orig(host);
+    ASSERT_TRUE(orig.open(demo));
+    ASSERT_TRUE(a.open(dir.file("a.vprd")));
+    ASSERT_TRUE(b.open(dir.file("b.wav")));
+    ASSERT_TRUE(c.open(dir.file("c.vprd")));
+    EXPECT_EQ(a.saveType(), 9);
+    EXPECT_EQ(vestest::documentBytes(a), vestest::documentBytes(orig));
+    EXPECT_EQ(b.lengthFrames(), 4000);
+    EXPECT_EQ(c.saveType(), 7);
+    EXPECT_GT(c.segments().size(), 10u) << "one segment per call";
+
+    // Several inputs into a folder.
+    vestest::TempDir out;
+    ASSERT_EQ(cli("convert --type 1 " + q(demo) + " " + q(dir.file("a.vprd")) + " " + q(out.path()), dir).status, 0);
+    EXPECT_TRUE(vestest::fileExists(out.file("demo.wav")));
+    EXPECT_TRUE(vestest::fileExists(out.file("a.wav")));
+}
+
+TEST(Cli, FailuresGiveTheMessageAndAnExitStatus)
+{
+    TempDir dir;
+    vestest::writeFile(dir.file("junk.wav"), vestest::Bytes(10, 0x33));
+    const CliRun missing = cli("info " + q(dir.file("nothing.wav")), dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Unable to open file " + dir.file("nothing.wav") + "!"), std::string::npos) << missing.err;
+    const CliRun junk = cli("convert " + q(dir.file("junk.wav")) + " " + q(dir.file("x.wav")), dir);
+    EXPECT_EQ(junk.status, 1);
+    EXPECT_NE(junk.err.find("Unable to decompress files of this type!"), std::string::npos) << junk.err;
+    EXPECT_FALSE(vestest::fileExists(dir.file("x.wav")));
+    EXPECT_EQ(cli("convert " + q(dir.file("junk.wav")) + " " + q(dir.file("x.unknown")), dir).status, 2);
+    EXPECT_EQ(cli("convert --type 99 a b", dir).status, 2);
+    EXPECT_EQ(cli("frobnicate", dir).status, 2);
+    for (const char* command : {"info", "convert", "demo"}) {
+        const CliRun help = cli(std::string(command) + " --help", dir);
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("Usage: vesperon-cli"), std::string::npos) << command;
+    }
+}
