@@ -1,0 +1,122 @@
+// Opening (importing into the sample store) a 1 GiB 16-bit wave and saving it
+// again, against copying the same file with copy_file_range and with plain
+// read/write, all in the same run.
+#include "document/CVesSoundDoc.h"
+#include "soundfiles/RiffFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kDataBytes = 1LL << 30;
+
+class QuietHost : public IDocHost {
+public:
+    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+const std::string& sourceFile()
+{
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string p = std::string(tmp && *tmp ? tmp : "/tmp") + "/vesperon-bench-1g.wav";
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0 && st.st_size == kDataBytes + 44)
+            return p;
+        WaveFile w;
+        w.setFormat({1, 1, 384000, 768000, 2, 16});
+        std::FILE* f = std::fopen(p.c_str(), "wb");
+        w.writeWaveHeader(f, nullptr, kDataBytes);
+        std::vector<std::int16_t> block(1 << 20);
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<std::int16_t>((i * 7919) & 0x7fff);
+        for (std::int64_t done = 0; done < kDataBytes; done += static_cast<std::int64_t>(block.size() * 2))
+            std::fwrite(block.data(), 2, block.size(), f);
+        std::fclose(f);
+        return p;
+    }();
+    return path;
+}
+
+std::string target()
+{
+    return sourceFile() + ".out";
+}
+
+void BM_CopyFileRange(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const int in = ::open(sourceFile().c_str(), O_RDONLY);
+        const int out = ::open(target().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::int64_t left = kDataBytes + 44;
+        while (left > 0) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
+            if (n <= 0)
+                break;
+            left -= n;
+        }
+        ::fsync(out);
+        ::close(in);
+        ::close(out);
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
+void BM_ReadWriteCopy(benchmark::State& state)
+{
+    std::vector<char> buf(4 << 20);
+    for (auto _ : state) {
+        const int in = ::open(sourceFile().c_str(), O_RDONLY);
+        const int out = ::open(target().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t n;
+        while ((n = ::read(in, buf.data(), buf.size())) > 0)
+            if (::write(out, buf.data(), static_cast<size_t>(n)) != n)
+                break;
+        ::fsync(out);
+        ::close(in);
+        ::close(out);
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
+void BM_DocumentOpen(benchmark::State& state)
+{
+    QuietHost host;
+    for (auto _ : state) {
+        CVesSoundDoc doc(host);
+        if (!doc.open(sourceFile()))
+            state.SkipWithError("open failed");
+        benchmark::DoNotOptimize(doc.lengthFrames());
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
+void BM_DocumentSave(benchmark::State& state)
+{
+    QuietHost host;
+    CVesSoundDoc doc(host);
+    if (!doc.open(sourceFile())) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (!doc.save(target(), state.range(0)))
+            state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CopyFileRange)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ReadWriteCopy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DocumentOpen)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DocumentSave)->Arg(1)->Arg(9)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_MAIN();
