@@ -70,7 +70,7 @@ CVec<T> halfSpectrum(const KelmVector<T>& v, int L) {
 template <class T>
 CVec<T> responseZn(const KelmVector<T>& b, const KelmVector<T>& a, int defined, int n, KelmVector<T>* f) {
   if (!defined) return reportError(200105), CVec<T>();
-  if (n <= 0) return reportError(200109, {"npoints"}), CVec<T>();
+  if (n <= 0 || n > (1 << 29)) return reportError(200109, {"npoints"}), CVec<T>();
   const int longest = b.length() > a.length() ? b.length() : a.length();
   const long long twice = 2LL * n;
   const int L = twice >= longest ? int(twice) : kelm_detail::fastLength(2LL * longest - 1);

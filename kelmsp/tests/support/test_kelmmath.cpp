@@ -35,7 +35,8 @@ TEST_F(KelmMathVector, CopiesShareTheArrayButWritesStayPrivate) {
   a = KelmVectorDouble();  // the last other copy keeps the array alive
   EXPECT_EQ(d.useCount(), 1);
   EXPECT_EQ(d[2], 3);
-  d = d;  // self-assignment keeps the values
+  const KelmVectorDouble& same = d;
+  d = same;  // self-assignment keeps the values
   EXPECT_EQ(d[1], 2);
 }
 
