@@ -1,6 +1,7 @@
 #include "core/FileCls.h"
 
 #include "core/LoggCls.h"
+#include "core/MemFileCls.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -330,8 +331,9 @@ FileViewRef FileCls::viewFor(std::int64_t from, std::int64_t to, bool write)
                 break;
             }
     if (!found) {
-        const std::int64_t first = std::max<std::int64_t>(0, from - kViewSize) / kSectionSize * kSectionSize;
-        const std::int64_t end = std::min(m_capacity, ((to + kViewSize) / kSectionSize + 1) * kSectionSize);
+        const std::int64_t half = m_sectionSize / 2;
+        const std::int64_t first = std::max<std::int64_t>(0, from - half) / m_sectionSize * m_sectionSize;
+        const std::int64_t end = std::min(m_capacity, ((to + half) / m_sectionSize + 1) * m_sectionSize);
         void* p = ::mmap(nullptr, static_cast<size_t>(end - first), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
                          static_cast<off_t>(first));
         if (p == MAP_FAILED) {
@@ -425,6 +427,14 @@ void FileCls::trimLocked()
         ::munmap(views[oldestIndex]->base, static_cast<size_t>(views[oldestIndex]->end - views[oldestIndex]->first));
         views.erase(views.begin() + static_cast<std::ptrdiff_t>(oldestIndex));
     }
+}
+
+void FileCls::setSectionSize(std::int64_t bytes)
+{
+    releaseViews();
+    CritSectLock lock(m_cs);
+    const std::int64_t page = vkit::MemFileCls::allocationGranularity();
+    m_sectionSize = std::max(2 * page, bytes / (2 * page) * (2 * page));
 }
 
 int FileCls::mappingCount() const

@@ -121,6 +121,11 @@ public:
     std::string errorText() const;
     const std::string& path() const { return m_path; }
     int mappingCount() const;
+    // Views are made of whole sections (8 MiB) with a margin of half a
+    // section; smaller sections (a multiple of two pages) serve tests that
+    // must cross many view edges. Releases every view first.
+    void setSectionSize(std::int64_t bytes);
+    std::int64_t sectionSize() const { return m_sectionSize; }
     int viewCount() const;
 
 private:
@@ -138,6 +143,7 @@ private:
     std::int64_t m_length = 0;
     std::int64_t m_position = 0;
     std::int64_t m_growthStep = kDefaultGrowthStep;
+    std::int64_t m_sectionSize = kSectionSize;
     std::vector<std::unique_ptr<FileMapCls>> m_maps;  // oldest first
     FileViewCls* m_readView = nullptr;   // the current views hold one reference each
     FileViewCls* m_writeView = nullptr;

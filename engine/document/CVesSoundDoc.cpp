@@ -82,7 +82,11 @@ CVesSoundDoc::CVesSoundDoc(IDocHost& host, const VesDefData& defaults)
     m_recData.setFromDefaults(defaults);
 }
 
-CVesSoundDoc::~CVesSoundDoc() = default;
+CVesSoundDoc::~CVesSoundDoc()
+{
+    if (clipboardDocument() == this)
+        forgetClipboardDocument();
+}
 
 void CVesSoundDoc::setKeptWaveFile(std::unique_ptr<WaveFile> wave)
 {

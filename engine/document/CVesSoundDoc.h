@@ -16,7 +16,9 @@
 #include "records/VesRecData.h"
 #include "records/VesSettings.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,6 +55,44 @@ struct SegmentTableHeader {
 
 // A metadata sub-chunk of the wave form (GUANO, LIST, bext, wamd, ...) kept so
 // that a save writes it back after the samples.
+// The single level of undo of a document.
+struct UndoRecord {
+    int type = 0;  // 0 none, 1 silence, 2 cut, 3 paste, 4 delete, 5 reverse, 6 volume, 7 filter
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    int channel = 3;  // 1 left, 2 right, 3 both
+    std::int64_t pasteStart = 0;
+    std::int64_t pasteEnd = 0;
+    std::int64_t lengthBefore = 0;  // frames before the edit
+};
+
+// A per-sample operation: sample value in, new value out.
+class ISampOperation {
+public:
+    virtual ~ISampOperation() = default;
+    virtual std::int64_t apply(std::int64_t value) const = 0;
+};
+
+// A fixed value: the zero line (128 for 8-bit documents, 0 otherwise).
+class SampOpZero : public ISampOperation {
+public:
+    explicit SampOpZero(std::int64_t zero) : m_zero(zero) {}
+    std::int64_t apply(std::int64_t) const override { return m_zero; }
+
+private:
+    std::int64_t m_zero;
+};
+
+// value × percent / 100 in integer arithmetic, truncated toward zero.
+class SampOpVolume : public ISampOperation {
+public:
+    explicit SampOpVolume(std::int64_t percent) : m_percent(percent) {}
+    std::int64_t apply(std::int64_t value) const override { return value * m_percent / 100; }
+
+private:
+    std::int64_t m_percent;
+};
+
 struct ForeignChunk {
     std::string id;
     std::vector<std::uint8_t> bytes;
@@ -178,6 +218,42 @@ public:
     WaveFile* keptWaveFile() { return m_waveFile.get(); }
     void setKeptWaveFile(std::unique_ptr<WaveFile> wave);
 
+    // ---- editing (frames [start, end), channel 1 left, 2 right, 3 both) ----
+    // Silence, volume, reverse and delete need a selection: with end < 0 or
+    // end == start nothing happens and they return false.
+    static bool hasSelection(std::int64_t start, std::int64_t end) { return end >= 0 && end != start; }
+    bool silence(std::int64_t start, std::int64_t end, int channel, bool noUndo = false);
+    bool volume(std::int64_t start, std::int64_t end, int channel, int percent);
+    bool reverse(std::int64_t start, std::int64_t end, int channel);
+    bool deleteRange(std::int64_t start, std::int64_t end, int channel, bool noUndo = false, int undoType = 4);
+    // Copies into the clip store; this document becomes the clipboard document.
+    bool copy(std::int64_t start, std::int64_t end, int channel);
+    bool cut(std::int64_t start, std::int64_t end, int channel);
+    // Inserts the clipboard document's clip (or, from undo, the undo store) at
+    // the interval start, replacing the interval when it is not empty.
+    bool paste(std::int64_t start, std::int64_t end, int channel, bool fromUndo = false);
+    bool undo();
+    // Saves the interval's samples of the channel selection in the undo store.
+    bool startUndoRecord(int type, std::int64_t start, std::int64_t end, int channel);
+    const UndoRecord& undoRecord() const { return m_undoRecord; }
+    // "Undo Silence" ... "Undo Filter", "Undo" for other types; empty when there is nothing to undo.
+    std::string undoName() const;
+    bool canUndo() const { return m_undoRecord.type != 0; }
+    // Whether Paste can take the clipboard document's clip.
+    bool canPaste() const;
+    static CVesSoundDoc* clipboardDocument();
+    static void forgetClipboardDocument();
+    // Bytes an edit handles per piece (4 MiB); small pieces serve tests.
+    void setEditPieceBytes(std::int64_t bytes) { m_editPiece = std::max<std::int64_t>(8, bytes); }
+    int clipChannel() const { return m_clipChannel; }
+    // One line per frame: "%lld\r\n", or "%lld\t%lld\r\n" for both channels of a
+    // stereo document. False (message to the host) when writing fails.
+    bool generateAscii(std::int64_t start, std::int64_t end, int channel, std::FILE* out);
+    // Applies `op` to every selected sample of [start, end), clipping to the
+    // sample range; no undo record (callers start one).
+    bool applySampleOperation(std::int64_t start, std::int64_t end, int channel, const ISampOperation& op,
+                              const char* progressText);
+
     // ---- views ----
     void attachView(IDocView* view, const VesAnaParms* parms);
     void detachView(IDocView* view);
@@ -192,6 +268,23 @@ public:
 
 private:
     friend class CVesWaveFile;
+    // Editing helpers (DocEdit.cpp).
+    struct Span;
+    Span editSpan(std::int64_t start, std::int64_t end, int channel) const;
+    bool copyRangeToStore(const Span& span, FileCls& target, const char* progressText);
+    bool writeStoreAt(FileCls& source, std::int64_t dstFrame, const Span& shape, std::int64_t frames);
+    bool moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std::int64_t frames, const Span& shape,
+                    const char* progressText);
+    bool silenceFrames(std::int64_t startFrame, std::int64_t endFrame, const Span& shape);
+    bool pasteFrom(FileCls& source, int sourceChannel, std::int64_t start, std::int64_t end, int channel,
+                   bool fromUndo);
+    void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, int channel);
+    bool progressStep(const char* text, std::int64_t done, std::int64_t total, int piece);
+    bool m_cancelRequested = false;
+    std::int64_t m_editPiece = 4 << 20;
+    UndoRecord m_undoRecord;
+    int m_undoChannel = 3;
+    int m_clipChannel = 3;
     friend class CVesDataFile;
     friend class CVesCodecFile;
     struct ViewEntry {

@@ -1,0 +1,692 @@
+// Editing a document: silence, volume, reverse, delete, cut, copy, paste,
+// undo and Copy Ascii, each on an interval of frames and a channel selection
+// (1 left, 2 right, 3 both; a mono document always works on whole frames).
+//
+// Everything works piece by piece through mapped views of the stores, so no
+// buffer of the interval's size is ever needed. An operation the user cancels
+// leaves the recording as it was: in-place operations write their undo copy
+// back, and operations that move the rest of the recording finish their move
+// and are then undone.
+#include "document/CVesSoundDoc.h"
+
+#include "core/LoggCls.h"
+#include "soundfiles/RiffFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+
+namespace {
+
+CVesSoundDoc* g_clipboardDoc = nullptr;
+
+std::int64_t readSample(const std::uint8_t* p, int bytes)
+{
+    switch (bytes) {
+    case 1: return static_cast<std::int64_t>(p[0]) - 128;
+    case 2: return static_cast<std::int16_t>(readLe16(p));
+    case 3: return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
+                                             (static_cast<std::uint32_t>(p[2]) << 24)) >> 8;
+    default: return static_cast<std::int32_t>(readLe32(p));
+    }
+}
+
+// Stores a value relative to the zero line, clipped to the sample range. The
+// 24-bit ceiling is 0x7FFF00 (8,388,352) as everywhere in the editor; 32-bit
+// values are clipped to the 32-bit range rather than wrapped.
+void writeSample(std::uint8_t* p, int bytes, std::int64_t v)
+{
+    switch (bytes) {
+    case 1:
+        p[0] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, -128, 127) + 128);
+        break;
+    case 2:
+        writeLe16(p, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767))));
+        break;
+    case 3: {
+        const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -8388608, 0x7FFF00)));
+        p[0] = static_cast<std::uint8_t>(u);
+        p[1] = static_cast<std::uint8_t>(u >> 8);
+        p[2] = static_cast<std::uint8_t>(u >> 16);
+        break;
+    }
+    default:
+        writeLe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX))));
+        break;
+    }
+}
+
+}  // namespace
+
+// The shape of an edit: which frames, and which bytes of each frame.
+struct CVesSoundDoc::Span {
+    std::int64_t start = 0;  // frames, ordered
+    std::int64_t end = 0;
+    int channel = 3;         // 1 or 2 only for a single channel of a stereo document
+    bool single = false;
+    int sampleBytes = 2;
+    int align = 2;
+    int offset = 0;          // byte of the channel's sample within a frame
+    std::int64_t frames() const { return end - start; }
+    // Bytes a frame takes in a copy: one sample for a single channel, else the frame.
+    int copyBytes() const { return single ? sampleBytes : align; }
+};
+
+CVesSoundDoc::Span CVesSoundDoc::editSpan(std::int64_t start, std::int64_t end, int channel) const
+{
+    Span s;
+    if (end >= 0 && end < start)
+        std::swap(start, end);
+    const std::int64_t length = lengthFrames();
+    s.start = std::clamp<std::int64_t>(start, 0, length);
+    s.end = std::clamp<std::int64_t>(end < 0 ? start : end, s.start, length);
+    s.sampleBytes = std::max(1, m_format.bitsPerSample / 8);
+    s.align = std::max<int>(1, m_format.blockAlign);
+    s.single = m_format.channels == 2 && (channel == 1 || channel == 2);
+    s.channel = s.single ? channel : 3;
+    s.offset = s.single && channel == 2 ? s.sampleBytes : 0;
+    return s;
+}
+
+bool CVesSoundDoc::progressStep(const char* text, std::int64_t done, std::int64_t total, int piece)
+{
+    if (piece < 3)  // progress shows from the fourth piece on
+        return !m_cancelRequested;
+    if (!m_host.progress(text, done, total))
+        m_cancelRequested = true;
+    return !m_cancelRequested;
+}
+
+bool CVesSoundDoc::copyRangeToStore(const Span& span, FileCls& target, const char* progressText)
+{
+    const int cb = span.copyBytes();
+    const std::int64_t size = span.frames() * cb;
+    target.releaseViews();
+    if (!target.setFileSize(size))
+        return false;
+    // A single 24-bit channel copied for pasting keeps at most 0x7FFF00; an
+    // undo copy keeps the samples exactly as they were.
+    const bool clamp24 = span.single && span.sampleBytes == 3 && &target == &m_clip;
+    std::int64_t done = 0;
+    for (int piece = 0; done < span.frames(); ++piece) {
+        const std::int64_t srcPos = (span.start + done) * span.align;
+        FileViewRef src = m_samples.readView(srcPos, srcPos + span.align);
+        FileViewRef dst = target.writeView(done * cb, done * cb + cb);
+        if (!src || !dst)
+            return false;
+        const std::int64_t n = std::min({span.frames() - done, src.available() / span.align, dst.available() / cb, m_editPiece / cb});
+        const auto* s = reinterpret_cast<const std::uint8_t*>(src.data());
+        auto* d = reinterpret_cast<std::uint8_t*>(dst.data());
+        if (!span.single) {
+            std::memcpy(d, s, static_cast<size_t>(n * cb));
+        } else {
+            s += span.offset;
+            for (std::int64_t i = 0; i < n; ++i, s += span.align, d += cb) {
+                std::memcpy(d, s, static_cast<size_t>(cb));
+                if (clamp24 && readSample(d, 3) > 0x7FFF00)
+                    writeSample(d, 3, 0x7FFF00);
+            }
+        }
+        done += n;
+        if (!progressStep(progressText, done, span.frames(), piece))
+            return false;
+    }
+    target.releaseViews();
+    target.setPosition(0);
+    return true;
+}
+
+bool CVesSoundDoc::writeStoreAt(FileCls& source, std::int64_t dstFrame, const Span& shape, std::int64_t frames)
+{
+    const int cb = shape.copyBytes();
+    for (std::int64_t done = 0; done < frames;) {
+        const std::int64_t dstPos = (dstFrame + done) * shape.align;
+        FileViewRef src = source.readView(done * cb, done * cb + cb);
+        FileViewRef dst = m_samples.writeView(dstPos, dstPos + shape.align);
+        if (!src || !dst)
+            return false;
+        const std::int64_t n = std::min({frames - done, src.available() / cb, dst.available() / shape.align, m_editPiece / cb});
+        const auto* s = reinterpret_cast<const std::uint8_t*>(src.data());
+        auto* d = reinterpret_cast<std::uint8_t*>(dst.data());
+        if (!shape.single) {
+            std::memcpy(d, s, static_cast<size_t>(n * cb));
+        } else {
+            d += shape.offset;
+            for (std::int64_t i = 0; i < n; ++i, s += cb, d += shape.align)
+                std::memcpy(d, s, static_cast<size_t>(cb));
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool CVesSoundDoc::moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std::int64_t frames, const Span& shape,
+                              const char* progressText)
+{
+    if (frames <= 0 || fromFrame == toFrame)
+        return true;
+    const int align = shape.align;
+    const std::int64_t dist = std::abs(fromFrame - toFrame);
+    const bool down = toFrame < fromFrame;  // towards the start: work front to back
+    const std::int64_t pieceFrames = std::max<std::int64_t>(1, m_editPiece / align);
+    std::int64_t done = 0;
+    for (int piece = 0; done < frames; ++piece) {
+        const std::int64_t n = std::min(pieceFrames, frames - done);
+        const std::int64_t first = down ? done : frames - done - n;  // frame within the moved block
+        const std::int64_t src = (fromFrame + first) * align, dst = (toFrame + first) * align;
+        const std::int64_t bytes = n * align;
+        std::uint8_t* s;
+        std::uint8_t* d;
+        FileViewRef both, rv, wv;
+        if (dist * align <= m_editPiece) {
+            // Overlapping or close: one view holds both ends, so memmove sees the overlap.
+            const std::int64_t lo = std::min(src, dst), hi = std::max(src, dst) + bytes;
+            both = m_samples.writeView(lo, hi);
+            if (!both || both.available() < hi - lo)
+                return false;
+            s = reinterpret_cast<std::uint8_t*>(both.data()) + (src - lo);
+            d = reinterpret_cast<std::uint8_t*>(both.data()) + (dst - lo);
+        } else {
+            rv = m_samples.readView(src, src + bytes);
+            wv = m_samples.writeView(dst, dst + bytes);
+            if (!rv || !wv || rv.available() < bytes || wv.available() < bytes)
+                return false;
+            s = reinterpret_cast<std::uint8_t*>(rv.data());
+            d = reinterpret_cast<std::uint8_t*>(wv.data());
+        }
+        if (!shape.single) {
+            std::memmove(d, s, static_cast<size_t>(bytes));
+        } else {
+            const int sb = shape.sampleBytes;
+            s += shape.offset;
+            d += shape.offset;
+            if (down) {
+                for (std::int64_t i = 0; i < n; ++i)
+                    std::memmove(d + i * align, s + i * align, static_cast<size_t>(sb));
+            } else {
+                for (std::int64_t i = n - 1; i >= 0; --i)
+                    std::memmove(d + i * align, s + i * align, static_cast<size_t>(sb));
+            }
+        }
+        done += n;
+        progressStep(progressText, done, frames, piece);  // a move always runs to its end
+    }
+    return true;
+}
+
+bool CVesSoundDoc::silenceFrames(std::int64_t startFrame, std::int64_t endFrame, const Span& shape)
+{
+    const std::uint8_t zero = m_format.bitsPerSample == 8 ? 128 : 0;
+    const int align = shape.align;
+    for (std::int64_t f = startFrame; f < endFrame;) {
+        FileViewRef v = m_samples.writeView(f * align, f * align + align);
+        if (!v)
+            return false;
+        const std::int64_t n = std::min({endFrame - f, v.available() / align, m_editPiece / align});
+        auto* d = reinterpret_cast<std::uint8_t*>(v.data());
+        if (!shape.single) {
+            std::memset(d, zero, static_cast<size_t>(n * align));
+        } else {
+            for (std::int64_t i = 0; i < n; ++i)
+                std::memset(d + i * align + shape.offset, zero, static_cast<size_t>(shape.sampleBytes));
+        }
+        f += n;
+    }
+    return true;
+}
+
+bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, int channel, const ISampOperation& op,
+                                        const char* progressText)
+{
+    const Span span = editSpan(start, end, channel);
+    const int sb = span.sampleBytes;
+    const int perFrame = span.single ? 1 : m_format.channels;
+    std::int64_t done = 0;
+    for (int piece = 0; done < span.frames(); ++piece) {
+        const std::int64_t pos = (span.start + done) * span.align;
+        FileViewRef v = m_samples.writeView(pos, pos + span.align);
+        if (!v)
+            return false;
+        const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, m_editPiece / span.align});
+        auto* frame = reinterpret_cast<std::uint8_t*>(v.data()) + span.offset;
+        for (std::int64_t i = 0; i < n; ++i, frame += span.align)
+            for (int c = 0; c < perFrame; ++c)
+                writeSample(frame + c * sb, sb, op.apply(readSample(frame + c * sb, sb)));
+        done += n;
+        if (!progressStep(progressText, done, span.frames(), piece))
+            return false;
+    }
+    return true;
+}
+
+bool CVesSoundDoc::startUndoRecord(int type, std::int64_t start, std::int64_t end, int channel)
+{
+    const Span span = editSpan(start, end, channel);
+    m_clip.releaseViews();
+    m_undoRecord = UndoRecord{};
+    const std::int64_t lengthBefore = lengthFrames();
+    if (!copyRangeToStore(span, m_undo, "Copying"))
+        return false;
+    m_undoRecord.type = type;
+    m_undoRecord.start = span.start;
+    m_undoRecord.end = span.end;
+    m_undoRecord.channel = span.channel;
+    m_undoRecord.lengthBefore = lengthBefore;
+    m_undoChannel = span.channel;
+    return true;
+}
+
+std::string CVesSoundDoc::undoName() const
+{
+    static const char* const names[] = {"", "Undo Silence", "Undo Cut", "Undo Paste", "Undo Delete",
+                                        "Undo Reverse", "Undo Volume", "Undo Filter"};
+    const int t = m_undoRecord.type;
+    if (t == 0)
+        return {};
+    return (t > 0 && t < 8) ? names[t] : "Undo";
+}
+
+namespace {
+
+// Writes the undo copy back over an in-place edit the user cancelled.
+struct CancelGuard {
+    bool& flag;
+    explicit CancelGuard(bool& f) : flag(f) { flag = false; }
+    ~CancelGuard() { flag = false; }
+};
+
+}  // namespace
+
+bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, int channel, bool noUndo)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!noUndo && !startUndoRecord(1, start, end, channel))
+        return false;
+    m_host.beginOperation("Silencing");
+    std::int64_t done = 0;
+    bool ok = true;
+    for (int piece = 0; ok && done < span.frames(); ++piece) {
+        const std::int64_t n = std::min(span.frames() - done, std::max<std::int64_t>(1, m_editPiece / span.align));
+        ok = silenceFrames(span.start + done, span.start + done + n, span) && progressStep("Silencing", done + n, span.frames(), piece);
+        done += n;
+    }
+    m_host.endOperation();
+    if (!ok && !noUndo && m_cancelRequested) {
+        writeStoreAt(m_undo, span.start, span, span.frames());
+        m_undoRecord = UndoRecord{};
+        return false;
+    }
+    m_modified = true;
+    updateAllViews(0);
+    return ok;
+}
+
+bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, int channel, int percent)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!startUndoRecord(6, start, end, channel))
+        return false;
+    m_host.beginOperation("Changing volume");
+    const bool ok = applySampleOperation(start, end, channel, SampOpVolume(percent), "Changing volume");
+    m_host.endOperation();
+    if (!ok) {
+        writeStoreAt(m_undo, span.start, span, span.frames());
+        m_undoRecord = UndoRecord{};
+        return false;
+    }
+    m_modified = true;
+    updateAllViews(0);
+    return true;
+}
+
+bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, int channel)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!startUndoRecord(5, start, end, channel))
+        return false;
+    const int cb = span.copyBytes();
+    const std::int64_t frames = span.frames();
+    m_host.beginOperation("Reversing");
+    bool ok = true;
+    std::int64_t done = 0;
+    for (int piece = 0; ok && done < frames; ++piece) {
+        // Frame i of the interval gets the saved frame (frames − 1 − i).
+        const std::int64_t dstPos = (span.start + done) * span.align;
+        FileViewRef dst = m_samples.writeView(dstPos, dstPos + span.align);
+        if (!dst) {
+            ok = false;
+            break;
+        }
+        const std::int64_t n = std::min({frames - done, dst.available() / span.align, m_editPiece / cb});
+        const std::int64_t lowFrame = frames - done - n;  // the saved frames [lowFrame, frames - done)
+        FileViewRef src = m_undo.readView(lowFrame * cb, (frames - done) * cb);
+        if (!src || src.available() < n * cb) {
+            ok = false;
+            break;
+        }
+        const auto* saved = reinterpret_cast<const std::uint8_t*>(src.data());
+        auto* d = reinterpret_cast<std::uint8_t*>(dst.data()) + span.offset;
+        for (std::int64_t i = 0; i < n; ++i, d += span.align)
+            std::memcpy(d, saved + (n - 1 - i) * cb, static_cast<size_t>(cb));
+        done += n;
+        ok = progressStep("Reversing", done, frames, piece);
+    }
+    m_host.endOperation();
+    if (!ok) {
+        writeStoreAt(m_undo, span.start, span, frames);
+        m_undoRecord = UndoRecord{};
+        return false;
+    }
+    m_modified = true;
+    updateAllViews(0);
+    return true;
+}
+
+void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, int channel)
+{
+    const bool all = channel == 3 || m_format.channels < 2;
+    std::vector<AnaMarkSave> kept;
+    for (auto& m : m_marks) {
+        if (!all && m.m_chan != channel) {
+            kept.push_back(m);
+            continue;
+        }
+        if (m.m_posX >= from && m.m_posX < removedEnd)
+            continue;  // inside the removed stretch
+        if (m.m_posX >= removedEnd)
+            m.m_posX += shift;
+        kept.push_back(m);
+    }
+    if (kept.size() != m_marks.size())
+        m_activeMark = -1;
+    m_marks.swap(kept);
+}
+
+bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, int channel, bool noUndo, int undoType)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!noUndo) {
+        if (!startUndoRecord(undoType, start, end, channel))
+            return false;
+        m_undoRecord.end = m_undoRecord.start;  // undoing inserts at the start
+    }
+    const std::int64_t length = lengthFrames();
+    m_host.beginOperation("Deleting");
+    bool ok = moveFrames(span.end, span.start, length - span.end, span, "Deleting");
+    if (ok) {
+        if (!span.single)
+            ok = m_samples.setLength((length - span.frames()) * span.align);
+        else
+            ok = silenceFrames(length - span.frames(), length, span);
+    }
+    m_host.endOperation();
+    m_modified = true;
+    setLengthFrames(lengthFrames());
+    if (!noUndo && span.frames() > 0)
+        shiftMarks(span.start, span.end, -span.frames(), span.channel);
+    updateAllViews(0);
+    if (ok && !noUndo && m_cancelRequested) {
+        undo();
+        return false;
+    }
+    return ok;
+}
+
+bool CVesSoundDoc::copy(std::int64_t start, std::int64_t end, int channel)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    m_host.beginOperation("Copying");
+    m_undo.releaseViews();
+    const bool ok = copyRangeToStore(span, m_clip, "Copying");
+    m_host.endOperation();
+    if (!ok) {
+        m_clip.setFileSize(0);
+        return false;
+    }
+    m_clipChannel = span.channel;
+    g_clipboardDoc = this;
+    return true;
+}
+
+bool CVesSoundDoc::cut(std::int64_t start, std::int64_t end, int channel)
+{
+    if (!hasSelection(start, end))
+        return false;
+    return copy(start, end, channel) && deleteRange(start, end, channel, false, 2);
+}
+
+CVesSoundDoc* CVesSoundDoc::clipboardDocument()
+{
+    return g_clipboardDoc;
+}
+
+void CVesSoundDoc::forgetClipboardDocument()
+{
+    g_clipboardDoc = nullptr;
+}
+
+bool CVesSoundDoc::canPaste() const
+{
+    const CVesSoundDoc* clip = g_clipboardDoc;
+    if (!clip)
+        return false;
+    const bool clipSingle = clip->m_clipChannel != 3 || clip->m_format.channels == 1;
+    return clipSingle || m_format.channels == 2 || lengthFrames() == 0;
+}
+
+bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, int channel, bool fromUndo)
+{
+    if (fromUndo)
+        return pasteFrom(m_undo, m_undoChannel, start, end, channel, true);
+    CVesSoundDoc* clip = g_clipboardDoc;
+    if (!clip) {
+        m_host.message("No data to paste!");
+        return false;
+    }
+    if (clip != this) {
+        const bool clipBoth = clip->m_clipChannel == 3 && clip->m_format.channels == 2;
+        if (lengthFrames() == 0) {
+            SoundFormat f = clip->m_format;
+            f.channels = clipBoth ? 2 : 1;
+            setFormat(f);
+        }
+        if (clip->m_format.formatTag != m_format.formatTag) {
+            m_host.message("Different data formats in clipboard data and in data file.");
+            return false;
+        }
+        if (clip->m_format.samplesPerSec != m_format.samplesPerSec) {
+            m_host.message("Different sampling rates in clipboard data and in data file.");
+            return false;
+        }
+        if (clip->m_format.bitsPerSample != m_format.bitsPerSample) {
+            m_host.message("Different sound format (sample size) in clipboard data and in data file.");
+            return false;
+        }
+        if (m_format.channels == 1 && clipBoth) {
+            m_host.message("Clipboard data in stereo but data file in mono.");
+            return false;
+        }
+        // Take the clip over into this document's own clip store.
+        m_clip.releaseViews();
+        clip->m_clip.releaseViews();
+        const std::int64_t size = clip->m_clip.length();
+        if (!m_clip.setFileSize(size))
+            return false;
+        for (std::int64_t pos = 0; pos < size;) {
+            FileViewRef s = clip->m_clip.readView(pos, pos + 1);
+            FileViewRef d = m_clip.writeView(pos, pos + 1);
+            if (!s || !d)
+                return false;
+            const std::int64_t n = std::min({s.available(), d.available(), size - pos});
+            std::memcpy(d.data(), s.data(), static_cast<size_t>(n));
+            pos += n;
+        }
+        // A clip from a mono recording is one channel's samples.
+        m_clipChannel = clipBoth ? 3 : (clip->m_format.channels == 2 ? clip->m_clipChannel : 1);
+    }
+    return pasteFrom(m_clip, m_clipChannel, start, end, channel, false);
+}
+
+bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t start, std::int64_t end, int channel,
+                             bool fromUndo)
+{
+    CancelGuard guard(m_cancelRequested);
+    start = std::max<std::int64_t>(0, start);
+    end = end < 0 ? 0 : end;
+    std::int64_t insert = start;
+    if (end > 0 && end < start)
+        insert = end;
+    const bool stereo = m_format.channels == 2;
+    const bool sourceSingle = stereo && sourceChannel != 3;
+    const int sampleBytes = std::max(1, m_format.bitsPerSample / 8);
+    const int align = std::max<int>(1, m_format.blockAlign);
+    source.releaseViews();
+    const std::int64_t sourceBytes = source.length();
+    const std::int64_t pasted = sourceSingle ? sourceBytes / sampleBytes : sourceBytes / align;
+    const bool intervalGiven = end > 0 && end != start;
+    const std::int64_t intervalLength = intervalGiven ? std::abs(end - start) : 0;
+    const int targetChannel = sourceSingle ? ((channel == 1 || channel == 2) ? channel : sourceChannel) : 3;
+
+    if (!fromUndo) {
+        if (!startUndoRecord(3, start, intervalGiven ? end : start, channel))
+            return false;
+        m_undoRecord.start = insert;
+        m_undoRecord.pasteStart = insert;
+        m_undoRecord.pasteEnd = insert + pasted;
+    }
+    m_host.beginOperation("Pasting");
+    bool ok = true;
+    if (intervalGiven)
+        ok = deleteRange(start, end, channel, true, 4);
+    // An insertion point past the end: extend with silence.
+    if (ok && insert > lengthFrames()) {
+        const std::int64_t old = lengthFrames();
+        ok = m_samples.setLength(insert * align) && silenceFrames(old, insert, editSpan(0, 0, 3));
+    }
+    if (ok && pasted > 0) {
+        const std::int64_t old = lengthFrames();
+        const Span whole = editSpan(0, 0, 3);
+        ok = m_samples.setLength((old + pasted) * align) && silenceFrames(old, old + pasted, whole);
+        if (ok && !sourceSingle) {
+            ok = moveFrames(insert, insert + pasted, old - insert, whole, "Pasting") &&
+                 writeStoreAt(source, insert, whole, pasted);
+        } else if (ok) {
+            Span one = editSpan(0, 0, targetChannel);
+            ok = moveFrames(insert, insert + pasted, old - insert, one, "Pasting (move):") &&
+                 silenceFrames(insert, insert + pasted, one) && writeStoreAt(source, insert, one, pasted);
+        }
+    }
+    m_host.endOperation();
+    m_modified = true;
+    setLengthFrames(lengthFrames());
+    if (intervalLength > 0 || pasted > 0) {
+        const std::int64_t removedEnd = insert + intervalLength;
+        shiftMarks(insert, intervalGiven ? removedEnd : insert, pasted - intervalLength, sourceSingle ? targetChannel : 3);
+    }
+    updateAllViews(0);
+    if (ok && !fromUndo && m_cancelRequested) {
+        undo();
+        return false;
+    }
+    return ok;
+}
+
+bool CVesSoundDoc::undo()
+{
+    const UndoRecord rec = m_undoRecord;
+    if (rec.type < 1 || rec.type > 7)
+        return false;
+    m_host.status(undoName());
+    m_undo.releaseViews();
+    m_undo.setPosition(0);
+    bool ok;
+    if (rec.type == 1 || rec.type == 5 || rec.type == 6 || rec.type == 7) {
+        // In-place edits: the saved samples go back where they were.
+        const Span span = editSpan(rec.start, rec.end, m_undoChannel);
+        ok = writeStoreAt(m_undo, span.start, span, span.frames());
+        m_modified = true;
+        updateAllViews(0);
+    } else if (rec.type == 3) {
+        ok = pasteFrom(m_undo, m_undoChannel, rec.pasteStart, rec.pasteEnd, m_undoChannel, true);
+        // A paste past the end, or into one channel, made the recording longer
+        // than the saved samples account for.
+        if (ok && lengthFrames() != rec.lengthBefore) {
+            ok = m_samples.setLength(rec.lengthBefore * m_format.blockAlign);
+            setLengthFrames(lengthFrames());
+            updateAllViews(0);
+        }
+    } else if (m_format.channels == 2 && m_undoChannel != 3) {
+        // One channel was deleted: its samples moved towards the start and its
+        // end was silenced, the length stayed. Move them back and put the
+        // deleted samples in again; the silence falls off the end.
+        const Span one = editSpan(0, 0, m_undoChannel);
+        const std::int64_t d = m_undo.length() / one.sampleBytes;
+        const std::int64_t length = lengthFrames();
+        const std::int64_t start = std::min(rec.start, length);
+        const std::int64_t n = std::min(d, length - start);
+        ok = moveFrames(start, start + n, length - start - n, one, "Pasting (move):") && writeStoreAt(m_undo, start, one, n);
+        m_modified = true;
+        shiftMarks(start, start, n, m_undoChannel);
+        updateAllViews(0);
+    } else {
+        ok = pasteFrom(m_undo, m_undoChannel, rec.start, rec.start, m_undoChannel, true);
+    }
+    m_undoRecord = UndoRecord{};
+    return ok;
+}
+
+bool CVesSoundDoc::generateAscii(std::int64_t start, std::int64_t end, int channel, std::FILE* out)
+{
+    const Span span = editSpan(start, end, channel);
+    const int sb = span.sampleBytes;
+    const bool both = !span.single && m_format.channels == 2;
+    std::int64_t done = 0;
+    m_host.beginOperation("Generating Ascii");
+    for (int piece = 0; done < span.frames(); ++piece) {
+        const std::int64_t pos = (span.start + done) * span.align;
+        FileViewRef v = m_samples.readView(pos, pos + span.align);
+        if (!v) {
+            m_host.endOperation();
+            return false;
+        }
+        const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, std::int64_t(65536)});
+        const auto* f = reinterpret_cast<const std::uint8_t*>(v.data()) + span.offset;
+        char line[64];
+        for (std::int64_t i = 0; i < n; ++i, f += span.align) {
+            // 8-bit samples are written as the stored byte read as a signed number.
+            auto value = [&](const std::uint8_t* p) -> long long {
+                return sb == 1 ? static_cast<std::int8_t>(p[0]) : static_cast<long long>(readSample(p, sb));
+            };
+            const int len = both ? std::snprintf(line, sizeof line, "%lld\t%lld\r\n", value(f), value(f + sb))
+                                 : std::snprintf(line, sizeof line, "%lld\r\n", value(f));
+            if (std::fwrite(line, 1, static_cast<size_t>(len), out) != static_cast<size_t>(len)) {
+                m_host.endOperation();
+                m_host.message("Error while writing ascii data to temporary file: " + vkit::systemErrorText(errno ? errno : EIO));
+                return false;
+            }
+        }
+        done += n;
+        if (!progressStep("Generating Ascii", done, span.frames(), piece)) {
+            m_host.endOperation();
+            return false;
+        }
+    }
+    m_host.endOperation();
+    return true;
+}
