@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -120,3 +121,43 @@ BENCHMARK(BM_ReadWriteCopy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRe
 BENCHMARK(BM_DocumentOpen)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_DocumentSave)->Arg(1)->Arg(9)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_MAIN();
+
+namespace {
+
+// Deleting the first second of a 1 GiB recording and undoing it moves the
+// rest of the recording twice; the yardstick is memmove of the same bytes,
+// twice, in memory.
+void BM_MemmoveYardstick(benchmark::State& state)
+{
+    const std::int64_t second = 768000;
+    std::vector<char> buf(kDataBytes);
+    for (std::int64_t i = 0; i < kDataBytes; i += 4096)
+        buf[static_cast<size_t>(i)] = static_cast<char>(i);
+    for (auto _ : state) {
+        std::memmove(buf.data(), buf.data() + second, static_cast<size_t>(kDataBytes - second));
+        std::memmove(buf.data() + second, buf.data(), static_cast<size_t>(kDataBytes - second));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * 2 * (kDataBytes - second));
+}
+
+void BM_DeleteFirstSecondAndUndo(benchmark::State& state)
+{
+    QuietHost host;
+    CVesSoundDoc doc(host);
+    if (!doc.open(sourceFile())) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    const std::int64_t second = doc.format().samplesPerSec;
+    for (auto _ : state) {
+        if (!doc.deleteRange(0, second, 3) || !doc.undo())
+            state.SkipWithError("edit failed");
+    }
+    state.SetBytesProcessed(state.iterations() * 2 * (kDataBytes - second * 2));
+}
+
+}  // namespace
+
+BENCHMARK(BM_MemmoveYardstick)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DeleteFirstSecondAndUndo)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

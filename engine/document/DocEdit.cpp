@@ -179,6 +179,17 @@ bool CVesSoundDoc::moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std:
         std::uint8_t* s;
         std::uint8_t* d;
         FileViewRef both, rv, wv;
+        if (!shape.single) {
+            // Whole frames: through a buffer with plain reads and writes, which
+            // dirties the file's pages without a fault per page.
+            m_moveBuffer.resize(static_cast<size_t>(bytes));
+            if (m_samples.read(m_moveBuffer.data(), bytes, src) != bytes ||
+                m_samples.write(m_moveBuffer.data(), bytes, dst) != bytes)
+                return false;
+            done += n;
+            progressStep(progressText, done, frames, piece);
+            continue;
+        }
         if (dist * align <= m_editPiece) {
             // Overlapping or close: one view holds both ends, so memmove sees the overlap.
             const std::int64_t lo = std::min(src, dst), hi = std::max(src, dst) + bytes;
