@@ -68,6 +68,30 @@ bool CVesFile::reportProgress(std::int64_t done, std::int64_t total)
     return !m_cancelled;
 }
 
+namespace {
+
+struct DetectorField {
+    int offset, size;
+    const char* label;
+};
+constexpr DetectorField kDetectorFields[] = {
+    {68, 32, " Record time (utc):"}, {100, 32, " Latitude : "}, {132, 32, " Longitude : "},
+    {164, 16, " file name : "},      {180, 16, " filetime : "}, {196, 48, " version : "},
+};
+
+}  // namespace
+
+std::vector<std::string> detectorHeaderLines(const std::uint8_t* header)
+{
+    std::vector<std::string> lines;
+    for (const auto& f : kDetectorFields) {
+        const std::string value = fieldText(header, f.offset, f.size);
+        if (!value.empty())
+            lines.push_back(std::string(f.label + 1) + value);
+    }
+    return lines;
+}
+
 std::string describeDetectorHeader(const std::uint8_t* header, bool& anyField)
 {
     const std::string version = fieldText(header, 196, 48);
@@ -76,14 +100,7 @@ std::string describeDetectorHeader(const std::uint8_t* header, bool& anyField)
         model = "R9000Z";
     std::string text = model;
     anyField = false;
-    const struct {
-        int offset, size;
-        const char* label;
-    } fields[] = {
-        {68, 32, " Record time (utc):"}, {100, 32, " Latitude : "}, {132, 32, " Longitude : "},
-        {164, 16, " file name : "},      {180, 16, " filetime : "}, {196, 48, " version : "},
-    };
-    for (const auto& f : fields) {
+    for (const auto& f : kDetectorFields) {
         const std::string value = fieldText(header, f.offset, f.size);
         if (value.empty())
             continue;

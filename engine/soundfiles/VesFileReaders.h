@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CVesSoundDoc;
 
@@ -81,6 +82,10 @@ public:
 // The reader for a path that may carry a type tag: the type comes from the
 // tag, else from the extension; a plain wave is checked against its content.
 std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc);
+
+// The information lines of a detector header ("Record time (utc):...",
+// "Latitude : ...", ...), one per field that holds text.
+std::vector<std::string> detectorHeaderLines(const std::uint8_t* header);
 
 // "R9000Z Record time (utc):... Latitude : ..." from a detector header of 244 bytes.
 // `anyField` tells whether any text field was present.
