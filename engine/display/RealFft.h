@@ -1,0 +1,36 @@
+// The program's own real FFT, shared by the spectrogram, the power spectrum,
+// the pulse analysis and the recording trigger.
+//
+// RealFft(buffer, m) transforms N = 2^m doubles in place. On return the
+// buffer holds the transform divided by N in split ("half-complex") order:
+//   buffer[0]      real part of bin 0
+//   buffer[k]      real part of bin k, 1 <= k <= N/2
+//   buffer[N - k]  imaginary part of bin k, 1 <= k < N/2
+// with X_k = sum x_n e^(-2 pi i k n / N). Callers use squared magnitudes
+// only, so they must not rely on the sign of the imaginary parts.
+//
+// The transform runs as a complex FFT of N/2 points over the even/odd sample
+// pairs (Stockham radix-4 passes, a radix-2 pass for odd orders) followed by
+// the split into the real spectrum. Twiddle factors come from tables computed
+// once per order in extended precision; results are double precision and
+// within rounding of the exact transform. On x86-64 processors with AVX2 and
+// FMA the passes run on 4-wide vectors; elsewhere (and for N < 32) a portable
+// scalar path gives the same results within rounding.
+//
+// No allocation per call: the scratch lives on the stack for N <= 8192 and
+// in a per-thread buffer above that; a size's tables are built on its first
+// use. No failure: orders outside 0 .. kMaxFftOrder leave the buffer as it is
+// (order 0, a single value, is its own transform).
+#pragma once
+
+constexpr int kMaxFftOrder = 20;
+
+void RealFft(double* buffer, int m);
+
+// Which inner loops RealFft uses. Automatic picks the vector kernel when the
+// processor has it; the others force one path (tests and benchmarks compare
+// them). Forcing Avx2 on a processor without it falls back to Portable.
+enum class FftKernel { Automatic, Portable, Avx2 };
+void SetFftKernel(FftKernel kernel);
+// The kernel in use for large transforms after SetFftKernel.
+FftKernel ActiveFftKernel();

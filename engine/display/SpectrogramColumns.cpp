@@ -1,0 +1,334 @@
+#include "display/SpectrogramColumns.h"
+
+#include "display/RealFft.h"
+#include "document/CVesSoundDoc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Samples per piece of the oscillogram and zero-crossing scans.
+constexpr std::int64_t kChunkSamples = 8192;
+
+template <int Bytes>
+void convertSamples(const unsigned char* p, std::int64_t stride, std::int64_t n, double* out)
+{
+    for (std::int64_t i = 0; i < n; ++i, p += stride) {
+        if constexpr (Bytes == 1) {
+            out[i] = (static_cast<int>(p[0]) - 128) * 256.0;
+        } else if constexpr (Bytes == 2) {
+            std::int16_t v;
+            std::memcpy(&v, p, 2);
+            out[i] = v;
+        } else if constexpr (Bytes == 3) {
+            const std::uint32_t u = (std::uint32_t{p[0]} << 8) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 24);
+            out[i] = static_cast<std::int32_t>(u) / 65536.0;
+        } else {
+            std::int32_t v;
+            std::memcpy(&v, p, 4);
+            out[i] = v / 65536.0;
+        }
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+MappedSampleReader::MappedSampleReader(FileCls& store, const SoundFormat& format, std::int64_t lengthFrames,
+                                       int channel)
+    : m_store(store),
+      m_bytesPerSample(format.bitsPerSample / 8),
+      m_blockAlign(format.blockAlign),
+      m_channelOffset(0),
+      m_length(0)
+{
+    if (m_bytesPerSample < 1 || m_bytesPerSample > 4 || m_blockAlign < m_bytesPerSample)
+        return;
+    if (format.channels > 1 && channel > 0)
+        m_channelOffset = m_bytesPerSample;
+    m_length = std::clamp<std::int64_t>(lengthFrames, 0, store.length() / m_blockAlign);
+}
+
+bool MappedSampleReader::cover(std::int64_t byteFrom, std::int64_t byteTo)
+{
+    if (m_base != nullptr && byteFrom >= m_pieceFirst && byteTo <= m_pieceEnd)
+        return true;
+    m_view.reset();
+    m_base = nullptr;
+    const std::int64_t storeEnd = m_length * m_blockAlign;
+    const std::int64_t first = byteFrom / kSectionBytes * kSectionBytes;
+    const std::int64_t end = std::min(storeEnd, std::max(first + kPieceBytes, byteTo));
+    m_view = m_store.readView(first, end);
+    if (!m_view || m_view.available() < end - first)
+        return false;
+    m_base = reinterpret_cast<const unsigned char*>(m_view.data());
+    m_pieceFirst = first;
+    m_pieceEnd = end;
+    ++m_pieces;
+    return byteTo <= end;
+}
+
+bool MappedSampleReader::read(std::int64_t first, std::int64_t count, double* out)
+{
+    if (count <= 0)
+        return true;
+    const std::int64_t lo = std::clamp<std::int64_t>(first, 0, m_length);
+    const std::int64_t hi = std::clamp<std::int64_t>(first + count, lo, m_length);
+    std::fill(out, out + (lo - first), 0.0);
+    std::fill(out + (hi - first), out + count, 0.0);
+    bool ok = true;
+    // Pieces of at most a quarter of the mapped size keep every request
+    // inside one view.
+    const std::int64_t perRead = std::max<std::int64_t>(1, kSectionBytes / m_blockAlign);
+    for (std::int64_t at = lo; at < hi;) {
+        const std::int64_t n = std::min(perRead, hi - at);
+        const std::int64_t byteFrom = at * m_blockAlign + m_channelOffset;
+        const std::int64_t byteTo = (at + n - 1) * m_blockAlign + m_channelOffset + m_bytesPerSample;
+        double* dst = out + (at - first);
+        if (!cover(byteFrom, byteTo)) {
+            std::fill(dst, dst + n, 0.0);
+            ok = false;
+            m_failed = true;
+        } else {
+            const unsigned char* p = m_base + (byteFrom - m_pieceFirst);
+            switch (m_bytesPerSample) {
+            case 1: convertSamples<1>(p, m_blockAlign, n, dst); break;
+            case 2: convertSamples<2>(p, m_blockAlign, n, dst); break;
+            case 3: convertSamples<3>(p, m_blockAlign, n, dst); break;
+            default: convertSamples<4>(p, m_blockAlign, n, dst); break;
+            }
+        }
+        at += n;
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+
+void ZeroCrossCounter::feed(const double* w, std::int64_t n)
+{
+    for (std::int64_t j = 0; j < n; ++j) {
+        const double v = w[j];
+        ++m_index;  // names the sample after v
+        if ((m_arm > 0 && v < -m_theta) || (m_arm < 0 && v > m_theta)) {
+            ++m_count;
+            m_arm = v;
+            if (m_first < 0)
+                m_first = m_index;
+        } else if (m_arm == 0 && std::fabs(v) > m_theta) {
+            m_arm = v;
+        }
+    }
+}
+
+std::int64_t ZeroCrossCounter::frequency(std::int64_t rateHz, std::int64_t windowEnd) const
+{
+    if (m_count <= 0 || windowEnd <= m_first)
+        return -1;
+    return rateHz * m_count / (windowEnd - m_first) / 2;
+}
+
+// ---------------------------------------------------------------------------
+
+ColumnEngine::ColumnEngine(const PlotLayout& layout) : m_layout(layout)
+{
+    const int n = std::max(2, layout.spect.fftSize);
+    m_frame.assign(static_cast<std::size_t>(n), 0.0);
+    m_acc.assign(static_cast<std::size_t>(n / 2), 0.0);
+    m_runs.resize(static_cast<std::size_t>(n / 2));
+    m_chunk.assign(static_cast<std::size_t>(kChunkSamples), 0.0);
+}
+
+double ColumnEngine::binPower(int k) const
+{
+    if (k < 0 || k >= static_cast<int>(m_acc.size()) || m_count == 0)
+        return 0.0;
+    return m_acc[static_cast<std::size_t>(k)] / m_count;
+}
+
+void ColumnEngine::clearAccumulator()
+{
+    std::fill(m_acc.begin(), m_acc.end(), 0.0);
+    m_count = 0;
+}
+
+void ColumnEngine::takeFrame(MappedSampleReader& reader, std::int64_t start)
+{
+    const SpectrogramSetup& s = m_layout.spect;
+    const int n = s.fftSize;
+    double* frame = m_frame.data();
+    reader.read(start, n, frame);
+    const double* win = s.windowTable.data();
+    for (int i = 0; i < n; ++i)
+        frame[i] *= win[i];
+    RealFft(frame, s.fftOrder);
+    double* acc = m_acc.data();
+    for (int k = 1; k < n / 2; ++k) {
+        const double re = frame[k], im = frame[n - k];
+        acc[k] += (2 * re) * (2 * re) + (2 * im) * (2 * im);
+    }
+    if (m_count == 0)
+        m_firstFrame = start;
+    m_lastFrame = start;
+    ++m_count;
+    ++m_framesComputed;
+}
+
+void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
+{
+    const SpectrogramSetup& s = m_layout.spect;
+    const std::int64_t base = ch.freqPane.bottom;
+    int runs = 0;
+    int prevPen = -1;
+    for (int k = s.firstBin; k < s.lastBin; ++k) {
+        const int pen = s.penForPower(m_acc[static_cast<std::size_t>(k)] / m_count);
+        if (pen < 0) {
+            prevPen = -1;
+            continue;
+        }
+        const std::int64_t top = base + s.binTop[static_cast<std::size_t>(k)];
+        if (pen == prevPen) {
+            m_runs[static_cast<std::size_t>(runs - 1)].yHigh = top;
+        } else {
+            m_runs[static_cast<std::size_t>(runs++)] = {pen, base + s.binBottom(k), top};
+            prevPen = pen;
+        }
+    }
+    out.runs = m_runs.data();
+    out.runCount = runs;
+}
+
+void ColumnEngine::oscillogram(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out)
+{
+    const std::int64_t end = std::min(reader.lengthFrames(), c0 + std::max<std::int64_t>(1, m_layout.samplesPerColumn));
+    if (c0 >= end)
+        return;
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (std::int64_t at = c0; at < end;) {
+        const std::int64_t n = std::min<std::int64_t>(kChunkSamples, end - at);
+        reader.read(at, n, m_chunk.data());
+        const auto [mn, mx] = std::minmax_element(m_chunk.data(), m_chunk.data() + n);
+        lo = any ? std::min(lo, *mn) : *mn;
+        hi = any ? std::max(hi, *mx) : *mx;
+        any = true;
+        at += n;
+    }
+    out.hasOsc = true;
+    out.oscMin = lo;
+    out.oscMax = hi;
+    out.oscMinY = m_layout.amplitudeToY(PlotLayout::sampleToAmplitude(lo), ch.oscPane);
+    out.oscMaxY = m_layout.amplitudeToY(PlotLayout::sampleToAmplitude(hi), ch.oscPane);
+    out.oscFlat = out.oscMaxY - out.oscMinY < m_layout.device.twipsPerPixel;
+}
+
+void ColumnEngine::zeroCrossings(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, std::int64_t c1,
+                                 PlotColumn& out)
+{
+    const std::int64_t length = reader.lengthFrames();
+    const std::int64_t size = m_layout.zeroCrossSize;
+    std::int64_t start = c0, end = c1;
+    if (size != 1) {
+        start = std::max<std::int64_t>(0, c0 - size / 2);
+        end = start + size;
+    }
+    end = std::min(end, length);
+    ZeroCrossCounter counter(m_layout.zeroCrossThreshold, start);
+    for (std::int64_t at = start; at < end;) {
+        const std::int64_t n = std::min<std::int64_t>(kChunkSamples, end - at);
+        reader.read(at, n, m_chunk.data());
+        counter.feed(m_chunk.data(), n);
+        at += n;
+    }
+    const std::int64_t hz = counter.frequency(m_layout.rateHz, end);
+    if (hz < 0)
+        return;
+    out.hasZeroCross = true;
+    out.zeroCrossHz = hz;
+    out.zeroCrossY = m_layout.frequencyToY(static_cast<double>(hz), ch.freqPane);
+}
+
+bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firstColumn, int endColumn,
+                           IColumnSink& sink)
+{
+    const PlotLayout& L = m_layout;
+    m_framesComputed = 0;
+    m_count = 0;
+    if (channelIndex >= L.channels.size() || L.plotWidth <= 0)
+        return true;
+    const ChannelPanes& ch = L.channels[channelIndex];
+    MappedSampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), ch.channel);
+    const std::int64_t length = reader.lengthFrames();
+    const SpectrogramSetup& s = L.spect;
+    const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) >= s.fftSize;
+    const std::int64_t half = s.fftSize / 2;
+
+    firstColumn = std::max(firstColumn, 0);
+    endColumn = std::min(endColumn, L.columns);
+    bool anyFrame = false;
+    std::int64_t next = 0;  // fixed overlap: start of the next frame
+    bool havePrev = false;
+    std::int64_t prevX = 0, prevMaxY = 0;
+
+    for (int col = firstColumn; col < endColumn; ++col) {
+        const std::int64_t c0 = L.columnFirstSample(col);
+        if (c0 >= length)
+            break;
+        const std::int64_t c1 = L.columnFirstSample(col + 1);
+        PlotColumn out;
+        out.column = col;
+        out.x = L.columnX(col);
+        out.firstSample = c0;
+
+        if (L.showOsc && !ch.oscPane.empty()) {
+            oscillogram(reader, ch, c0, out);
+            if (out.hasOsc && L.parms.m_ampCont && havePrev) {
+                out.joinFromPrevious = true;
+                out.prevX = prevX;
+                out.prevMaxY = prevMaxY;
+            }
+            if (out.hasOsc) {
+                havePrev = true;
+                prevX = out.x;
+                prevMaxY = out.oscMaxY;
+            }
+        }
+        if (L.showZeroCross && !ch.freqPane.empty())
+            zeroCrossings(reader, ch, c0, c1, out);
+
+        if (spectrogram) {
+            const std::int64_t end = c1 - half;
+            int before = m_count;
+            if (s.autoOverlap) {
+                clearAccumulator();
+                takeFrame(reader, c0 - half);
+            } else {
+                if (!anyFrame)
+                    next = c0 - half;
+                if (!anyFrame || next <= end) {
+                    clearAccumulator();
+                    before = 0;
+                }
+                while (next <= end || !anyFrame) {
+                    takeFrame(reader, next);
+                    anyFrame = true;
+                    const bool endsAtLast = next + s.fftSize == length;
+                    next += s.hop;
+                    if (endsAtLast)
+                        break;
+                }
+            }
+            out.hasSpect = true;
+            out.frames = m_count;
+            out.repeated = !s.autoOverlap && m_count == before;
+            out.firstFrameStart = m_firstFrame;
+            out.lastFrameStart = m_lastFrame;
+            makeRuns(ch, out);
+        }
+        sink.column(out);
+    }
+    return !reader.failed();
+}

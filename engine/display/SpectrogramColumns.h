@@ -1,0 +1,187 @@
+// The column engine of the analysis plot: for a range of device pixel
+// columns of one channel it computes, column by column, the oscillogram
+// stroke, the zero-crossing frequency and the spectrogram runs, straight from
+// the document's mapped sample data. Nothing is cached between calls: a
+// repaint of part of the plot restarts the frame sequence at its first column.
+//
+// A painter consumes it like this:
+//
+//   PlotLayout layout = PrepareLayout(parms, SoundInfo::of(doc), device);
+//   ColumnEngine engine(layout);            // buffers sized once per layout
+//   struct Painter : IColumnSink {
+//       void column(const PlotColumn& c) override {
+//           // oscillogram: c.oscMinY .. c.oscMaxY at c.x (or the flat segment)
+//           // spectrogram: for each run, a vertical line at c.x from
+//           //   run.yLow to run.yHigh in palette entry / user pen run.pen
+//           // zero crossings: a stroke at (c.x, c.zeroCrossY)
+//       }
+//   } painter;
+//   engine.compute(doc, channelIndex, firstColumn, endColumn, painter);
+//
+// All y values already include the channel's offset.
+#pragma once
+
+#include "core/FileCls.h"
+#include "display/PlotLayout.h"
+
+#include <cstdint>
+#include <vector>
+
+class CVesSoundDoc;
+
+// ---------------------------------------------------------------------------
+// Sample values
+//
+// The analysis display reads samples as doubles in 16-bit units:
+//   8-bit (unsigned, 128 = zero)  (s - 128) x 256
+//   16-bit                         s
+//   24-bit (3 bytes, signed)       s / 256
+//   32-bit (signed integer)        s / 65536
+// so that every width's full scale 2^(bits-1) becomes 32768. In particular a
+// 32-bit integer sample has full scale 2^31; the spectrogram, the power
+// spectrum, the oscillogram and the zero-crossing threshold all use this one
+// convention (CVesSoundDoc::readFramesAsDouble converts the same way).
+
+// Reads one channel of a sample store through mapped views of at most
+// kPieceBytes (the store rounds each view out to whole 8 MiB sections, so no
+// view of the reader exceeds 64 MiB). Samples before the first frame or at and
+// beyond the last frame read as 0.
+class MappedSampleReader {
+public:
+    static constexpr std::int64_t kSectionBytes = 8 * 1024 * 1024;
+    static constexpr std::int64_t kPieceBytes = 48 * 1024 * 1024;
+
+    MappedSampleReader(FileCls& store, const SoundFormat& format, std::int64_t lengthFrames, int channel);
+    MappedSampleReader(const MappedSampleReader&) = delete;
+    MappedSampleReader& operator=(const MappedSampleReader&) = delete;
+
+    // out[0 .. count) = samples first .. first + count - 1. False when the
+    // store could not be mapped (the samples concerned read as 0).
+    bool read(std::int64_t first, std::int64_t count, double* out);
+    std::int64_t lengthFrames() const { return m_length; }
+    // How many pieces have been mapped so far.
+    int piecesMapped() const { return m_pieces; }
+    // Whether any read could not be mapped.
+    bool failed() const { return m_failed; }
+
+private:
+    bool cover(std::int64_t byteFrom, std::int64_t byteTo);
+
+    FileCls& m_store;
+    int m_bytesPerSample;
+    int m_blockAlign;
+    int m_channelOffset;
+    std::int64_t m_length;
+    FileViewRef m_view;
+    const unsigned char* m_base = nullptr;  // the byte at m_pieceFirst
+    std::int64_t m_pieceFirst = 0;
+    std::int64_t m_pieceEnd = 0;
+    int m_pieces = 0;
+    bool m_failed = false;
+};
+
+// ---------------------------------------------------------------------------
+// Zero crossings
+
+// The zero-crossing count of one analysis window. Samples are fed in order;
+// a crossing is a swing from beyond +theta to below -theta or back, counted
+// from the first swing out of the band +-theta (which only arms the count).
+class ZeroCrossCounter {
+public:
+    ZeroCrossCounter(double theta, std::int64_t windowStart) : m_theta(theta), m_index(windowStart) {}
+    void feed(const double* w, std::int64_t n);
+    // R x k / (end - f) / 2 in Hz (integer arithmetic) with k crossings and f
+    // the index after the first crossing sample; -1 without a value.
+    std::int64_t frequency(std::int64_t rateHz, std::int64_t windowEnd) const;
+    std::int64_t crossings() const { return m_count; }
+
+private:
+    double m_theta;
+    double m_arm = 0;
+    std::int64_t m_count = 0;
+    std::int64_t m_first = -1;
+    std::int64_t m_index;
+};
+
+// ---------------------------------------------------------------------------
+// Columns
+
+// One run of bins with the same pen: a vertical line at the column's x from
+// the lower edge of its first bin's band to the upper edge of its last.
+struct SpectRun {
+    int pen = 0;  // palette index 0..63, or the user pen index with a user map
+    std::int64_t yLow = 0;
+    std::int64_t yHigh = 0;
+};
+
+struct PlotColumn {
+    int column = 0;                 // device pixel column from the plot's left edge
+    std::int64_t x = 0;             // its logical x, twips
+    std::int64_t firstSample = 0;   // its first sample
+
+    // Oscillogram: minimum and maximum of the column's samples (16-bit units)
+    // and their y. When they lie less than a pixel apart the stroke is a
+    // horizontal segment one pixel plus one twip long at oscMaxY; otherwise a
+    // vertical line. With AmpCont, a line from (prevX, prevMaxY) to
+    // (x, oscMinY) comes first when joinFromPrevious is set.
+    bool hasOsc = false;
+    double oscMin = 0, oscMax = 0;
+    std::int64_t oscMinY = 0, oscMaxY = 0;
+    bool oscFlat = false;
+    bool joinFromPrevious = false;
+    std::int64_t prevX = 0, prevMaxY = 0;
+
+    // Zero crossings: the frequency (placed on the pane's edge when outside
+    // SpectMin .. SpectMax), or hasZeroCross false when the column has none.
+    bool hasZeroCross = false;
+    std::int64_t zeroCrossHz = 0;
+    std::int64_t zeroCrossY = 0;
+
+    // Spectrogram: the runs of this column (valid during the call only).
+    bool hasSpect = false;
+    int frames = 0;            // frames averaged
+    bool repeated = false;     // no frame started in the column: the previous column's levels again
+    std::int64_t firstFrameStart = 0, lastFrameStart = 0;  // frames taken for this column
+    const SpectRun* runs = nullptr;
+    int runCount = 0;
+};
+
+class IColumnSink {
+public:
+    virtual ~IColumnSink() = default;
+    virtual void column(const PlotColumn& column) = 0;
+};
+
+class ColumnEngine {
+public:
+    // The layout must outlive the engine.
+    explicit ColumnEngine(const PlotLayout& layout);
+
+    // Computes columns [firstColumn, endColumn) of layout.channels[channelIndex]
+    // and hands each to the sink, left to right; stops at the first column
+    // that starts at or beyond the end of the data. False when the sample data
+    // could not be mapped (the samples concerned count as 0).
+    bool compute(CVesSoundDoc& doc, std::size_t channelIndex, int firstColumn, int endColumn, IColumnSink& sink);
+
+    // The averaged power of bin k (0 <= k < N/2) in the last column computed.
+    double binPower(int k) const;
+    // FFTs computed by the last compute().
+    std::int64_t framesComputed() const { return m_framesComputed; }
+
+private:
+    void takeFrame(MappedSampleReader& reader, std::int64_t start);
+    void clearAccumulator();
+    void makeRuns(const ChannelPanes& ch, PlotColumn& out);
+    void oscillogram(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out);
+    void zeroCrossings(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, std::int64_t c1,
+                       PlotColumn& out);
+
+    const PlotLayout& m_layout;
+    std::vector<double> m_frame;
+    std::vector<double> m_acc;
+    std::vector<double> m_chunk;
+    std::vector<SpectRun> m_runs;
+    int m_count = 0;
+    std::int64_t m_firstFrame = 0, m_lastFrame = 0;
+    std::int64_t m_framesComputed = 0;
+};
