@@ -17,6 +17,8 @@ int cmdInfo(const CliArgs& args);
 void helpInfo();
 int cmdConvert(const CliArgs& args);
 void helpConvert();
+int cmdPower(const CliArgs& args);
+void helpPower();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
 

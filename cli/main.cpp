@@ -8,6 +8,7 @@ namespace {
 const CliCommand kCommands[] = {
     {"info", "describe recordings: type, format, length, records, marks, metadata", cmdInfo, helpInfo},
     {"convert", "write recordings as another file type, whole or an interval", cmdConvert, helpConvert},
+    {"power", "averaged power spectrum of recordings as text", cmdPower, helpPower},
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
 };
 

@@ -109,3 +109,32 @@ TEST(Cli, FailuresGiveTheMessageAndAnExitStatus)
         EXPECT_NE(help.out.find("Usage: vesperon-cli"), std::string::npos) << command;
     }
 }
+
+TEST(Cli, PowerPrintsTheSpectrumOfTheCalls)
+{
+    TempDir dir;
+    const std::string demo = dir.file("demo.wav");
+    ASSERT_TRUE(writeDemoRecording(demo));
+    const CliRun r = cli("power --fft 512 --window hanning " + q(demo), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.rfind("kHz\tdB\r\n", 0), 0u);
+    int lines = 0;
+    double bestKhz = 0, best = -1e9;
+    for (size_t pos = r.out.find("\r\n") + 2; pos < r.out.size();) {
+        const size_t end = r.out.find("\r\n", pos);
+        const std::string line = r.out.substr(pos, end - pos);
+        const double khz = std::stod(line.substr(0, line.find('\t')));
+        const double db = std::stod(line.substr(line.find('\t') + 1));
+        if (db > best) {
+            best = db;
+            bestKhz = khz;
+        }
+        ++lines;
+        pos = end + 2;
+    }
+    EXPECT_EQ(lines, 256);
+    EXPECT_GT(bestKhz, 30.0);  // the calls sweep from 95 down to 30 kHz
+    EXPECT_LT(bestKhz, 95.0);
+    EXPECT_EQ(cli("power --fft 1000 " + q(demo), dir).status, 2);
+    EXPECT_EQ(cli("power --channel middle " + q(demo), dir).status, 2);
+}

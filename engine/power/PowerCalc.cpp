@@ -1,0 +1,85 @@
+#include "power/PowerCalc.h"
+
+#include "display/FftWindow.h"
+#include "display/RealFft.h"
+#include "document/CVesSoundDoc.h"
+
+#include <algorithm>
+#include <cmath>
+
+PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std::atomic<bool>* stop)
+{
+    PowerResult r;
+    int n = std::clamp(req.fftSize, 16, 16384);
+    int m = 0;
+    while ((1 << (m + 1)) <= n)
+        ++m;
+    n = 1 << m;
+    r.fftSize = n;
+    r.rateHz = doc.format().samplesPerSec * (doc.timeExpansion() > 0 ? doc.timeExpansion() : 1000) / 1000.0;
+    const std::int64_t length = doc.lengthFrames();
+    std::int64_t start = std::max<std::int64_t>(0, req.start);
+    std::int64_t end = req.end < 0 ? length : req.end;
+    if (end < start)
+        std::swap(start, end);
+    if (end - start < n)  // a stretch shorter than N is extended from its start
+        end = start + n;
+    r.start = start;
+    r.end = end;
+    r.power.assign(static_cast<size_t>(n / 2 + 1), 0.0);
+
+    std::vector<double> table(static_cast<size_t>(n)), buf(static_cast<size_t>(n));
+    BuildWindowTable(table.data(), n, req.window);
+    const std::int64_t frames = end - start;
+    const std::int64_t k = (frames + n - 1) / n;
+    const int channel = doc.format().channels > 1 ? std::clamp(req.channel, 0, 1) : 0;
+    const double scale = std::ldexp(1.0, -30);
+    for (std::int64_t i = 0; i < k; ++i) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return r;
+        std::int64_t s = (frames - n) * i / k;
+        if (s + n > frames)
+            s = frames - n;
+        const std::int64_t got = doc.readFramesAsDouble(start + s, n, channel, buf.data());
+        std::fill(buf.begin() + std::max<std::int64_t>(0, got), buf.end(), 0.0);  // past the end: silence
+        for (int j = 0; j < n; ++j)
+            buf[static_cast<size_t>(j)] *= table[static_cast<size_t>(j)];
+        RealFft(buf.data(), m);
+        r.power[0] += 4.0 * buf[0] * buf[0] * scale;
+        for (int b = 1; b < n / 2; ++b) {
+            const double re = 2.0 * buf[static_cast<size_t>(b)], im = 2.0 * buf[static_cast<size_t>(n - b)];
+            r.power[static_cast<size_t>(b)] += (re * re + im * im) * scale;
+        }
+        ++r.frames;
+    }
+    if (r.frames > 0)
+        for (double& p : r.power)
+            p /= r.frames;
+    r.complete = true;
+    return r;
+}
+
+PowerCalc::PowerCalc(CVesSoundDoc& doc, const PowerRequest& request, std::function<void(PowerCalc&)> done)
+    : ThreadCls("PowerCalc"), m_doc(doc), m_request(request), m_done(std::move(done))
+{
+}
+
+PowerCalc::~PowerCalc()
+{
+    m_stop = true;
+    waitForEnd(120000);
+}
+
+bool PowerCalc::stop()
+{
+    m_stop = true;
+    return ThreadCls::stop();
+}
+
+int PowerCalc::execute()
+{
+    m_result = computePowerSpectrum(m_doc, m_request, &m_stop);
+    if (m_result.complete && !stopRequested() && m_done)
+        m_done(*this);
+    return m_result.complete ? 0 : 1;
+}
