@@ -165,29 +165,29 @@ void buildBinTable(SpectrogramSetup& s, std::int64_t paneHeight, std::int64_t sp
     const int half = s.fftSize / 2;
     s.binFrequency.assign(static_cast<std::size_t>(half), 0.0);
     s.binTop.assign(static_cast<std::size_t>(half), 0);
-    const std::int64_t h = paneHeight;
+    const std::int64_t h = std::max<std::int64_t>(paneHeight, 0);
     const double span = static_cast<double>(spectMax - spectMin);
     int first = 0, last = half - 1;
     for (int i = 0; i < half; ++i) {
         const double f = BinFrequency(s.fftSize, rate, i);
         s.binFrequency[static_cast<std::size_t>(i)] = f;
-        std::int64_t y = static_cast<std::int64_t>(std::floor((f - spectMin) * (h - 2) / span + 0.5));
-        if (y < 0) {
-            y = 0;
+        const std::int64_t y = static_cast<std::int64_t>(std::floor((f - spectMin) * (paneHeight - 2) / span + 0.5));
+        if (y < 0)
             first = i;
-        }
-        if (y > h) {
-            y = h;
-            if (i < last)
-                last = i;
-        }
+        if (y > h && i < last)
+            last = i;
         s.binTop[static_cast<std::size_t>(i)] = y;
     }
-    // Centre the bands on their bins: raise each upper edge by half a band.
+    // Centre the bands on their bins: raise each upper edge by half a band,
+    // then keep it inside the pane. (Clamping the bin below SpectMin to the
+    // pane bottom before raising it would leave the bin at SpectMin an empty
+    // band.)
     const std::int64_t band = h / std::max(1, last - first + 1);
-    for (int i = first; i < last; ++i) {
+    for (int i = 0; i < half; ++i) {
         auto& y = s.binTop[static_cast<std::size_t>(i)];
-        y = std::clamp<std::int64_t>(y + band / 2 + 1, 0, std::max<std::int64_t>(h, 0));
+        if (i >= first && i < last)
+            y += band / 2 + 1;
+        y = std::clamp<std::int64_t>(y, 0, h);
     }
     s.firstBin = first;
     s.lastBin = last;
