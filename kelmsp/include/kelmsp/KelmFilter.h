@@ -108,6 +108,21 @@ class KELMSP_API KelmIIRFilter {
 
   Vector impulseResponse(int n) const;
 
+  // Frequency transformations in place (a[0] is not normalised): z^-1 is
+  // replaced by an all-pass s N(z^-1)/D(z^-1), N = D reversed. Low-pass to
+  // low-pass (option 0) or high-pass (option 1) moving the prototype's edge
+  // fOld to fNew; low-pass to band-pass (2) or band-stop (3) with the edges
+  // fLow < fHigh, doubling the order; or a mapping polynomial D (s = +1).
+  // Errors leave the filter unchanged: 200105 undefined filter, 200249 or
+  // 200246 option of the other form, 200247 a frequency outside (0, 1),
+  // 200248 fLow not below fHigh, 200253 empty D, 200250 unstable mapping.
+  KelmIIRFilter& frequencyTransformation(KelmFilterDesignOption option, T fOld, T fNew);
+  KelmIIRFilter& frequencyTransformation(KelmFilterDesignOption option, T fOld, T fLow, T fHigh);
+  KelmIIRFilter& frequencyTransformation(const Vector& D);
+  // Analog b(s)/a(s) (ascending powers of s) to digital with
+  // s = c (1 - z^-1)/(1 + z^-1); 200105 for an undefined filter.
+  KelmIIRFilter& biLinearTransformation(int c);
+
  private:
   Vector m_b;
   Vector m_a;

@@ -13,3 +13,4 @@
 #include <kelmsp/KelmPolynomial.h>
 #include <kelmsp/KelmWavelet.h>
 #include <kelmsp/ReferenceCount.h>
+#include <kelmsp/KelmIIRDesign.h>
