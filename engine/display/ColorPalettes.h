@@ -55,7 +55,7 @@ public:
     double threshold() const { return m_threshold; }
     double lnThreshold() const { return m_lnThreshold; }
     // Palette index 0 .. 63 of power p, or -1 when p <= T (not drawn).
-    int paletteIndex(double p) const { return p <= m_threshold ? -1 : indexAbove(p); }
+    int paletteIndex(double p) const;
     // The same without the threshold test (the colour bar): levels at or below
     // T give 0.
     int paletteIndexUnclipped(double p) const { return p <= 0 ? 0 : indexAbove(p); }
@@ -65,6 +65,12 @@ private:
     double m_threshold = 1.0;
     double m_lnThreshold = 0.0;
     double m_exponent = 1.0;
+    // m_bounds[j]: the power at which index j begins (j = 1 .. 63), so that a
+    // level needs a few comparisons instead of a logarithm and a power;
+    // m_startAt[e]: the last index that begins at or below 2^e.
+    static constexpr int kOctaves = 31;
+    std::array<double, kLevelPaletteSize> m_bounds{};
+    std::array<std::int8_t, kOctaves> m_startAt{};
 };
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -104,6 +105,34 @@ TEST(LevelScale, FullScaleIsTheTopIndexAndContrastBendsTheMiddle)
     EXPECT_EQ(LevelScale(0, -2).paletteIndex(mid), 45);  // 0.5^(1/2)
     // The colour bar asks below the threshold too: the weakest index.
     EXPECT_EQ(LevelScale(20, 2).paletteIndexUnclipped(2.0), 0);
+}
+
+// The level mapping as defined, to check the boundary search against.
+int definedIndex(double p, int thresHold, int contrast)
+{
+    const double lnT = thresHold < 1 ? 0.0 : thresHold < 32 ? std::log(2.56e7) * thresHold * 0.03125 : std::log(2.56e7);
+    if (p <= std::exp(lnT))
+        return -1;
+    double x = (std::log(p) - lnT) / (std::log(kFullScalePower) - lnT);
+    if (contrast > 0)
+        x = std::pow(x, 1 + contrast / 2.0);
+    else if (contrast < 0)
+        x = std::pow(x, 1 / (1 - contrast / 2.0));
+    return std::clamp(static_cast<int>(x * 64), 0, 63);
+}
+
+TEST(LevelScale, BoundarySearchAgreesWithTheDefinition)
+{
+    for (int thresHold : {0, 7, 16, 31, 32})
+        for (int contrast : {-10, -3, 0, 1, 4, 10}) {
+            const LevelScale s(thresHold, contrast);
+            int mismatches = 0;
+            for (double db = -100; db <= 10; db += 0.003) {
+                const double p = kFullScalePower * std::pow(10.0, db / 10);
+                mismatches += s.paletteIndex(p) != definedIndex(p, thresHold, contrast);
+            }
+            EXPECT_EQ(mismatches, 0) << thresHold << " " << contrast;
+        }
 }
 
 TEST(UserMapKey, ThousandthsOfADecibelTowardZero)
