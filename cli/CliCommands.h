@@ -19,6 +19,10 @@ int cmdConvert(const CliArgs& args);
 void helpConvert();
 int cmdPower(const CliArgs& args);
 void helpPower();
+int cmdPulses(const CliArgs& args);
+void helpPulses();
+int cmdHistogram(const CliArgs& args);
+void helpHistogram();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
 

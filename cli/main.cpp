@@ -9,6 +9,8 @@ const CliCommand kCommands[] = {
     {"info", "describe recordings: type, format, length, records, marks, metadata", cmdInfo, helpInfo},
     {"convert", "write recordings as another file type, whole or an interval", cmdConvert, helpConvert},
     {"power", "averaged power spectrum of recordings as text", cmdPower, helpPower},
+    {"pulses", "pulse characteristics table of recordings (text or CSV)", cmdPulses, helpPulses},
+    {"histogram", "pulse interval or pulse length histogram of recordings", cmdHistogram, helpHistogram},
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
 };
 
