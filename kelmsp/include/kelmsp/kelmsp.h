@@ -14,3 +14,4 @@
 #include <kelmsp/KelmWavelet.h>
 #include <kelmsp/ReferenceCount.h>
 #include <kelmsp/KelmIIRDesign.h>
+#include <kelmsp/KelmFIRDesign.h>
