@@ -35,7 +35,7 @@ int main() {
 
   const double rippleDb = 0.5, stopDb = 40.0;
   const double rp = 1 - std::pow(10.0, -rippleDb / 20);  // passband gain stays within [1 - rp, 1]
-  const double rs = std::pow(10.0, -stopDb / 20);         // stopband gain at most rs
+  const double rs = std::pow(10.0, -stopDb / 20);        // stopband gain at most rs
   const double lowHz = 25000, highHz = 60000;
 
   KelmIIRFilterDouble bandPass = IIRFilterDesign(KELM_ELLIPTIC, 4, 0.5, rp, rs);

@@ -56,7 +56,8 @@ inline std::vector<std::complex<double>> refComplex(const std::string& name) {
 inline std::vector<std::vector<double>> refRows(const std::string& name, std::size_t columns) {
   const std::vector<double>& v = iirRef(name);
   std::vector<std::vector<double>> rows;
-  for (std::size_t i = 0; i + columns <= v.size(); i += columns) rows.emplace_back(v.begin() + i, v.begin() + i + columns);
+  for (std::size_t i = 0; i + columns <= v.size(); i += columns)
+    rows.emplace_back(v.begin() + i, v.begin() + i + columns);
   return rows;
 }
 

@@ -222,17 +222,17 @@ struct TransformError {
 
 std::ostream& operator<<(std::ostream& os, const TransformError& e) { return os << e.name; }
 
-const char* const kTwo = "KelmIIRFilterDouble::frequencyTransformation(KelmFilterDesignOption, const double, const double)";
+const char* const kTwo =
+    "KelmIIRFilterDouble::frequencyTransformation(KelmFilterDesignOption, const double, const double)";
 const char* const kThree =
     "KelmIIRFilterDouble::frequencyTransformation(KelmFilterDesignOption, const double, const double, const double)";
 const char* const kGeneral = "KelmIIRFilterDouble::frequencyTransformation(const KelmVectorDouble&)";
 
 std::vector<TransformError> transformErrors() {
   return {
-      {"TwoFrequencyFormBandPass", [](auto& h) { h.frequencyTransformation(KELM_BAND_PASS, 0.5, 0.3); }, 200249,
-       kTwo},
-      {"ThreeFrequencyFormHighPass", [](auto& h) { h.frequencyTransformation(KELM_HIGH_PASS, 0.5, 0.2, 0.3); },
-       200246, kThree},
+      {"TwoFrequencyFormBandPass", [](auto& h) { h.frequencyTransformation(KELM_BAND_PASS, 0.5, 0.3); }, 200249, kTwo},
+      {"ThreeFrequencyFormHighPass", [](auto& h) { h.frequencyTransformation(KELM_HIGH_PASS, 0.5, 0.2, 0.3); }, 200246,
+       kThree},
       {"NewEdgeZero", [](auto& h) { h.frequencyTransformation(KELM_LOW_PASS, 0.5, 0.0); }, 200247, kTwo},
       {"OldEdgeOne", [](auto& h) { h.frequencyTransformation(KELM_HIGH_PASS, 1.0, 0.3); }, 200247, kTwo},
       {"LowEdgeZero", [](auto& h) { h.frequencyTransformation(KELM_BAND_STOP, 0.5, 0.0, 0.3); }, 200247, kThree},
@@ -240,7 +240,8 @@ std::vector<TransformError> transformErrors() {
       {"EdgesReversed", [](auto& h) { h.frequencyTransformation(KELM_BAND_STOP, 0.5, 0.4, 0.3); }, 200248, kThree},
       // An edge moved to 1e-9 needs a pole at 1 - 6e-9: not a stable mapping.
       {"EdgeTooCloseToZero", [](auto& h) { h.frequencyTransformation(KELM_LOW_PASS, 0.5, 1e-9); }, 200250, kTwo},
-      {"UnstableMapping", [](auto& h) { h.frequencyTransformation(KelmVectorDouble{0.5, 1.0}); }, 200250, kGeneral},
+      {"UnstableMapping", [](auto& h) { h.frequencyTransformation(KelmVectorDouble{0.5, 1.0}); }, 200250,
+       kGeneral},
       {"EmptyMapping", [](auto& h) { h.frequencyTransformation(KelmVectorDouble()); }, 200253, kGeneral},
       {"FloatText",
        [](auto&) {

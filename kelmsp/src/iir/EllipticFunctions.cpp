@@ -133,11 +133,11 @@ T modulusFromPeriodRatio(T r) {
   return reportError(200240), T(0);
 }
 
-#define KELM_INSTANTIATE_ELLIPTIC(T)                          \
-  template T carlsonRF(T, T, T);                              \
-  template T completeEllipticK(T);                            \
-  template JacobiValues<T> jacobiElliptic(T, T, T);           \
-  template T ellipticArgument(T, T);                          \
+#define KELM_INSTANTIATE_ELLIPTIC(T)                \
+  template T carlsonRF(T, T, T);                    \
+  template T completeEllipticK(T);                  \
+  template JacobiValues<T> jacobiElliptic(T, T, T); \
+  template T ellipticArgument(T, T);                \
   template T modulusFromPeriodRatio(T);
 KELM_INSTANTIATE_ELLIPTIC(double)
 KELM_INSTANTIATE_ELLIPTIC(float)

@@ -79,8 +79,8 @@ KelmIIRFilter<T> butterworth(int n, T W) {
   const T W2 = W * W;
   forEachSection<T>(n, [&](int, T theta) {
     const T c = std::cos(theta);
-    s.add(KelmVector<T>{W2, T(2) * W2, W2}, KelmVector<T>{W2 + T(2) * c * W + T(1), T(2) * (W2 - T(1)),
-                                                          W2 - T(2) * c * W + T(1)});
+    s.add(KelmVector<T>{W2, T(2) * W2, W2},
+          KelmVector<T>{W2 + T(2) * c * W + T(1), T(2) * (W2 - T(1)), W2 - T(2) * c * W + T(1)});
   });
   return s.finish(T(1));
 }

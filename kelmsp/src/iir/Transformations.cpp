@@ -119,8 +119,7 @@ KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOpti
 }
 
 template <class T>
-KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption option, T fOld, T fLow,
-                                                            T fHigh) {
+KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption option, T fOld, T fLow, T fHigh) {
   KELM_ROUTINE(
       "KelmIIRFilterDouble::frequencyTransformation(KelmFilterDesignOption, const double, const double, const "
       "double)");
@@ -231,11 +230,11 @@ KelmVector<T> frequencyTransformationDesign(const KelmVector<T>& phi, int revers
   return D;
 }
 
-#define KELM_INSTANTIATE_TRANSFORMATIONS(T)                                                                       \
-  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption, T, T);             \
-  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption, T, T, T);          \
-  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(const KelmVector<T>&);                     \
-  template KelmIIRFilter<T>& KelmIIRFilter<T>::biLinearTransformation(int);                                       \
+#define KELM_INSTANTIATE_TRANSFORMATIONS(T)                                                              \
+  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption, T, T);    \
+  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(KelmFilterDesignOption, T, T, T); \
+  template KelmIIRFilter<T>& KelmIIRFilter<T>::frequencyTransformation(const KelmVector<T>&);            \
+  template KelmIIRFilter<T>& KelmIIRFilter<T>::biLinearTransformation(int);                              \
   template KelmVector<T> frequencyTransformationDesign(const KelmVector<T>&, int);
 KELM_INSTANTIATE_TRANSFORMATIONS(double)
 KELM_INSTANTIATE_TRANSFORMATIONS(float)
