@@ -4,7 +4,7 @@
 // The counter x_fft_only is the column time divided by the FFT-only time.
 #include "display/FftWindow.h"
 #include "display/RealFft.h"
-#include "display/SpectrogramColumns.h"
+#include "display/ColumnEngine.h"
 #include "document/CVesSoundDoc.h"
 
 #include <benchmark/benchmark.h>

@@ -11,7 +11,7 @@
 // same numbers are used with the screen's twips per pixel.
 //
 // PrepareLayout is called after creation, resizing, zooming, scrolling and any
-// change of the view's parameters; ColumnEngine (SpectrogramColumns.h)
+// change of the view's parameters; ColumnEngine (ColumnEngine.h)
 // computes the data columns from it.
 #pragma once
 

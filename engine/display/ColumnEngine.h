@@ -159,9 +159,12 @@ public:
 
     // Computes columns [firstColumn, endColumn) of layout.channels[channelIndex]
     // and hands each to the sink, left to right; stops at the first column
-    // that starts at or beyond the end of the data. False when the sample data
-    // could not be mapped (the samples concerned count as 0).
-    bool compute(CVesSoundDoc& doc, std::size_t channelIndex, int firstColumn, int endColumn, IColumnSink& sink);
+    // that starts at or beyond the drawable end: the end of the data, or
+    // drawableEnd when that is smaller and not -1 (live mode passes the
+    // document's length minus one FFT size). False when the sample data could
+    // not be mapped (the samples concerned count as 0).
+    bool compute(CVesSoundDoc& doc, std::size_t channelIndex, int firstColumn, int endColumn, IColumnSink& sink,
+                 std::int64_t drawableEnd = -1);
 
     // The averaged power of bin k (0 <= k < N/2) in the last column computed.
     double binPower(int k) const;

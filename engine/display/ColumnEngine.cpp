@@ -1,4 +1,4 @@
-#include "display/SpectrogramColumns.h"
+#include "display/ColumnEngine.h"
 
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
@@ -263,7 +263,7 @@ void ColumnEngine::zeroCrossings(MappedSampleReader& reader, const ChannelPanes&
 }
 
 bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firstColumn, int endColumn,
-                           IColumnSink& sink)
+                           IColumnSink& sink, std::int64_t drawableEnd)
 {
     const PlotLayout& L = m_layout;
     m_framesComputed = 0;
@@ -273,6 +273,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     const ChannelPanes& ch = L.channels[channelIndex];
     MappedSampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), ch.channel);
     const std::int64_t length = reader.lengthFrames();
+    const std::int64_t stop = drawableEnd >= 0 ? std::min(drawableEnd, length) : length;
     const SpectrogramSetup& s = L.spect;
     const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) >= s.fftSize;
     const std::int64_t half = s.fftSize / 2;
@@ -286,7 +287,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
 
     for (int col = firstColumn; col < endColumn; ++col) {
         const std::int64_t c0 = L.columnFirstSample(col);
-        if (c0 >= length)
+        if (c0 >= stop)
             break;
         const std::int64_t c1 = L.columnFirstSample(col + 1);
         PlotColumn out;

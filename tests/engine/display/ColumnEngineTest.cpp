@@ -2,7 +2,7 @@
 // sequences with automatic and fixed overlap, edges of the recording, zero
 // crossings, the 32-bit sample convention, reading across mapped pieces, and
 // that computing columns allocates nothing per column.
-#include "display/SpectrogramColumns.h"
+#include "display/ColumnEngine.h"
 
 #include "DocTestSupport.h"
 
@@ -227,9 +227,15 @@ TEST_F(ColumnTest, ColumnsAtBothEndsOfTheRecordingUseZeroPaddedFrames)
     EXPECT_GT(last.c.firstFrameStart + 1024, frames);
     EXPECT_FALSE(first.runs.empty());
     EXPECT_FALSE(last.runs.empty());
-    // No column starts beyond the data.
+    // No column starts beyond the data, nor beyond a drawable end (live mode).
     for (const auto& k : c.cols)
         EXPECT_LT(k.c.firstSample, frames);
+    ColumnEngine engine(l);
+    Collect live;
+    engine.compute(doc, 0, 0, l.columns, live, frames - 1024);
+    ASSERT_FALSE(live.cols.empty());
+    EXPECT_LT(live.cols.back().c.firstSample, frames - 1024);
+    EXPECT_GE(l.columnFirstSample(live.cols.back().c.column + 1), frames - 1024);
 }
 
 TEST_F(ColumnTest, BinZeroNeverShowsColour)
