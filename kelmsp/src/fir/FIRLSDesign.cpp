@@ -187,22 +187,25 @@ KelmFIRFilter<T> upSampleFilterDesign(int l, int n, std::type_identity_t<T> alph
   if (l < 1) return reportError(200109, {"l"}), KelmFIRFilter<T>();
   if (n < 1 || 2LL * n * l + 1 > INT_MAX) return reportError(200109, {"n"}), KelmFIRFilter<T>();
   const int taps = 2 * n;
-  const T pi = T(kelm_detail::kPi);
-  const T gain = alpha / T(l);
+  // The sinc Toeplitz systems are ill-conditioned (increasingly so for
+  // small alpha and large n): both twins solve them in double precision.
+  const double pi = kelm_detail::kPi;
+  const double a = double(alpha);
+  const double gain = a / l;
   // Autocorrelation of a signal band-limited to alpha and, for each phase
   // i/l, its correlation with the value to interpolate.
-  KelmVector<T> arg(taps);
-  for (int k = 0; k < taps; ++k) arg.array()[k] = pi * alpha * T(k);
-  KelmVector<T> r = sinc(arg);
+  KelmVector<double> arg(taps);
+  for (int k = 0; k < taps; ++k) arg.array()[k] = pi * a * k;
+  KelmVector<double> r = sinc(arg);
   r *= gain;
   KelmVector<T> out(2 * n * l + 1);
   for (int i = 0; i < l; ++i) {
-    for (int k = 0; k < taps; ++k) arg.array()[k] = pi * alpha * (T(k - n) + T(i) / T(l));
-    KelmVector<T> p = sinc(arg);
+    for (int k = 0; k < taps; ++k) arg.array()[k] = pi * a * (k - n + double(i) / l);
+    KelmVector<double> p = sinc(arg);
     p *= gain;
-    const KelmVector<T> a = toeplitzSolve(r, p);
+    const KelmVector<double> solution = toeplitzSolve(r, p);
     if (kelm_detail::failed()) return KelmFIRFilter<T>();
-    for (int k = 0; k < taps; ++k) out.array()[i + k * l] = a.array()[k];
+    for (int k = 0; k < taps; ++k) out.array()[i + k * l] = T(solution.array()[k]);
   }
   out.array()[2 * n * l] = out.array()[0];
   return KelmFIRFilter<T>(out);
