@@ -37,7 +37,7 @@ void helpPulses()
         "  --spect-threshold DB     spectrogram threshold in dB, e.g. -24\n"
         "  --freq-separation HZ     frequency separation (0: no contour frequencies)\n"
         "  --min-freq HZ, --max-freq HZ   frequency limits (0: none)\n"
-        "  --fft N            FFT size, a power of two 16..65536\n"
+        "  --fft N            FFT size, a power of two 16..4096\n"
         "  --overlap PERCENT  FFT overlap 0..99\n"
         "  --window NAME      rectangular, hanning, parzen, hamming or cosine, or a code\n"
         "                     (default FFT size, overlap and window: the spectrogram of a\n"
@@ -323,8 +323,8 @@ int cmdPulses(const CliArgs& args)
             continue;
         if (takeOption(args, i, "--fft", v)) {
             const auto n = parseInt(v);
-            if (!n || *n < 16 || *n > 65536 || (*n & (*n - 1)) != 0) {
-                std::fprintf(stderr, "vesperon-cli pulses: --fft takes a power of two from 16 to 65536\n");
+            if (!n || *n < 16 || *n > 4096 || (*n & (*n - 1)) != 0) {
+                std::fprintf(stderr, "vesperon-cli pulses: --fft takes a power of two from 16 to 4096\n");
                 return 2;
             }
             fftSize = static_cast<int>(*n);
