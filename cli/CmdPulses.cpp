@@ -30,7 +30,7 @@ void helpPulses()
         "With several files, each table follows a line \"# FILE\".\n\n"
         "  --start POS, --end POS   the stretch: a frame number, or a real time with\n"
         "                    the unit ms or s (\"12.5ms\", \"1.2s\"); default the whole file\n"
-        "  --channel left|right     channel of a stereo recording (default: the settings)\n"
+        "  --channel left|right     channel of a stereo recording (default left)\n"
         "  --threshold DB     oscillogram threshold in dB, e.g. -12\n"
         "  --separation MS    minimum separation: a gap that ends a pulse\n"
         "  --min-duration MS  minimum duration of a pulse\n"
@@ -197,9 +197,10 @@ void runInOrder(std::size_t count, int jobs, const std::function<FileOutput(std:
     };
     const int threads = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(1, jobs)), count));
     std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(worker);
-    if (threads <= 1)
+    if (threads > 1)
+        for (int t = 0; t < threads; ++t)
+            pool.emplace_back(worker);
+    else
         worker();
     for (std::size_t i = 0; i < count; ++i) {
         FileOutput out;
@@ -423,8 +424,9 @@ int cmdPulses(const CliArgs& args)
     if (!marksGiven)  // marks only when asked for: the tool does not save the documents
         parms.m_startTimeMark = parms.m_stopTimeMark = parms.m_freqStrongMark = parms.m_freqMaxMark =
             parms.m_freqMinMark = false;
-    if (left)
-        parms.m_leftChan = *left, parms.m_rightChan = !*left;
+    // Like a view showing both channels: the left one unless asked otherwise.
+    parms.m_leftChan = left.value_or(true);
+    parms.m_rightChan = !parms.m_leftChan;
     if (window)
         ana.m_fftWindow = *window;
     if (fftSize)
