@@ -128,11 +128,14 @@ KELMSP_API KelmFIRFilter<T> FIRRemezFilterDesign(std::type_identity_t<T> nfilt, 
 
 // --- Two-channel filter bank ---
 
-// The filter g = h s closest to the low-pass h that makes an orthogonal
+// The filter g = h s that turns the low-pass h into an orthogonal
 // two-channel filter bank: G(z) G(1/z) + G(-z) G(-1/z) = 1, usable with
-// QMFForward and QMFBackward. Errors: 200100 h with fewer than 2
-// coefficients (after dropping negligible trailing ones); and those of the
-// polynomial routines it uses (200252 when h(z) and h(-z) share zeros).
+// QMFForward and QMFBackward (s is the minimum-phase spectral factor of the
+// symmetric m with E(z) m(z) + E(-z) m(-z) = 1, E(z) = h(z) h(1/z)); g has
+// 2 L - 2 coefficients, L the length of h without negligible trailing ones.
+// Errors: 200100 h with fewer than 2 such coefficients; 200252 h(z) and h(-z) sharing
+// zeros (no m exists); 200251 (from polynomialSqrt2) m not positive on the
+// unit circle (no such filter exists for this h).
 template <class T>
 KELMSP_API KelmFIRFilter<T> FIRQMFFilterDesign(const KelmVector<T>& h);
 
