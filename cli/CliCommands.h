@@ -25,6 +25,10 @@ int cmdHistogram(const CliArgs& args);
 void helpHistogram();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
+#ifdef VES_HAVE_RENDER
+int cmdSpectrogram(const CliArgs& args);
+void helpSpectrogram();
+#endif
 
 // True when args holds -h or --help.
 bool wantsHelp(const CliArgs& args);
