@@ -1,0 +1,150 @@
+// Drawing a 1600 x 900 combined view (oscillogram and spectrogram with its
+// colour bar) into an image: all of a 10-minute 384 kHz 16-bit recording with
+// automatic overlap, and its first second with 50 % overlap. The yardstick is
+// the column engine alone on the same layout, run in the same process; the
+// counter x_engine is the drawing time divided by the engine-only time.
+#ifdef VES_HAVE_RENDER
+
+#include "display/ColumnEngine.h"
+#include "document/CVesSoundDoc.h"
+#include "render/HeadlessGui.h"
+#include "render/PlotPainter.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t kRate = 384000;
+constexpr std::int64_t kSeconds = 600;
+
+class QuietHost : public IDocHost {
+public:
+    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+struct Recording {
+    QuietHost host;
+    CVesSoundDoc doc{host};
+    Recording()
+    {
+        // Calls sweeping 80 -> 30 kHz every 100 ms over a little noise,
+        // written one second at a time.
+        doc.setFormat(SoundFormat::pcm(1, 16, kRate));
+        std::vector<std::int16_t> block(kRate);
+        std::uint32_t noise = 1;
+        double phase = 0;
+        for (std::int64_t s = 0; s < kSeconds; ++s) {
+            for (std::uint32_t i = 0; i < kRate; ++i) {
+                const double t = static_cast<double>(i % (kRate / 10)) / kRate;
+                const double hz = t < 0.005 ? 80000 - 10e6 * t : 0;
+                phase += 2 * M_PI * hz / kRate;
+                noise = noise * 1664525u + 1013904223u;
+                const double v = (hz > 0 ? 12000 * std::sin(phase) : 0) + static_cast<double>(noise >> 24) - 128;
+                block[i] = static_cast<std::int16_t>(v);
+            }
+            doc.appendSamples(block.data(), static_cast<std::int64_t>(block.size()) * 2);
+        }
+        doc.setLengthFrames(kSeconds * kRate);
+    }
+};
+
+Recording& recording()
+{
+    static Recording r;
+    return r;
+}
+
+class NullSink : public IColumnSink {
+public:
+    long runs = 0;
+    void column(const PlotColumn& c) override { runs += c.runCount; }
+};
+
+double engineOnlySeconds(const PlotLayout& layout, CVesSoundDoc& doc, int passes)
+{
+    ColumnEngine engine(layout);
+    NullSink sink;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < passes; ++k)
+        engine.compute(doc, 0, 0, layout.columns, sink);
+    benchmark::DoNotOptimize(sink.runs);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / passes;
+}
+
+void drawCombined(benchmark::State& state, std::int64_t plotMicros, int overlap)
+{
+    Recording& r = recording();
+    VesAnaParms parms;
+    parms.m_ampPlot = true;
+    parms.m_spectPlot = true;
+    parms.m_scale = true;
+    parms.m_fftSize = 0;
+    parms.m_fftOverLap = overlap;
+    parms.m_plotSize = plotMicros;
+    parms.m_plotStart = 0;
+    const PlotLayout layout = PrepareLayout(parms, SoundInfo::of(r.doc), PlotDevice::fromScreen(1600, 900, 150000));
+    QImage image(1600, 900, QImage::Format_RGB32);
+    PlotPainter painter(layout, r.doc);
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        QPainter p(&image);
+        painter.paint(p);
+        p.end();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double perPass = seconds / static_cast<double>(state.iterations());
+    const double engine = engineOnlySeconds(layout, r.doc, 2);
+    state.counters["columns"] = layout.columns;
+    state.counters["fft_size"] = layout.spect.fftSize;
+    state.counters["ffts"] = static_cast<double>(painter.framesComputed());
+    state.counters["engine_only_ms"] = engine * 1e3;
+    state.counters["x_engine"] = perPass / engine;
+}
+
+void BM_DrawCombined10Minutes(benchmark::State& state)
+{
+    drawCombined(state, kSeconds * 1000000, -1);
+}
+
+void BM_DrawCombinedFirstSecond(benchmark::State& state)
+{
+    drawCombined(state, 1000000, 50);
+}
+
+BENCHMARK(BM_DrawCombined10Minutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawCombinedFirstSecond)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const auto app = MakeHeadlessGuiApplication();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+#else
+
+#include <cstdio>
+
+int main()
+{
+    std::puts("bench_render needs the drawing library: configure with VES_BUILD_APP=ON");
+    return 0;
+}
+
+#endif
