@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -72,17 +73,23 @@ std::optional<double> parseNumber(const std::string& text)
     return v;
 }
 
-// A number followed by one of the units given (each with its factor); a bare
-// number takes `plain`.
-std::optional<double> parseWithUnit(std::string text, const std::map<std::string, double>& units, double plain)
+struct Unit {
+    const char* text;  // lower case
+    double factor;
+};
+
+// A number followed by one of the units given (longer units before the units
+// they end with); a bare number takes `plain`.
+std::optional<double> parseWithUnit(const std::string& text, std::initializer_list<Unit> units, double plain)
 {
     std::string lower;
     for (char c : text)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const auto& [unit, factor] : units) {
+    for (const Unit& u : units) {
+        const std::string unit = u.text;
         if (lower.size() > unit.size() && lower.compare(lower.size() - unit.size(), unit.size(), unit) == 0) {
             if (const auto v = parseNumber(text.substr(0, text.size() - unit.size())))
-                return *v * factor;
+                return *v * u.factor;
             return std::nullopt;
         }
     }
@@ -94,8 +101,7 @@ std::optional<double> parseWithUnit(std::string text, const std::map<std::string
 // Microseconds of a real time.
 std::optional<std::int64_t> parseTime(const std::string& text)
 {
-    static const std::map<std::string, double> units{{"us", 1}, {"\xC2\xB5s", 1}, {"ms", 1e3}, {"s", 1e6}};
-    const auto v = parseWithUnit(text, units, 1e6);
+    const auto v = parseWithUnit(text, {{"us", 1}, {"\xC2\xB5s", 1}, {"ms", 1e3}, {"s", 1e6}}, 1e6);
     if (!v || *v < 0 || *v > 9e18)
         return std::nullopt;
     return static_cast<std::int64_t>(std::llround(*v));
@@ -103,8 +109,7 @@ std::optional<std::int64_t> parseTime(const std::string& text)
 
 std::optional<std::int64_t> parseFrequency(const std::string& text)
 {
-    static const std::map<std::string, double> units{{"khz", 1e3}, {"k", 1e3}, {"hz", 1}};
-    const auto v = parseWithUnit(text, units, 1);
+    const auto v = parseWithUnit(text, {{"khz", 1e3}, {"k", 1e3}, {"hz", 1}}, 1);
     if (!v || *v < 0 || *v > 1e12)
         return std::nullopt;
     return static_cast<std::int64_t>(std::llround(*v));
@@ -328,8 +333,8 @@ int cmdSpectrogram(const CliArgs& args)
         } else if (takeOption(args, i, "--width", v) || takeOption(args, i, "--height", v)) {
             const bool isWidth = a.rfind("--width", 0) == 0;
             const auto n = parseInt(v);
-            if (!n || *n < 100 || *n > 20000)
-                return usageError(std::string("the picture's width and height take 100..20000 pixels, not '") + v + "'");
+            if (!n || *n < 100 || *n > 10000)
+                return usageError(std::string("the picture's width and height take 100..10000 pixels, not '") + v + "'");
             (isWidth ? req.widthPx : req.heightPx) = static_cast<int>(*n);
         } else if (takeOption(args, i, "--quality", v)) {
             const auto n = parseInt(v);

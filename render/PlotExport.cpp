@@ -74,6 +74,8 @@ QImage RenderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc)
     if (size.isEmpty())
         return {};
     QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;  // no memory for it
     const int dotsPerMeter = static_cast<int>(std::lround(kDotsPerInch / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
@@ -99,6 +101,11 @@ bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSou
         return false;
     case PictureFormat::Raster: {
         const QImage image = RenderPlotImage(layout, doc);
+        if (image.isNull()) {
+            error = "not enough memory for a picture of " + std::to_string(size.width()) + " x " +
+                    std::to_string(size.height()) + " pixels";
+            return false;
+        }
         QImageWriter writer(file, extensionOf(path));
         const QByteArray ext = extensionOf(path);
         if (ext == "jpg" || ext == "jpeg")

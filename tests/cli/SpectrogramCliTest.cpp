@@ -112,9 +112,12 @@ TEST_F(SpectrogramCli, OptionsAndDefaultSettingsReachThePlot)
     };
     // The default analysis settings: automatic FFT size and overlap, Hanning.
     EXPECT_NE(titles("").find("Hanning window</text>"), std::string::npos);
-    const std::string set = titles("--fft 256 --overlap 50 --window hamming --start 1 --duration 0.5");
+    const std::string set =
+        titles("--fft 256 --overlap 50 --window hamming --start 1 --duration 500ms --fmin 20kHz --fmax 100k");
     EXPECT_NE(set.find("Spectrogram, FFT size 256, Hamming window, 50% overlap"), std::string::npos);
     EXPECT_NE(set.find(">1500 ms<"), std::string::npos) << "the last time label";
+    EXPECT_NE(set.find(">80 kHz<"), std::string::npos) << "labels every 40 kHz from 20 to 100 kHz";
+    EXPECT_EQ(set.find(">120 kHz<"), std::string::npos);
     EXPECT_NE(titles("--panes zc").find("Zero Crossing Analysis"), std::string::npos);
     const std::string comb = titles("--panes comb");
     EXPECT_NE(comb.find("Amplitude"), std::string::npos);

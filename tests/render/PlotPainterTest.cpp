@@ -298,6 +298,38 @@ TEST_F(PlotImageTest, LevelsBelowTheThresholdLeaveTheBackground)
     }
 }
 
+TEST_F(PlotImageTest, GridLinesShowOnlyWhereTheBackgroundShows)
+{
+    fill({tone(50000, 0.5, 0.1, 0.2)});
+    parms.m_spectGridY = 0;  // one line per labelled frequency: 50, 100, 150 kHz
+    parms.m_spectGridX = 1;  // one line per time step (50 ms)
+    draw();
+    const TwipsRect& pane = layout.channels[0].freqPane;
+    const QRgb grid = PlotColours{}.grid.rgb();
+    // Grid pixels on the line of a frequency, between two times.
+    auto gridPixels = [&](double hz, double from, double to) {
+        const int row = static_cast<int>(std::floor(-static_cast<double>(layout.frequencyToY(hz, pane)) / tpp()));
+        int n = 0;
+        for (int x = pixelX(from); x < pixelX(to); ++x)
+            for (int y = row - 1; y <= row + 1; ++y)
+                n += image.pixel(x, y) == grid;
+        return n;
+    };
+    EXPECT_GT(gridPixels(50000, 0.01, 0.09), 20) << "before the tone";
+    EXPECT_EQ(gridPixels(50000, 0.11, 0.19), 0) << "the tone's band covers its line";
+    EXPECT_GT(gridPixels(100000, 0.11, 0.19), 20) << "above the band the line shows";
+    // The time grid line at 150 ms runs through the pane but not through the band.
+    const int x = pixelX(0.15);
+    int onLine = 0;
+    for (int dx = -1; dx <= 1; ++dx) {
+        const auto [top, bottom] = rows(pane);
+        for (int y = top; y <= bottom; ++y)
+            onLine += image.pixel(x + dx, y) == grid;
+        EXPECT_NE(image.pixel(x + dx, frequencyRow(50000, pane)), grid);
+    }
+    EXPECT_GT(onLine, 20);
+}
+
 TEST_F(PlotImageTest, ColourBarRunsFromTheStrongestEntryDownToTheThreshold)
 {
     fill({silence()});
