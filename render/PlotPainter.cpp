@@ -36,8 +36,8 @@ bool markOnChannel(const AnaMarkSave& m, int sampleChannel)
 // Draws the columns the engine hands over.
 class PlotColumnDrawer : public IColumnSink {
 public:
-    PlotColumnDrawer(const PlotPainter& painter, QPainter& p, const ChannelPanes& ch)
-        : m_pp(painter), m_p(p), m_ch(ch), m_layout(painter.m_layout)
+    PlotColumnDrawer(const PlotPainter& painter, QPainter& p)
+        : m_pp(painter), m_p(p), m_layout(painter.m_layout)
     {
         m_half = (m_layout.penWidthTwips + (painter.m_vector ? 9 : 0)) / 2.0;
         m_ink = QPen(painter.m_colours.ink, painter.penWidth(), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -111,7 +111,6 @@ private:
 
     const PlotPainter& m_pp;
     QPainter& m_p;
-    const ChannelPanes& m_ch;
     const PlotLayout& m_layout;
     QPen m_ink;
     double m_half = 8;
@@ -304,7 +303,7 @@ bool PlotPainter::drawColumns(QPainter& p, int firstColumn, int endColumn)
                 clip |= QRectF(toDevice(static_cast<double>(r->left), static_cast<double>(r->top)),
                                toDevice(static_cast<double>(r->right), static_cast<double>(r->bottom)));
         p.setClipRect(clip, Qt::IntersectClip);
-        PlotColumnDrawer drawer(*this, p, ch);
+        PlotColumnDrawer drawer(*this, p);
         ok = m_engine.compute(m_doc, i, firstColumn, endColumn, drawer, m_drawableEnd) && ok;
         drawer.finish();
         m_framesComputed += m_engine.framesComputed();
