@@ -144,6 +144,24 @@ TYPED_TEST(IIRTransformTwins, MatchTheDoubleTransformations) {
   this->expectNoErrors();
 }
 
+// A narrow low-pass has a numerator of tiny coefficients (here all below
+// 1e-11); the transformation keeps them all, so moving its edge gives the
+// filter designed directly at the new edge. (The direct form of a filter
+// with its poles this close to z = 1 holds its response to about 1e-4;
+// cutting the numerator to its first coefficient would leave a gain of 1/64
+// at zero frequency.)
+TEST_F(IIRTransformations, NarrowFiltersKeepTheirNumerator) {
+  KelmIIRFilterDouble h = IIRFilterDesign(KELM_BUTTERWORTH, 6, 0.005, 0.0, 0.0);
+  ASSERT_LT(maxval(abs(h.B())), 1e-11);
+  h.frequencyTransformation(KELM_LOW_PASS, 0.005, 0.008);
+  const KelmIIRFilterDouble direct = IIRFilterDesign(KELM_BUTTERWORTH, 6, 0.008, 0.0, 0.0);
+  ASSERT_EQ(h.B().length(), 7);
+  EXPECT_NEAR(std::abs(response(h, 0.0)), 1.0, 1e-3);
+  for (double f : {0.004, 0.008, 0.016, 0.1, 0.5, 0.9})
+    EXPECT_NEAR(std::abs(response(h, f) - response(direct, f)), 0.0, 1e-3) << f;
+  expectNoErrors();
+}
+
 // The general mapping keeps every coefficient of D: (1, 0, 0) maps z^-1 to
 // z^-2, so the new response at f is the old one at 2f.
 TEST_F(IIRTransformations, GeneralMappingUsesAllOfD) {
