@@ -61,6 +61,11 @@ main_job() {
     "$build/cli/vesperon-cli" demo "${files[0]}"
   fi
   "$build/cli/vesperon-cli" info "${files[@]}"
+  if "$build/cli/vesperon-cli" --help | grep -q spectrogram; then
+    mkdir -p "$build/pictures"
+    "$build/cli/vesperon-cli" spectrogram --panes comb "${files[@]}" -o "$build/pictures/" &&
+      say "spectrogram pictures in $build/pictures"
+  fi
 }
 
 verb="${1:-}"

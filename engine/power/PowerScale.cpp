@@ -130,8 +130,12 @@ std::string powerTimeRangeText(std::int64_t a, std::int64_t b)
 
 std::string powerClickReadout(double freqHz, double level, const VesPowerParms& p, const PowerFrequencyRange& r)
 {
-    return " " + fmt(powerFrequencyFormat(r), freqHz / 1000) + " kHz " + fmt(powerLevelFormat(p), level) +
-           (p.m_logScale ? " dB " : " V\xC2\xB2 ");
+    std::string s(1, ' ');
+    s += fmt(powerFrequencyFormat(r), freqHz / 1000);
+    s += " kHz ";
+    s += fmt(powerLevelFormat(p), level);
+    s += p.m_logScale ? " dB " : " V\xC2\xB2 ";
+    return s;
 }
 
 std::string powerMoveReadout(double freqHz, double level, const VesPowerParms& p, const PowerFrequencyRange& r,
