@@ -1,6 +1,8 @@
 #include "CliSupport.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <unistd.h>
 
@@ -72,6 +74,31 @@ std::optional<std::int64_t> parseInt(const std::string& text)
     if (r.ec != std::errc() || r.ptr != text.data() + text.size())
         return std::nullopt;
     return v;
+}
+
+std::optional<double> parseNumber(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+int parseWindowName(const std::string& v)
+{
+    if (const auto n = parseInt(v))
+        return *n >= 0 && *n <= 8 ? static_cast<int>(*n) : -1;
+    static const struct {
+        const char* name;
+        int code;
+    } names[] = {{"rectangular", 0}, {"parzen", 1}, {"hanning", 2}, {"hann", 2}, {"hamming", 4}, {"cosine", 8}};
+    for (const auto& n : names)
+        if (v == n.name)
+            return n.code;
+    return -1;
 }
 
 std::string jsonString(const std::string& text)

@@ -36,4 +36,8 @@ const VesDefData& userDefaults();
 // "--name value" or "--name=value" at args[i]; advances i past what it used.
 bool takeOption(const std::vector<std::string>& args, std::size_t& i, const char* name, std::string& value);
 std::optional<std::int64_t> parseInt(const std::string& text);
+// A finite decimal number filling the whole text.
+std::optional<double> parseNumber(const std::string& text);
+// A window code 0..8, or its name: rectangular, parzen, hanning (hann), hamming, cosine; −1 otherwise.
+int parseWindowName(const std::string& text);
 std::string jsonString(const std::string& text);

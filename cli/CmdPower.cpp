@@ -26,24 +26,6 @@ void helpPower()
                 "With several files, each spectrum follows a line \"# FILE\".\n");
 }
 
-namespace {
-
-int parseWindow(const std::string& v)
-{
-    if (const auto n = parseInt(v))
-        return static_cast<int>(*n);
-    static const struct {
-        const char* name;
-        int code;
-    } names[] = {{"rectangular", 0}, {"parzen", 1}, {"hanning", 2}, {"hann", 2}, {"hamming", 4}, {"cosine", 8}};
-    for (const auto& n : names)
-        if (v == n.name)
-            return n.code;
-    return -1;
-}
-
-}  // namespace
-
 int cmdPower(const CliArgs& args)
 {
     VesPowerParms parms;
@@ -75,7 +57,7 @@ int cmdPower(const CliArgs& args)
             } else
                 req.fftSize = static_cast<int>(*n);
         } else if (takeOption(args, i, "--window", v)) {
-            req.window = parseWindow(v);
+            req.window = parseWindowName(v);
             if (req.window < 0) {
                 std::fprintf(stderr, "vesperon-cli power: unknown window '%s'\n", v.c_str());
                 return 2;

@@ -84,17 +84,6 @@ void helpHistogram()
 
 namespace {
 
-std::optional<double> parseNumber(const std::string& text)
-{
-    if (text.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 // A frame number, or a real time ("12.5ms", "1.2s").
 struct Position {
     bool set = false;
@@ -132,20 +121,6 @@ bool parsePosition(const std::string& text, Position& pos)
     pos.time = true;
     pos.micros = std::llround(*v * scale);
     return true;
-}
-
-int parseWindowName(const std::string& v)
-{
-    if (const auto n = parseInt(v))
-        return static_cast<int>(*n);
-    static const struct {
-        const char* name;
-        int code;
-    } names[] = {{"rectangular", 0}, {"parzen", 1}, {"hanning", 2}, {"hann", 2}, {"hamming", 4}, {"cosine", 8}};
-    for (const auto& n : names)
-        if (v == n.name)
-            return n.code;
-    return -1;
 }
 
 std::vector<std::string> splitList(const std::string& text)

@@ -62,17 +62,6 @@ namespace {
 
 constexpr const char* kCmd = "vesperon-cli spectrogram";
 
-std::optional<double> parseNumber(const std::string& text)
-{
-    if (text.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 struct Unit {
     const char* text;  // lower case
     double factor;
@@ -113,16 +102,6 @@ std::optional<std::int64_t> parseFrequency(const std::string& text)
     if (!v || *v < 0 || *v > 1e12)
         return std::nullopt;
     return static_cast<std::int64_t>(std::llround(*v));
-}
-
-int parseWindow(const std::string& v)
-{
-    if (const auto n = parseInt(v))
-        return *n >= 0 && *n <= 8 ? static_cast<int>(*n) : -1;
-    static const std::map<std::string, int> names{{"rectangular", 0}, {"parzen", 1}, {"hanning", 2},
-                                                  {"hann", 2},        {"hamming", 4}, {"cosine", 8}};
-    const auto it = names.find(v);
-    return it == names.end() ? -1 : it->second;
 }
 
 int parseScheme(const std::string& v)
@@ -292,7 +271,7 @@ int cmdSpectrogram(const CliArgs& args)
                 req.parms.m_fftOverLap = static_cast<std::int32_t>(*n);
             }
         } else if (takeOption(args, i, "--window", v)) {
-            const int w = parseWindow(v);
+            const int w = parseWindowName(v);
             if (w < 0)
                 return usageError(std::string("unknown window '") + v + "'");
             req.parms.m_fftWindow = w;

@@ -2,6 +2,7 @@
 #include "soundfiles/DemoRecording.h"
 
 #include "DocTestSupport.h"
+#include "CliRunner.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,33 +16,16 @@ using vestest::TempDir;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using CliRun = vestest::CliRun;
 
-// Runs vesperon-cli with the given arguments (already quoted for the shell).
 CliRun cli(const std::string& args, const TempDir& dir)
 {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = std::string("'") + VES_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
-    CliRun r{};
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    const auto e = vestest::readFile(errFile);
-    r.err.assign(e.begin(), e.end());
-    return r;
+    return vestest::runCli(args, dir);
 }
 
 std::string q(const std::string& s)
 {
-    return "'" + s + "'";
+    return vestest::quoted(s);
 }
 
 }  // namespace

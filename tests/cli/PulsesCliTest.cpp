@@ -1,6 +1,7 @@
 // vesperon-cli pulses and histogram, run as a user would.
 #include "soundfiles/DemoRecording.h"
 
+#include "CliRunner.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,32 +18,16 @@ using vestest::TempDir;
 
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out;
-    std::string err;
-};
+using CliRun = vestest::CliRun;
 
-CliResult cli(const std::string& args, const TempDir& dir)
+CliRun cli(const std::string& args, const TempDir& dir)
 {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = std::string("'") + VES_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
-    CliResult r{};
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    const auto e = vestest::readFile(errFile);
-    r.err.assign(e.begin(), e.end());
-    return r;
+    return vestest::runCli(args, dir);
 }
 
 std::string q(const std::string& s)
 {
-    return "'" + s + "'";
+    return vestest::quoted(s);
 }
 
 std::vector<std::string> lines(const std::string& text)
@@ -91,7 +76,7 @@ protected:
 
 TEST_F(PulsesCli, TableHasAHeadingRowAndOneRowPerCall)
 {
-    const CliResult r = cli("pulses " + kDemoSettings + "--columns pulse,start,duration " + q(demo), dir);
+    const CliRun r = cli("pulses " + kDemoSettings + "--columns pulse,start,duration " + q(demo), dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find('\n'), r.out.find("\r\n") + 1) << "lines end with CR LF";
     const auto rows = lines(r.out);
@@ -104,7 +89,7 @@ TEST_F(PulsesCli, CsvOfSeveralFilesIsOneTableAndJobsKeepTheOrder)
 {
     const std::string args = "pulses --csv " + kDemoSettings + "--freq-separation 3000 " + q(demo) + " " + q(copy) + " " +
                              q(demo);
-    const CliResult serial = cli(args, dir);
+    const CliRun serial = cli(args, dir);
     ASSERT_EQ(serial.status, 0) << serial.err;
     const auto rows = lines(serial.out);
     const std::size_t calls = demoPulses();
@@ -125,14 +110,14 @@ TEST_F(PulsesCli, CsvOfSeveralFilesIsOneTableAndJobsKeepTheOrder)
         EXPECT_LE(v[5], v[4]);
         EXPECT_LT(v[7], 0) << rows[i];                                  // peak_level_db
     }
-    const CliResult parallel = cli(args + " --jobs 3", dir);
+    const CliRun parallel = cli(args + " --jobs 3", dir);
     ASSERT_EQ(parallel.status, 0) << parallel.err;
     EXPECT_EQ(parallel.out, serial.out);
 }
 
 TEST_F(PulsesCli, StretchInRealTimeAndMarks)
 {
-    const CliResult r = cli("pulses " + kDemoSettings + "--columns start --marks start --start 1s --end 1200ms " + q(demo), dir);
+    const CliRun r = cli("pulses " + kDemoSettings + "--columns start --marks start --start 1s --end 1200ms " + q(demo), dir);
     ASSERT_EQ(r.status, 0) << r.err;
     int rows = 0, marks = 0;
     for (const std::string& line : lines(r.out)) {
@@ -153,7 +138,7 @@ TEST_F(PulsesCli, StretchInRealTimeAndMarks)
 
 TEST_F(PulsesCli, HistogramPrintsTheBars)
 {
-    const CliResult r = cli("histogram --length --delay 1 --manual --hist-start 0 --hist-end 10 --bars 10 " + q(demo), dir);
+    const CliRun r = cli("histogram --length --delay 1 --manual --hist-start 0 --hist-end 10 --bars 10 " + q(demo), dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), 11u);
@@ -165,7 +150,7 @@ TEST_F(PulsesCli, HistogramPrintsTheBars)
     EXPECT_GT(total, static_cast<int>(demoPulses()) * 9 / 10) << "about one pulse per call";
     EXPECT_LE(total, static_cast<int>(demoCalls().size()));
 
-    const CliResult two = cli("histogram --interval --jobs 2 " + q(demo) + " " + q(copy), dir);
+    const CliRun two = cli("histogram --interval --jobs 2 " + q(demo) + " " + q(copy), dir);
     ASSERT_EQ(two.status, 0) << two.err;
     EXPECT_EQ(two.out.rfind("# " + demo + "\n", 0), 0u);
     EXPECT_NE(two.out.find("# " + copy + "\n"), std::string::npos);
@@ -173,7 +158,7 @@ TEST_F(PulsesCli, HistogramPrintsTheBars)
 
 TEST_F(PulsesCli, FailuresAndHelp)
 {
-    const CliResult missing = cli("pulses " + q(dir.file("none.wav")) + " " + q(demo), dir);
+    const CliRun missing = cli("pulses " + q(dir.file("none.wav")) + " " + q(demo), dir);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Unable to open file " + dir.file("none.wav") + "!"), std::string::npos) << missing.err;
     EXPECT_FALSE(missing.out.empty()) << "the other file is still analysed";
@@ -182,11 +167,11 @@ TEST_F(PulsesCli, FailuresAndHelp)
                             "pulses --jobs 0 x.wav", "histogram --threshold 0 x.wav", "histogram --bars 1 x.wav", "pulses",
                             "histogram"})
         EXPECT_EQ(cli(bad, dir).status, 2) << bad;
-    const CliResult order = cli("histogram --hist-start 10 --hist-end 5 " + q(demo), dir);
+    const CliRun order = cli("histogram --hist-start 10 --hist-end 5 " + q(demo), dir);
     EXPECT_EQ(order.status, 2);
     EXPECT_NE(order.err.find("Histogram end must be greather then Histogram start."), std::string::npos);
     for (const char* command : {"pulses", "histogram"}) {
-        const CliResult help = cli(std::string(command) + " --help", dir);
+        const CliRun help = cli(std::string(command) + " --help", dir);
         EXPECT_EQ(help.status, 0);
         EXPECT_NE(help.out.find("Usage: vesperon-cli " + std::string(command)), std::string::npos);
     }
