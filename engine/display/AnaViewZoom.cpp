@@ -107,6 +107,18 @@ void AnaViewZoom::fullRange()
     m_parms.m_ampMax = 10000;
 }
 
+void AnaViewZoom::scaleHistoryFrequencies(std::int64_t up, std::int64_t down)
+{
+    if (up <= 0 || down <= 0)
+        return;
+    for (ZoomState& s : m_history) {
+        if (s.spectMin > 0)
+            s.spectMin = s.spectMin * up / down;
+        if (s.spectMax > 0)
+            s.spectMax = s.spectMax * up / down;
+    }
+}
+
 std::int64_t AnaViewZoom::maxScrollPosition(std::int64_t total, std::int64_t perPlot)
 {
     return std::max<std::int64_t>(0, std::max(total, perPlot) - perPlot);

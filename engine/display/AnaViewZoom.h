@@ -57,6 +57,12 @@ public:
     const ZoomState& defaultState() const { return m_default; }
     ZoomState current() const;
     void clearHistory() { m_history.clear(); }
+    // Oldest first.
+    const std::vector<ZoomState>& history() const { return m_history; }
+    // Multiplies the positive frequency limits of every history entry by
+    // up / down (integer arithmetic): the time expansion or the rate of the
+    // recording changed.
+    void scaleHistoryFrequencies(std::int64_t up, std::int64_t down);
 
 private:
     void push();

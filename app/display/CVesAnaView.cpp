@@ -1,0 +1,416 @@
+#include "display/CVesAnaView.h"
+
+#include "display/CAnaPlot.h"
+#include "display/CRecStatus.h"
+#include "document/CVesSoundDoc.h"
+#include "document/ViewUpdate.h"
+#include "shell/CAppDocument.h"
+#include "shell/CMainFrame.h"
+#include "shell/CVesSoundApp.h"
+#include "shell/CommandTable.h"
+#include "shell/FileDialogTables.h"
+#include "soundfiles/VesFileType.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+VesAnaParms startingParms(CAppDocument& appDoc, ViewKind kind)
+{
+    NewViewContext c;
+    c.kind = kind;
+    c.defaults = &appDoc.app().defaultAnaParms();
+    if (CVesAnaView* prev = appDoc.activeView()) {
+        c.previous = &prev->parms();
+        if (prev->selection())
+            c.previousSelection = &*prev->selection();
+    }
+    return initialViewParms(appDoc.doc(), c);
+}
+
+}  // namespace
+
+CVesAnaView* makeAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent)
+{
+    switch (kind) {
+    case ViewKind::Spectrogram: return new CVesSpectView(doc, parent);
+    case ViewKind::Oscillogram: return new CVesAmplView(doc, parent);
+    case ViewKind::Combined: return new CVesCombView(doc, parent);
+    case ViewKind::ZeroCrossing: return new CVesFreqView(doc, parent);
+    case ViewKind::Base: break;
+    }
+    return new CVesAnaView(doc, ViewKind::Base, parent);
+}
+
+CVesAnaView::CVesAnaView(CAppDocument& appDoc, ViewKind kind, QWidget* parent)
+    : QWidget(parent),
+      m_appDoc(appDoc),
+      m_doc(appDoc.doc()),
+      m_kind(kind),
+      m_parms(startingParms(appDoc, kind)),
+      m_zoom(m_parms),
+      m_tracker(appDoc.doc().timeExpansion(), appDoc.doc().format().samplesPerSec)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    m_doc.attachView(this, &m_parms);
+    m_appDoc.addView(this);
+    m_appDoc.setActiveView(this);
+
+    m_plot = new CAnaPlot(m_doc, m_parms, this);
+    m_plot->setObjectName(QStringLiteral("VpChild"));
+    m_scroll = new QScrollBar(Qt::Horizontal, this);
+    m_scroll->setTracking(false);
+    m_strip = new CRecStatus(this);
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(m_plot, 1);
+    box->addWidget(m_scroll);
+    box->addWidget(m_strip);
+
+    connect(m_plot, &CAnaPlot::layoutChanged, this, [this] {
+        m_doc.setViewParms(this, m_parms);
+        updateScrollBar();
+    });
+    connect(m_scroll, &QScrollBar::actionTriggered, this, &CVesAnaView::onScrollAction);
+    connect(m_scroll, &QScrollBar::valueChanged, this, &CVesAnaView::onScrollValue);
+    connect(m_plot, &CAnaPlot::mousePressed, this, &CVesAnaView::onMousePress);
+    connect(m_plot, &CAnaPlot::mouseMoved, this, &CVesAnaView::onMouseMove);
+    connect(m_plot, &CAnaPlot::mouseReleased, this, &CVesAnaView::onMouseRelease);
+    connect(m_plot, &CAnaPlot::contextMenuRequested, this, &CVesAnaView::onContextMenu);
+
+    registerCommands();
+    updateFormatText();
+    m_plot->prepareLayout();
+    m_doc.setViewParms(this, m_parms);
+    updateScrollBar();
+}
+
+CVesAnaView::~CVesAnaView()
+{
+    m_doc.detachView(this);
+    m_appDoc.removeView(this);
+}
+
+void CVesAnaView::registerCommands()
+{
+    auto always = CommandHandlers::Update{};
+    m_commands.on(cmd::ZoomIn, [this](int) { zoomIn(); }, always);
+    m_commands.on(cmd::ZoomOut, [this](int) { zoomOut(); }, always);
+    m_commands.on(cmd::ZoomDefault, [this](int) { defaultZoom(); }, always);
+    m_commands.on(cmd::ZoomEntireFile, [this](int) { zoomEntireFile(); }, always);
+    m_commands.on(cmd::ZoomFullRange, [this](int) { zoomFullRange(); }, always);
+    m_commands.on(cmd::ScrollLineLeft, [this](int) { scroll(AnaViewZoom::Scroll::LineLeft); }, always);
+    m_commands.on(cmd::ScrollLineRight, [this](int) { scroll(AnaViewZoom::Scroll::LineRight); }, always);
+    const auto hasSound = [this](int, CommandState& s) { s.enabled = m_doc.lengthFrames() > 0; };
+    m_commands.on(cmd::MoveToBeginning, [this](int) { scroll(AnaViewZoom::Scroll::LeftEnd); }, hasSound);
+    m_commands.on(cmd::MoveToEnd, [this](int) { scroll(AnaViewZoom::Scroll::RightEnd); }, hasSound);
+    m_commands.on(cmd::SelectAll, [this](int) { selectAll(); }, hasSound);
+    m_commands.on(cmd::SaveSelectedInterval, [this](int) { saveSelectedInterval(); },
+                  [this](int, CommandState& s) { s.enabled = m_selection.has_value(); });
+}
+
+// ---- layout, scroll bar, repaint ----
+
+std::int64_t CVesAnaView::samplesPerTick() const
+{
+    const PlotLayout& L = m_plot->layout();
+    const double s = static_cast<double>(L.timeStepNs) * static_cast<double>(L.rateHz) / 1e9;
+    return std::max<std::int64_t>(1, static_cast<std::int64_t>(s));
+}
+
+void CVesAnaView::relayout()
+{
+    m_plot->prepareLayout();
+    m_doc.setViewParms(this, m_parms);
+    updateScrollBar();
+    m_plot->setSelection(m_selection);
+    m_plot->requestRepaint();
+    m_strip->update();
+}
+
+void CVesAnaView::updateScrollBar()
+{
+    const PlotLayout& L = m_plot->layout();
+    const ScrollBarNumbers n =
+        ScrollBarNumbers::make(m_doc.lengthFrames(), L.samplesPerPlot, samplesPerTick(), std::max<std::int64_t>(0, m_parms.m_plotStart));
+    m_settingScroll = true;
+    m_scrollUnit = n.unit;
+    m_scroll->setRange(0, n.maximum);
+    m_scroll->setPageStep(n.page);
+    m_scroll->setSingleStep(n.singleStep);
+    m_scroll->setValue(n.value);
+    m_settingScroll = false;
+}
+
+void CVesAnaView::updateFormatText()
+{
+    const SoundFormat& f = m_doc.format();
+    m_strip->setFormat(f.channels, f.bitsPerSample, f.samplesPerSec, m_doc.timeExpansion());
+}
+
+void CVesAnaView::onScrollAction(int action)
+{
+    using S = AnaViewZoom::Scroll;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: scroll(S::LineRight); break;
+    case QAbstractSlider::SliderSingleStepSub: scroll(S::LineLeft); break;
+    case QAbstractSlider::SliderPageStepAdd: scroll(S::PageRight); break;
+    case QAbstractSlider::SliderPageStepSub: scroll(S::PageLeft); break;
+    case QAbstractSlider::SliderToMinimum: scroll(S::LeftEnd); break;
+    case QAbstractSlider::SliderToMaximum: scroll(S::RightEnd); break;
+    default: return;  // the thumb: taken when it is released
+    }
+    // The bar would apply its own step after this; it shows ours instead.
+    m_scroll->setSliderPosition(m_scroll->value());
+}
+
+void CVesAnaView::onScrollValue(int value)
+{
+    if (m_settingScroll)
+        return;
+    const std::int64_t sample = static_cast<std::int64_t>(value) * m_scrollUnit;
+    if (sample / m_scrollUnit == std::max<std::int64_t>(0, m_parms.m_plotStart) / m_scrollUnit)
+        return;
+    scroll(AnaViewZoom::Scroll::Thumb, sample);
+}
+
+void CVesAnaView::scroll(AnaViewZoom::Scroll request, std::int64_t thumbSample)
+{
+    const PlotLayout& L = m_plot->layout();
+    const std::int64_t before = m_parms.m_plotStart;
+    m_zoom.scroll(request, m_doc.lengthFrames(), L.samplesPerPlot, samplesPerTick(), thumbSample);
+    if (m_parms.m_plotStart == before) {
+        updateScrollBar();
+        return;
+    }
+    relayout();
+}
+
+// ---- zoom ----
+
+void CVesAnaView::zoomIn()
+{
+    const PlotLayout& L = m_plot->layout();
+    if (m_selection) {
+        const ZoomSelection zs = m_selection->zoomSelection();
+        const std::int64_t micros = m_doc.framesToRealMicros(m_selection->last() - m_selection->first());
+        m_zoom.zoomIn(&zs, micros, L.showSpect || L.showZeroCross, L.showOsc);
+        m_selection.reset();
+    } else {
+        m_zoom.zoomIn(nullptr, 0, L.showSpect || L.showZeroCross, L.showOsc);
+    }
+    relayout();
+}
+
+void CVesAnaView::zoomOut()
+{
+    m_zoom.zoomOut();
+    relayout();
+}
+
+void CVesAnaView::defaultZoom()
+{
+    m_zoom.defaultZoom();
+    relayout();
+}
+
+void CVesAnaView::zoomEntireFile()
+{
+    m_zoom.entireFile(m_doc.framesToRealMicros(m_doc.lengthFrames()));
+    relayout();
+}
+
+void CVesAnaView::zoomFullRange()
+{
+    m_zoom.fullRange();
+    relayout();
+}
+
+// ---- selection ----
+
+std::int64_t CVesAnaView::clampSample(std::int64_t s) const
+{
+    return std::clamp<std::int64_t>(s, 0, std::max<std::int64_t>(0, m_doc.lengthFrames()));
+}
+
+void CVesAnaView::setSelection(const std::optional<ViewSelection>& selection)
+{
+    if (selection && selection->a == selection->b)
+        m_selection.reset();
+    else
+        m_selection = selection;
+    m_plot->setSelection(m_selection);
+    if (CMainFrame* f = m_appDoc.app().mainFrame())
+        f->scheduleCommandUpdate();
+}
+
+void CVesAnaView::selectAll()
+{
+    ViewSelection s;
+    s.a = 0;
+    s.b = m_doc.lengthFrames();
+    s.channel = 3;
+    setSelection(s);
+}
+
+void CVesAnaView::onMousePress(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int hit = m_plot->hitTest(event->position().toPoint());
+    if (hit == 0 || m_doc.lengthFrames() <= 0)
+        return;
+    const PlotPoint pt = m_plot->pointAt(event->position().toPoint());
+    m_anchor = clampSample(pt.sample);
+    const PlotLayout& L = m_plot->layout();
+    m_dragChannel = L.stereo && !L.bothChannels ? L.channels.front().channel + 1
+                    : L.bothChannels            ? pt.channel + 1
+                                                : 3;
+    m_dragging = true;
+    setSelection(std::nullopt);
+}
+
+void CVesAnaView::onMouseMove(QMouseEvent* event)
+{
+    if (!m_dragging)
+        return;
+    const PlotPoint pt = m_plot->pointAt(event->position().toPoint());
+    ViewSelection s;
+    s.a = m_anchor;
+    s.b = clampSample(pt.sample);
+    s.channel = m_dragChannel;
+    setSelection(s);
+}
+
+void CVesAnaView::onMouseRelease(QMouseEvent* event)
+{
+    if (!m_dragging || event->button() != Qt::LeftButton)
+        return;
+    m_dragging = false;
+    if (m_selection && m_plot->painter()) {
+        const double x0 = m_plot->painter()->sampleToDeviceX(static_cast<double>(m_selection->a));
+        const double x1 = m_plot->painter()->sampleToDeviceX(static_cast<double>(m_selection->b));
+        if (std::abs(x1 - x0) < 3)
+            setSelection(std::nullopt);
+    }
+}
+
+void CVesAnaView::onContextMenu(const QPoint& globalPos, int hit)
+{
+    m_lastHit = hit;
+    if (CMainFrame* f = m_appDoc.app().mainFrame())
+        f->showCursorMenu(globalPos, hit);
+}
+
+bool CVesAnaView::saveSelectedInterval()
+{
+    std::int64_t first = 0, last = -1;
+    if (m_selection) {
+        first = m_selection->first();
+        last = m_selection->last();
+    }
+    const VesFilePath path(m_doc.path());
+    const int type = m_doc.path().empty() ? kTypeWave : (path.hasTag() ? fileTypeByName(path.tag()) : kTypeVesperonWave);
+    CVesSoundApp& app = m_appDoc.app();
+    const std::optional<SaveChoice> choice = app.dialogs().saveFile(app.mainFrame(), path.plain(), type);
+    if (!choice)
+        return false;
+    const std::string plain = VesFilePath(choice->path).plain();
+    m_doc.host().status("Save " + plain);
+    if (!m_doc.save(plain, choice->type, first, last))
+        return false;
+    app.recentFiles().add(tagNamesType(choice->type) ? VesFilePath::tagged(plain, choice->type) : plain);
+    if (app.mainFrame())
+        app.mainFrame()->rebuildRecentFiles();
+    return true;
+}
+
+// ---- activation and document changes ----
+
+void CVesAnaView::activated()
+{
+    m_appDoc.setActiveView(this);
+}
+
+void CVesAnaView::onLengthChanged(std::int64_t frames)
+{
+    if (m_selection && (m_selection->first() > frames || m_selection->last() > frames))
+        setSelection(std::nullopt);
+    updateScrollBar();
+}
+
+void CVesAnaView::onDocumentUpdate(int kind, const void* hint)
+{
+    const auto* record = static_cast<const ViewUpdateRecord*>(hint);
+    switch (kind) {
+    case viewupdate::kRepaint:
+        if (m_plot->layout().sound.lengthFrames != m_doc.lengthFrames())
+            m_plot->prepareLayout();
+        m_plot->requestRepaint();
+        m_strip->update();
+        break;
+    case viewupdate::kFormat: {
+        m_tracker.setLastLength(m_doc.lengthFrames());
+        updateFormatText();
+        if (m_doc.recData().m_timeExp25 < 1)
+            m_doc.recData().m_timeExp25 = 1000;
+        m_tracker.formatChanged(m_parms, m_zoom, m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+        relayout();
+        break;
+    }
+    case viewupdate::kAppend: {
+        const std::int64_t oldLength = m_tracker.lastLength();
+        const std::int64_t newLength = record ? record->lengthFrames : m_doc.lengthFrames();
+        const PlotLayout& L = m_plot->layout();
+        const auto action = m_tracker.appended(m_parms, newLength, L.samplesPerPlot, record && record->fullRedraw);
+        if (action == ViewDocTracker::Append::Nothing)
+            return;
+        if (action == ViewDocTracker::Append::Redraw) {
+            relayout();
+        } else {
+            m_plot->prepareLayout();
+            m_plot->requestRepaint(m_plot->columnsOfFrames(std::max<std::int64_t>(0, oldLength), newLength));
+        }
+        m_strip->update();
+        updateScrollBar();
+        break;
+    }
+    case viewupdate::kLength:
+        if (record)
+            m_tracker.setLastLength(record->lengthFrames);
+        break;
+    default:
+        break;
+    }
+}
+
+void CVesAnaView::lengthFromStore()
+{
+    m_doc.setLengthFrames(m_doc.bytesToFrames(m_doc.samples().length()));
+    m_tracker = ViewDocTracker(m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+    m_tracker.setLastLength(m_doc.lengthFrames());
+    m_plot->prepareLayout();
+    updateScrollBar();
+    m_zoom.scroll(AnaViewZoom::Scroll::RightEnd, m_doc.lengthFrames(), m_plot->layout().samplesPerPlot, samplesPerTick());
+    relayout();
+}
+
+void CVesAnaView::keyPressEvent(QKeyEvent* event)
+{
+    using S = AnaViewZoom::Scroll;
+    switch (event->key()) {
+    case Qt::Key_PageUp: scroll(S::PageLeft); return;
+    case Qt::Key_PageDown: scroll(S::PageRight); return;
+    case Qt::Key_Home: scroll(S::LeftEnd); return;
+    case Qt::Key_End: scroll(S::RightEnd); return;
+    default: break;
+    }
+    QWidget::keyPressEvent(event);
+}

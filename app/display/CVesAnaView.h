@@ -1,0 +1,136 @@
+// An analysis view: one document shown in one MDI child frame, with its plot
+// (CAnaPlot), its horizontal scroll bar and its status strip (CRecStatus).
+// The view owns its VesAnaParms record and zoom history; it handles the
+// display commands (zoom, scroll, select all, save selected interval) and
+// follows every change of its document (update kinds 0, 1, 2 and 4, and the
+// message that takes the length from the sample store).
+//
+// The four kinds fix the panes at creation: CVesSpectView (spectrogram),
+// CVesAmplView (oscillogram), CVesCombView (both), CVesFreqView (zero-crossing
+// analysis).
+#pragma once
+
+#include "display/AnaViewZoom.h"
+#include "display/ViewLogic.h"
+#include "document/DocHost.h"
+#include "records/VesAnaParms.h"
+#include "shell/CommandRouter.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+
+class CAnaPlot;
+class CAppDocument;
+class CRecStatus;
+class CVesSoundDoc;
+class QScrollBar;
+
+class CVesAnaView : public QWidget, public IDocView {
+    Q_OBJECT
+public:
+    CVesAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent = nullptr);
+    ~CVesAnaView() override;
+
+    ViewKind kind() const { return m_kind; }
+    CAppDocument& appDocument() { return m_appDoc; }
+    CVesSoundDoc& doc() { return m_doc; }
+    const VesAnaParms& parms() const { return m_parms; }
+    const AnaViewZoom& zoom() const { return m_zoom; }
+    CAnaPlot* plot() const { return m_plot; }
+    QScrollBar* scrollBar() const { return m_scroll; }
+    CRecStatus* statusStrip() const { return m_strip; }
+    ICommandTarget& commands() { return m_commands; }
+
+    // The selection (none: nullopt); a selection of less than two samples is none.
+    const std::optional<ViewSelection>& selection() const { return m_selection; }
+    void setSelection(const std::optional<ViewSelection>& selection);
+
+    // ---- display commands ----
+    void zoomIn();
+    void zoomOut();
+    void defaultZoom();
+    void zoomEntireFile();
+    void zoomFullRange();
+    // A scroll request; `thumbSample` for the thumb position.
+    void scroll(AnaViewZoom::Scroll request, std::int64_t thumbSample = 0);
+    void selectAll();
+    bool saveSelectedInterval();
+
+    // The view became the active one of its frame window.
+    void activated();
+    // Message 1074: the document's length from the size of its sample store,
+    // then to the right end.
+    void lengthFromStore();
+
+    // IDocView
+    void onLengthChanged(std::int64_t frames) override;
+    void onDocumentUpdate(int kind, const void* hint) override;
+
+    // The samples one time-axis tick step covers (at least 1).
+    std::int64_t samplesPerTick() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The layout again from the record, the scroll bar from the layout, the
+    // record handed to the document, and a repaint.
+    void relayout();
+    void updateScrollBar();
+    void updateFormatText();
+    void onScrollAction(int action);
+    void onScrollValue(int value);
+    void onMousePress(QMouseEvent* event);
+    void onMouseMove(QMouseEvent* event);
+    void onMouseRelease(QMouseEvent* event);
+    void onContextMenu(const QPoint& globalPos, int hit);
+    void registerCommands();
+    std::int64_t clampSample(std::int64_t s) const;
+
+    CAppDocument& m_appDoc;
+    CVesSoundDoc& m_doc;
+    ViewKind m_kind;
+    VesAnaParms m_parms;
+    AnaViewZoom m_zoom;
+    ViewDocTracker m_tracker;
+    CAnaPlot* m_plot = nullptr;
+    QScrollBar* m_scroll = nullptr;
+    CRecStatus* m_strip = nullptr;
+    CommandHandlers m_commands;
+    std::optional<ViewSelection> m_selection;
+    std::int64_t m_scrollUnit = 1;
+    bool m_settingScroll = false;
+    bool m_dragging = false;
+    std::int64_t m_anchor = 0;
+    int m_dragChannel = 3;
+    int m_lastHit = 0;
+};
+
+class CVesSpectView : public CVesAnaView {
+    Q_OBJECT
+public:
+    explicit CVesSpectView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Spectrogram, parent) {}
+};
+
+class CVesAmplView : public CVesAnaView {
+    Q_OBJECT
+public:
+    explicit CVesAmplView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Oscillogram, parent) {}
+};
+
+class CVesCombView : public CVesAnaView {
+    Q_OBJECT
+public:
+    explicit CVesCombView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Combined, parent) {}
+};
+
+class CVesFreqView : public CVesAnaView {
+    Q_OBJECT
+public:
+    explicit CVesFreqView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::ZeroCrossing, parent) {}
+};
+
+// A view of `kind` (the base class for ViewKind::Base).
+CVesAnaView* makeAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent = nullptr);

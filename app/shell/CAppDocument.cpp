@@ -1,0 +1,217 @@
+#include "shell/CAppDocument.h"
+
+#include "display/CVesAnaView.h"
+#include "document/ViewUpdate.h"
+#include "shell/CChildFrame.h"
+#include "shell/CFilePropDlg.h"
+#include "shell/CMainFrame.h"
+#include "shell/CVesSoundApp.h"
+#include "shell/CommandTable.h"
+#include "shell/FileDialogTables.h"
+#include "soundfiles/VesFileType.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <unistd.h>
+
+CAppDocument::CAppDocument(CVesSoundApp& app)
+    : m_app(app), m_doc(std::make_unique<CVesSoundDoc>(static_cast<IDocHost&>(*this), app.defData()))
+{
+    m_commands.on(cmd::FileSave, [this](int) { save(); });
+    m_commands.on(cmd::FileSaveAs, [this](int) { saveAs(); });
+    m_commands.on(cmd::FileClose, [this](int) { close(); });
+    m_commands.on(cmd::FileProperties, [this](int) {
+        CFilePropDlg dlg(*m_doc, m_app.mainFrame());
+        dlg.exec();
+    });
+}
+
+CAppDocument::~CAppDocument() = default;
+
+QString CAppDocument::title() const
+{
+    if (m_doc->path().empty() && m_doc->pendingSavePath().empty())
+        return m_newNumber > 0 ? QStringLiteral("Vesperon%1").arg(m_newNumber) : QStringLiteral("Vesperon");
+    return QString::fromStdString(m_doc->title());
+}
+
+std::string CAppDocument::plainPath() const
+{
+    return VesFilePath(m_doc->path()).plain();
+}
+
+void CAppDocument::addView(CVesAnaView* view)
+{
+    m_views.push_back(view);
+}
+
+void CAppDocument::removeView(CVesAnaView* view)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+    if (m_activeView == view)
+        m_activeView = m_views.empty() ? nullptr : m_views.back();
+    if (m_views.empty())
+        emit lastViewClosed(this);
+    else
+        updateTitles();
+}
+
+void CAppDocument::setActiveView(CVesAnaView* view)
+{
+    m_activeView = view;
+}
+
+void CAppDocument::updateTitles()
+{
+    const QString base = title();
+    for (std::size_t i = 0; i < m_views.size(); ++i) {
+        CChildFrame* frame = CChildFrame::of(m_views[i]);
+        if (!frame)
+            continue;
+        QString t = base;
+        if (m_views.size() > 1)
+            t += QStringLiteral(":%1").arg(i + 1);
+        if (m_doc->modified())
+            t += QStringLiteral(" *");
+        frame->setWindowTitle(t);
+    }
+    if (m_app.mainFrame())
+        m_app.mainFrame()->updateTitle();
+}
+
+bool CAppDocument::save()
+{
+    const std::string plain = plainPath();
+    const bool needsDialog = !m_doc->pendingSavePath().empty() || plain.empty() || ::access(plain.c_str(), F_OK) != 0 ||
+                             ::access(plain.c_str(), W_OK) != 0;
+    if (needsDialog)
+        return saveWithDialog(true);
+    const bool ok = m_doc->doSave("", true);
+    updateTitles();
+    return ok;
+}
+
+bool CAppDocument::saveAs()
+{
+    return saveWithDialog(true);
+}
+
+bool CAppDocument::saveWithDialog(bool replace)
+{
+    const std::string current = !m_doc->pendingSavePath().empty() ? m_doc->pendingSavePath() : plainPath();
+    std::string folder;
+    const size_t slash = current.find_last_of('/');
+    if (slash != std::string::npos)
+        folder = current.substr(0, slash + 1);
+    const std::string proposed = folder + proposedSaveName(title().toStdString());
+    const std::optional<SaveChoice> choice = m_app.dialogs().saveFile(m_app.mainFrame(), proposed, m_doc->saveType());
+    if (!choice)
+        return false;
+    const std::string plain = VesFilePath(choice->path).plain();
+    const std::string tagged = VesFilePath::tagged(plain, choice->type);
+    bool ok;
+    if (tagNamesType(choice->type)) {
+        ok = m_doc->doSave(tagged, replace);
+    } else {
+        const int before = m_doc->saveType();
+        m_doc->setSaveType(choice->type);
+        ok = m_doc->doSave(plain, replace);
+        if (ok && replace)
+            m_doc->setPath(plain);
+        else
+            m_doc->setSaveType(before);
+    }
+    if (ok)
+        m_app.recentFiles().add(tagNamesType(choice->type) ? tagged : plain);
+    updateTitles();
+    if (m_app.mainFrame())
+        m_app.mainFrame()->rebuildRecentFiles();
+    return ok;
+}
+
+bool CAppDocument::saveModified()
+{
+    if (!m_doc->modified())
+        return true;
+    switch (m_app.dialogs().askSaveChanges(m_app.mainFrame(), title().toStdString())) {
+    case IShellDialogs::Answer::Yes: return save();
+    case IShellDialogs::Answer::No: return true;
+    case IShellDialogs::Answer::Cancel: break;
+    }
+    return false;
+}
+
+bool CAppDocument::close(bool ask)
+{
+    if (m_closing)
+        return true;
+    if (ask && !saveModified())
+        return false;
+    m_closing = true;
+    // Each frame goes; the last one takes the document with it.
+    const std::vector<CVesAnaView*> views = m_views;
+    for (CVesAnaView* v : views)
+        if (CChildFrame* f = CChildFrame::of(v))
+            f->close();
+    if (views.empty())
+        emit lastViewClosed(this);
+    return true;
+}
+
+// ---- IDocHost ----
+
+void CAppDocument::message(const std::string& text)
+{
+    m_app.message(text);
+}
+
+void CAppDocument::status(const std::string& text)
+{
+    m_app.showStatus(QString::fromStdString(text));
+}
+
+void CAppDocument::beginOperation(const std::string& text)
+{
+    m_app.beginOperation(text);
+}
+
+bool CAppDocument::progress(const std::string& text, std::int64_t done, std::int64_t total)
+{
+    return m_app.progress(text, done, total);
+}
+
+void CAppDocument::endOperation()
+{
+    m_app.endOperation();
+}
+
+void CAppDocument::postViewCommand(int command)
+{
+    // May come from a worker thread: the command runs later on the user
+    // interface thread, and not at all when the document is gone by then.
+    QMetaObject::invokeMethod(this, [this, command] { handlePostedCommand(command); }, Qt::QueuedConnection);
+}
+
+void CAppDocument::handlePostedCommand(int command)
+{
+    if (m_closing)
+        return;
+    if (command == viewupdate::kMsgLengthFromStore) {
+        const std::vector<CVesAnaView*> views = m_views;
+        for (CVesAnaView* v : views)
+            v->lengthFromStore();
+        m_doc->updateAllViews(viewupdate::kFormat);
+        return;
+    }
+    if (command == CVesSoundDoc::kCmdCombinedView) {
+        m_app.openView(*this, ViewKind::Combined);
+        return;
+    }
+    m_app.runCommandFor(*this, command);
+}
+
+bool CAppDocument::askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int& afterMs)
+{
+    return m_app.dialogs().compressedSaveParms(m_app.mainFrame(), silentLevelDb, beforeMs, afterMs);
+}

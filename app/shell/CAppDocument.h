@@ -1,0 +1,84 @@
+// One open recording in the desktop program: the engine's document, the host
+// it talks to (message boxes, the status bar's progress display, commands
+// posted to its frames) and the analysis views that show it. The document
+// answers the commands that concern the whole recording: Save, Save As,
+// Close, File Properties.
+#pragma once
+
+#include "document/CVesSoundDoc.h"
+#include "shell/CommandRouter.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CVesAnaView;
+class CVesSoundApp;
+
+class CAppDocument : public QObject, private IDocHost {
+    Q_OBJECT
+public:
+    explicit CAppDocument(CVesSoundApp& app);
+    ~CAppDocument() override;
+
+    CVesSoundDoc& doc() { return *m_doc; }
+    const CVesSoundDoc& doc() const { return *m_doc; }
+    CVesSoundApp& app() { return m_app; }
+    IDocHost& host() { return *this; }
+
+    // The caption of its windows: the document's title, or "Vesperon<n>" for
+    // a new recording that was never saved.
+    QString title() const;
+    // The path without its type tag ("" for a new recording).
+    std::string plainPath() const;
+    // A new recording is called "Vesperon<n>" until it is saved.
+    void setNewNumber(int n) { m_newNumber = n; }
+
+    const std::vector<CVesAnaView*>& views() const { return m_views; }
+    void addView(CVesAnaView* view);
+    void removeView(CVesAnaView* view);
+    CVesAnaView* activeView() const { return m_activeView; }
+    void setActiveView(CVesAnaView* view);
+    // Captions of all its frames (after a save, or a change of modified state).
+    void updateTitles();
+
+    ICommandTarget& commands() { return m_commands; }
+
+    // Save: Save As when the document has a pending save path, no path, or a
+    // file that is read-only or missing; otherwise a save to its own path.
+    bool save();
+    bool saveAs();
+    // Asks to save a modified document before it closes; false when the user cancels.
+    bool saveModified();
+    // Closes every frame of the document (after saveModified, unless `ask` is false).
+    bool close(bool ask = true);
+    bool closing() const { return m_closing; }
+
+signals:
+    // The last view went: the application lets the document go.
+    void lastViewClosed(CAppDocument* doc);
+
+private:
+    // IDocHost
+    void message(const std::string& text) override;
+    void status(const std::string& text) override;
+    void beginOperation(const std::string& text) override;
+    bool progress(const std::string& text, std::int64_t done, std::int64_t total) override;
+    void endOperation() override;
+    void postViewCommand(int command) override;
+    bool askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int& afterMs) override;
+
+    void handlePostedCommand(int command);
+    bool saveWithDialog(bool replace);
+
+    CVesSoundApp& m_app;
+    std::unique_ptr<CVesSoundDoc> m_doc;
+    int m_newNumber = 0;  // "Vesperon<n>" of a new recording
+    std::vector<CVesAnaView*> m_views;
+    CVesAnaView* m_activeView = nullptr;
+    CommandHandlers m_commands;
+    bool m_closing = false;
+};

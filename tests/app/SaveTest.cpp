@@ -1,0 +1,187 @@
+// Saving from the program: Save As every writable type through the save
+// dialog's choice, the compressed-save parameters, Save to the own path, a
+// selected interval, and the file properties.
+#include "AppTestSupport.h"
+
+#include "DocTestSupport.h"
+#include "display/CVesAnaView.h"
+#include "shell/CAppDocument.h"
+#include "shell/CFilePropDlg.h"
+#include "shell/CMainFrame.h"
+#include "shell/CSndFileDialog.h"
+#include "shell/CVesSoundApp.h"
+#include "shell/CommandTable.h"
+#include "soundfiles/VesFileType.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QTextEdit>
+
+#include <filesystem>
+
+namespace {
+
+using apptest::processEvents;
+using apptest::writeToneWave;
+
+class SaveTest : public apptest::AppTest {
+protected:
+    std::string wav;
+    void SetUp() override
+    {
+        wav = dir.file("night.wav");
+        writeToneWave(wav, 192000, 0.5, 30000);
+        start({wav});
+    }
+    // Frames of a file read back by a fresh document.
+    std::int64_t framesIn(const std::string& path, int type = 0)
+    {
+        vestest::RecordingHost host;
+        CVesSoundDoc doc(host);
+        if (!doc.open(type ? VesFilePath::tagged(path, type) : path))
+            return -1;
+        return doc.lengthFrames();
+    }
+};
+
+TEST_F(SaveTest, SaveAsEveryWritableTypeOfTheDialog)
+{
+    struct Case {
+        const char* name;
+        int type;
+        std::int64_t frames;  // read back
+    };
+    const Case cases[] = {
+        {"out.vprd", kTypeVesperonWave, 96000}, {"pair.vprdp", kTypeVesperonPair, 96000}, {"own.wav", kTypeWave, 96000},
+        {"plain.wav", kTypeStandardWave, 96000}, {"raw.dat", kTypeRawData, 96000},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.file(c.name);
+        dialogs().saveAnswers.push_back(SaveChoice{path, c.type});
+        ASSERT_TRUE(app().runCommand(cmd::FileSaveAs)) << c.name;
+        CAppDocument* doc = activeDocument();
+        const std::string tagged = c.type == kTypeRawData ? path : VesFilePath::tagged(path, c.type);
+        EXPECT_EQ(doc->doc().path(), tagged) << c.name;
+        EXPECT_EQ(doc->doc().saveType(), c.type);
+        EXPECT_EQ(app().recentFiles().entries().front(), tagged);
+        const int readAs = c.type == kTypeRawData ? kTypeRawData : 0;
+        if (c.type != kTypeRawData)
+            EXPECT_EQ(framesIn(path, readAs), c.frames) << c.name;
+        else
+            EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(path)), c.frames * 2);
+    }
+    EXPECT_EQ(dialogs().compressedAsked, 0);
+    // Saved as raw data, Save writes raw data again (the tag "[Raw data]"
+    // would read back as a wave).
+    std::filesystem::resize_file(dir.file("raw.dat"), 0);
+    ASSERT_TRUE(app().runCommand(cmd::FileSave));
+    EXPECT_EQ(dialogs().saveQuestions.size(), std::size(cases)) << "saved in place";
+    EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(dir.file("raw.dat"))), 96000 * 2);
+    // The dialog proposed the title without its extension, in the file's folder,
+    // and the type the recording was opened as.
+    EXPECT_EQ(dialogs().saveQuestions.front(), std::make_pair(dir.file("night"), static_cast<int>(kTypeStandardWave)));
+}
+
+TEST_F(SaveTest, ACompressedWaveAsksForItsParametersAndACancelSavesNothing)
+{
+    const std::string path = dir.file("comp.wav");
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeWaveComp});
+    dialogs().cancelCompressed = true;
+    app().runCommand(cmd::FileSaveAs);
+    EXPECT_EQ(dialogs().compressedAsked, 1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(activeDocument()->doc().path(), wav);
+
+    dialogs().cancelCompressed = false;
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeWaveComp});
+    app().runCommand(cmd::FileSaveAs);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(activeDocument()->doc().segmentHeader().silentLevelDb(), -30);
+    EXPECT_EQ(activeDocument()->doc().segmentHeader().silentBeforeMs(), 5);
+}
+
+TEST_F(SaveTest, SaveWritesTheOwnPathWithoutAskingOnlyWhenItCan)
+{
+    CAppDocument* doc = activeDocument();
+    doc->doc().setModified(true);
+    ASSERT_TRUE(app().runCommand(cmd::FileSave));
+    EXPECT_TRUE(dialogs().saveQuestions.empty()) << "an existing, writable file is saved in place";
+    EXPECT_FALSE(doc->doc().modified());
+    EXPECT_EQ(framesIn(wav), 96000);
+
+    std::filesystem::remove(wav);
+    app().runCommand(cmd::FileSave);
+    EXPECT_EQ(dialogs().saveQuestions.size(), 1u) << "a missing file needs the dialog";
+}
+
+TEST_F(SaveTest, SaveSelectedIntervalNeedsASelectionAndWritesIt)
+{
+    CVesAnaView* view = activeView();
+    processEvents();
+    EXPECT_FALSE(app().mainFrame()->action(cmd::SaveSelectedInterval)->isEnabled());
+    ViewSelection sel;
+    sel.a = 48000;
+    sel.b = 19200;
+    view->setSelection(sel);
+    processEvents();
+    EXPECT_TRUE(app().mainFrame()->action(cmd::SaveSelectedInterval)->isEnabled());
+    const std::string path = dir.file("cut.vprd");
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
+    ASSERT_TRUE(app().runCommand(cmd::SaveSelectedInterval));
+    EXPECT_EQ(dialogs().saveQuestions.back(), std::make_pair(wav, static_cast<int>(kTypeVesperonWave)));
+    EXPECT_EQ(framesIn(path), 28800);
+    EXPECT_EQ(activeDocument()->doc().path(), wav) << "the recording keeps its own path";
+    EXPECT_EQ(app().recentFiles().entries().front(), path + " [Vesperon Wave]");
+
+    app().runCommand(cmd::SelectAll);
+    ASSERT_TRUE(view->selection());
+    EXPECT_EQ(view->selection()->last(), 96000);
+}
+
+TEST_F(SaveTest, ClosingAModifiedRecordingAsks)
+{
+    CAppDocument* doc = activeDocument();
+    doc->doc().setModified(true);
+    dialogs().saveChangesAnswer = IShellDialogs::Answer::Cancel;
+    app().runCommand(cmd::FileClose);
+    processEvents();
+    EXPECT_EQ(app().documents().size(), 1u) << "cancelled";
+    dialogs().saveChangesAnswer = IShellDialogs::Answer::Yes;
+    app().runCommand(cmd::FileClose);
+    processEvents();
+    EXPECT_TRUE(app().documents().empty());
+    EXPECT_EQ(framesIn(wav), 96000) << "saved before closing";
+}
+
+TEST_F(SaveTest, FilePropertiesShowTheRecording)
+{
+    CFilePropDlg dlg(activeDocument()->doc());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("File properties"));
+    const QString text = dlg.textField()->toPlainText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("night.wav\t"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Recording time:\t\t500 milliseconds"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Samples:\t\t192000 per second")));
+    EXPECT_TRUE(dlg.textField()->isReadOnly());
+}
+
+TEST_F(SaveTest, TheSaveDialogFollowsTheChosenType)
+{
+    CSndSaveDialog detector(nullptr, QString::fromStdString(dir.file("rec01.wav")), kTypeDetectorWave);
+    EXPECT_EQ(detector.selectedNameFilter(), QStringLiteral("R450Z/R9000Z Files (*.wav)"));
+    EXPECT_EQ(detector.chosenType(), kTypeDetectorWave);
+    detector.chooseFilter(2);
+    EXPECT_EQ(detector.fileNameText(), QStringLiteral("rec01"));
+    EXPECT_EQ(detector.defaultSuffix(), QStringLiteral("vprdp"));
+    EXPECT_EQ(detector.chosenType(), kTypeVesperonPair);
+
+    CSndSaveDialog plain(nullptr, QString(), kTypeStandardWave);
+    EXPECT_EQ(plain.nameFilters().size(), 6);
+    EXPECT_EQ(plain.selectedNameFilter(), QStringLiteral("Wave Files (*.wav)"));
+
+    CSndFileDialog open(nullptr, QString::fromStdString(dir.path()));
+    open.openAsList()->setCurrentIndex(6);
+    EXPECT_EQ(open.chosenType(), kTypeData8Mono);
+    EXPECT_EQ(open.selectedNameFilter(), QStringLiteral("Vesperon & Wave Files (*.wav* *.vprd*)"));
+}
+
+}  // namespace
