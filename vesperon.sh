@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs Vesperon.
 #   ./vesperon.sh run [FILE...]   build, then run the main job (on a synthesised
-#                                 demo recording when no file is given)
+#                                 demo recording when no file is given): the
+#                                 desktop program when a display is available,
+#                                 else a description and spectrogram pictures
 #   ./vesperon.sh test            build, then run every test
 # Missing Debian packages are installed with apt-get when run as root or with sudo.
 set -euo pipefail
@@ -59,6 +61,10 @@ main_job() {
     files=("$build/demo/vesperon-demo.wav")
     say "synthesising the demo recording ${files[0]}"
     "$build/cli/vesperon-cli" demo "${files[0]}"
+  fi
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/app/vesperon" ]; then
+    say "starting vesperon"
+    exec "$build/app/vesperon" "${files[@]}"
   fi
   "$build/cli/vesperon-cli" info "${files[@]}"
   if "$build/cli/vesperon-cli" --help | grep -q spectrogram; then

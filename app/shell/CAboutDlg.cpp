@@ -1,5 +1,7 @@
 #include "shell/CAboutDlg.h"
 
+#include "shell/CVesSoundApp.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QIcon>
@@ -63,7 +65,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("About Vesperon"));
     auto* box = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon::fromTheme(QStringLiteral("vesperon")).pixmap(64, 64));
+    icon->setPixmap(CVesSoundApp::appIcon().pixmap(64, 64));
     box->addWidget(icon, 0, Qt::AlignHCenter);
     auto* title = new QLabel(QStringLiteral("<b>Vesperon</b> version %1").arg(QStringLiteral(VES_VERSION)), this);
     box->addWidget(title);

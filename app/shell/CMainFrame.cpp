@@ -71,7 +71,7 @@ CMainFrame::CMainFrame(CVesSoundApp& app) : m_app(app)
 {
     setWindowTitle(QString::fromLatin1(CVesSoundApp::kAppTitle));
     setObjectName(QStringLiteral("VesperonMainFrame"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("vesperon")));
+    setWindowIcon(CVesSoundApp::appIcon());
     resize(1280, 800);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -408,13 +408,15 @@ void CMainFrame::saveWindowState()
     reg.endUpdate();
 }
 
-void CMainFrame::restoreWindowState()
+bool CMainFrame::restoreWindowState()
 {
     const vkit::RegCls& reg = m_app.settings();
+    bool restored = false;
     if (const auto g = reg.readBinary(CVesSoundApp::kWindowKey, "Geometry"))
-        restoreGeometry(QByteArray(reinterpret_cast<const char*>(g->data()), static_cast<qsizetype>(g->size())));
+        restored = restoreGeometry(QByteArray(reinterpret_cast<const char*>(g->data()), static_cast<qsizetype>(g->size())));
     if (const auto s = reg.readBinary(CVesSoundApp::kWindowKey, "State"))
         restoreState(QByteArray(reinterpret_cast<const char*>(s->data()), static_cast<qsizetype>(s->size())));
+    return restored;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

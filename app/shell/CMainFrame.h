@@ -59,7 +59,8 @@ public:
     void setOperationActive(bool on);
 
     void saveWindowState();
-    void restoreWindowState();
+    // False when the settings hold no window state (a first start).
+    bool restoreWindowState();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -37,6 +37,8 @@ CSndFileDialog::CSndFileDialog(QWidget* parent, const QString& folder)
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
+    setWindowTitle(QStringLiteral("Open"));
+    resize(820, 520);
     const QStringList filters = qtFilters(parseFilterList(kOpenFilterList));
     setNameFilters(filters);
     selectNameFilter(filters.value(kOpenDefaultFilterIndex - 1));
@@ -73,6 +75,8 @@ CSndSaveDialog::CSndSaveDialog(QWidget* parent, const QString& initialPath, int 
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
+    setWindowTitle(QStringLiteral("Save As"));
+    resize(820, 520);
     m_filters = qtFilters(saveFilters(documentType));
     setNameFilters(m_filters);
     const int index = saveFilterForType(documentType);

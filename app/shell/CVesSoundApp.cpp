@@ -16,6 +16,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,6 +44,7 @@ CVesSoundApp::CVesSoundApp(int& argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Vallomer"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vesperon"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vesperon"));
+    QApplication::setWindowIcon(appIcon());
     m_reg = std::make_unique<vkit::RegCls>();
     m_dialogs = std::make_unique<CShellDialogs>();
     m_sinceEvents = std::make_unique<QElapsedTimer>();
@@ -103,8 +109,14 @@ bool CVesSoundApp::startUp(const QStringList& arguments)
 {
     loadSettings();
     m_frame = std::make_unique<CMainFrame>(*this);
-    m_frame->restoreWindowState();
-    m_frame->show();
+    if (m_frame->restoreWindowState()) {
+        m_frame->show();
+    } else {
+        // A first start: the whole screen.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            m_frame->resize(screen->availableGeometry().size());
+        m_frame->showMaximized();
+    }
 
     std::vector<std::string> files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -421,6 +433,23 @@ void CVesSoundApp::endOperation()
             m_frame->setOperationActive(false);
         m_cancel = false;
     }
+}
+
+QIcon CVesSoundApp::appIcon()
+{
+    QIcon icon;
+    QSvgRenderer svg(QStringLiteral(":/vesperon.svg"));
+    if (!svg.isValid())
+        return QIcon::fromTheme(QStringLiteral("vesperon"));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        svg.render(&p);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 // ---- help ----

@@ -30,6 +30,7 @@ class CMainFrame;
 class CVesAnaView;
 class QApplication;
 class QElapsedTimer;
+class QIcon;
 
 namespace vkit {
 class RegCls;
@@ -112,6 +113,9 @@ public:
     bool busy() const { return m_progress.active(); }
     void requestCancel() { m_cancel = true; }
     const ProgressStack& progressStack() const { return m_progress; }
+
+    // The program's icon (from its own picture, at the usual sizes).
+    static QIcon appIcon();
 
     // Help: the local user guide, or the help page on the web.
     bool openLocalHelp();

@@ -20,6 +20,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QUrl>
 
 #include <filesystem>
@@ -211,6 +212,30 @@ TEST_F(AppTest, RecentFilesDefaultSettingsAndWindowStateOutliveTheProgram)
     first->trigger();
     processEvents();
     EXPECT_NE(app().findDocument(wav), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppTest, ProgressInTheStatusBarAndCancel)
+{
+    start({});
+    CMainFrame* frame = app().mainFrame();
+    app().beginOperation("Open ");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Open Started"));
+    EXPECT_TRUE(app().progress("Open", 1, 4));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Open  25%"));
+    EXPECT_FALSE(app().commandState(cmd::FileNew).enabled) << "no commands while an operation runs";
+    EXPECT_FALSE(app().runCommand(cmd::FileNew));
+    app().requestCancel();
+    EXPECT_FALSE(app().progress("Open", 2, 4)) << "the operation learns of the cancel";
+    app().endOperation();
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Done"));
+    EXPECT_TRUE(app().commandState(cmd::FileNew).enabled);
+    app().beginOperation("Save");
+    EXPECT_TRUE(app().progress("Save", 1, 4)) << "a new operation starts without the old cancel";
+    app().endOperation();
 }
 
 }  // namespace
