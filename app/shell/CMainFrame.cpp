@@ -261,6 +261,7 @@ void CMainFrame::addView(CVesAnaView* view)
     view->appDocument().updateTitles();
     frame->showMaximized();
     m_current = frame;
+    m_wanted = frame;
     m_mdi->setActiveSubWindow(frame);
     view->setFocus();
     scheduleCommandUpdate();
@@ -286,6 +287,7 @@ void CMainFrame::activateView(CVesAnaView* view)
 {
     if (CChildFrame* f = CChildFrame::of(view)) {
         m_current = f;
+        m_wanted = f;
         m_mdi->setActiveSubWindow(f);
         view->activated();
     }
@@ -295,6 +297,8 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
 {
     if (auto* frame = qobject_cast<CChildFrame*>(window)) {
         m_current = frame;
+        if (frame == m_wanted)
+            m_wanted = nullptr;
         frame->view()->activated();
     }
     updateTitle();
@@ -436,6 +440,16 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     for (CAppDocument* d : docs)
         d->close(false);
     event->accept();
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_wanted)
+        QTimer::singleShot(0, this, [this] {
+            if (m_wanted && !m_wanted->isHidden())
+                m_mdi->setActiveSubWindow(m_wanted);
+        });
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

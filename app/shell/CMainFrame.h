@@ -64,6 +64,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -87,4 +88,7 @@ private:
     // The frame last activated: the area reports none while the program is
     // in the background.
     QPointer<CChildFrame> m_current;
+    // The frame the program brought to the front while the main window was
+    // not active: the area honours that only once the window is active.
+    QPointer<CChildFrame> m_wanted;
 };
