@@ -17,6 +17,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -47,7 +48,8 @@ public:
     std::vector<std::string> messages;
 
     std::optional<OpenChoice> openFiles(QWidget*, const std::string&) override;
-    std::vector<std::string> importFiles(QWidget*, const std::string&) override { return {}; }
+    std::vector<std::string> importAnswer;  // the files of the next import
+    std::vector<std::string> importFiles(QWidget*, const std::string&) override { return std::exchange(importAnswer, {}); }
     std::optional<SaveChoice> saveFile(QWidget*, const std::string& initialPath, int documentType) override;
     bool compressedSaveParms(QWidget*, int& level, int& before, int& after) override;
     void message(QWidget*, const std::string& text, Icon) override { messages.push_back(text); }

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -136,6 +137,50 @@ TEST_F(SaveTest, SaveSelectedIntervalNeedsASelectionAndWritesIt)
     app().runCommand(cmd::SelectAll);
     ASSERT_TRUE(view->selection());
     EXPECT_EQ(view->selection()->last(), 96000);
+}
+
+TEST_F(SaveTest, EveryViewComesBackWithTheRecordingFile)
+{
+    CVesAnaView* combined = activeView();
+    combined->zoomIn();
+    app().runCommand(cmd::NewOscillogramView);
+    processEvents();
+    const std::string path = dir.file("views.vprd");
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
+    ASSERT_TRUE(app().runCommand(cmd::FileSaveAs));
+    ASSERT_TRUE(app().runCommand(cmd::FileClose));
+    processEvents();
+    ASSERT_TRUE(app().documents().empty());
+
+    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
+    ASSERT_TRUE(app().runCommand(cmd::FileOpen));
+    processEvents();
+    ASSERT_EQ(app().documents().size(), 1u);
+    CAppDocument* doc = activeDocument();
+    ASSERT_EQ(doc->views().size(), 2u) << "one view per stored set";
+    std::vector<std::pair<bool, std::int64_t>> shown;
+    for (CVesAnaView* v : doc->views())
+        shown.emplace_back(v->parms().m_spectPlot, v->parms().m_plotSize);
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::pair<bool, std::int64_t>>{{false, 500000}, {true, 500000}}))
+        << "the oscillogram view and the zoomed combined view";
+}
+
+TEST_F(SaveTest, ImportConvertsAndSaveProposesARecordingFile)
+{
+    const std::string other = dir.file("field.wav");
+    writeToneWave(other, 96000, 0.2, 20000);
+    dialogs().importAnswer = {other};
+    ASSERT_TRUE(app().runCommand(cmd::FileImport));
+    processEvents();
+    CAppDocument* doc = activeDocument();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->title(), QStringLiteral("field.wav.vprd [converted]"));
+    EXPECT_TRUE(doc->doc().modified());
+    EXPECT_EQ(doc->doc().lengthFrames(), 19200);
+    app().runCommand(cmd::FileSave);
+    ASSERT_FALSE(dialogs().saveQuestions.empty()) << "a converted recording is saved through the dialog";
+    EXPECT_EQ(dialogs().saveQuestions.back(), std::make_pair(dir.file("field.wav"), static_cast<int>(kTypeVesperonWave)));
 }
 
 TEST_F(SaveTest, ClosingAModifiedRecordingAsks)
