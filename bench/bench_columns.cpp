@@ -6,6 +6,7 @@
 #include "display/RealFft.h"
 #include "display/ColumnEngine.h"
 #include "document/CVesSoundDoc.h"
+#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,33 +20,10 @@ namespace {
 constexpr std::uint32_t kRate = 384000;
 constexpr std::int64_t kSeconds = 60;
 
-class QuietHost : public IDocHost {
-public:
-    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
-
 struct Recording {
-    QuietHost host;
+    vesbench::QuietHost host;
     CVesSoundDoc doc{host};
-    Recording()
-    {
-        // Calls sweeping 80 -> 30 kHz every 100 ms over a little noise.
-        const std::int64_t frames = kSeconds * kRate;
-        std::vector<std::int16_t> samples(static_cast<std::size_t>(frames));
-        std::uint32_t noise = 1;
-        double phase = 0;
-        for (std::int64_t i = 0; i < frames; ++i) {
-            const double t = static_cast<double>(i % (kRate / 10)) / kRate;
-            const double hz = t < 0.005 ? 80000 - 10e6 * t : 0;
-            phase += 2 * M_PI * hz / kRate;
-            noise = noise * 1664525u + 1013904223u;
-            const double v = (hz > 0 ? 12000 * std::sin(phase) : 0) + static_cast<double>(noise >> 24) - 128;
-            samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(v);
-        }
-        doc.setFormat(SoundFormat::pcm(1, 16, kRate));
-        doc.appendSamples(samples.data(), frames * 2);
-        doc.setLengthFrames(frames);
-    }
+    Recording() { vesbench::appendSweepCalls(doc, kRate, kSeconds); }
 };
 
 Recording& recording()

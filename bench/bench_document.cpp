@@ -2,6 +2,7 @@
 // again, against copying the same file with copy_file_range and with plain
 // read/write, all in the same run.
 #include "document/CVesSoundDoc.h"
+#include "BenchSupport.h"
 #include "soundfiles/RiffFile.h"
 
 #include <benchmark/benchmark.h>
@@ -18,10 +19,7 @@ namespace {
 
 constexpr std::int64_t kDataBytes = 1LL << 30;
 
-class QuietHost : public IDocHost {
-public:
-    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
+using vesbench::QuietHost;
 
 const std::string& sourceFile()
 {

@@ -1,6 +1,7 @@
 // The power spectrum of 60 s of 384 kHz sound at N = 1024, as a multiple of
 // real time (the counter "x_realtime": seconds of sound per second of work).
 #include "document/CVesSoundDoc.h"
+#include "BenchSupport.h"
 #include "power/PowerCalc.h"
 #include "soundfiles/DemoRecording.h"
 
@@ -10,10 +11,7 @@
 
 namespace {
 
-class QuietHost : public IDocHost {
-public:
-    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
+using vesbench::QuietHost;
 
 void BM_PowerSpectrum60s(benchmark::State& state)
 {

@@ -3,6 +3,7 @@
 // second of work). The time-domain scan alone and reading every sample as a
 // double (the yardstick) run beside it, as do the pulse length histogram.
 #include "document/CVesSoundDoc.h"
+#include "BenchSupport.h"
 #include "pulse/PulseAnalysis.h"
 #include "pulse/RateHistogram.h"
 
@@ -19,10 +20,7 @@ namespace {
 constexpr double kSeconds = 60;
 constexpr double kRate = 384000;
 
-class QuietHost : public IDocHost {
-public:
-    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
+using vesbench::QuietHost;
 
 // 100 calls, one every 0.6 s: 5 ms sweeps from 80 to 40 kHz at half scale
 // with a second harmonic, over white noise at -54 dB.

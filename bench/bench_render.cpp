@@ -7,6 +7,7 @@
 
 #include "display/ColumnEngine.h"
 #include "document/CVesSoundDoc.h"
+#include "BenchSupport.h"
 #include "render/HeadlessGui.h"
 #include "render/PlotPainter.h"
 
@@ -26,35 +27,10 @@ namespace {
 constexpr std::uint32_t kRate = 384000;
 constexpr std::int64_t kSeconds = 600;
 
-class QuietHost : public IDocHost {
-public:
-    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
-
 struct Recording {
-    QuietHost host;
+    vesbench::QuietHost host;
     CVesSoundDoc doc{host};
-    Recording()
-    {
-        // Calls sweeping 80 -> 30 kHz every 100 ms over a little noise,
-        // written one second at a time.
-        doc.setFormat(SoundFormat::pcm(1, 16, kRate));
-        std::vector<std::int16_t> block(kRate);
-        std::uint32_t noise = 1;
-        double phase = 0;
-        for (std::int64_t s = 0; s < kSeconds; ++s) {
-            for (std::uint32_t i = 0; i < kRate; ++i) {
-                const double t = static_cast<double>(i % (kRate / 10)) / kRate;
-                const double hz = t < 0.005 ? 80000 - 10e6 * t : 0;
-                phase += 2 * M_PI * hz / kRate;
-                noise = noise * 1664525u + 1013904223u;
-                const double v = (hz > 0 ? 12000 * std::sin(phase) : 0) + static_cast<double>(noise >> 24) - 128;
-                block[i] = static_cast<std::int16_t>(v);
-            }
-            doc.appendSamples(block.data(), static_cast<std::int64_t>(block.size()) * 2);
-        }
-        doc.setLengthFrames(kSeconds * kRate);
-    }
+    Recording() { vesbench::appendSweepCalls(doc, kRate, kSeconds); }
 };
 
 Recording& recording()

@@ -53,6 +53,24 @@ bool checkWritten(const QString& path, std::string& error)
     return false;
 }
 
+// Draws the plot into an SVG or PDF device at its vector scale; the device
+// writes `file`, which is checked afterwards.
+bool paintVector(QPaintDevice& device, const PlotLayout& layout, CVesSoundDoc& doc, const QString& file,
+                 std::string& error)
+{
+    QPainter p;
+    if (!p.begin(&device)) {
+        error = "the file could not be written";
+        return false;
+    }
+    PlotPainter painter(layout, doc);
+    painter.setDeviceScale(vectorScale(layout));
+    painter.setVectorOutput(true);
+    painter.paint(p);
+    p.end();
+    return checkWritten(file, error);
+}
+
 }  // namespace
 
 PictureFormat PictureFormatOf(const std::string& path)
@@ -125,17 +143,7 @@ bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSou
         svg.setResolution(kDotsPerInch);
         svg.setTitle(qpath(options.title));
         svg.setDescription(QStringLiteral("Vesperon"));
-        QPainter p;
-        if (!p.begin(&svg)) {
-            error = "the file could not be written";
-            return false;
-        }
-        PlotPainter painter(layout, doc);
-        painter.setDeviceScale(vectorScale(layout));
-        painter.setVectorOutput(true);
-        painter.paint(p);
-        p.end();
-        return checkWritten(file, error);
+        return paintVector(svg, layout, doc, file, error);
     }
     case PictureFormat::Pdf: {
         QFile::remove(file);
@@ -146,17 +154,7 @@ bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSou
         const QPageSize page(QSizeF(size.width() * 72.0 / kDotsPerInch, size.height() * 72.0 / kDotsPerInch),
                              QPageSize::Point, QString(), QPageSize::ExactMatch);
         pdf.setPageLayout(QPageLayout(page, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-        QPainter p;
-        if (!p.begin(&pdf)) {
-            error = "the file could not be written";
-            return false;
-        }
-        PlotPainter painter(layout, doc);
-        painter.setDeviceScale(vectorScale(layout));
-        painter.setVectorOutput(true);
-        painter.paint(p);
-        p.end();
-        return checkWritten(file, error);
+        return paintVector(pdf, layout, doc, file, error);
     }
     }
     return false;

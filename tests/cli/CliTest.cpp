@@ -18,15 +18,8 @@ namespace {
 
 using CliRun = vestest::CliRun;
 
-CliRun cli(const std::string& args, const TempDir& dir)
-{
-    return vestest::runCli(args, dir);
-}
-
-std::string q(const std::string& s)
-{
-    return vestest::quoted(s);
-}
+constexpr auto cli = &vestest::runCli;
+constexpr auto q = &vestest::quoted;
 
 }  // namespace
 
