@@ -124,30 +124,54 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
     if (st->duration > 0 && st->time_base.den > 0)
         m_info.estimatedFrames = av_rescale_q(st->duration, st->time_base, AVRational{1, dec->sample_rate});
 
-    // The first two channels of the source, in its own order.
-    AVChannelLayout outLayout{};
-    if (m_info.channels == 1)
-        outLayout = AV_CHANNEL_LAYOUT_MONO;
-    else
-        outLayout = AV_CHANNEL_LAYOUT_STEREO;
-    AVChannelLayout inLayout{};
-    if (av_channel_layout_copy(&inLayout, &dec->ch_layout) < 0 || inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout, srcChannels);
+    // The resampler converts whatever the decoder delivers into the document's
+    // format: the first two channels of the source in its own order (a mono
+    // frame in a stereo recording goes to both channels), at the rate and sample
+    // width fixed above. Frames do not always carry the stream's parameters
+    // (the channel count or the rate may change between frames), so every frame
+    // is checked against the resampler's input and the resampler is set up again
+    // when they differ.
     const AVSampleFormat outFmt = m_info.bitsPerSample == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
-    SwrContext* rawSwr = nullptr;
-    rc = swr_alloc_set_opts2(&rawSwr, &outLayout, outFmt, dec->sample_rate, &inLayout, dec->sample_fmt,
-                             dec->sample_rate, 0, nullptr);
-    std::unique_ptr<SwrContext, SwrCloser> swr(rawSwr);
-    if (rc >= 0 && srcChannels > 2) {
-        // Pick channels 0 and 1 unmixed instead of down-mixing them all.
-        std::vector<double> matrix(static_cast<size_t>(m_info.channels * srcChannels), 0.0);
-        for (int o = 0; o < m_info.channels; ++o)
-            matrix[static_cast<size_t>(o * srcChannels + o)] = 1.0;
-        rc = swr_set_matrix(swr.get(), matrix.data(), srcChannels);
-    }
-    if (rc >= 0)
-        rc = swr_init(swr.get());
-    av_channel_layout_uninit(&inLayout);
+    std::unique_ptr<SwrContext, SwrCloser> swr;
+    struct InputConfig {
+        int channels = 0;
+        AVSampleFormat format = AV_SAMPLE_FMT_NONE;
+        int rateHz = 0;
+        bool operator==(const InputConfig&) const = default;
+    } swrInput;
+    auto setUpResampler = [&](const AVChannelLayout& layout, AVSampleFormat format, int rateHz) -> int {
+        const int inChannels = layout.nb_channels;
+        if (inChannels <= 0 || inChannels > 64 || rateHz <= 0 || format == AV_SAMPLE_FMT_NONE ||
+            av_get_bytes_per_sample(format) <= 0)
+            return AVERROR_INVALIDDATA;
+        AVChannelLayout outLayout = m_info.channels == 1 ? AVChannelLayout(AV_CHANNEL_LAYOUT_MONO)
+                                                         : AVChannelLayout(AV_CHANNEL_LAYOUT_STEREO);
+        AVChannelLayout inLayout{};
+        if (av_channel_layout_copy(&inLayout, &layout) < 0 || inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_uninit(&inLayout);
+            av_channel_layout_default(&inLayout, inChannels);
+        }
+        SwrContext* rawSwr = nullptr;
+        int r = swr_alloc_set_opts2(&rawSwr, &outLayout, outFmt, static_cast<int>(m_info.rateHz), &inLayout, format,
+                                    rateHz, 0, nullptr);
+        av_channel_layout_uninit(&inLayout);
+        std::unique_ptr<SwrContext, SwrCloser> next(rawSwr);
+        if (r >= 0 && inChannels != m_info.channels) {
+            // Channels picked unmixed, never down- or up-mixed with a gain.
+            std::vector<double> matrix(static_cast<size_t>(m_info.channels * inChannels), 0.0);
+            for (int o = 0; o < m_info.channels; ++o)
+                matrix[static_cast<size_t>(o * inChannels + std::min(o, inChannels - 1))] = 1.0;
+            r = swr_set_matrix(next.get(), matrix.data(), inChannels);
+        }
+        if (r >= 0)
+            r = swr_init(next.get());
+        if (r < 0)
+            return r;
+        swr = std::move(next);
+        swrInput = InputConfig{inChannels, format, rateHz};
+        return 0;
+    };
+    rc = setUpResampler(dec->ch_layout, dec->sample_fmt, dec->sample_rate);
     if (rc < 0) {
         m_detail = errorText(rc);
         return Result::WrongFormat;
@@ -162,6 +186,7 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
     std::vector<std::uint8_t> conv, packed;
     const std::int64_t fileSize = fmt->pb ? avio_size(fmt->pb) : -1;
     int fatal = 0;
+    bool unusable = false;  // a frame whose parameters no resampler can take
 
     auto emit = [&](int samples) -> bool {
         const int convBlock = av_get_bytes_per_sample(outFmt) * m_info.channels;
@@ -176,6 +201,8 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
     };
     auto convert = [&](const AVFrame* f) -> bool {
         const int inSamples = f ? f->nb_samples : 0;
+        if (f && inSamples <= 0)
+            return true;
         const int maxOut = swr_get_out_samples(swr.get(), inSamples);
         if (maxOut <= 0)
             return true;
@@ -196,7 +223,25 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
                 return 0;
             if (r < 0)
                 return r;
-            const bool ok = convert(frame.get());
+            const AVFrame* f = frame.get();
+            const InputConfig here{f->ch_layout.nb_channels, static_cast<AVSampleFormat>(f->format), f->sample_rate};
+            if (!(here == swrInput)) {
+                // What the old resampler still holds belongs before this frame.
+                if (!convert(nullptr)) {
+                    av_frame_unref(frame.get());
+                    return fatal ? fatal : 1;
+                }
+                const int r2 = setUpResampler(f->ch_layout, here.format, here.rateHz);
+                if (r2 < 0) {
+                    av_frame_unref(frame.get());
+                    unusable = true;
+                    return r2;
+                }
+                vkit::Logg().information("CodecDecoder: " + path + ": the decoder changed to " +
+                                  std::to_string(here.channels) + " channels at " + std::to_string(here.rateHz) +
+                                  " Hz; the resampler was set up again");
+            }
+            const bool ok = convert(f);
             av_frame_unref(frame.get());
             if (!ok)
                 return fatal ? fatal : 1;
@@ -225,6 +270,11 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
                 av_packet_unref(packet.get());
                 return Result::Cancelled;
             }
+            if (unusable) {
+                av_packet_unref(packet.get());
+                m_detail = "a decoded frame has no usable channels, rate or sample format: " + errorText(d);
+                return Result::CannotDecode;
+            }
             if (d < 0 && d != AVERROR_INVALIDDATA) {
                 av_packet_unref(packet.get());
                 m_detail = errorText(d);
@@ -243,6 +293,10 @@ CodecDecoder::Result CodecDecoder::decode(const std::string& path, CodecSink& si
     const int d = drain();
     if (d == 1)
         return Result::Cancelled;
+    if (unusable) {
+        m_detail = "a decoded frame has no usable channels, rate or sample format: " + errorText(d);
+        return Result::CannotDecode;
+    }
     if (d < 0 && d != AVERROR_INVALIDDATA) {
         m_detail = errorText(d);
         return Result::DecodeFailed;

@@ -87,6 +87,28 @@ TEST(Cli, FailuresGiveTheMessageAndAnExitStatus)
     }
 }
 
+// Inputs that once crashed the program: info and convert end with a status of
+// their own (0, or 1 with the message), never by a signal, and a failed
+// convert leaves no output behind.
+TEST(Cli, InputsThatOnceCrashedEndWithAStatus)
+{
+    const auto inputs = vestest::sharedCrashInputs();
+    if (inputs.empty())
+        GTEST_SKIP() << "no crash inputs beside the project (../shared/crashes)";
+    for (const auto& input : inputs) {
+        TempDir dir;
+        const CliRun info = cli("info " + q(input), dir);
+        EXPECT_TRUE(info.status == 0 || info.status == 1) << input << ": status " << info.status << "\n" << info.err;
+        if (info.status == 1) {
+            EXPECT_FALSE(info.err.empty()) << input;
+        }
+        const std::string out = dir.file("out.wav");
+        const CliRun convert = cli("convert " + q(input) + " " + q(out), dir);
+        EXPECT_TRUE(convert.status == 0 || convert.status == 1) << input << ": status " << convert.status;
+        EXPECT_EQ(vestest::fileExists(out), convert.status == 0) << input;
+    }
+}
+
 TEST(Cli, PowerPrintsTheSpectrumOfTheCalls)
 {
     TempDir dir;

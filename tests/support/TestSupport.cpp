@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -107,9 +108,21 @@ bool fileExists(const std::string& path)
 std::string sharedDataDir()
 {
     const char* env = std::getenv("VES_SHARED_DATA");
-    std::string dir = env && *env ? env : VES_SHARED_DATA_DIR;
+    std::string dir = env && *env ? env : VES_SHARED_DIR "/data";
     std::error_code ec;
     return fs::is_directory(dir, ec) ? dir : std::string();
+}
+
+std::vector<std::string> sharedCrashInputs()
+{
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(VES_SHARED_DIR "/crashes", ec)) {
+        if (entry.is_regular_file(ec) && entry.path().extension() != ".md")
+            out.push_back(entry.path().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 std::vector<std::string> sharedRecordings()
@@ -129,6 +142,33 @@ std::vector<std::string> sharedRecordings()
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+DecimalCommaLocale::DecimalCommaLocale()
+{
+    const char* now = std::setlocale(LC_ALL, nullptr);
+    m_previous = now ? now : "C";
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+        m_active = true;
+        return;
+    }
+    // Compile it where this process can find it.
+    static const std::string dir = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string d = std::string(tmp && *tmp ? tmp : "/tmp") + "/vesperon-test-locales";
+        fs::create_directories(d);
+        const std::string cmd = "localedef -i de_DE -f UTF-8 '" + d + "/de_DE.UTF-8' >/dev/null 2>&1";
+        return std::system(cmd.c_str()) == 0 ? d : std::string();
+    }();
+    if (dir.empty())
+        return;
+    ::setenv("LOCPATH", dir.c_str(), 1);
+    m_active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+DecimalCommaLocale::~DecimalCommaLocale()
+{
+    std::setlocale(LC_ALL, m_previous.c_str());
 }
 
 }  // namespace vestest

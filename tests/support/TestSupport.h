@@ -56,5 +56,25 @@ bool fileExists(const std::string& path);
 std::string sharedDataDir();
 // Every *.wav / *.WAV file below the shared data folder, sorted.
 std::vector<std::string> sharedRecordings();
+// The inputs that once crashed the program (the shared crashes folder, its
+// README aside), sorted; empty when the folder is absent.
+std::vector<std::string> sharedCrashInputs();
+
+// Switches the process to a German locale, whose decimal separator is a comma,
+// for its lifetime (as a desktop program does at start-up). The locale is
+// compiled into a temporary folder when the system lacks it; active() is false
+// when that is impossible (tests then skip).
+class DecimalCommaLocale {
+public:
+    DecimalCommaLocale();
+    ~DecimalCommaLocale();
+    DecimalCommaLocale(const DecimalCommaLocale&) = delete;
+    DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool m_active = false;
+    std::string m_previous;
+};
 
 }  // namespace vestest

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 using vestest::Bytes;
 using vestest::RecordingHost;
@@ -131,5 +134,106 @@ TEST(CodecImport, MoreThanTwoChannelsKeepTheFirstTwoAndSaySo)
         for (size_t i = 1; i < x.size(); ++i)
             crossings += (x[i - 1] < 0) != (x[i] < 0);
         EXPECT_NEAR(crossings / 2.0 / 0.1, (ch + 1) * 1000.0, 50.0) << "channel " << ch;
+    }
+}
+
+namespace {
+
+// Frequency of a tone from its zero crossings over frames [first, first + count).
+double toneHz(CVesSoundDoc& doc, std::int64_t first, std::int64_t count, int channel)
+{
+    std::vector<double> x(static_cast<size_t>(count));
+    if (doc.readFramesAsDouble(first, count, channel, x.data()) != count)
+        return 0;
+    int crossings = 0;
+    for (size_t i = 1; i < x.size(); ++i)
+        crossings += (x[i - 1] < 0) != (x[i] < 0);
+    return crossings / 2.0 * doc.format().samplesPerSec / static_cast<double>(count);
+}
+
+}  // namespace
+
+// MPEG audio frames stand alone, so a stream may change its channel count or
+// its rate from one frame to the next. Each stretch comes out in the format of
+// the first frames: a stereo stretch in a mono recording keeps its left
+// channel, a mono stretch in a stereo one goes to both channels, another rate is
+// resampled.
+TEST(CodecImport, StreamsWhoseFramesChangeChannelsOrRateKeepTheFirstFormat)
+{
+    if (!haveFfmpeg())
+        GTEST_SKIP() << "the ffmpeg command is not installed";
+    TempDir dir;
+    auto part = [&](const std::string& name, int hz, int rate, int channels) {
+        return ffmpeg("-f lavfi -i sine=frequency=" + std::to_string(hz) + ":sample_rate=" + std::to_string(rate) +
+                      ":duration=0.5 -ac " + std::to_string(channels) + " -c:a mp2 -b:a 128k -f mp2 '" +
+                      dir.file(name) + "'");
+    };
+    ASSERT_TRUE(part("mono.mp2", 1000, 32000, 1));
+    ASSERT_TRUE(part("stereo.mp2", 3000, 32000, 2));
+    ASSERT_TRUE(part("stereo48.mp2", 2000, 48000, 2));
+    struct Case {
+        const char* name;
+        std::vector<const char*> parts;
+        int channels;
+        std::vector<double> tonesHz;  // of each half second
+    } cases[] = {
+        {"mono-then-stereo.mp2", {"mono.mp2", "stereo.mp2"}, 1, {1000, 3000}},
+        {"stereo-then-mono.mp2", {"stereo.mp2", "mono.mp2"}, 2, {3000, 1000}},
+        {"rate-change.mp2", {"mono.mp2", "stereo48.mp2", "mono.mp2"}, 1, {1000, 2000, 1000}},
+    };
+    for (const auto& c : cases) {
+        vestest::Bytes joined;
+        for (const char* p : c.parts) {
+            const auto b = vestest::readFile(dir.file(p));
+            joined.insert(joined.end(), b.begin(), b.end());
+        }
+        const std::string path = dir.file(c.name);
+        vestest::writeFile(path, joined);
+        RecordingHost host;
+        CVesSoundDoc doc(host);
+        ASSERT_TRUE(doc.open(path)) << c.name << ": " << host.lastMessage();
+        EXPECT_EQ(doc.format().channels, c.channels) << c.name;
+        EXPECT_EQ(doc.format().samplesPerSec, 32000u) << c.name;
+        EXPECT_NEAR(static_cast<double>(doc.lengthFrames()), 16000.0 * static_cast<double>(c.parts.size()), 2400.0)
+            << c.name;
+        for (size_t i = 0; i < c.tonesHz.size(); ++i) {
+            const std::int64_t mid = static_cast<std::int64_t>(i) * 16000 + 4000;
+            for (int ch = 0; ch < c.channels; ++ch)
+                EXPECT_NEAR(toneHz(doc, mid, 8000, ch), c.tonesHz[i], 40.0)
+                    << c.name << ", stretch " << i << ", channel " << ch;
+        }
+    }
+}
+
+// Inputs that once crashed the program: each opens as a recording in a sane
+// format or fails with a message, and nothing is written beside it.
+TEST(CodecImport, InputsThatOnceCrashedOpenOrFailWithAMessage)
+{
+    const auto inputs = vestest::sharedCrashInputs();
+    if (inputs.empty())
+        GTEST_SKIP() << "no crash inputs beside the project (../shared/crashes)";
+    for (const auto& input : inputs) {
+        TempDir dir;
+        const std::string name = std::filesystem::path(input).filename().string();
+        const std::string path = dir.file(name);
+        vestest::writeFile(path, vestest::readFile(input));
+        RecordingHost host;
+        {
+            CVesSoundDoc doc(host);
+            if (doc.open(path)) {
+                EXPECT_GE(doc.format().channels, 1) << name;
+                EXPECT_LE(doc.format().channels, 2) << name;
+                EXPECT_GT(doc.format().samplesPerSec, 0u) << name;
+                std::vector<double> x(4096);
+                doc.readFramesAsDouble(0, 4096, 0, x.data());
+            } else {
+                ASSERT_FALSE(host.messages.empty()) << name << ": failed without a message";
+                EXPECT_NE(host.lastMessage().find(name), std::string::npos) << host.lastMessage();
+            }
+        }
+        std::vector<std::string> left;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            left.push_back(e.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{name}) << name;
     }
 }
