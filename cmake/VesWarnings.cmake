@@ -22,8 +22,6 @@ function(ves_add_test_dir name dir)
   add_executable(${name} ${srcs})
   ves_target_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
-  target_compile_definitions(${name} PRIVATE
-    VES_SHARED_DATA_DIR="${CMAKE_SOURCE_DIR}/../shared/data"
-    VES_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(${name} PRIVATE VES_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_ENV}")
 endfunction()
