@@ -1,5 +1,7 @@
 #include "core/VkitXML.h"
 
+#include "core/NumberText.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -421,7 +423,7 @@ double Node::parseDouble(std::string_view text)
     if (res.ec == std::errc::result_out_of_range) {
         // Overflow gives ±infinity and underflow 0, as the C library does.
         const std::string copy(first, last);
-        return std::strtod(copy.c_str(), nullptr);
+        return vkit::strtodC(copy.c_str(), nullptr);
     }
     return 0.0;
 }
