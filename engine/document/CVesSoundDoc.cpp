@@ -2,6 +2,8 @@
 
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
+#include "document/SampleCodec.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileReaders.h"
 #include "soundfiles/VesFileType.h"
@@ -160,39 +162,9 @@ std::int64_t CVesSoundDoc::realMicrosToFrames(std::int64_t micros) const
     return static_cast<std::int64_t>(v);
 }
 
-std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out)
+std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, ChannelIndex channel, double* out)
 {
-    const int align = m_format.blockAlign;
-    const int bytesPerSample = m_format.bitsPerSample / 8;
-    if (align <= 0 || first < 0 || count <= 0)
-        return 0;
-    channel = (m_format.channels > 1 && channel > 0) ? 1 : 0;
-    count = std::min(count, lengthFrames() - first);
-    std::int64_t done = 0;
-    while (done < count) {
-        const std::int64_t pos = (first + done) * align;
-        FileViewRef v = m_samples.readView(pos, pos + align);
-        if (!v)
-            break;
-        const std::int64_t n = std::min(count - done, v.available() / align);
-        if (n <= 0)
-            break;
-        const auto* p = reinterpret_cast<const std::uint8_t*>(v.data()) + channel * bytesPerSample;
-        for (std::int64_t i = 0; i < n; ++i, p += align) {
-            double s;
-            switch (bytesPerSample) {
-            case 1: s = (static_cast<int>(p[0]) - 128) * 256.0; break;
-            case 2: s = static_cast<std::int16_t>(readLe16(p)); break;
-            case 3: s = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                                  (static_cast<std::uint32_t>(p[2]) << 24)) / 65536.0;
-                break;
-            default: s = static_cast<std::int32_t>(readLe32(p)) / 65536.0; break;
-            }
-            out[done + i] = s;
-        }
-        done += n;
-    }
-    return done;
+    return SampleReader(*this, channel, SampleScale::Units16).decode(first, count, out);
 }
 
 bool CVesSoundDoc::appendSamples(const void* bytes, std::int64_t length)

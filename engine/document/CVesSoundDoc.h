@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/FileCls.h"
+#include "document/ChannelSelection.h"
 #include "document/DocHost.h"
 #include "document/SoundFormat.h"
 #include "records/VesAnaParms.h"
@@ -55,12 +56,24 @@ struct SegmentTableHeader {
 
 // A metadata sub-chunk of the wave form (GUANO, LIST, bext, wamd, ...) kept so
 // that a save writes it back after the samples.
+// What the single level of undo takes back.
+enum class UndoKind : int {
+    None = 0,
+    Silence = 1,
+    Cut = 2,
+    Paste = 3,
+    Delete = 4,
+    Reverse = 5,
+    Volume = 6,
+    Filter = 7,
+};
+
 // The single level of undo of a document.
 struct UndoRecord {
-    int type = 0;  // 0 none, 1 silence, 2 cut, 3 paste, 4 delete, 5 reverse, 6 volume, 7 filter
+    UndoKind type = UndoKind::None;
     std::int64_t start = 0;
     std::int64_t end = 0;
-    int channel = 3;  // 1 left, 2 right, 3 both
+    ChannelSel channel = ChannelSel::Both;
     std::int64_t pasteStart = 0;
     std::int64_t pasteEnd = 0;
     std::int64_t lengthBefore = 0;  // frames before the edit
@@ -172,10 +185,10 @@ public:
     const FileCls& samples() const { return m_samples; }
     FileCls& clipStore() { return m_clip; }
     FileCls& undoStore() { return m_undo; }
-    // Reads frames [first, first + count) as doubles in 16-bit units of one
-    // channel (0 left, 1 right): 8-bit (s − 128) × 256, 24-bit ÷ 256, 32-bit ÷ 65536.
-    // Returns the frames read.
-    std::int64_t readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out);
+    // Reads frames [first, first + count) of one channel as doubles in 16-bit
+    // units (SampleScale::Units16 of document/SampleCodec.h: 8-bit (s − 128) × 256,
+    // 24-bit ÷ 256, 32-bit ÷ 65536). Returns the frames read.
+    std::int64_t readFramesAsDouble(std::int64_t first, std::int64_t count, ChannelIndex channel, double* out);
     // Appends bytes of whole frames to the sample store; false when the store failed.
     bool appendSamples(const void* bytes, std::int64_t length);
     // Empties the sample store and announces length 0.
@@ -218,40 +231,41 @@ public:
     WaveFile* keptWaveFile() { return m_waveFile.get(); }
     void setKeptWaveFile(std::unique_ptr<WaveFile> wave);
 
-    // ---- editing (frames [start, end), channel 1 left, 2 right, 3 both) ----
+    // ---- editing (frames [start, end) of the channels selected) ----
     // Silence, volume, reverse and delete need a selection: with end < 0 or
     // end == start nothing happens and they return false.
     static bool hasSelection(std::int64_t start, std::int64_t end) { return end >= 0 && end != start; }
-    bool silence(std::int64_t start, std::int64_t end, int channel, bool noUndo = false);
-    bool volume(std::int64_t start, std::int64_t end, int channel, int percent);
-    bool reverse(std::int64_t start, std::int64_t end, int channel);
-    bool deleteRange(std::int64_t start, std::int64_t end, int channel, bool noUndo = false, int undoType = 4);
+    bool silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo = false);
+    bool volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent);
+    bool reverse(std::int64_t start, std::int64_t end, ChannelSel channel);
+    bool deleteRange(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo = false,
+                     UndoKind undoKind = UndoKind::Delete);
     // Copies into the clip store; this document becomes the clipboard document.
-    bool copy(std::int64_t start, std::int64_t end, int channel);
-    bool cut(std::int64_t start, std::int64_t end, int channel);
+    bool copy(std::int64_t start, std::int64_t end, ChannelSel channel);
+    bool cut(std::int64_t start, std::int64_t end, ChannelSel channel);
     // Inserts the clipboard document's clip (or, from undo, the undo store) at
     // the interval start, replacing the interval when it is not empty.
-    bool paste(std::int64_t start, std::int64_t end, int channel, bool fromUndo = false);
+    bool paste(std::int64_t start, std::int64_t end, ChannelSel channel, bool fromUndo = false);
     bool undo();
     // Saves the interval's samples of the channel selection in the undo store.
-    bool startUndoRecord(int type, std::int64_t start, std::int64_t end, int channel);
+    bool startUndoRecord(UndoKind kind, std::int64_t start, std::int64_t end, ChannelSel channel);
     const UndoRecord& undoRecord() const { return m_undoRecord; }
     // "Undo Silence" ... "Undo Filter", "Undo" for other types; empty when there is nothing to undo.
     std::string undoName() const;
-    bool canUndo() const { return m_undoRecord.type != 0; }
+    bool canUndo() const { return m_undoRecord.type != UndoKind::None; }
     // Whether Paste can take the clipboard document's clip.
     bool canPaste() const;
     static CVesSoundDoc* clipboardDocument();
     static void forgetClipboardDocument();
     // Bytes an edit handles per piece (4 MiB); small pieces serve tests.
     void setEditPieceBytes(std::int64_t bytes) { m_editPiece = std::max<std::int64_t>(8, bytes); }
-    int clipChannel() const { return m_clipChannel; }
+    ChannelSel clipChannel() const { return m_clipChannel; }
     // One line per frame: "%lld\r\n", or "%lld\t%lld\r\n" for both channels of a
     // stereo document. False (message to the host) when writing fails.
-    bool generateAscii(std::int64_t start, std::int64_t end, int channel, std::FILE* out);
+    bool generateAscii(std::int64_t start, std::int64_t end, ChannelSel channel, std::FILE* out);
     // Applies `op` to every selected sample of [start, end), clipping to the
     // sample range; no undo record (callers start one).
-    bool applySampleOperation(std::int64_t start, std::int64_t end, int channel, const ISampOperation& op,
+    bool applySampleOperation(std::int64_t start, std::int64_t end, ChannelSel channel, const ISampOperation& op,
                               const char* progressText);
 
     // ---- views ----
@@ -270,22 +284,22 @@ private:
     friend class CVesWaveFile;
     // Editing helpers (DocEdit.cpp).
     struct Span;
-    Span editSpan(std::int64_t start, std::int64_t end, int channel) const;
+    Span editSpan(std::int64_t start, std::int64_t end, ChannelSel channel) const;
     bool copyRangeToStore(const Span& span, FileCls& target, const char* progressText);
     bool writeStoreAt(FileCls& source, std::int64_t dstFrame, const Span& shape, std::int64_t frames);
     bool moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std::int64_t frames, const Span& shape,
                     const char* progressText);
     bool silenceFrames(std::int64_t startFrame, std::int64_t endFrame, const Span& shape);
-    bool pasteFrom(FileCls& source, int sourceChannel, std::int64_t start, std::int64_t end, int channel,
-                   bool fromUndo);
-    void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, int channel);
+    bool pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int64_t start, std::int64_t end,
+                   ChannelSel channel, bool fromUndo);
+    void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, ChannelSel channel);
     bool progressStep(const char* text, std::int64_t done, std::int64_t total, int piece);
     bool m_cancelRequested = false;
     std::int64_t m_editPiece = 4 << 20;
     std::vector<std::uint8_t> m_moveBuffer;
     UndoRecord m_undoRecord;
-    int m_undoChannel = 3;
-    int m_clipChannel = 3;
+    ChannelSel m_undoChannel = ChannelSel::Both;
+    ChannelSel m_clipChannel = ChannelSel::Both;
     friend class CVesDataFile;
     friend class CVesCodecFile;
     struct ViewEntry {

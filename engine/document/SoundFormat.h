@@ -27,7 +27,5 @@ struct SoundFormat {
         f.derive();
         return f;
     }
-    // Full scale of a sample: 128 for 8-bit, 2^(bits-1) otherwise.
-    double fullScale() const { return bitsPerSample == 8 ? 128.0 : static_cast<double>(1ULL << (bitsPerSample - 1)); }
     bool operator==(const SoundFormat&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "records/VesAnaParms.h"
 
+#include "core/ByteOrder.h"
 #include "records/RecordBytes.h"
 #include "records/SettingsValues.h"
 #include "records/VesRecData.h"
@@ -12,8 +13,8 @@ namespace {
 // The fields up to FftOverLap, common to the 80-byte and the 1968-byte form.
 void putHead(std::uint8_t* p, const VesAnaParms& a)
 {
-    putLeI32(p + 0, a.m_release);
-    putLeI32(p + 4, a.m_version);
+    writeLeI32(p + 0, a.m_release);
+    writeLeI32(p + 4, a.m_version);
     p[8] = a.m_ampPlot ? 1 : 0;
     p[9] = a.m_ampCont ? 1 : 0;
     p[10] = a.m_spectPlot ? 1 : 0;
@@ -21,36 +22,36 @@ void putHead(std::uint8_t* p, const VesAnaParms& a)
     p[12] = a.m_rightChan ? 1 : 0;
     p[13] = a.m_scale ? 1 : 0;
     p[14] = p[15] = 0;
-    putLeI64(p + 16, a.m_plotSize);
-    putLeI64(p + 24, a.m_spectMin);
-    putLeI64(p + 32, a.m_spectMax);
-    putLeI64(p + 40, a.m_ampMin);
-    putLeI64(p + 48, a.m_ampMax);
-    putLeI64(p + 56, a.m_plotStart);
-    putLeI64(p + 64, a.m_plotEnd);
-    putLeI32(p + 72, a.m_fftSize);
-    putLeI32(p + 76, a.m_fftOverLap);
+    writeLeI64(p + 16, a.m_plotSize);
+    writeLeI64(p + 24, a.m_spectMin);
+    writeLeI64(p + 32, a.m_spectMax);
+    writeLeI64(p + 40, a.m_ampMin);
+    writeLeI64(p + 48, a.m_ampMax);
+    writeLeI64(p + 56, a.m_plotStart);
+    writeLeI64(p + 64, a.m_plotEnd);
+    writeLeI32(p + 72, a.m_fftSize);
+    writeLeI32(p + 76, a.m_fftOverLap);
 }
 
 void getHead(const std::uint8_t* p, VesAnaParms& a)
 {
-    a.m_release = getLeI32(p + 0);
-    a.m_version = getLeI32(p + 4);
+    a.m_release = readLeI32(p + 0);
+    a.m_version = readLeI32(p + 4);
     a.m_ampPlot = p[8] != 0;
     a.m_ampCont = p[9] != 0;
     a.m_spectPlot = p[10] != 0;
     a.m_leftChan = p[11] != 0;
     a.m_rightChan = p[12] != 0;
     a.m_scale = p[13] != 0;
-    a.m_plotSize = getLeI64(p + 16);
-    a.m_spectMin = getLeI64(p + 24);
-    a.m_spectMax = getLeI64(p + 32);
-    a.m_ampMin = getLeI64(p + 40);
-    a.m_ampMax = getLeI64(p + 48);
-    a.m_plotStart = getLeI64(p + 56);
-    a.m_plotEnd = getLeI64(p + 64);
-    a.m_fftSize = getLeI32(p + 72);
-    a.m_fftOverLap = getLeI32(p + 76);
+    a.m_plotSize = readLeI64(p + 16);
+    a.m_spectMin = readLeI64(p + 24);
+    a.m_spectMax = readLeI64(p + 32);
+    a.m_ampMin = readLeI64(p + 40);
+    a.m_ampMax = readLeI64(p + 48);
+    a.m_plotStart = readLeI64(p + 56);
+    a.m_plotEnd = readLeI64(p + 64);
+    a.m_fftSize = readLeI32(p + 72);
+    a.m_fftOverLap = readLeI32(p + 76);
 }
 
 }  // namespace
@@ -60,22 +61,22 @@ std::vector<std::uint8_t> VesAnaParms::toBytes() const
     std::vector<std::uint8_t> b(kFixedSize, 0);
     std::uint8_t* p = b.data();
     putHead(p, *this);
-    putLeI32(p + 80, m_fftThresHold);
-    putLeI32(p + 84, m_fftWindow);
-    putLeI32(p + 88, m_colorScheme);
-    putLeI32(p + 92, m_contrast);
-    putLeI32(p + 96, m_invColors ? 1 : 0);
-    putLeI32(p + 100, m_fontSize);
-    putLeI32(p + 104, m_freqSize);
-    putLeI32(p + 108, m_freqPlot);
-    putLeI32(p + 112, m_freqThreshold);
-    putLeI32(p + 116, m_freqPlotType);
-    putLeI32(p + 120, m_freqGridX);
-    putLeI32(p + 124, m_freqGridY);
-    putLeI32(p + 128, m_spectGridX);
-    putLeI32(p + 132, m_spectGridY);
-    putLeI32(p + 136, m_oscGridX);
-    putLeI32(p + 140, m_oscGridY);
+    writeLeI32(p + 80, m_fftThresHold);
+    writeLeI32(p + 84, m_fftWindow);
+    writeLeI32(p + 88, m_colorScheme);
+    writeLeI32(p + 92, m_contrast);
+    writeLeI32(p + 96, m_invColors ? 1 : 0);
+    writeLeI32(p + 100, m_fontSize);
+    writeLeI32(p + 104, m_freqSize);
+    writeLeI32(p + 108, m_freqPlot);
+    writeLeI32(p + 112, m_freqThreshold);
+    writeLeI32(p + 116, m_freqPlotType);
+    writeLeI32(p + 120, m_freqGridX);
+    writeLeI32(p + 124, m_freqGridY);
+    writeLeI32(p + 128, m_spectGridX);
+    writeLeI32(p + 132, m_spectGridY);
+    writeLeI32(p + 136, m_oscGridX);
+    writeLeI32(p + 140, m_oscGridY);
     m_colorMap.toBytes(p + kColorMapOffset, kFixedSize - kColorMapOffset);
     return b;
 }
@@ -86,22 +87,22 @@ bool VesAnaParms::fromBytes(std::span<const std::uint8_t> bytes)
         return false;
     const std::uint8_t* p = bytes.data();
     getHead(p, *this);
-    m_fftThresHold = getLeI32(p + 80);
-    m_fftWindow = getLeI32(p + 84);
-    m_colorScheme = getLeI32(p + 88);
-    m_contrast = getLeI32(p + 92);
-    m_invColors = getLe32(p + 96) != 0;
-    m_fontSize = getLeI32(p + 100);
-    m_freqSize = getLeI32(p + 104);
-    m_freqPlot = getLeI32(p + 108);
-    m_freqThreshold = getLeI32(p + 112);
-    m_freqPlotType = getLeI32(p + 116);
-    m_freqGridX = getLeI32(p + 120);
-    m_freqGridY = getLeI32(p + 124);
-    m_spectGridX = getLeI32(p + 128);
-    m_spectGridY = getLeI32(p + 132);
-    m_oscGridX = getLeI32(p + 136);
-    m_oscGridY = getLeI32(p + 140);
+    m_fftThresHold = readLeI32(p + 80);
+    m_fftWindow = readLeI32(p + 84);
+    m_colorScheme = readLeI32(p + 88);
+    m_contrast = readLeI32(p + 92);
+    m_invColors = readLe32(p + 96) != 0;
+    m_fontSize = readLeI32(p + 100);
+    m_freqSize = readLeI32(p + 104);
+    m_freqPlot = readLeI32(p + 108);
+    m_freqThreshold = readLeI32(p + 112);
+    m_freqPlotType = readLeI32(p + 116);
+    m_freqGridX = readLeI32(p + 120);
+    m_freqGridY = readLeI32(p + 124);
+    m_spectGridX = readLeI32(p + 128);
+    m_spectGridY = readLeI32(p + 132);
+    m_oscGridX = readLeI32(p + 136);
+    m_oscGridY = readLeI32(p + 140);
     m_colorMap.fromBytesPrefix(p + kColorMapOffset, kFixedSize - kColorMapOffset);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "document/CVesSoundDoc.h"
 #include "records/VprdData.h"
 #include "soundfiles/CodecDecoder.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileType.h"
 

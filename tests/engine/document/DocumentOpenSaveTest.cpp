@@ -1,5 +1,6 @@
 #include "document/CVesSoundDoc.h"
 #include "records/VprdData.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileType.h"
 
