@@ -23,6 +23,8 @@ int cmdPulses(const CliArgs& args);
 void helpPulses();
 int cmdHistogram(const CliArgs& args);
 void helpHistogram();
+int cmdFilter(const CliArgs& args);
+void helpFilter();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
 #ifdef VES_HAVE_RENDER

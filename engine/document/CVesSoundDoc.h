@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -263,6 +264,14 @@ public:
     // One line per frame: "%lld\r\n", or "%lld\t%lld\r\n" for both channels of a
     // stereo document. False (message to the host) when writing fails.
     bool generateAscii(std::int64_t start, std::int64_t end, ChannelSel channel, std::FILE* out);
+    // Runs `process` over the frames [start, end) in place, in pieces of at
+    // most the edit piece size (whole frames; it changes only the samples of
+    // the channel selection), after saving them for the undo of `kind`;
+    // progress shows `progressText`. When `process` fails or the user
+    // cancels, the frames are restored from the undo copy and false returned.
+    using FrameProcessor = std::function<bool(std::uint8_t* frames, std::int64_t count)>;
+    bool processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
+                       const char* progressText, const FrameProcessor& process);
     // Applies `op` to every selected sample of [start, end), clipping to the
     // sample range; no undo record (callers start one).
     bool applySampleOperation(std::int64_t start, std::int64_t end, ChannelSel channel, const ISampOperation& op,

@@ -321,6 +321,42 @@ bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel chann
     return true;
 }
 
+bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
+                                 const char* progressText, const FrameProcessor& process)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!startUndoRecord(kind, start, end, channel))
+        return false;
+    m_host.beginOperation(progressText);
+    bool ok = true;
+    std::int64_t done = 0;
+    for (int piece = 0; ok && done < span.frames(); ++piece) {
+        const std::int64_t pos = (span.start + done) * span.align;
+        FileViewRef v = m_samples.writeView(pos, pos + span.align);
+        if (!v) {
+            ok = false;
+            break;
+        }
+        const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, m_editPiece / span.align});
+        ok = process(reinterpret_cast<std::uint8_t*>(v.data()), n);
+        done += n;
+        ok = ok && progressStep(progressText, done, span.frames(), piece);
+    }
+    m_host.endOperation();
+    if (!ok) {
+        writeStoreAt(m_undo, span.start, span, span.frames());
+        m_undoRecord = UndoRecord{};
+        updateAllViews(0);
+        return false;
+    }
+    m_modified = true;
+    updateAllViews(0);
+    return true;
+}
+
 bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
     if (!hasSelection(start, end))
