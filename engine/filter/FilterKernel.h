@@ -28,10 +28,11 @@ public:
     // Back to rest: no input or output before the next call counts.
     void reset();
 
-private:
     struct State {
         double s1 = 0, s2 = 0;  // transposed direct form II
     };
+
+private:
     bool processChannel(std::uint8_t* frames, std::int64_t count, ChannelIndex channel, std::vector<State>& state);
 
     std::vector<Biquad> m_sections;
