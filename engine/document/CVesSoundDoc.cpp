@@ -23,50 +23,6 @@ void StderrDocHost::message(const std::string& text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// ---- segment table header ----
-
-SegmentTableHeader::SegmentTableHeader()
-{
-    writeLe32(&bytes[0], kSize);
-    writeLe32(&bytes[4], 4);
-    writeLe32(&bytes[12], kTypeVesperonWave);
-    setParameters(-40, 10, 10);
-    writeLe32(&bytes[32], 0x80000000u);
-    writeLe32(&bytes[36], 0x80000000u);
-}
-
-int SegmentTableHeader::fileType() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[12]));
-}
-
-void SegmentTableHeader::setFileType(int type)
-{
-    writeLe32(&bytes[12], static_cast<std::uint32_t>(type));
-}
-
-int SegmentTableHeader::silentLevelDb() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[16]));
-}
-
-int SegmentTableHeader::silentBeforeMs() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[20]));
-}
-
-int SegmentTableHeader::silentAfterMs() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[24]));
-}
-
-void SegmentTableHeader::setParameters(int silentLevelDb, int beforeMs, int afterMs)
-{
-    writeLe32(&bytes[16], static_cast<std::uint32_t>(std::clamp(silentLevelDb, -99, 99)));
-    writeLe32(&bytes[20], static_cast<std::uint32_t>(std::clamp(beforeMs, 0, 9999)));
-    writeLe32(&bytes[24], static_cast<std::uint32_t>(std::clamp(afterMs, 0, 9999)));
-}
-
 // ---- document ----
 
 CVesSoundDoc::CVesSoundDoc(IDocHost& host, const VesDefData& defaults)
@@ -102,13 +58,7 @@ void CVesSoundDoc::setPlaySpeedList(std::unique_ptr<VkitXML::Node> list)
 
 std::int64_t CVesSoundDoc::computeBlockSize(const SoundFormat& format, std::int64_t requestedBytesPerSecond)
 {
-    const std::int64_t align = std::max<std::int64_t>(1, format.blockAlign);
-    const std::int64_t perSecond = requestedBytesPerSecond > 0 ? requestedBytesPerSecond
-                                                               : static_cast<std::int64_t>(format.avgBytesPerSec);
-    std::int64_t size = std::max(perSecond / 16, 256 * align);
-    size = size / 64 * 64;
-    size = size / align * align;
-    return std::max(size, align);
+    return format.blockSize(requestedBytesPerSecond);
 }
 
 void CVesSoundDoc::setFormat(const SoundFormat& format)
@@ -251,14 +201,34 @@ void CVesSoundDoc::clearDocument()
     m_modified = true;
 }
 
+namespace {
+
+// The document's side of a reader: messages and the "Open" progress go to
+// the document's host.
+class DocReadHost : public IReadHost {
+public:
+    explicit DocReadHost(IDocHost& host) : m_host(host) {}
+    void message(const std::string& text) override { m_host.message(text); }
+    bool progress(std::int64_t done, std::int64_t total) override { return m_host.progress("Open", done, total); }
+
+private:
+    IDocHost& m_host;
+};
+
+}  // namespace
+
 bool CVesSoundDoc::open(const std::string& path)
 {
     m_host.status(path);
     m_recData = VesRecData();
     m_recData.setFromDefaults(m_defaults);
-    std::unique_ptr<IVesFile> reader = makeReader(path, this);
-    const bool ok = reader->open();
-    if (!ok) {
+    // The old samples go before the new ones come, so that the disk never
+    // holds both.
+    clearSamples();
+    DocReadHost readHost(m_host);
+    std::unique_ptr<IVesFile> reader = makeReader(path, &readHost);
+    reader->recording().recData = m_recData;
+    if (!reader->open()) {
         const std::string text = reader->errorText().empty() ? "Unable to open file " + VesFilePath(path).plain() + "!"
                                                             : reader->errorText();
         if (!reader->cancelled())
@@ -269,25 +239,32 @@ bool CVesSoundDoc::open(const std::string& path)
         removeAllMarks();
         return false;
     }
-    m_path = path;
-    m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
-    m_saveType = reader->fileType();
-    if (m_saveType == kTypeCodec) {
-        std::string p = VesFilePath(path).plain();
-        while (!p.empty() && p.back() == ' ')
-            p.pop_back();
-        m_pendingSavePath = p + ".vprd";
-        m_saveType = kTypeVesperonWave;
-        m_modified = true;
-        m_titleSuffix = kConvertedSuffix;
-    } else {
-        m_pendingSavePath.clear();
-        m_titleSuffix.clear();
-        m_modified = false;
-    }
-    m_typeName = fileTypeDisplayName(m_saveType);
-    setLengthFrames(lengthFrames());
+    adopt(reader->takeRecording(), path);
     for (std::size_t i = 1; i < m_pendingAnaParms.size(); ++i)
         m_host.postViewCommand(kCmdCombinedView);
     return true;
+}
+
+void CVesSoundDoc::adopt(LoadedRecording&& rec, const std::string& path)
+{
+    setFormat(rec.format);
+    m_recData = std::move(rec.recData);
+    m_marks = std::move(rec.marks);
+    m_nextMarkNumber = rec.nextMarkNumber;
+    m_pendingAnaParms = std::move(rec.anaParms);
+    m_detectorDescription = std::move(rec.detectorDescription);
+    m_segmentHeader = rec.segmentHeader;
+    m_segments = std::move(rec.segments);
+    m_playSpeedList = std::move(rec.playSpeedList);
+    m_foreignChunks = std::move(rec.foreignChunks);
+    m_waveFile = std::move(rec.waveFile);
+    m_samples = std::move(rec.samples);
+    m_path = path;
+    m_saveType = rec.saveType;
+    m_typeName = std::move(rec.typeName);
+    m_titleSuffix = std::move(rec.titleSuffix);
+    m_pendingSavePath = std::move(rec.pendingSavePath);
+    m_modified = rec.modified;
+    m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
+    setLengthFrames(lengthFrames());
 }

@@ -3,7 +3,8 @@
 // a wave data chunk (interleaved little-endian frames; 8-bit unsigned with 128
 // as zero, 16/24/32-bit signed); they are never held in memory whole. The
 // document opens recordings of every file type through the readers of
-// soundfiles/VesFileReaders.h and saves them in every writable type.
+// soundfiles/VesFileReaders.h, adopting the recording a reader loads, and
+// saves them in every writable type.
 //
 // Frames and byte offsets are signed 64-bit; −1 means "not given" (for an
 // interval end: up to the end of the recording).
@@ -12,13 +13,13 @@
 #include "core/FileCls.h"
 #include "document/ChannelSelection.h"
 #include "document/DocHost.h"
-#include "document/SoundFormat.h"
+#include "records/SoundFormat.h"
 #include "records/VesAnaParms.h"
 #include "records/VesRecData.h"
 #include "records/VesSettings.h"
+#include "soundfiles/LoadedRecording.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdint>
 #include <functional>
@@ -32,31 +33,6 @@ class Node;
 class WaveFile;
 class RiffCls;
 
-// One kept stretch of a compressed wave: where it was in the recording before
-// compression and how many frames it holds.
-struct SegmentRecord {
-    std::int64_t startFrame = 0;
-    std::int64_t frames = 0;
-    bool operator==(const SegmentRecord&) const = default;
-};
-
-// The 168-byte header of the segment table (form VPrC) with the parameters of
-// a compressed save.
-struct SegmentTableHeader {
-    static constexpr std::size_t kSize = 168;
-    std::array<std::uint8_t, kSize> bytes{};
-
-    SegmentTableHeader();  // length 168, 4, 0, type 9, −40 dB, 10 ms, 10 ms, 0x80000000 ×2
-    int fileType() const;
-    void setFileType(int type);
-    int silentLevelDb() const;
-    int silentBeforeMs() const;
-    int silentAfterMs() const;
-    void setParameters(int silentLevelDb, int beforeMs, int afterMs);
-};
-
-// A metadata sub-chunk of the wave form (GUANO, LIST, bext, wamd, ...) kept so
-// that a save writes it back after the samples.
 // What the single level of undo takes back.
 enum class UndoKind : int {
     None = 0,
@@ -107,14 +83,9 @@ private:
     std::int64_t m_percent;
 };
 
-struct ForeignChunk {
-    std::string id;
-    std::vector<std::uint8_t> bytes;
-};
-
 class CVesSoundDoc {
 public:
-    static constexpr const char* kConvertedSuffix = "[converted]";
+    static constexpr const char* kConvertedSuffix = LoadedRecording::kConvertedSuffix;
     static constexpr int kCmdCombinedView = 32780;
     static constexpr int kCmdSetActiveMarkBase = 32859;
     static constexpr int kCmdScrollToMarkBase = 32959;
@@ -130,10 +101,15 @@ public:
     const VesDefData& defaults() const { return m_defaults; }
 
     // ---- opening and saving ----
-    // Opens `path` (which may carry a type tag) and fills the document. On
-    // failure the reader's message, or "Unable to open file <path>!", goes to
-    // the host and the document is left empty.
+    // Opens `path` (which may carry a type tag): the reader for its type
+    // loads the recording and the document adopts it. On failure the reader's
+    // message, or "Unable to open file <path>!", goes to the host and the
+    // document is left empty.
     bool open(const std::string& path);
+    // Takes over a loaded recording as the document's content under `path`:
+    // format, records, marks, view parameter sets, segments, kept forms and
+    // the sample store itself (its bytes are not copied). Announces the length.
+    void adopt(LoadedRecording&& recording, const std::string& path);
     // Writes frames [start, end) (end −1: to the end) as `type` to `path`
     // through the save dispatcher. Messages go to the host.
     bool save(const std::string& path, int type, std::int64_t start = 0, std::int64_t end = -1);
@@ -290,7 +266,6 @@ public:
     void clearDocument();
 
 private:
-    friend class CVesWaveFile;
     // Editing helpers (DocEdit.cpp).
     struct Span;
     Span editSpan(std::int64_t start, std::int64_t end, ChannelSel channel) const;
@@ -309,8 +284,6 @@ private:
     UndoRecord m_undoRecord;
     ChannelSel m_undoChannel = ChannelSel::Both;
     ChannelSel m_clipChannel = ChannelSel::Both;
-    friend class CVesDataFile;
-    friend class CVesCodecFile;
     struct ViewEntry {
         IDocView* view;
         VesAnaParms parms;
