@@ -143,7 +143,7 @@ namespace {
 double toneHz(CVesSoundDoc& doc, std::int64_t first, std::int64_t count, int channel)
 {
     std::vector<double> x(static_cast<size_t>(count));
-    if (doc.readFramesAsDouble(first, count, channel, x.data()) != count)
+    if (doc.readFramesAsDouble(first, count, static_cast<ChannelIndex>(channel), x.data()) != count)
         return 0;
     int crossings = 0;
     for (size_t i = 1; i < x.size(); ++i)
@@ -225,7 +225,7 @@ TEST(CodecImport, InputsThatOnceCrashedOpenOrFailWithAMessage)
                 EXPECT_LE(doc.format().channels, 2) << name;
                 EXPECT_GT(doc.format().samplesPerSec, 0u) << name;
                 std::vector<double> x(4096);
-                doc.readFramesAsDouble(0, 4096, 0, x.data());
+                doc.readFramesAsDouble(0, 4096, ChannelIndex::Left, x.data());
             } else {
                 ASSERT_FALSE(host.messages.empty()) << name << ": failed without a message";
                 EXPECT_NE(host.lastMessage().find(name), std::string::npos) << host.lastMessage();
