@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -63,7 +62,10 @@ void ColumnEngine::clearAccumulator()
     m_count = 0;
 }
 
-void ColumnEngine::takeFrame(SampleReader& reader, std::int64_t start)
+// The window and power loops below are the spectrogram's hot path besides the
+// FFT; starting the function on a cache line keeps their speed from depending
+// on where the linker happens to place it (a few per cent either way).
+__attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, std::int64_t start)
 {
     const SpectrogramSetup& s = m_layout.spect;
     const int n = s.fftSize;

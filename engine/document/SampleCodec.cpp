@@ -107,6 +107,18 @@ std::int64_t rawOf(double value, int bytes, SampleScale scale)
     return std::llround(std::clamp(raw, -0x1p40, 0x1p40));
 }
 
+// in[0 .. count) through toRaw into one channel's samples, clipped.
+template <typename In, typename ToRaw>
+void encodeAny(const In* in, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
+               std::uint8_t* frames, ToRaw toRaw)
+{
+    if (count <= 0 || !layout.valid())
+        return;
+    std::uint8_t* p = frames + layout.offsetOf(channel);
+    for (std::int64_t i = 0; i < count; ++i, p += layout.blockAlign)
+        encodeRawSample(p, layout.bytesPerSample, toRaw(in[i]));
+}
+
 }  // namespace
 
 void decodeBlock(const std::uint8_t* frames, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
@@ -136,23 +148,14 @@ void decodeMagnitudes(const std::uint8_t* frames, std::int64_t count, const Samp
 void encodeBlock(const double* in, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
                  SampleScale scale, std::uint8_t* frames)
 {
-    if (count <= 0 || !layout.valid())
-        return;
-    std::uint8_t* p = frames + layout.offsetOf(channel);
     const int bytes = layout.bytesPerSample;
-    for (std::int64_t i = 0; i < count; ++i, p += layout.blockAlign)
-        encodeRawSample(p, bytes, rawOf(in[i], bytes, scale));
+    encodeAny(in, count, layout, channel, frames, [bytes, scale](double v) { return rawOf(v, bytes, scale); });
 }
 
 void encodeBlock(const std::int64_t* in, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
                  std::uint8_t* frames)
 {
-    if (count <= 0 || !layout.valid())
-        return;
-    std::uint8_t* p = frames + layout.offsetOf(channel);
-    const int bytes = layout.bytesPerSample;
-    for (std::int64_t i = 0; i < count; ++i, p += layout.blockAlign)
-        encodeRawSample(p, bytes, in[i]);
+    encodeAny(in, count, layout, channel, frames, [](std::int64_t v) { return v; });
 }
 
 // ---------------------------------------------------------------------------
@@ -218,6 +221,13 @@ bool SampleReader::readZeroFilled(std::int64_t first, std::int64_t count, T* out
 {
     if (count <= 0)
         return true;
+    // The common request: inside the recording and inside the current piece.
+    const std::int64_t align = m_layout.blockAlign;
+    if (m_base != nullptr && first >= 0 && first + count <= m_length && first * align >= m_pieceFirst &&
+        (first + count) * align <= m_pieceEnd) {
+        decodeBlock(m_base + (first * align - m_pieceFirst), count, m_layout, m_channel, m_scale, out);
+        return true;
+    }
     const std::int64_t lo = std::clamp<std::int64_t>(first, 0, m_length);
     const std::int64_t hi = std::clamp<std::int64_t>(first + count, lo, m_length);
     std::fill(out, out + (lo - first), T(0));

@@ -29,7 +29,7 @@ public:
         const VesPulsParms& p = m_parms;
         m_spectrum = request.alwaysMeasureSpectrum || p.m_ampMaxAmp || p.m_freqStrong || p.m_freqStrongMark ||
                      p.m_freqMax || p.m_freqMin || p.m_freqMaxMark || p.m_freqMinMark;
-        m_markChannel = setup.channel == ChannelIndex::Left ? 1 : 2;
+        m_markChannel = setup.channel == ChannelIndex::Left ? ChannelSel::Left : ChannelSel::Right;
         if (m_spectrum) {
             m_fft = std::make_unique<PulsFftCls>(setup.fftSize, setup.window, m_clock);
             m_contour.minFrequencyHz = p.m_minFrequency;
@@ -116,7 +116,7 @@ private:
     const PulseScanSetup& m_setup;
     PulseClock m_clock;
     bool m_spectrum = false;
-    int m_markChannel = 1;
+    ChannelSel m_markChannel = ChannelSel::Left;
     int m_pulse = 0;
     std::unique_ptr<PulsFftCls> m_fft;
     PulseContourParms m_contour;
@@ -215,7 +215,7 @@ void PlacePulseMarks(CVesSoundDoc& doc, PulseResult& result)
     for (const PulseMarkRequest& req : result.marks) {
         AnaMarkSave m;
         m.m_posX = req.frame;
-        m.m_chan = req.channel;
+        m.m_chan = channelSelCode(req.channel);
         m.m_spect = true;
         if (req.kind == 2) {
             m.m_typ = 2;  // measurement cursor: a point in time and frequency

@@ -41,7 +41,7 @@ struct PulseMarkRequest {
     std::int64_t frame = 0;
     int kind = 1;              // 1 time mark, 2 time–frequency mark
     double frequencyHz = 0;    // kind 2
-    int channel = 1;           // 1 left (or mono), 2 right
+    ChannelSel channel = ChannelSel::Left;  // the channel of the analysis (left for mono)
     std::string label;         // "#%d start", "#%d end", "#%d max ampl.", "#%d high", "#%d low"
 };
 
