@@ -55,7 +55,7 @@ CVesAnaView::CVesAnaView(CAppDocument& appDoc, ViewKind kind, QWidget* parent)
       m_kind(kind),
       m_parms(startingParms(appDoc, kind)),
       m_zoom(m_parms),
-      m_tracker(appDoc.doc().timeExpansion(), appDoc.doc().format().samplesPerSec)
+      m_tracker(appDoc.doc().effectiveTimeExp25(), appDoc.doc().format().samplesPerSec)
 {
     setFocusPolicy(Qt::StrongFocus);
     m_doc.attachView(this, &m_parms);
@@ -152,7 +152,7 @@ void CVesAnaView::updateScrollBar()
 void CVesAnaView::updateFormatText()
 {
     const SoundFormat& f = m_doc.format();
-    m_strip->setFormat(f.channels, f.bitsPerSample, f.samplesPerSec, m_doc.timeExpansion());
+    m_strip->setFormat(f.channels, f.bitsPerSample, f.samplesPerSec, m_doc.effectiveTimeExp25());
 }
 
 void CVesAnaView::onScrollAction(int action)
@@ -359,9 +359,7 @@ void CVesAnaView::onDocumentUpdate(int kind, const void* hint)
     case viewupdate::kFormat: {
         m_tracker.setLastLength(m_doc.lengthFrames());
         updateFormatText();
-        if (m_doc.recData().m_timeExp25 < 1)
-            m_doc.recData().m_timeExp25 = 1000;
-        m_tracker.formatChanged(m_parms, m_zoom, m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+        m_tracker.formatChanged(m_parms, m_zoom, m_doc.effectiveTimeExp25(), m_doc.format().samplesPerSec);
         relayout();
         break;
     }
@@ -394,7 +392,7 @@ void CVesAnaView::onDocumentUpdate(int kind, const void* hint)
 void CVesAnaView::lengthFromStore()
 {
     m_doc.setLengthFrames(m_doc.bytesToFrames(m_doc.samples().length()));
-    m_tracker = ViewDocTracker(m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+    m_tracker = ViewDocTracker(m_doc.effectiveTimeExp25(), m_doc.format().samplesPerSec);
     m_tracker.setLastLength(m_doc.lengthFrames());
     m_plot->prepareLayout();
     updateScrollBar();

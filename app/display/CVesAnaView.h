@@ -11,7 +11,7 @@
 #pragma once
 
 #include "display/AnaViewZoom.h"
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 #include "document/DocHost.h"
 #include "records/VesAnaParms.h"
 #include "shell/CommandRouter.h"

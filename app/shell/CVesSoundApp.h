@@ -9,7 +9,7 @@
 // modified recording may be saved, then the settings are written.
 #pragma once
 
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 #include "records/VesAnaParms.h"
 #include "records/VesSettings.h"
 #include "shell/CommandRouter.h"

@@ -242,6 +242,7 @@ bool CVesSoundDoc::takeNextAnaParms(VesAnaParms& parms)
         return false;
     parms = m_pendingAnaParms.back();
     m_pendingAnaParms.pop_back();
+    parms.repair();  // values of other programs, or of damaged files
     return true;
 }
 

@@ -166,6 +166,9 @@ public:
     std::int64_t realMicrosToBytes(std::int64_t micros) const { return framesToBytes(realMicrosToFrames(micros)); }
     // Time expansion factor × 1000.
     std::int32_t timeExpansion() const { return m_recData.m_timeExp25; }
+    // The time expansion x 1000 that views and analyses work with: the
+    // record's, or 1000 (none) when the record holds 0 or less.
+    std::int32_t effectiveTimeExp25() const { return m_recData.m_timeExp25 > 0 ? m_recData.m_timeExp25 : 1000; }
 
     // ---- stores ----
     FileCls& samples() { return m_samples; }
@@ -200,7 +203,8 @@ public:
 
     // Analysis parameter sets read from the file and not yet taken by a view.
     std::vector<VesAnaParms>& pendingAnaParms() { return m_pendingAnaParms; }
-    // A new view takes the last set; false when none is left.
+    // A new view takes the last set, repaired (VesAnaParms::repair); false
+    // when none is left.
     bool takeNextAnaParms(VesAnaParms& parms);
 
     SegmentTableHeader& segmentHeader() { return m_segmentHeader; }

@@ -1,9 +1,9 @@
-// The parts of an analysis view that need no window: which panes each kind of
-// view shows, the parameter set a new view starts with, how a view follows
-// changes of its document (update kinds 1 and 2), the horizontal scroll bar's
-// numbers, and the sound-format text of the status strip.
-//
-// This file needs no Qt.
+// How an analysis view sets itself up and follows its document, apart from
+// its window: which panes each kind of view shows, the parameter set a new
+// view starts with, how a view follows changes of its document (format
+// changes and appended samples), the horizontal scroll bar's numbers, and
+// the sound-format text of the status strip. The desktop program's views
+// and vesperon-cli's pictures set up their plots from here.
 #pragma once
 
 #include "display/AnaViewZoom.h"
@@ -38,6 +38,15 @@ struct ViewSelection {
     ZoomSelection zoomSelection() const { return {a, b, timeOnly, inFrequencyPane, low, high}; }
 };
 
+// The default analysis settings as a new view of `kind` starts with them
+// before it looks at its recording: the record with no plot position, the
+// panes of `kind` (the base kind keeps the record's), repaired
+// (VesAnaParms::repair) and with the pane rules of every view (a view that
+// would show the oscillogram with the zero-crossing analysis shows the
+// spectrogram instead of the latter; a view without panes shows the
+// oscillogram).
+VesAnaParms defaultViewParms(const VesAnaParms& defaults, ViewKind kind);
+
 // What a new view knows when it is created.
 struct NewViewContext {
     ViewKind kind = ViewKind::Combined;
@@ -50,7 +59,8 @@ struct NewViewContext {
 // from its file; else a copy of the previously active view's (keeping this
 // kind's panes, starting at that view's selection if it has one); else the
 // defaults with the default frequency range where it fits the recording.
-// Then the repairs every new view makes (plot size, panes, grids).
+// Then the repairs every new view makes (VesAnaParms::repair and the pane
+// rules of defaultViewParms).
 VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& context);
 
 // What a view remembers of its document between updates.
