@@ -12,7 +12,7 @@
 #include "display/ViewPolicy.h"
 #include "records/VesAnaParms.h"
 #include "records/VesSettings.h"
-#include "shell/CommandRouter.h"
+#include "commands/CommandRouter.h"
 #include "shell/ProgressStack.h"
 #include "shell/RecentFileList.h"
 #include "shell/ShellDialogs.h"

@@ -85,8 +85,13 @@ bool MappedSampleReader::read(std::int64_t first, std::int64_t count, double* ou
 {
     if (count <= 0)
         return true;
+    // A frame may lie wholly before the first or after the last sample.
     const std::int64_t lo = std::clamp<std::int64_t>(first, 0, m_length);
-    const std::int64_t hi = std::clamp<std::int64_t>(first + count, lo, m_length);
+    const std::int64_t hi = std::clamp<std::int64_t>(first + count, 0, m_length);
+    if (hi <= lo) {
+        std::fill(out, out + count, 0.0);
+        return true;
+    }
     std::fill(out, out + (lo - first), 0.0);
     std::fill(out + (hi - first), out + count, 0.0);
     bool ok = true;
@@ -273,7 +278,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     if (channelIndex >= L.channels.size() || L.plotWidth <= 0)
         return true;
     const ChannelPanes& ch = L.channels[channelIndex];
-    MappedSampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), ch.channel);
+    MappedSampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), channelIndexValue(ch.channel));
     const std::int64_t length = reader.lengthFrames();
     const std::int64_t stop = drawableEnd >= 0 ? std::min(drawableEnd, length) : length;
     const SpectrogramSetup& s = L.spect;

@@ -37,11 +37,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     return q;
 }
 
-std::string channelSuffix(const PlotLayout& L, int channel)
+std::string channelSuffix(const PlotLayout& L, ChannelIndex channel)
 {
     if (!L.stereo || L.bothChannels)
         return {};
-    return channel == 0 ? " - Left " : " - Right ";
+    return channel == ChannelIndex::Left ? " - Left " : " - Right ";
 }
 
 std::string spectrogramTitle(int fftSize, FftWindow window, int overlap)
@@ -274,14 +274,14 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
     if (L.bothChannels) {
         const std::int64_t half = L.device.heightTwips / 2;
         L.channels.resize(2);
-        L.channels[0].channel = 0;
-        L.channels[1].channel = 1;
+        L.channels[0].channel = ChannelIndex::Left;
+        L.channels[1].channel = ChannelIndex::Right;
         L.channels[1].yOffset = -half;
         for (auto& ch : L.channels)
             ch.window = {0, 0, window.right, -half};
     } else {
         L.channels.resize(1);
-        L.channels[0].channel = (L.stereo && parms.m_rightChan && !parms.m_leftChan) ? 1 : 0;
+        L.channels[0].channel = (L.stereo && parms.m_rightChan && !parms.m_leftChan) ? ChannelIndex::Right : ChannelIndex::Left;
         L.channels[0].window = window;
     }
     // The first layout pass gives the pane heights the FFT size depends on;
@@ -292,7 +292,7 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
         setUpSpectrogram(L);
     for (auto& ch : L.channels) {
         const TwipsRect win = ch.window;
-        const int channel = ch.channel;
+        const ChannelIndex channel = ch.channel;
         const std::int64_t offset = ch.yOffset;
         ch = ChannelPanes{};
         ch.channel = channel;

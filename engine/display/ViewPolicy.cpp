@@ -97,9 +97,9 @@ VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& c)
             p.m_plotStart = sel->first();
             p.m_plotEnd = sel->last();
             p.m_plotSize = doc.framesToRealMicros(sel->last() - sel->first());
-            if (doc.format().channels >= 2 && (sel->channel == 1 || sel->channel == 2)) {
-                p.m_leftChan = sel->channel == 1;
-                p.m_rightChan = sel->channel == 2;
+            if (doc.format().channels >= 2 && sel->channel != ChannelSel::Both) {
+                p.m_leftChan = sel->channel == ChannelSel::Left;
+                p.m_rightChan = sel->channel == ChannelSel::Right;
             }
             if (!sel->timeOnly) {
                 const auto lo = static_cast<std::int64_t>(std::min(sel->low, sel->high) + 0.5);

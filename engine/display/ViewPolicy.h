@@ -7,6 +7,7 @@
 #pragma once
 
 #include "display/AnaViewZoom.h"
+#include "document/ChannelSelection.h"
 #include "records/VesAnaParms.h"
 
 #include <cstdint>
@@ -24,11 +25,11 @@ void setViewPanes(VesAnaParms& parms, ViewKind kind);
 const char* viewKindName(ViewKind kind);
 
 // A selection as a view keeps it: two samples in any order, the channel it
-// was made on (1 left, 2 right, 3 both) and, for a rectangle, its vertical
+// was made on and, for a rectangle, its vertical
 // extent in the pane it was made in.
 struct ViewSelection {
     std::int64_t a = 0, b = 0;
-    int channel = 3;
+    ChannelSel channel = ChannelSel::Both;
     bool timeOnly = true;
     bool inFrequencyPane = true;
     double low = 0, high = 0;  // Hz in a frequency pane, hundredths of a percent in the oscillogram

@@ -264,10 +264,10 @@ void CVesSoundDoc::setViewParms(IDocView* view, const VesAnaParms& parms)
             e.parms = parms;
 }
 
-void CVesSoundDoc::updateAllViews(int kind, const void* hint)
+void CVesSoundDoc::updateAllViews(const ViewUpdate& update)
 {
     for (const auto& e : m_views)
-        e.view->onDocumentUpdate(kind, hint);
+        e.view->onDocumentUpdate(update);
 }
 
 void CVesSoundDoc::clearDocument()
@@ -317,6 +317,6 @@ bool CVesSoundDoc::open(const std::string& path)
     m_typeName = fileTypeDisplayName(m_saveType);
     setLengthFrames(lengthFrames());
     for (std::size_t i = 1; i < m_pendingAnaParms.size(); ++i)
-        m_host.postViewCommand(kCmdCombinedView);
+        m_host.openCombinedView();
     return true;
 }

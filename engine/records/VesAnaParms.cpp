@@ -296,6 +296,7 @@ bool VesAnaParms::save(vkit::RegCls& reg) const
 namespace {
 
 constexpr std::int64_t kMaxFrequencyHz = 100000000;
+constexpr std::int64_t kMaxPlotSizeMicros = 1000000000000;  // 11.6 days
 constexpr std::int32_t kMinFftSize = 16;
 constexpr std::int32_t kMaxFftSize = 4096;  // the frame buffers of the spectrogram
 
@@ -317,8 +318,9 @@ void repairGrid(std::int32_t& v, std::int32_t low, std::int32_t outside)
 
 void VesAnaParms::repair(std::int64_t rate)
 {
-    if (m_plotSize < 1)
-        m_plotSize = 1;
+    // Beyond the settings' 10 hours a view may show a whole recording; the
+    // upper limit keeps the time axis to a few hundred ticks.
+    m_plotSize = std::clamp(m_plotSize, std::int64_t{1}, kMaxPlotSizeMicros);
 
     if (m_spectMin < 0)
         m_spectMin = 0;

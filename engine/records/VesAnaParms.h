@@ -151,8 +151,8 @@ struct VesAnaParms {
 
     // Brings every field into the range the settings dialogs allow, so that
     // no view, plot or column engine divides by zero or reads out of bounds:
-    //  - PlotSize below 1 µs -> 1 (no upper limit: a view may show a whole
-    //    recording);
+    //  - PlotSize 1 µs .. 10^12 µs (beyond the dialogs' 10 hours: a view
+    //    may show a whole recording);
     //  - SpectMin below 0 -> 0, both limits at most 100,000,000 Hz; a
     //    negative SpectMax stays "unset" (R/2) unless `effectiveRateHz` is
     //    given, then it becomes R/2; a range that is empty or inverted

@@ -74,7 +74,7 @@ TEST_F(ViewPolicyTest, ANewViewStartsAtThePreviousViewsSelection)
     osc.m_spectMin = 0;
     osc.m_spectMax = 192000;
     // A rectangle drawn in the oscillogram of the right channel.
-    ViewSelection rect{38400, 19200, 2, false, false, -5000, 5000};
+    ViewSelection rect{38400, 19200, ChannelSel::Right, false, false, -5000, 5000};
     NewViewContext c{ViewKind::Spectrogram, &osc, &rect, &defaults};
     const VesAnaParms p = initialViewParms(doc, c);
     EXPECT_EQ(p.m_plotStart, 19200);
@@ -86,7 +86,7 @@ TEST_F(ViewPolicyTest, ANewViewStartsAtThePreviousViewsSelection)
     EXPECT_FALSE(p.m_leftChan);
     EXPECT_TRUE(p.m_rightChan) << "the selection's channel only";
 
-    ViewSelection inSpect{1000, 2000, 3, false, true, 30000, 60000};
+    ViewSelection inSpect{1000, 2000, ChannelSel::Both, false, true, 30000, 60000};
     const VesAnaParms q = initialViewParms(doc, {ViewKind::Combined, &osc, &inSpect, &defaults});
     EXPECT_EQ(q.m_spectMin, 30000);
     EXPECT_EQ(q.m_spectMax, 60000);
