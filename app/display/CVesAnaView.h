@@ -2,8 +2,9 @@
 // (CAnaPlot), its horizontal scroll bar and its status strip (CRecStatus).
 // The view owns its VesAnaParms record and zoom history; it handles the
 // display commands (zoom, scroll, select all, save selected interval) and
-// follows every change of its document (update kinds 0, 1, 2 and 4, and the
-// message that takes the length from the sample store).
+// follows every change of its document (ViewUpdate, and the message that
+// takes the length from the sample store). What it needs of the program
+// around it comes through IViewHost.
 //
 // The four kinds fix the panes at creation: CVesSpectView (spectrogram),
 // CVesAmplView (oscillogram), CVesCombView (both), CVesFreqView (zero-crossing

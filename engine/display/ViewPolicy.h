@@ -25,8 +25,8 @@ void setViewPanes(VesAnaParms& parms, ViewKind kind);
 const char* viewKindName(ViewKind kind);
 
 // A selection as a view keeps it: two samples in any order, the channel it
-// was made on and, for a rectangle, its vertical
-// extent in the pane it was made in.
+// was made on and, for a rectangle, its vertical extent in the pane it was
+// made in.
 struct ViewSelection {
     std::int64_t a = 0, b = 0;
     ChannelSel channel = ChannelSel::Both;
@@ -69,13 +69,13 @@ class ViewDocTracker {
 public:
     ViewDocTracker(std::int32_t timeExp25, std::uint32_t rateHz) : m_timeExp(timeExp25 < 1 ? 1000 : timeExp25), m_rate(rateHz) {}
 
-    // Update kind 1 (samples, format or time expansion changed): rescales the
+    // ViewUpdateKind::Format (samples, format or time expansion changed): rescales the
     // frequency range and the zoom history's frequencies by E'/E and r'/r and
     // the plot size by E/E' and r/r' when the time expansion E or the rate r
     // changed since last seen.
     void formatChanged(VesAnaParms& parms, AnaViewZoom& zoom, std::int32_t timeExp25, std::uint32_t rateHz);
 
-    // Update kind 2 (samples appended while recording). `samplesOfPlotSize`
+    // ViewUpdateKind::Append (samples appended while recording). `samplesOfPlotSize`
     // converts the plot size to samples. Returns what the plot must do.
     enum class Append { Nothing, Redraw, DrawNewColumns };
     Append appended(VesAnaParms& parms, std::int64_t newLength, std::int64_t samplesOfPlotSize, bool fullRedraw);
