@@ -258,7 +258,7 @@ void CMainFrame::addView(CVesAnaView* view)
 {
     auto* frame = new CChildFrame(view);
     m_mdi->addSubWindow(frame);
-    view->appDocument().updateTitles();
+    CAppDocument::of(*view).updateTitles();
     frame->showMaximized();
     m_current = frame;
     m_wanted = frame;

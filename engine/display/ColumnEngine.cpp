@@ -173,7 +173,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     if (channelIndex >= L.channels.size() || L.plotWidth <= 0)
         return true;
     const ChannelPanes& ch = L.channels[channelIndex];
-    SampleReader reader(doc, channelIndexFromValue(ch.channel));
+    SampleReader reader(doc, ch.channel);
     const std::int64_t length = reader.lengthFrames();
     const std::int64_t stop = drawableEnd >= 0 ? std::min(drawableEnd, length) : length;
     const SpectrogramSetup& s = L.spect;

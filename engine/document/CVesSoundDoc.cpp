@@ -164,6 +164,7 @@ bool CVesSoundDoc::takeNextAnaParms(VesAnaParms& parms)
         return false;
     parms = m_pendingAnaParms.back();
     m_pendingAnaParms.pop_back();
+    parms.repair();  // values of other programs, or of damaged files
     return true;
 }
 
@@ -185,10 +186,10 @@ void CVesSoundDoc::setViewParms(IDocView* view, const VesAnaParms& parms)
             e.parms = parms;
 }
 
-void CVesSoundDoc::updateAllViews(int kind, const void* hint)
+void CVesSoundDoc::updateAllViews(const ViewUpdate& update)
 {
     for (const auto& e : m_views)
-        e.view->onDocumentUpdate(kind, hint);
+        e.view->onDocumentUpdate(update);
 }
 
 void CVesSoundDoc::clearDocument()
@@ -241,7 +242,7 @@ bool CVesSoundDoc::open(const std::string& path)
     }
     adopt(reader->takeRecording(), path);
     for (std::size_t i = 1; i < m_pendingAnaParms.size(); ++i)
-        m_host.postViewCommand(kCmdCombinedView);
+        m_host.openCombinedView();
     return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/FileCls.h"
 #include "document/ChannelSelection.h"
+#include "document/CommandIds.h"
 #include "document/DocHost.h"
 #include "records/SoundFormat.h"
 #include "records/VesAnaParms.h"
@@ -86,9 +87,8 @@ private:
 class CVesSoundDoc {
 public:
     static constexpr const char* kConvertedSuffix = LoadedRecording::kConvertedSuffix;
-    static constexpr int kCmdCombinedView = 32780;
-    static constexpr int kCmdSetActiveMarkBase = 32859;
-    static constexpr int kCmdScrollToMarkBase = 32959;
+    static constexpr int kCmdSetActiveMarkBase = cmdid::SetActiveMarkFirst;
+    static constexpr int kCmdScrollToMarkBase = cmdid::ScrollToMarkFirst;
 
     // A new, empty document with the format of the default data settings.
     explicit CVesSoundDoc(IDocHost& host, const VesDefData& defaults = VesDefData());
@@ -156,6 +156,14 @@ public:
     std::int64_t realMicrosToBytes(std::int64_t micros) const { return framesToBytes(realMicrosToFrames(micros)); }
     // Time expansion factor × 1000.
     std::int32_t timeExpansion() const { return m_recData.m_timeExp25; }
+    // The time expansion x 1000 that views work with: the record's, or 1000
+    // (none) when the record holds a value outside 1 .. 100000 (0 in files
+    // of other programs, or a damaged record).
+    std::int32_t effectiveTimeExp25() const
+    {
+        const std::int32_t te = m_recData.m_timeExp25;
+        return te >= 1 && te <= 100000 ? te : 1000;
+    }
 
     // ---- stores ----
     FileCls& samples() { return m_samples; }
@@ -190,7 +198,8 @@ public:
 
     // Analysis parameter sets read from the file and not yet taken by a view.
     std::vector<VesAnaParms>& pendingAnaParms() { return m_pendingAnaParms; }
-    // A new view takes the last set; false when none is left.
+    // A new view takes the last set, repaired (VesAnaParms::repair); false
+    // when none is left.
     bool takeNextAnaParms(VesAnaParms& parms);
 
     SegmentTableHeader& segmentHeader() { return m_segmentHeader; }
@@ -259,7 +268,7 @@ public:
     // The parameter set of a view (kept up to date by the view) that a save writes.
     void setViewParms(IDocView* view, const VesAnaParms& parms);
     std::size_t viewCount() const { return m_views.size(); }
-    void updateAllViews(int kind, const void* hint = nullptr);
+    void updateAllViews(const ViewUpdate& update);
 
     // Removes all marks, empties the samples, announces length 0, forgets the
     // own forms and marks the document modified.

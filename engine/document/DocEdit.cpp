@@ -296,7 +296,7 @@ bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel chan
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return ok;
 }
 
@@ -317,7 +317,7 @@ bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel chann
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return true;
 }
 
@@ -349,11 +349,11 @@ bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSe
     if (!ok) {
         writeStoreAt(m_undo, span.start, span, span.frames());
         m_undoRecord = UndoRecord{};
-        updateAllViews(0);
+        updateAllViews(viewupdate::Repaint{});
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return true;
 }
 
@@ -399,7 +399,7 @@ bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, ChannelSel chan
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return true;
 }
 
@@ -448,7 +448,7 @@ bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, ChannelSel 
     setLengthFrames(lengthFrames());
     if (!noUndo && span.frames() > 0)
         shiftMarks(span.start, span.end, -span.frames(), span.channel);
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     if (ok && !noUndo && m_cancelRequested) {
         undo();
         return false;
@@ -610,7 +610,7 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int
         const std::int64_t removedEnd = insert + intervalLength;
         shiftMarks(insert, intervalGiven ? removedEnd : insert, pasted - intervalLength, sourceSingle ? targetChannel : ChannelSel::Both);
     }
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     if (ok && !fromUndo && m_cancelRequested) {
         undo();
         return false;
@@ -633,7 +633,7 @@ bool CVesSoundDoc::undo()
         const Span span = editSpan(rec.start, rec.end, m_undoChannel);
         ok = writeStoreAt(m_undo, span.start, span, span.frames());
         m_modified = true;
-        updateAllViews(0);
+        updateAllViews(viewupdate::Repaint{});
     } else if (rec.type == UndoKind::Paste) {
         ok = pasteFrom(m_undo, m_undoChannel, rec.pasteStart, rec.pasteEnd, m_undoChannel, true);
         // A paste past the end, or into one channel, made the recording longer
@@ -641,7 +641,7 @@ bool CVesSoundDoc::undo()
         if (ok && lengthFrames() != rec.lengthBefore) {
             ok = m_samples.setLength(rec.lengthBefore * m_format.blockAlign);
             setLengthFrames(lengthFrames());
-            updateAllViews(0);
+            updateAllViews(viewupdate::Repaint{});
         }
     } else if (m_format.channels == 2 && m_undoChannel != ChannelSel::Both) {
         // One channel was deleted: its samples moved towards the start and its
@@ -655,7 +655,7 @@ bool CVesSoundDoc::undo()
         ok = moveFrames(start, start + n, length - start - n, one, "Pasting (move):") && writeStoreAt(m_undo, start, one, n);
         m_modified = true;
         shiftMarks(start, start, n, m_undoChannel);
-        updateAllViews(0);
+        updateAllViews(viewupdate::Repaint{});
     } else {
         ok = pasteFrom(m_undo, m_undoChannel, rec.start, rec.start, m_undoChannel, true);
     }

@@ -3,7 +3,10 @@
 #include "core/ByteOrder.h"
 #include "records/RecordBytes.h"
 #include "records/SettingsValues.h"
+#include "records/VesNameTables.h"
 #include "records/VesRecData.h"
+
+#include <algorithm>
 
 using VkitXML::Node;
 using namespace vesrec;
@@ -247,6 +250,7 @@ void VesAnaParms::load(const vkit::RegCls& reg)
     m_freqAllTicksLabels = readFlag(reg, key, "FreqAllTicksLabels", m_freqAllTicksLabels);
     if (const auto map = reg.readBinary(key, kUserColorName); map && map->size() == VesColorMap::kFixedSize)
         m_colorMap.fromBytes(*map);
+    repair();
 }
 
 bool VesAnaParms::save(vkit::RegCls& reg) const
@@ -288,4 +292,85 @@ bool VesAnaParms::save(vkit::RegCls& reg) const
     const auto map = m_colorMap.toBytes();
     w.binary(kUserColorName, map.data(), map.size());
     return w.finish();
+}
+
+namespace {
+
+constexpr std::int64_t kMaxFrequencyHz = 100000000;
+constexpr std::int64_t kMaxPlotSizeMicros = 1000000000000;  // 11.6 days
+constexpr std::int32_t kMinFftSize = 16;
+constexpr std::int32_t kMaxFftSize = 4096;  // the frame buffers of the spectrogram
+
+std::int32_t largestPowerOfTwoAtMost(std::int32_t v)
+{
+    std::int32_t p = 1;
+    while (p <= v / 2)
+        p *= 2;
+    return p;
+}
+
+void repairGrid(std::int32_t& v, std::int32_t low, std::int32_t outside)
+{
+    if (v < low || v > 5)
+        v = outside;
+}
+
+}  // namespace
+
+void VesAnaParms::repair(std::int64_t rate)
+{
+    // Beyond the settings' 10 hours a view may show a whole recording; the
+    // upper limit keeps the time axis to a few hundred ticks.
+    m_plotSize = std::clamp(m_plotSize, std::int64_t{1}, kMaxPlotSizeMicros);
+
+    if (m_spectMin < 0)
+        m_spectMin = 0;
+    m_spectMin = std::min(m_spectMin, kMaxFrequencyHz - 1);
+    m_spectMax = std::min(m_spectMax, kMaxFrequencyHz);
+    if (m_spectMax < 0 && rate > 0)
+        m_spectMax = rate / 2;
+    // An empty frequency range would divide by zero everywhere it is used.
+    if (m_spectMax >= 0 && m_spectMax <= m_spectMin) {
+        m_spectMin = 0;
+        if (m_spectMax <= 0)
+            m_spectMax = rate > 0 ? std::max<std::int64_t>(1, rate / 2) : -1;
+    }
+
+    if (m_ampMin < -10000)
+        m_ampMin = -10000;
+    if (m_ampMax < -10000 || m_ampMax > 10000)
+        m_ampMax = 10000;
+    if (m_ampMin >= m_ampMax) {
+        if (m_ampMax - 1 < -10000) {
+            m_ampMin = -10000;
+            m_ampMax = -9999;
+        } else {
+            m_ampMin = m_ampMax - 1;
+        }
+    }
+
+    // The FFT works on powers of two.
+    if (m_fftSize != 0)
+        m_fftSize = largestPowerOfTwoAtMost(std::clamp(m_fftSize, kMinFftSize, kMaxFftSize));
+    // A hop of (100 - overlap)% must not go backwards.
+    m_fftOverLap = std::clamp(m_fftOverLap, -1, 99);
+    m_fftThresHold = std::clamp(m_fftThresHold, 0, 32);
+    m_contrast = std::clamp(m_contrast, -10, 10);
+    if ((m_colorScheme < 0 || m_colorScheme > 7) && m_colorScheme != vesnames::kUserColorScheme)
+        m_colorScheme = 0;
+    m_colorMap.m_colorMapRader = std::clamp<std::int32_t>(m_colorMap.m_colorMapRader, 0, static_cast<std::int32_t>(VesColorMap::kBands));
+
+    if (m_freqThreshold < 0 || m_freqThreshold > 99)
+        m_freqThreshold = 5;
+    if (m_freqSize < 1)
+        m_freqSize = 50;
+    m_freqSize = std::min(m_freqSize, 16000);
+    m_fontSize = std::clamp(m_fontSize, 1, 72);
+
+    repairGrid(m_freqGridX, 0, 0);
+    repairGrid(m_spectGridX, 0, 0);
+    repairGrid(m_oscGridX, 0, 0);
+    repairGrid(m_oscGridY, 0, 0);
+    repairGrid(m_freqGridY, -1, -1);
+    repairGrid(m_spectGridY, -1, -1);
 }

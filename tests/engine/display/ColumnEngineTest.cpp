@@ -336,7 +336,7 @@ TEST_F(ColumnTest, EveryWidthReadsTheSameToneAlike)
         fill(bits, 2, 100000, 75000.0, 0.5, 1);  // tone on the right channel only
         const PlotLayout l = layout();
         ASSERT_EQ(l.channels.size(), 1u);
-        ASSERT_EQ(l.channels[0].channel, 1);
+        ASSERT_EQ(l.channels[0].channel, ChannelIndex::Right);
         ColumnEngine engine(l);
         Collect c;
         engine.compute(doc, 0, 40, 41, c);
