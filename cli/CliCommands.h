@@ -25,6 +25,8 @@ int cmdHistogram(const CliArgs& args);
 void helpHistogram();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
+int cmdDetectorFiles(const CliArgs& args);
+void helpDetectorFiles();
 #ifdef VES_HAVE_RENDER
 int cmdSpectrogram(const CliArgs& args);
 void helpSpectrogram();
