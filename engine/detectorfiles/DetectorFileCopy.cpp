@@ -210,11 +210,16 @@ bool DetectorFileCopy::copyFile(const std::string& source, const std::string& de
 
 DetectorFileCopy::Result DetectorFileCopy::run(const std::vector<std::string>& paths, const std::string& destFolder,
                                                const CopyRenameOptions& options,
-                                               const ContinueAfterFailure& continueAfter)
+                                               const ContinueAfterFailure& continueAfter, const Progress& progress)
 {
     Result result;
     const std::string prefix = !destFolder.empty() && destFolder.back() == '/' ? destFolder : destFolder + "/";
-    for (const std::string& source : paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& source = paths[i];
+        if (progress && !progress(i, paths.size())) {
+            result.cancelled = true;
+            break;
+        }
         const std::string name = targetNameFor(source, options);
         Copy c{source, prefix + name, false, {}};
         int code = 0;

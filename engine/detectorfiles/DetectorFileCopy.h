@@ -41,6 +41,8 @@ public:
     };
     // Asked after a failed copy: true goes on with the next file.
     using ContinueAfterFailure = std::function<bool(const Failure&)>;
+    // Told before each file (index, count); false stops before that file.
+    using Progress = std::function<bool(std::size_t index, std::size_t count)>;
 
     // Why `dest` cannot take the copies ("Directory '...'not found!",
     // "Destination and source the same!"), "" when it can.
@@ -61,7 +63,8 @@ public:
     // Copies each path in turn; after a failure asks `continueAfter` (empty:
     // go on).
     static Result run(const std::vector<std::string>& paths, const std::string& destFolder,
-                      const CopyRenameOptions& options, const ContinueAfterFailure& continueAfter = {});
+                      const CopyRenameOptions& options, const ContinueAfterFailure& continueAfter = {},
+                      const Progress& progress = {});
 
     // "%d files copied to %s".
     static std::string summary(int copied, const std::string& destFolder);
