@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -115,7 +116,13 @@ CFileHandlingList::CFileHandlingList(const std::string& folder, QWidget* parent)
         m_status->setText(summary);
     }
     updateButtons();
-    resize(1100, 420);
+    // Wide enough for every column, as far as the screen allows.
+    int width = 2 * m_list->frameWidth() + 40;
+    for (int i = 0; i < DetectorFileList::kColumnCount; ++i)
+        width += m_list->columnWidth(i);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    resize(width, 340);
 }
 
 bool CFileHandlingList::eventFilter(QObject* watched, QEvent* event)

@@ -124,6 +124,9 @@ void FileCopyAndRename::accept()
     m_result = DetectorFileCopy::run(
         m_paths, dest, options,
         [&](const DetectorFileCopy::Failure& f) {
+            // The question must not hide behind the progress, nor the
+            // progress come up over it: it shows again with the next file.
+            progress.reset();
             return dialogs.askContinue(this, DetectorFileCopy::failureText(f) + "\nContinue copying?");
         },
         [&](std::size_t index, std::size_t) {
