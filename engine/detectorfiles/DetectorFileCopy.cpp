@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <random>
+#include <chrono>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -160,10 +160,11 @@ bool DetectorFileCopy::copyFile(const std::string& source, const std::string& de
 
     std::string temp;
     int tempFd = -1;
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
+    const auto seed = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                      static_cast<unsigned>(::getpid()) << 16;
+    for (unsigned attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
         char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(rd()));
+        std::snprintf(suffix, sizeof suffix, "%08x", seed + attempt * 2654435761u);
         temp = std::string(".VpCopy-") + suffix + ".part";
         tempFd = ::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (tempFd < 0 && errno != EEXIST)
