@@ -163,10 +163,20 @@ TEST(DetectorFileCopy, NamesFromHostileHeadersStayInTheDestination)
     EXPECT_EQ(dest.file(made[0]), r.copies[0].target);
     EXPECT_EQ(folderNames(src.path()), (std::vector<std::string>{"a.wav"})) << "nothing written beside the source";
 
+    // A name that is not UTF-8 is shown readably and copied byte for byte.
+    vestest::writeFile(src.file("R\xf6hre.wav"), vestest::detectorRecording(h));
+    DetectorFileList list;
+    ASSERT_TRUE(list.load(src.path()));
+    ASSERT_EQ(list.files().size(), 2u);
+    EXPECT_EQ(DetectorFileList::rowTexts(list.files()[1])[0], "R\xc3\xb6hre.wav");
+    const auto latin = DetectorFileCopy::run({list.files()[1].path}, dest.path(), {false, "", ""});
+    EXPECT_EQ(latin.copied, 1);
+    EXPECT_TRUE(vestest::fileExists(dest.file("R\xf6hre.wav")));
+
     std::string error;
     for (const char* bad : {"", ".", "..", "../a.wav", "sub/a.wav"})
         EXPECT_FALSE(DetectorFileCopy::copyFile(src.file("a.wav"), dest.path(), bad, error)) << bad;
-    EXPECT_EQ(folderNames(dest.path()).size(), 1u);
+    EXPECT_EQ(folderNames(dest.path()).size(), 2u);
 }
 
 // Copies recordings of the given sizes into `dest`, which takes only the
