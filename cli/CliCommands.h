@@ -27,6 +27,8 @@ int cmdFilter(const CliArgs& args);
 void helpFilter();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
+int cmdDetectorFiles(const CliArgs& args);
+void helpDetectorFiles();
 #ifdef VES_HAVE_RENDER
 int cmdSpectrogram(const CliArgs& args);
 void helpSpectrogram();
