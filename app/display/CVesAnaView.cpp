@@ -5,6 +5,8 @@
 #include "display/CRecStatus.h"
 #include "document/CVesSoundDoc.h"
 #include "document/ViewUpdate.h"
+#include "filter/CVesFilterDlg.h"
+#include "filter/FilterDocument.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -109,6 +111,13 @@ void CVesAnaView::registerCommands()
     m_commands.on(cmd::SelectAll, [this](int) { selectAll(); }, hasSound);
     m_commands.on(cmd::SaveSelectedInterval, [this](int) { saveSelectedInterval(); },
                   [this](int, CommandState& s) { s.enabled = m_selection.has_value(); });
+    m_commands.on(cmd::EditFilter, [this](int) { filterSelection(); }, hasSound);
+    m_commands.on(cmd::EditUndo, [this](int) { m_doc.undo(); },
+                  [this](int, CommandState& s) {
+                      s.enabled = m_doc.canUndo();
+                      if (s.enabled)
+                          s.text = "&" + m_doc.undoName() + "\tCtrl+Z";
+                  });
 }
 
 // ---- layout, scroll bar, repaint ----
@@ -243,6 +252,25 @@ void CVesAnaView::setSelection(const std::optional<ViewSelection>& selection)
         m_selection = selection;
     m_plot->setSelection(m_selection);
     m_host.viewSelectionChanged();
+}
+
+bool CVesAnaView::filterSelection()
+{
+    const double nyquistHz = filterNyquistHz(m_doc.format().samplesPerSec, m_doc.effectiveTimeExp25());
+    CVesFilterDlg dlg(CVesFilterDlg::programRecord(), nyquistHz, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    CVesFilterDlg::programRecord() = dlg.record();
+    std::int64_t first = 0, last = m_doc.lengthFrames();
+    ChannelSel channel = ChannelSel::Both;
+    if (m_selection) {
+        first = m_selection->first();
+        last = m_selection->last();
+        channel = m_selection->channel;
+    }
+    const bool ok = filterDocument(m_doc, first, last, channel, dlg.sections());
+    m_host.viewSelectionChanged();  // Undo follows
+    return ok;
 }
 
 void CVesAnaView::selectAll()

@@ -58,6 +58,9 @@ public:
     void scroll(AnaViewZoom::Scroll request, std::int64_t thumbSample = 0);
     void selectAll();
     bool saveSelectedInterval();
+    // Edit > Filter: the filter dialog, then the filter over the selection
+    // (the whole recording when nothing is selected). False when cancelled.
+    bool filterSelection();
 
     // The view became the active one of its frame window.
     void activated();

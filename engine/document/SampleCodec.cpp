@@ -228,6 +228,11 @@ bool SampleReader::readZeroFilled(std::int64_t first, std::int64_t count, T* out
         decodeBlock(m_base + (first * align - m_pieceFirst), count, m_layout, m_channel, m_scale, out);
         return true;
     }
+    // A request may lie wholly before the first or after the last sample.
+    if (first >= m_length || first + count <= 0) {
+        std::fill(out, out + count, T(0));
+        return true;
+    }
     const std::int64_t lo = std::clamp<std::int64_t>(first, 0, m_length);
     const std::int64_t hi = std::clamp<std::int64_t>(first + count, lo, m_length);
     std::fill(out, out + (lo - first), T(0));

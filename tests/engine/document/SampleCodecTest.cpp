@@ -186,8 +186,15 @@ TEST(SampleReader, ReadsAcrossPiecesWithZerosOutsideTheRecording)
     SampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), ChannelIndex::Right);
     const std::int64_t pieceFrames = SampleReader::kPieceBytes / 4;
     std::vector<double> got(64), want(64);
-    for (std::int64_t at : {std::int64_t{-10}, pieceFrames - 20, 2 * pieceFrames - 33, frames - 40}) {
-        ASSERT_TRUE(reader.read(at, 64, got.data()));
+    // Stretches wholly before the first and after the last frame read as zeros
+    // and write nothing outside their buffer.
+    for (std::int64_t at : {std::int64_t{-10}, std::int64_t{-100}, pieceFrames - 20, 2 * pieceFrames - 33, frames - 40,
+                            frames, frames + 1000}) {
+        std::vector<double> guarded(64 + 2 * 16, -7.0);
+        ASSERT_TRUE(reader.read(at, 64, guarded.data() + 16));
+        EXPECT_TRUE(std::all_of(guarded.begin(), guarded.begin() + 16, [](double v) { return v == -7.0; })) << at;
+        EXPECT_TRUE(std::all_of(guarded.end() - 16, guarded.end(), [](double v) { return v == -7.0; })) << at;
+        std::copy(guarded.begin() + 16, guarded.end() - 16, got.begin());
         for (std::int64_t i = 0; i < 64; ++i) {
             const std::int64_t f = at + i;
             const auto byte = static_cast<std::size_t>(f * 4 + 2);  // the right channel's sample
