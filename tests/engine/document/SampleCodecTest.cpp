@@ -188,8 +188,8 @@ TEST(SampleReader, ReadsAcrossPiecesWithZerosOutsideTheRecording)
     std::vector<double> got(64), want(64);
     // Stretches wholly before the first and after the last frame read as zeros
     // and write nothing outside their buffer.
-    for (std::int64_t at : {std::int64_t{-10}, std::int64_t{-100}, pieceFrames - 20, 2 * pieceFrames - 33, frames - 40,
-                            frames, frames + 1000}) {
+    for (std::int64_t at : {std::int64_t{-100}, frames, frames + 1000, std::int64_t{-10}, pieceFrames - 20,
+                            2 * pieceFrames - 33, frames - 40}) {
         std::vector<double> guarded(64 + 2 * 16, -7.0);
         ASSERT_TRUE(reader.read(at, 64, guarded.data() + 16));
         EXPECT_TRUE(std::all_of(guarded.begin(), guarded.begin() + 16, [](double v) { return v == -7.0; })) << at;
