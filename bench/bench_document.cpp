@@ -149,7 +149,7 @@ void BM_DeleteFirstSecondAndUndo(benchmark::State& state)
     }
     const std::int64_t second = doc.format().samplesPerSec;
     for (auto _ : state) {
-        if (!doc.deleteRange(0, second, 3) || !doc.undo())
+        if (!doc.deleteRange(0, second, ChannelSel::Both) || !doc.undo())
             state.SkipWithError("edit failed");
     }
     state.SetBytesProcessed(state.iterations() * 2 * (kDataBytes - second * 2));

@@ -22,7 +22,7 @@ void BM_PowerSpectrum60s(benchmark::State& state)
     const auto samples = synthesizeDemoSamples(spec);
     doc.setFormat(SoundFormat::pcm(1, 16, spec.rateHz));
     doc.appendSamples(samples.data(), static_cast<std::int64_t>(samples.size() * 2));
-    PowerRequest req{0, -1, 0, static_cast<int>(state.range(0)), 2};
+    PowerRequest req{0, -1, ChannelIndex::Left, static_cast<int>(state.range(0)), 2};
     for (auto _ : state) {
         const PowerResult r = computePowerSpectrum(doc, req);
         benchmark::DoNotOptimize(r.power.data());

@@ -112,7 +112,7 @@ void BM_ReadAllSamples60s(benchmark::State& state)
     for (auto _ : state) {
         double sum = 0;
         for (std::int64_t f = 0; f < doc.lengthFrames(); f += static_cast<std::int64_t>(buf.size())) {
-            const auto n = doc.readFramesAsDouble(f, static_cast<std::int64_t>(buf.size()), 0, buf.data());
+            const auto n = doc.readFramesAsDouble(f, static_cast<std::int64_t>(buf.size()), ChannelIndex::Left, buf.data());
             sum += buf[static_cast<std::size_t>(n - 1)];
         }
         benchmark::DoNotOptimize(sum);

@@ -23,8 +23,12 @@ int cmdPulses(const CliArgs& args);
 void helpPulses();
 int cmdHistogram(const CliArgs& args);
 void helpHistogram();
+int cmdFilter(const CliArgs& args);
+void helpFilter();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
+int cmdDetectorFiles(const CliArgs& args);
+void helpDetectorFiles();
 #ifdef VES_HAVE_RENDER
 int cmdSpectrogram(const CliArgs& args);
 void helpSpectrogram();

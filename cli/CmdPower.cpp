@@ -67,7 +67,7 @@ int cmdPower(const CliArgs& args)
                 std::fprintf(stderr, "vesperon-cli power: --channel is left or right\n");
                 return 2;
             }
-            req.channel = v == "right" ? 1 : 0;
+            req.channel = v == "right" ? ChannelIndex::Right : ChannelIndex::Left;
         } else if (args[i] == "--log" || args[i] == "--linear") {
             logScale = args[i++] == "--log";
         } else if (args[i].rfind("--", 0) == 0) {

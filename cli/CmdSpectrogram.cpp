@@ -5,6 +5,7 @@
 #include "CliCommands.h"
 #include "CliSupport.h"
 
+#include "display/ViewPolicy.h"
 #include "document/CVesSoundDoc.h"
 #include "records/VesAnaParms.h"
 #include "render/HeadlessGui.h"
@@ -128,28 +129,12 @@ struct Request {
 };
 
 // The default analysis settings as a new view of a recording starts with them.
-VesAnaParms defaultViewParms()
+VesAnaParms settingsViewParms()
 {
     VesAnaParms p;
     vkit::RegCls reg;
     p.load(reg);
-    p.m_plotStart = 0;
-    p.m_plotEnd = -1;
-    if (p.m_plotSize <= 0)
-        p.m_plotSize = 1;
-    for (std::int32_t* g : {&p.m_freqGridX, &p.m_spectGridX, &p.m_oscGridX, &p.m_oscGridY})
-        if (*g < 0 || *g > 5)
-            *g = 0;
-    for (std::int32_t* g : {&p.m_freqGridY, &p.m_spectGridY})
-        if (*g < -1 || *g > 5)
-            *g = -1;
-    if (p.m_ampPlot && p.m_freqPlot) {
-        p.m_freqPlot = 0;
-        p.m_spectPlot = true;
-    }
-    if (!p.m_ampPlot && !p.m_spectPlot && !p.m_freqPlot)
-        p.m_ampPlot = true;
-    return p;
+    return defaultViewParms(p, ViewKind::Base);
 }
 
 int usageError(const std::string& message)
@@ -210,7 +195,7 @@ int drawOne(const std::string& file, const std::string& out, const Request& req)
 int cmdSpectrogram(const CliArgs& args)
 {
     Request req;
-    req.parms = defaultViewParms();
+    req.parms = settingsViewParms();
     std::vector<std::string> files;
     std::string output;
     std::string folderFormat = "png";

@@ -11,7 +11,10 @@ const CliCommand kCommands[] = {
     {"power", "averaged power spectrum of recordings as text", cmdPower, helpPower},
     {"pulses", "pulse characteristics table of recordings (text or CSV)", cmdPulses, helpPulses},
     {"histogram", "pulse interval or pulse length histogram of recordings", cmdHistogram, helpHistogram},
+    {"filter", "filter recordings with an IIR filter, or print its response", cmdFilter, helpFilter},
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
+    {"detector-files", "list, copy under dated names and export R450Z/R9000Z detector recordings of a folder",
+     cmdDetectorFiles, helpDetectorFiles},
 #ifdef VES_HAVE_RENDER
     {"spectrogram", "draw the analysis plot of recordings as PNG, JPEG, SVG or PDF", cmdSpectrogram,
      helpSpectrogram},

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CVesSoundDoc doc(host);
     if (doc.open(file + tag)) {
         double buf[256];
-        doc.readFramesAsDouble(0, 256, 0, buf);
+        doc.readFramesAsDouble(0, 256, ChannelIndex::Left, buf);
         (void)doc.lengthFrames();
     }
     return 0;

@@ -24,11 +24,11 @@ QColor toQColor(const VesRgb& c)
 }
 
 // Channels of a mark record: 1 left, 2 right, anything else both.
-bool markOnChannel(const AnaMarkSave& m, int sampleChannel)
+bool markOnChannel(const AnaMarkSave& m, ChannelIndex sampleChannel)
 {
     if (m.m_typ == 6 || (m.m_chan != 1 && m.m_chan != 2))
         return true;
-    return m.m_chan == sampleChannel + 1;
+    return channelIndexOf(channelSelFromCode(m.m_chan)) == sampleChannel;
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ struct PlotColours {
 // What lies under a device point.
 struct PlotPoint {
     int channelIndex = -1;        // index into PlotLayout::channels; -1 outside the window
-    int channel = 0;              // sample channel: 0 left (or mono), 1 right
+    ChannelIndex channel = ChannelIndex::Left;  // the sample channel
     int pane = 0;                 // 3 oscillogram, 1 spectrogram, 2 zero crossings, 0 elsewhere
     std::int64_t xTwips = 0, yTwips = 0;
     std::int64_t sample = 0;      // sample index under x (outside the plot: extrapolated)

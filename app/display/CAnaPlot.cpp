@@ -113,8 +113,8 @@ QRect CAnaPlot::selectionRect(const ChannelPanes& ch) const
     if (!m_selection || !m_painter)
         return {};
     // A selection made on one channel shows in that channel's half only.
-    if (m_layout.bothChannels && (m_selection->channel == 1 || m_selection->channel == 2) &&
-        ch.channel + 1 != m_selection->channel)
+    if (m_layout.bothChannels && m_selection->channel != ChannelSel::Both &&
+        channelIndexOf(m_selection->channel) != ch.channel)
         return {};
     std::int64_t top = 0, bottom = 0;
     bool any = false;

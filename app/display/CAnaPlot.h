@@ -19,7 +19,7 @@
 #pragma once
 
 #include "display/PlotLayout.h"
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 #include "render/PlotPainter.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "display/CRecStatus.h"
 
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,15 +1,12 @@
 #include "display/CVesAnaView.h"
 
+#include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
 #include "display/CRecStatus.h"
 #include "document/CVesSoundDoc.h"
 #include "document/ViewUpdate.h"
-#include "shell/CAppDocument.h"
-#include "shell/CMainFrame.h"
-#include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
-#include "shell/FileDialogTables.h"
-#include "soundfiles/VesFileType.h"
+#include "filter/CVesFilterDlg.h"
+#include "filter/FilterDocument.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -21,22 +18,22 @@
 
 namespace {
 
-VesAnaParms startingParms(CAppDocument& appDoc, ViewKind kind)
+VesAnaParms startingParms(IViewHost& host, ViewKind kind)
 {
     NewViewContext c;
     c.kind = kind;
-    c.defaults = &appDoc.app().defaultAnaParms();
-    if (CVesAnaView* prev = appDoc.activeView()) {
+    c.defaults = &host.defaultAnaParms();
+    if (CVesAnaView* prev = host.activeView()) {
         c.previous = &prev->parms();
         if (prev->selection())
             c.previousSelection = &*prev->selection();
     }
-    return initialViewParms(appDoc.doc(), c);
+    return initialViewParms(host.doc(), c);
 }
 
 }  // namespace
 
-CVesAnaView* makeAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent)
+CVesAnaView* makeAnaView(IViewHost& doc, ViewKind kind, QWidget* parent)
 {
     switch (kind) {
     case ViewKind::Spectrogram: return new CVesSpectView(doc, parent);
@@ -48,19 +45,19 @@ CVesAnaView* makeAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent)
     return new CVesAnaView(doc, ViewKind::Base, parent);
 }
 
-CVesAnaView::CVesAnaView(CAppDocument& appDoc, ViewKind kind, QWidget* parent)
+CVesAnaView::CVesAnaView(IViewHost& host, ViewKind kind, QWidget* parent)
     : QWidget(parent),
-      m_appDoc(appDoc),
-      m_doc(appDoc.doc()),
+      m_host(host),
+      m_doc(host.doc()),
       m_kind(kind),
-      m_parms(startingParms(appDoc, kind)),
+      m_parms(startingParms(host, kind)),
       m_zoom(m_parms),
-      m_tracker(appDoc.doc().timeExpansion(), appDoc.doc().format().samplesPerSec)
+      m_tracker(host.doc().effectiveTimeExp25(), host.doc().format().samplesPerSec)
 {
     setFocusPolicy(Qt::StrongFocus);
     m_doc.attachView(this, &m_parms);
-    m_appDoc.addView(this);
-    m_appDoc.setActiveView(this);
+    m_host.addView(this);
+    m_host.setActiveView(this);
 
     m_plot = new CAnaPlot(m_doc, m_parms, this);
     m_plot->setObjectName(QStringLiteral("VpChild"));
@@ -95,7 +92,7 @@ CVesAnaView::CVesAnaView(CAppDocument& appDoc, ViewKind kind, QWidget* parent)
 CVesAnaView::~CVesAnaView()
 {
     m_doc.detachView(this);
-    m_appDoc.removeView(this);
+    m_host.removeView(this);
 }
 
 void CVesAnaView::registerCommands()
@@ -114,6 +111,13 @@ void CVesAnaView::registerCommands()
     m_commands.on(cmd::SelectAll, [this](int) { selectAll(); }, hasSound);
     m_commands.on(cmd::SaveSelectedInterval, [this](int) { saveSelectedInterval(); },
                   [this](int, CommandState& s) { s.enabled = m_selection.has_value(); });
+    m_commands.on(cmd::EditFilter, [this](int) { filterSelection(); }, hasSound);
+    m_commands.on(cmd::EditUndo, [this](int) { m_doc.undo(); },
+                  [this](int, CommandState& s) {
+                      s.enabled = m_doc.canUndo();
+                      if (s.enabled)
+                          s.text = "&" + m_doc.undoName() + "\tCtrl+Z";
+                  });
 }
 
 // ---- layout, scroll bar, repaint ----
@@ -152,7 +156,7 @@ void CVesAnaView::updateScrollBar()
 void CVesAnaView::updateFormatText()
 {
     const SoundFormat& f = m_doc.format();
-    m_strip->setFormat(f.channels, f.bitsPerSample, f.samplesPerSec, m_doc.timeExpansion());
+    m_strip->setFormat(f.channels, f.bitsPerSample, f.samplesPerSec, m_doc.effectiveTimeExp25());
 }
 
 void CVesAnaView::onScrollAction(int action)
@@ -247,8 +251,26 @@ void CVesAnaView::setSelection(const std::optional<ViewSelection>& selection)
     else
         m_selection = selection;
     m_plot->setSelection(m_selection);
-    if (CMainFrame* f = m_appDoc.app().mainFrame())
-        f->scheduleCommandUpdate();
+    m_host.viewSelectionChanged();
+}
+
+bool CVesAnaView::filterSelection()
+{
+    const double nyquistHz = filterNyquistHz(m_doc.format().samplesPerSec, m_doc.effectiveTimeExp25());
+    CVesFilterDlg dlg(CVesFilterDlg::programRecord(), nyquistHz, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    CVesFilterDlg::programRecord() = dlg.record();
+    std::int64_t first = 0, last = m_doc.lengthFrames();
+    ChannelSel channel = ChannelSel::Both;
+    if (m_selection) {
+        first = m_selection->first();
+        last = m_selection->last();
+        channel = m_selection->channel;
+    }
+    const bool ok = filterDocument(m_doc, first, last, channel, dlg.sections());
+    m_host.viewSelectionChanged();  // Undo follows
+    return ok;
 }
 
 void CVesAnaView::selectAll()
@@ -256,7 +278,7 @@ void CVesAnaView::selectAll()
     ViewSelection s;
     s.a = 0;
     s.b = m_doc.lengthFrames();
-    s.channel = 3;
+    s.channel = ChannelSel::Both;
     setSelection(s);
 }
 
@@ -270,9 +292,9 @@ void CVesAnaView::onMousePress(QMouseEvent* event)
     const PlotPoint pt = m_plot->pointAt(event->position().toPoint());
     m_anchor = clampSample(pt.sample);
     const PlotLayout& L = m_plot->layout();
-    m_dragChannel = L.stereo && !L.bothChannels ? L.channels.front().channel + 1
-                    : L.bothChannels            ? pt.channel + 1
-                                                : 3;
+    m_dragChannel = L.stereo && !L.bothChannels ? channelSelFromCode(channelIndexValue(L.channels.front().channel) + 1)
+                    : L.bothChannels            ? channelSelFromCode(channelIndexValue(pt.channel) + 1)
+                                                : ChannelSel::Both;
     m_dragging = true;
     setSelection(std::nullopt);
 }
@@ -305,38 +327,21 @@ void CVesAnaView::onMouseRelease(QMouseEvent* event)
 void CVesAnaView::onContextMenu(const QPoint& globalPos, int hit)
 {
     m_lastHit = hit;
-    if (CMainFrame* f = m_appDoc.app().mainFrame())
-        f->showCursorMenu(globalPos, hit);
+    m_host.showCursorMenu(globalPos, hit);
 }
 
 bool CVesAnaView::saveSelectedInterval()
 {
-    std::int64_t first = 0, last = -1;
-    if (m_selection) {
-        first = m_selection->first();
-        last = m_selection->last();
-    }
-    const VesFilePath path(m_doc.path());
-    const int type = m_doc.path().empty() ? kTypeWave : (path.hasTag() ? fileTypeByName(path.tag()) : kTypeVesperonWave);
-    CVesSoundApp& app = m_appDoc.app();
-    const std::optional<SaveChoice> choice = app.dialogs().saveFile(app.mainFrame(), path.plain(), type);
-    if (!choice)
-        return false;
-    const std::string plain = VesFilePath(choice->path).plain();
-    m_doc.host().status("Save " + plain);
-    if (!m_doc.save(plain, choice->type, first, last))
-        return false;
-    app.recentFiles().add(tagNamesType(choice->type) ? VesFilePath::tagged(plain, choice->type) : plain);
-    if (app.mainFrame())
-        app.mainFrame()->rebuildRecentFiles();
-    return true;
+    if (!m_selection)
+        return m_host.saveInterval(0, -1);
+    return m_host.saveInterval(m_selection->first(), m_selection->last());
 }
 
 // ---- activation and document changes ----
 
 void CVesAnaView::activated()
 {
-    m_appDoc.setActiveView(this);
+    m_host.setActiveView(this);
 }
 
 void CVesAnaView::onLengthChanged(std::int64_t frames)
@@ -346,30 +351,23 @@ void CVesAnaView::onLengthChanged(std::int64_t frames)
     updateScrollBar();
 }
 
-void CVesAnaView::onDocumentUpdate(int kind, const void* hint)
+void CVesAnaView::onDocumentUpdate(const ViewUpdate& update)
 {
-    const auto* record = static_cast<const ViewUpdateRecord*>(hint);
-    switch (kind) {
-    case viewupdate::kRepaint:
+    if (std::holds_alternative<viewupdate::Repaint>(update)) {
         if (m_plot->layout().sound.lengthFrames != m_doc.lengthFrames())
             m_plot->prepareLayout();
         m_plot->requestRepaint();
         m_strip->update();
-        break;
-    case viewupdate::kFormat: {
+    } else if (std::holds_alternative<viewupdate::Format>(update)) {
         m_tracker.setLastLength(m_doc.lengthFrames());
         updateFormatText();
-        if (m_doc.recData().m_timeExp25 < 1)
-            m_doc.recData().m_timeExp25 = 1000;
-        m_tracker.formatChanged(m_parms, m_zoom, m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+        m_tracker.formatChanged(m_parms, m_zoom, m_doc.effectiveTimeExp25(), m_doc.format().samplesPerSec);
         relayout();
-        break;
-    }
-    case viewupdate::kAppend: {
+    } else if (const auto* append = std::get_if<viewupdate::Append>(&update)) {
         const std::int64_t oldLength = m_tracker.lastLength();
-        const std::int64_t newLength = record ? record->lengthFrames : m_doc.lengthFrames();
+        const std::int64_t newLength = append->record.lengthFrames;
         const PlotLayout& L = m_plot->layout();
-        const auto action = m_tracker.appended(m_parms, newLength, L.samplesPerPlot, record && record->fullRedraw);
+        const auto action = m_tracker.appended(m_parms, newLength, L.samplesPerPlot, append->record.fullRedraw);
         if (action == ViewDocTracker::Append::Nothing)
             return;
         if (action == ViewDocTracker::Append::Redraw) {
@@ -380,21 +378,15 @@ void CVesAnaView::onDocumentUpdate(int kind, const void* hint)
         }
         m_strip->update();
         updateScrollBar();
-        break;
-    }
-    case viewupdate::kLength:
-        if (record)
-            m_tracker.setLastLength(record->lengthFrames);
-        break;
-    default:
-        break;
+    } else if (const auto* length = std::get_if<viewupdate::Length>(&update)) {
+        m_tracker.setLastLength(length->record.lengthFrames);
     }
 }
 
 void CVesAnaView::lengthFromStore()
 {
     m_doc.setLengthFrames(m_doc.bytesToFrames(m_doc.samples().length()));
-    m_tracker = ViewDocTracker(m_doc.timeExpansion(), m_doc.format().samplesPerSec);
+    m_tracker = ViewDocTracker(m_doc.effectiveTimeExp25(), m_doc.format().samplesPerSec);
     m_tracker.setLastLength(m_doc.lengthFrames());
     m_plot->prepareLayout();
     updateScrollBar();

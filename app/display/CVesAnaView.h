@@ -2,8 +2,9 @@
 // (CAnaPlot), its horizontal scroll bar and its status strip (CRecStatus).
 // The view owns its VesAnaParms record and zoom history; it handles the
 // display commands (zoom, scroll, select all, save selected interval) and
-// follows every change of its document (update kinds 0, 1, 2 and 4, and the
-// message that takes the length from the sample store).
+// follows every change of its document (ViewUpdate, and the message that
+// takes the length from the sample store). What it needs of the program
+// around it comes through IViewHost.
 //
 // The four kinds fix the panes at creation: CVesSpectView (spectrogram),
 // CVesAmplView (oscillogram), CVesCombView (both), CVesFreqView (zero-crossing
@@ -11,10 +12,11 @@
 #pragma once
 
 #include "display/AnaViewZoom.h"
-#include "display/ViewLogic.h"
+#include "display/ViewHost.h"
+#include "display/ViewPolicy.h"
 #include "document/DocHost.h"
 #include "records/VesAnaParms.h"
-#include "shell/CommandRouter.h"
+#include "commands/CommandRouter.h"
 
 #include <QWidget>
 
@@ -22,7 +24,6 @@
 #include <optional>
 
 class CAnaPlot;
-class CAppDocument;
 class CRecStatus;
 class CVesSoundDoc;
 class QScrollBar;
@@ -30,11 +31,11 @@ class QScrollBar;
 class CVesAnaView : public QWidget, public IDocView {
     Q_OBJECT
 public:
-    CVesAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent = nullptr);
+    CVesAnaView(IViewHost& host, ViewKind kind, QWidget* parent = nullptr);
     ~CVesAnaView() override;
 
     ViewKind kind() const { return m_kind; }
-    CAppDocument& appDocument() { return m_appDoc; }
+    IViewHost& viewHost() { return m_host; }
     CVesSoundDoc& doc() { return m_doc; }
     const VesAnaParms& parms() const { return m_parms; }
     const AnaViewZoom& zoom() const { return m_zoom; }
@@ -57,6 +58,9 @@ public:
     void scroll(AnaViewZoom::Scroll request, std::int64_t thumbSample = 0);
     void selectAll();
     bool saveSelectedInterval();
+    // Edit > Filter: the filter dialog, then the filter over the selection
+    // (the whole recording when nothing is selected). False when cancelled.
+    bool filterSelection();
 
     // The view became the active one of its frame window.
     void activated();
@@ -66,7 +70,7 @@ public:
 
     // IDocView
     void onLengthChanged(std::int64_t frames) override;
-    void onDocumentUpdate(int kind, const void* hint) override;
+    void onDocumentUpdate(const ViewUpdate& update) override;
 
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
@@ -89,7 +93,7 @@ private:
     void registerCommands();
     std::int64_t clampSample(std::int64_t s) const;
 
-    CAppDocument& m_appDoc;
+    IViewHost& m_host;
     CVesSoundDoc& m_doc;
     ViewKind m_kind;
     VesAnaParms m_parms;
@@ -104,33 +108,33 @@ private:
     bool m_settingScroll = false;
     bool m_dragging = false;
     std::int64_t m_anchor = 0;
-    int m_dragChannel = 3;
+    ChannelSel m_dragChannel = ChannelSel::Both;
     int m_lastHit = 0;
 };
 
 class CVesSpectView : public CVesAnaView {
     Q_OBJECT
 public:
-    explicit CVesSpectView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Spectrogram, parent) {}
+    explicit CVesSpectView(IViewHost& host, QWidget* parent = nullptr) : CVesAnaView(host, ViewKind::Spectrogram, parent) {}
 };
 
 class CVesAmplView : public CVesAnaView {
     Q_OBJECT
 public:
-    explicit CVesAmplView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Oscillogram, parent) {}
+    explicit CVesAmplView(IViewHost& host, QWidget* parent = nullptr) : CVesAnaView(host, ViewKind::Oscillogram, parent) {}
 };
 
 class CVesCombView : public CVesAnaView {
     Q_OBJECT
 public:
-    explicit CVesCombView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::Combined, parent) {}
+    explicit CVesCombView(IViewHost& host, QWidget* parent = nullptr) : CVesAnaView(host, ViewKind::Combined, parent) {}
 };
 
 class CVesFreqView : public CVesAnaView {
     Q_OBJECT
 public:
-    explicit CVesFreqView(CAppDocument& doc, QWidget* parent = nullptr) : CVesAnaView(doc, ViewKind::ZeroCrossing, parent) {}
+    explicit CVesFreqView(IViewHost& host, QWidget* parent = nullptr) : CVesAnaView(host, ViewKind::ZeroCrossing, parent) {}
 };
 
 // A view of `kind` (the base class for ViewKind::Base).
-CVesAnaView* makeAnaView(CAppDocument& doc, ViewKind kind, QWidget* parent = nullptr);
+CVesAnaView* makeAnaView(IViewHost& host, ViewKind kind, QWidget* parent = nullptr);

@@ -1,12 +1,12 @@
 #include "shell/CAppDocument.h"
 
+#include "commands/CommandTable.h"
 #include "display/CVesAnaView.h"
 #include "document/ViewUpdate.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFilePropDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
 #include "shell/FileDialogTables.h"
 #include "soundfiles/VesFileType.h"
 
@@ -28,6 +28,12 @@ CAppDocument::CAppDocument(CVesSoundApp& app)
 }
 
 CAppDocument::~CAppDocument() = default;
+
+CAppDocument& CAppDocument::of(CVesAnaView& view)
+{
+    // Every view of the program is hosted by a document wrapper.
+    return static_cast<CAppDocument&>(view.viewHost());
+}
 
 QString CAppDocument::title() const
 {
@@ -105,7 +111,7 @@ bool CAppDocument::saveWithDialog(bool replace)
     if (slash != std::string::npos)
         folder = current.substr(0, slash + 1);
     const std::string proposed = folder + proposedSaveName(title().toStdString());
-    const std::optional<SaveChoice> choice = m_app.dialogs().saveFile(m_app.mainFrame(), proposed, m_doc->saveType());
+    const std::optional<SaveChoice> choice = askSavePath(proposed, m_doc->saveType());
     if (!choice)
         return false;
     const std::string plain = VesFilePath(choice->path).plain();
@@ -122,12 +128,37 @@ bool CAppDocument::saveWithDialog(bool replace)
         else
             m_doc->setSaveType(before);
     }
-    if (ok)
-        m_app.recentFiles().add(tagNamesType(choice->type) ? tagged : plain);
     updateTitles();
+    if (ok)
+        rememberSaved(tagNamesType(choice->type) ? tagged : plain);
+    return ok;
+}
+
+bool CAppDocument::saveInterval(std::int64_t first, std::int64_t last)
+{
+    const VesFilePath path(m_doc->path());
+    const int type = m_doc->path().empty() ? kTypeWave : (path.hasTag() ? fileTypeByName(path.tag()) : kTypeVesperonWave);
+    const std::optional<SaveChoice> choice = askSavePath(path.plain(), type);
+    if (!choice)
+        return false;
+    const std::string plain = VesFilePath(choice->path).plain();
+    m_doc->host().status("Save " + plain);
+    if (!m_doc->save(plain, choice->type, first, last))
+        return false;
+    rememberSaved(tagNamesType(choice->type) ? VesFilePath::tagged(plain, choice->type) : plain);
+    return true;
+}
+
+std::optional<SaveChoice> CAppDocument::askSavePath(const std::string& proposed, int type)
+{
+    return m_app.dialogs().saveFile(m_app.mainFrame(), proposed, type);
+}
+
+void CAppDocument::rememberSaved(const std::string& path)
+{
+    m_app.recentFiles().add(path);
     if (m_app.mainFrame())
         m_app.mainFrame()->rebuildRecentFiles();
-    return ok;
 }
 
 bool CAppDocument::saveModified()
@@ -197,18 +228,45 @@ void CAppDocument::handlePostedCommand(int command)
 {
     if (m_closing)
         return;
-    if (command == viewupdate::kMsgLengthFromStore) {
+    if (command == cmdid::MsgLengthFromStore) {
         const std::vector<CVesAnaView*> views = m_views;
         for (CVesAnaView* v : views)
             v->lengthFromStore();
-        m_doc->updateAllViews(viewupdate::kFormat);
-        return;
-    }
-    if (command == CVesSoundDoc::kCmdCombinedView) {
-        m_app.openView(*this, ViewKind::Combined);
+        m_doc->updateAllViews(viewupdate::Format{});
         return;
     }
     m_app.runCommandFor(*this, command);
+}
+
+void CAppDocument::openCombinedView()
+{
+    // After the open that asks for it has given the document its first view.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_closing)
+                m_app.openView(*this, ViewKind::Combined);
+        },
+        Qt::QueuedConnection);
+}
+
+// ---- IViewHost ----
+
+const VesAnaParms& CAppDocument::defaultAnaParms() const
+{
+    return m_app.defaultAnaParms();
+}
+
+void CAppDocument::viewSelectionChanged()
+{
+    if (CMainFrame* f = m_app.mainFrame())
+        f->scheduleCommandUpdate();
+}
+
+void CAppDocument::showCursorMenu(const QPoint& globalPos, int hit)
+{
+    if (CMainFrame* f = m_app.mainFrame())
+        f->showCursorMenu(globalPos, hit);
 }
 
 bool CAppDocument::askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int& afterMs)

@@ -5,26 +5,32 @@
 // Close, File Properties.
 #pragma once
 
+#include "commands/CommandRouter.h"
+#include "display/ViewHost.h"
 #include "document/CVesSoundDoc.h"
-#include "shell/CommandRouter.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CVesAnaView;
 class CVesSoundApp;
+struct SaveChoice;
 
-class CAppDocument : public QObject, private IDocHost {
+class CAppDocument : public QObject, public IViewHost, private IDocHost {
     Q_OBJECT
 public:
     explicit CAppDocument(CVesSoundApp& app);
     ~CAppDocument() override;
 
-    CVesSoundDoc& doc() { return *m_doc; }
+    // The document wrapper of a view of the program.
+    static CAppDocument& of(CVesAnaView& view);
+
+    CVesSoundDoc& doc() override { return *m_doc; }
     const CVesSoundDoc& doc() const { return *m_doc; }
     CVesSoundApp& app() { return m_app; }
     IDocHost& host() { return *this; }
@@ -38,10 +44,10 @@ public:
     void setNewNumber(int n) { m_newNumber = n; }
 
     const std::vector<CVesAnaView*>& views() const { return m_views; }
-    void addView(CVesAnaView* view);
-    void removeView(CVesAnaView* view);
-    CVesAnaView* activeView() const { return m_activeView; }
-    void setActiveView(CVesAnaView* view);
+    void addView(CVesAnaView* view) override;
+    void removeView(CVesAnaView* view) override;
+    CVesAnaView* activeView() const override { return m_activeView; }
+    void setActiveView(CVesAnaView* view) override;
     // Captions of all its frames (after a save, or a change of modified state).
     void updateTitles();
 
@@ -51,6 +57,10 @@ public:
     // file that is read-only or missing; otherwise a save to its own path.
     bool save();
     bool saveAs();
+    // "Save selected interval": frames first .. last (all with last < 0) to
+    // a file chosen in the save dialog, which proposes the document's own
+    // path and type; the document keeps its path.
+    bool saveInterval(std::int64_t first, std::int64_t last) override;
     // Asks to save a modified document before it closes; false when the user cancels.
     bool saveModified();
     // Closes every frame of the document (after saveModified, unless `ask` is false).
@@ -71,8 +81,17 @@ private:
     void postViewCommand(int command) override;
     bool askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int& afterMs) override;
 
+    // IViewHost
+    const VesAnaParms& defaultAnaParms() const override;
+    void viewSelectionChanged() override;
+    void showCursorMenu(const QPoint& globalPos, int hit) override;
+
+    void openCombinedView() override;
     void handlePostedCommand(int command);
     bool saveWithDialog(bool replace);
+    // The save dialog, and the recent-file list after a save.
+    std::optional<SaveChoice> askSavePath(const std::string& proposed, int type);
+    void rememberSaved(const std::string& path);
 
     CVesSoundApp& m_app;
     std::unique_ptr<CVesSoundDoc> m_doc;

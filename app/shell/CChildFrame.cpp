@@ -23,7 +23,7 @@ CChildFrame* CChildFrame::of(const CVesAnaView* view)
 
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
-    CAppDocument& doc = m_view->appDocument();
+    CAppDocument& doc = CAppDocument::of(*m_view);
     if (doc.app().busy()) {
         event->ignore();
         return;

@@ -1,6 +1,7 @@
 #include "shell/CMainFrame.h"
 
 #include "core/RegCls.h"
+#include "detectorfiles/DetectorFileDialogs.h"
 #include "display/CVesAnaView.h"
 #include "shell/CAppDocument.h"
 #include "shell/CChildFrame.h"
@@ -236,6 +237,7 @@ void CMainFrame::fillWindowMenu(QMenu* menu)
 
 void CMainFrame::registerCommands()
 {
+    m_commands.on(cmd::DetectorFileManagement, [this](int) { runDetectorFileManagement(this); });
     m_commands.on(cmd::ViewToolbar, [this](int) { m_toolbar->setVisible(!m_toolbar->isVisible()); },
                   [this](int, CommandState& s) { s.checked = m_toolbar->isVisible(); });
     m_commands.on(cmd::ViewStatusBar, [this](int) { statusBar()->setVisible(!statusBar()->isVisible()); },
@@ -258,7 +260,7 @@ void CMainFrame::addView(CVesAnaView* view)
 {
     auto* frame = new CChildFrame(view);
     m_mdi->addSubWindow(frame);
-    view->appDocument().updateTitles();
+    CAppDocument::of(*view).updateTitles();
     frame->showMaximized();
     m_current = frame;
     m_wanted = frame;

@@ -6,8 +6,8 @@
 // and the arrangement of the windows.
 #pragma once
 
-#include "shell/CommandRouter.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandRouter.h"
+#include "commands/CommandTable.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -6,7 +6,7 @@
 #include "shell/CAboutDlg.h"
 #include "shell/CAppDocument.h"
 #include "shell/CMainFrame.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 #include "shell/FileDialogTables.h"
 #include "soundfiles/VesFileType.h"
 
@@ -147,7 +147,7 @@ CVesAnaView* CVesSoundApp::activeView() const
 CAppDocument* CVesSoundApp::activeDocument() const
 {
     CVesAnaView* v = activeView();
-    return v ? &v->appDocument() : nullptr;
+    return v ? &CAppDocument::of(*v) : nullptr;
 }
 
 CAppDocument* CVesSoundApp::findDocument(const std::string& plainPath) const
@@ -344,7 +344,7 @@ std::vector<ICommandTarget*> CVesSoundApp::commandChain() const
     std::vector<ICommandTarget*> chain;
     if (CVesAnaView* v = activeView()) {
         chain.push_back(&v->commands());
-        chain.push_back(&v->appDocument().commands());
+        chain.push_back(&CAppDocument::of(*v).commands());
     }
     if (m_frame)
         chain.push_back(&m_frame->commands());

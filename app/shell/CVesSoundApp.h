@@ -9,10 +9,10 @@
 // modified recording may be saved, then the settings are written.
 #pragma once
 
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 #include "records/VesAnaParms.h"
 #include "records/VesSettings.h"
-#include "shell/CommandRouter.h"
+#include "commands/CommandRouter.h"
 #include "shell/ProgressStack.h"
 #include "shell/RecentFileList.h"
 #include "shell/ShellDialogs.h"

@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using vkit::CritSectLock;
 using vkit::Logg;
@@ -60,6 +61,37 @@ void FileViewRef::reset()
 FileCls::~FileCls()
 {
     close();
+}
+
+FileCls::FileCls(FileCls&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+FileCls& FileCls::operator=(FileCls&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    close();
+    CritSectLock lock(m_cs);
+    CritSectLock otherLock(other.m_cs);
+    m_path = std::move(other.m_path);
+    m_fd = std::exchange(other.m_fd, -1);
+    m_capacity = std::exchange(other.m_capacity, 0);
+    m_length = std::exchange(other.m_length, 0);
+    m_position = std::exchange(other.m_position, 0);
+    m_growthStep = std::exchange(other.m_growthStep, kDefaultGrowthStep);
+    m_sectionSize = std::exchange(other.m_sectionSize, kSectionSize);
+    m_maps = std::move(other.m_maps);
+    other.m_maps.clear();
+    m_readView = std::exchange(other.m_readView, nullptr);
+    m_writeView = std::exchange(other.m_writeView, nullptr);
+    m_useClock = std::exchange(other.m_useClock, 0);
+    m_error = std::exchange(other.m_error, false);
+    m_errorText = std::move(other.m_errorText);
+    other.m_errorText.clear();
+    other.m_path.clear();
+    return *this;
 }
 
 void FileCls::failLocked(const std::string& message, int code)

@@ -85,6 +85,11 @@ public:
     ~FileCls();
     FileCls(const FileCls&) = delete;
     FileCls& operator=(const FileCls&) = delete;
+    // Takes over the other store's file, mappings and state without copying a
+    // byte; the other store is left closed. No view of either store may be in
+    // use while it moves.
+    FileCls(FileCls&& other) noexcept;
+    FileCls& operator=(FileCls&& other) noexcept;
 
     // Creates the file anew at `path` (replacing one that exists) and unlinks
     // it at once. growthStep 0 means 512 KiB.

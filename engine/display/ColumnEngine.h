@@ -21,8 +21,8 @@
 // All y values already include the channel's offset.
 #pragma once
 
-#include "core/FileCls.h"
 #include "display/PlotLayout.h"
+#include "document/SampleCodec.h"
 
 #include <cstdint>
 #include <vector>
@@ -32,53 +32,12 @@ class CVesSoundDoc;
 // ---------------------------------------------------------------------------
 // Sample values
 //
-// The analysis display reads samples as doubles in 16-bit units:
-//   8-bit (unsigned, 128 = zero)  (s - 128) x 256
-//   16-bit                         s
-//   24-bit (3 bytes, signed)       s / 256
-//   32-bit (signed integer)        s / 65536
+// The analysis display reads samples through a SampleReader
+// (document/SampleCodec.h) as doubles in 16-bit units (SampleScale::Units16),
 // so that every width's full scale 2^(bits-1) becomes 32768. In particular a
 // 32-bit integer sample has full scale 2^31; the spectrogram, the power
 // spectrum, the oscillogram and the zero-crossing threshold all use this one
-// convention (CVesSoundDoc::readFramesAsDouble converts the same way).
-
-// Reads one channel of a sample store through mapped views of at most
-// kPieceBytes (the store rounds each view out to whole 8 MiB sections, so no
-// view of the reader exceeds 64 MiB). Samples before the first frame or at and
-// beyond the last frame read as 0.
-class MappedSampleReader {
-public:
-    static constexpr std::int64_t kSectionBytes = 8 * 1024 * 1024;
-    static constexpr std::int64_t kPieceBytes = 48 * 1024 * 1024;
-
-    MappedSampleReader(FileCls& store, const SoundFormat& format, std::int64_t lengthFrames, int channel);
-    MappedSampleReader(const MappedSampleReader&) = delete;
-    MappedSampleReader& operator=(const MappedSampleReader&) = delete;
-
-    // out[0 .. count) = samples first .. first + count - 1. False when the
-    // store could not be mapped (the samples concerned read as 0).
-    bool read(std::int64_t first, std::int64_t count, double* out);
-    std::int64_t lengthFrames() const { return m_length; }
-    // How many pieces have been mapped so far.
-    int piecesMapped() const { return m_pieces; }
-    // Whether any read could not be mapped.
-    bool failed() const { return m_failed; }
-
-private:
-    bool cover(std::int64_t byteFrom, std::int64_t byteTo);
-
-    FileCls& m_store;
-    int m_bytesPerSample;
-    int m_blockAlign;
-    int m_channelOffset;
-    std::int64_t m_length;
-    FileViewRef m_view;
-    const unsigned char* m_base = nullptr;  // the byte at m_pieceFirst
-    std::int64_t m_pieceFirst = 0;
-    std::int64_t m_pieceEnd = 0;
-    int m_pieces = 0;
-    bool m_failed = false;
-};
+// convention.
 
 // ---------------------------------------------------------------------------
 // Zero crossings
@@ -172,11 +131,11 @@ public:
     std::int64_t framesComputed() const { return m_framesComputed; }
 
 private:
-    void takeFrame(MappedSampleReader& reader, std::int64_t start);
+    void takeFrame(SampleReader& reader, std::int64_t start);
     void clearAccumulator();
     void makeRuns(const ChannelPanes& ch, PlotColumn& out);
-    void oscillogram(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out);
-    void zeroCrossings(MappedSampleReader& reader, const ChannelPanes& ch, std::int64_t c0, std::int64_t c1,
+    void oscillogram(SampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out);
+    void zeroCrossings(SampleReader& reader, const ChannelPanes& ch, std::int64_t c0, std::int64_t c1,
                        PlotColumn& out);
 
     const PlotLayout& m_layout;

@@ -4,36 +4,37 @@
 #include <cmath>
 #include <numbers>
 
-double WindowGain(int code)
+double WindowGain(FftWindow window)
 {
-    switch (code) {
-    case fftwin::kParzen:
-    case fftwin::kHanning: return 2.0;
-    case fftwin::kHamming: return 1.852;
-    case fftwin::kCosine: return 1.12;
+    switch (window) {
+    case FftWindow::Parzen:
+    case FftWindow::Hanning: return 2.0;
+    case FftWindow::Hamming: return 1.852;
+    case FftWindow::Cosine: return 1.12;
     default: return 1.0;
     }
 }
 
-void ApplyWindow(double* buffer, int n, int code)
+void ApplyWindow(double* buffer, int n, FftWindow window)
 {
-    if (buffer == nullptr || n < 2 || code < fftwin::kParzen || code > fftwin::kBlackman)
+    const int code = fftWindowCode(window);
+    if (buffer == nullptr || n < 2 || code < fftWindowCode(FftWindow::Parzen) || code > fftWindowCode(FftWindow::Blackman))
         return;
     const double last = n - 1;
     const double c = last / 2.0;
     const double welchHalf = (n + 1) / 2.0;
     for (int i = 0; i < n; ++i) {
         double w = 1.0;
-        switch (code) {
-        case fftwin::kParzen: w = 1.0 - std::fabs((i - c) / c); break;
-        case fftwin::kHanning: w = (1.0 - std::cos(6.283 * i / last)) / 2.0; break;
-        case fftwin::kWelch: {
+        switch (window) {
+        case FftWindow::Parzen: w = 1.0 - std::fabs((i - c) / c); break;
+        case FftWindow::Hanning: w = (1.0 - std::cos(6.283 * i / last)) / 2.0; break;
+        case FftWindow::Welch: {
             const double r = (i - c) / welchHalf;
             w = 1.0 - r * r;
             break;
         }
-        case fftwin::kHamming: w = 0.54 - 0.46 * std::cos(6.283 * i / last); break;
-        case fftwin::kBlackman:
+        case FftWindow::Hamming: w = 0.54 - 0.46 * std::cos(6.283 * i / last); break;
+        case FftWindow::Blackman:
             w = 0.42 - 0.5 * std::cos(6.283 * i / last) + 0.08 * std::cos(12.566 * i / last);
             break;
         default: break;
@@ -63,35 +64,35 @@ double BinFrequency(int n, double rate, int i)
     return -rate * (n - i) / n;
 }
 
-void BuildWindowTable(double* table, int n, int code)
+void BuildWindowTable(double* table, int n, FftWindow window)
 {
     if (table == nullptr || n <= 0)
         return;
-    std::fill(table, table + n, WindowGain(code));
-    if (code == fftwin::kCosine)
+    std::fill(table, table + n, WindowGain(window));
+    if (window == FftWindow::Cosine)
         CosineTaper(table, n, 1);
     else
-        ApplyWindow(table, n, code);
+        ApplyWindow(table, n, window);
 }
 
-const char* WindowSettingsLabel(int code)
+const char* WindowSettingsLabel(FftWindow window)
 {
-    switch (code) {
-    case fftwin::kParzen: return "Parzen";
-    case fftwin::kHanning: return "Hanning";
-    case fftwin::kHamming: return "Hamming";
-    case fftwin::kCosine: return "Cosine";
+    switch (window) {
+    case FftWindow::Parzen: return "Parzen";
+    case FftWindow::Hanning: return "Hanning";
+    case FftWindow::Hamming: return "Hamming";
+    case FftWindow::Cosine: return "Cosine";
     default: return "Rectangular";
     }
 }
 
-const char* WindowTitleLabel(int code)
+const char* WindowTitleLabel(FftWindow window)
 {
-    switch (code) {
-    case fftwin::kParzen: return ", Parzen window";
-    case fftwin::kHanning: return ", Hanning window";
-    case fftwin::kHamming: return ", Hamming window";
-    case fftwin::kCosine: return ", Cosine window";
+    switch (window) {
+    case FftWindow::Parzen: return ", Parzen window";
+    case FftWindow::Hanning: return ", Hanning window";
+    case FftWindow::Hamming: return ", Hamming window";
+    case FftWindow::Cosine: return ", Cosine window";
     default: return "";
     }
 }

@@ -14,23 +14,29 @@
 // full precision, so that levels match those of earlier versions.
 #pragma once
 
-namespace fftwin {
-constexpr int kRectangular = 0;
-constexpr int kParzen = 1;
-constexpr int kHanning = 2;
-constexpr int kWelch = 3;
-constexpr int kHamming = 4;
-constexpr int kBlackman = 5;
-constexpr int kCosine = 8;
-}  // namespace fftwin
+// A window code. The stored field is an int and may hold any number; every
+// function here takes such a number through fftWindowOf, and unknown codes
+// stay unknown (they behave as the rectangular window).
+enum class FftWindow : int {
+    Rectangular = 0,
+    Parzen = 1,  // triangle
+    Hanning = 2,
+    Welch = 3,
+    Hamming = 4,
+    Blackman = 5,
+    Cosine = 8,  // cosine taper
+};
 
-// The amplitude correction of a window code: Parzen 2.0, Hanning 2.0,
-// Hamming 1.852, Cosine 1.12, every other code 1.0.
-double WindowGain(int code);
+constexpr FftWindow fftWindowOf(int code) { return static_cast<FftWindow>(code); }
+constexpr int fftWindowCode(FftWindow window) { return static_cast<int>(window); }
+
+// The amplitude correction of a window: Parzen 2.0, Hanning 2.0, Hamming
+// 1.852, Cosine 1.12, every other code 1.0.
+double WindowGain(FftWindow window);
 
 // Multiplies buffer[i] (i = 0 .. n-1) by the shape of window code 1 .. 5;
 // other codes leave the buffer as it is, as does n < 2.
-void ApplyWindow(double* buffer, int n, int code);
+void ApplyWindow(double* buffer, int n, FftWindow window);
 
 // The cosine taper: with L = n x tenths / 10 (at most n / 2), elements i and
 // n-1-i are multiplied by (1 - cos(pi i / L)) / 2 for i = 0 .. L-2.
@@ -41,11 +47,19 @@ void CosineTaper(double* buffer, int n, int tenths);
 double BinFrequency(int n, double rate, int i);
 
 // Fills table[0 .. n-1] with the window gain times the window shape.
-void BuildWindowTable(double* table, int n, int code);
+void BuildWindowTable(double* table, int n, FftWindow window);
 
 // The window's name as the settings show it: "Parzen", "Hanning", "Hamming",
 // "Cosine", or "Rectangular" for every other code.
-const char* WindowSettingsLabel(int code);
+const char* WindowSettingsLabel(FftWindow window);
 // The window's part of a plot title: ", Parzen window", ", Hanning window",
 // ", Hamming window", ", Cosine window", or "" for the other codes.
-const char* WindowTitleLabel(int code);
+const char* WindowTitleLabel(FftWindow window);
+
+// The same for a code as stored (VesAnaParms::m_fftWindow and the settings
+// of the power spectrum and the pulse analysis).
+inline double WindowGain(int code) { return WindowGain(fftWindowOf(code)); }
+inline void ApplyWindow(double* buffer, int n, int code) { ApplyWindow(buffer, n, fftWindowOf(code)); }
+inline void BuildWindowTable(double* table, int n, int code) { BuildWindowTable(table, n, fftWindowOf(code)); }
+inline const char* WindowSettingsLabel(int code) { return WindowSettingsLabel(fftWindowOf(code)); }
+inline const char* WindowTitleLabel(int code) { return WindowTitleLabel(fftWindowOf(code)); }

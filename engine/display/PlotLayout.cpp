@@ -14,8 +14,6 @@ namespace {
 __extension__ typedef __int128 Int128;
 
 constexpr std::int64_t kNsPerSec = 1000000000;
-constexpr int kMinFftSize = 16;
-constexpr int kMaxFftSize = 4096;
 
 std::int64_t clampToInt64(Int128 v)
 {
@@ -39,60 +37,14 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     return q;
 }
 
-int largestPowerOfTwoAtMost(int v)
-{
-    int p = 1;
-    while (p <= v / 2)
-        p *= 2;
-    return p;
-}
-
-void repairParms(VesAnaParms& p, std::int64_t rate)
-{
-    if (p.m_freqThreshold < 0 || p.m_freqThreshold > 99)
-        p.m_freqThreshold = 5;
-    if (p.m_freqSize < 1)
-        p.m_freqSize = 50;
-    if (p.m_spectMin < 0)
-        p.m_spectMin = 0;
-    if (p.m_spectMax < 0)
-        p.m_spectMax = rate / 2;
-    // An empty frequency range would divide by zero everywhere it is used.
-    if (p.m_spectMax <= p.m_spectMin) {
-        p.m_spectMin = 0;
-        if (p.m_spectMax <= 0)
-            p.m_spectMax = std::max<std::int64_t>(1, rate / 2);
-    }
-    if (p.m_ampMin < -10000)
-        p.m_ampMin = -10000;
-    if (p.m_ampMax < -10000)
-        p.m_ampMax = 10000;
-    if (p.m_ampMin >= p.m_ampMax) {
-        if (p.m_ampMax - 1 < -10000) {
-            p.m_ampMin = -10000;
-            p.m_ampMax = -9999;
-        } else {
-            p.m_ampMin = p.m_ampMax - 1;
-        }
-    }
-    // The FFT works on powers of two, and the frame buffers hold 4096.
-    if (p.m_fftSize != 0) {
-        const int clamped = std::clamp(p.m_fftSize, kMinFftSize, kMaxFftSize);
-        p.m_fftSize = largestPowerOfTwoAtMost(clamped);
-    }
-    // A hop of (100 - overlap)% must not go backwards.
-    if (p.m_fftOverLap > 99)
-        p.m_fftOverLap = 99;
-}
-
-std::string channelSuffix(const PlotLayout& L, int channel)
+std::string channelSuffix(const PlotLayout& L, ChannelIndex channel)
 {
     if (!L.stereo || L.bothChannels)
         return {};
-    return channel == 0 ? " - Left " : " - Right ";
+    return channel == ChannelIndex::Left ? " - Left " : " - Right ";
 }
 
-std::string spectrogramTitle(int fftSize, int window, int overlap)
+std::string spectrogramTitle(int fftSize, FftWindow window, int overlap)
 {
     char buf[160];
     const long long n = fftSize;
@@ -156,7 +108,7 @@ void layoutPanes(PlotLayout& L, ChannelPanes& ch, const TwipsRect& win)
     if (L.showZeroCross)
         ch.freqTitle = "Zero Crossing Analysis" + suffix;
     else if (L.showSpect)
-        ch.freqTitle = spectrogramTitle(L.spect.fftSize, L.parms.m_fftWindow, L.parms.m_fftOverLap) + suffix;
+        ch.freqTitle = spectrogramTitle(L.spect.fftSize, fftWindowOf(L.parms.m_fftWindow), L.parms.m_fftOverLap) + suffix;
 }
 
 void buildBinTable(SpectrogramSetup& s, std::int64_t paneHeight, std::int64_t spectMin, std::int64_t spectMax,
@@ -215,7 +167,7 @@ void setUpSpectrogram(PlotLayout& L)
         s.hop = std::max(1, (100 - p.m_fftOverLap) * s.fftSize / 100);
     }
     s.windowTable.assign(static_cast<std::size_t>(s.fftSize), 0.0);
-    BuildWindowTable(s.windowTable.data(), s.fftSize, s.window);
+    BuildWindowTable(s.windowTable.data(), s.fftSize, fftWindowOf(s.window));
     buildBinTable(s, L.channels.front().freqPane.height(), L.spectMin, L.spectMax, static_cast<double>(L.rateHz));
     s.level = LevelScale(p.m_fftThresHold, p.m_contrast);
     s.userMap = p.m_colorScheme == kUserColorScheme;
@@ -234,7 +186,7 @@ SoundInfo SoundInfo::of(const CVesSoundDoc& doc)
     SoundInfo s;
     s.format = doc.format();
     s.lengthFrames = doc.lengthFrames();
-    s.timeExp25 = doc.recData().m_timeExp25;
+    s.timeExp25 = doc.effectiveTimeExp25();
     return s;
 }
 
@@ -273,11 +225,13 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
     if (L.sound.timeExp25 < 1 || L.sound.timeExp25 > 100000)
         L.sound.timeExp25 = 1000;
     L.rateHz = std::max<std::int64_t>(1, static_cast<std::int64_t>(L.sound.format.samplesPerSec) * L.sound.timeExp25 / 1000);
-    repairParms(parms, L.rateHz);
+    // A plot size below 1 µs draws 5 µs (the record keeps the repaired 1 µs).
+    const bool belowOneMicro = parms.m_plotSize < 1;
+    parms.repair(L.rateHz);
 
     L.durationNs = parms.m_plotSize > std::numeric_limits<std::int64_t>::max() / 1000 ? std::numeric_limits<std::int64_t>::max()
                                                                                       : parms.m_plotSize * 1000;
-    if (L.durationNs < 1000)
+    if (belowOneMicro)
         L.durationNs = 5000;
     L.samplesPerPlot = mulDiv(L.rateHz, L.durationNs, kNsPerSec);
     L.plotStart = std::max<std::int64_t>(0, parms.m_plotStart);
@@ -320,14 +274,14 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
     if (L.bothChannels) {
         const std::int64_t half = L.device.heightTwips / 2;
         L.channels.resize(2);
-        L.channels[0].channel = 0;
-        L.channels[1].channel = 1;
+        L.channels[0].channel = ChannelIndex::Left;
+        L.channels[1].channel = ChannelIndex::Right;
         L.channels[1].yOffset = -half;
         for (auto& ch : L.channels)
             ch.window = {0, 0, window.right, -half};
     } else {
         L.channels.resize(1);
-        L.channels[0].channel = (L.stereo && parms.m_rightChan && !parms.m_leftChan) ? 1 : 0;
+        L.channels[0].channel = (L.stereo && parms.m_rightChan && !parms.m_leftChan) ? ChannelIndex::Right : ChannelIndex::Left;
         L.channels[0].window = window;
     }
     // The first layout pass gives the pane heights the FFT size depends on;
@@ -338,7 +292,7 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
         setUpSpectrogram(L);
     for (auto& ch : L.channels) {
         const TwipsRect win = ch.window;
-        const int channel = ch.channel;
+        const ChannelIndex channel = ch.channel;
         const std::int64_t offset = ch.yOffset;
         ch = ChannelPanes{};
         ch.channel = channel;

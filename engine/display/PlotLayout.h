@@ -17,6 +17,7 @@
 
 #include "display/ColorPalettes.h"
 #include "display/PlotAxes.h"
+#include "document/ChannelSelection.h"
 #include "document/SoundFormat.h"
 #include "records/VesAnaParms.h"
 
@@ -98,7 +99,7 @@ struct ColourBarLayout {
 // The panes of one channel. With both channels of a stereo recording shown,
 // each gets half the window, the right channel the lower half.
 struct ChannelPanes {
-    int channel = 0;            // sample channel: 0 left (or mono), 1 right
+    ChannelIndex channel = ChannelIndex::Left;  // the sample channel
     std::int64_t yOffset = 0;   // 0, or minus half the window height
     TwipsRect window;
     TwipsRect oscPane;          // empty when the oscillogram is not shown

@@ -2,6 +2,8 @@
 
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
+#include "document/SampleCodec.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileReaders.h"
 #include "soundfiles/VesFileType.h"
@@ -19,50 +21,6 @@ __extension__ typedef __int128 Int128;
 void StderrDocHost::message(const std::string& text)
 {
     std::fprintf(stderr, "%s\n", text.c_str());
-}
-
-// ---- segment table header ----
-
-SegmentTableHeader::SegmentTableHeader()
-{
-    writeLe32(&bytes[0], kSize);
-    writeLe32(&bytes[4], 4);
-    writeLe32(&bytes[12], kTypeVesperonWave);
-    setParameters(-40, 10, 10);
-    writeLe32(&bytes[32], 0x80000000u);
-    writeLe32(&bytes[36], 0x80000000u);
-}
-
-int SegmentTableHeader::fileType() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[12]));
-}
-
-void SegmentTableHeader::setFileType(int type)
-{
-    writeLe32(&bytes[12], static_cast<std::uint32_t>(type));
-}
-
-int SegmentTableHeader::silentLevelDb() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[16]));
-}
-
-int SegmentTableHeader::silentBeforeMs() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[20]));
-}
-
-int SegmentTableHeader::silentAfterMs() const
-{
-    return static_cast<std::int32_t>(readLe32(&bytes[24]));
-}
-
-void SegmentTableHeader::setParameters(int silentLevelDb, int beforeMs, int afterMs)
-{
-    writeLe32(&bytes[16], static_cast<std::uint32_t>(std::clamp(silentLevelDb, -99, 99)));
-    writeLe32(&bytes[20], static_cast<std::uint32_t>(std::clamp(beforeMs, 0, 9999)));
-    writeLe32(&bytes[24], static_cast<std::uint32_t>(std::clamp(afterMs, 0, 9999)));
 }
 
 // ---- document ----
@@ -100,13 +58,7 @@ void CVesSoundDoc::setPlaySpeedList(std::unique_ptr<VkitXML::Node> list)
 
 std::int64_t CVesSoundDoc::computeBlockSize(const SoundFormat& format, std::int64_t requestedBytesPerSecond)
 {
-    const std::int64_t align = std::max<std::int64_t>(1, format.blockAlign);
-    const std::int64_t perSecond = requestedBytesPerSecond > 0 ? requestedBytesPerSecond
-                                                               : static_cast<std::int64_t>(format.avgBytesPerSec);
-    std::int64_t size = std::max(perSecond / 16, 256 * align);
-    size = size / 64 * 64;
-    size = size / align * align;
-    return std::max(size, align);
+    return format.blockSize(requestedBytesPerSecond);
 }
 
 void CVesSoundDoc::setFormat(const SoundFormat& format)
@@ -160,39 +112,9 @@ std::int64_t CVesSoundDoc::realMicrosToFrames(std::int64_t micros) const
     return static_cast<std::int64_t>(v);
 }
 
-std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out)
+std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, ChannelIndex channel, double* out)
 {
-    const int align = m_format.blockAlign;
-    const int bytesPerSample = m_format.bitsPerSample / 8;
-    if (align <= 0 || first < 0 || count <= 0)
-        return 0;
-    channel = (m_format.channels > 1 && channel > 0) ? 1 : 0;
-    count = std::min(count, lengthFrames() - first);
-    std::int64_t done = 0;
-    while (done < count) {
-        const std::int64_t pos = (first + done) * align;
-        FileViewRef v = m_samples.readView(pos, pos + align);
-        if (!v)
-            break;
-        const std::int64_t n = std::min(count - done, v.available() / align);
-        if (n <= 0)
-            break;
-        const auto* p = reinterpret_cast<const std::uint8_t*>(v.data()) + channel * bytesPerSample;
-        for (std::int64_t i = 0; i < n; ++i, p += align) {
-            double s;
-            switch (bytesPerSample) {
-            case 1: s = (static_cast<int>(p[0]) - 128) * 256.0; break;
-            case 2: s = static_cast<std::int16_t>(readLe16(p)); break;
-            case 3: s = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                                  (static_cast<std::uint32_t>(p[2]) << 24)) / 65536.0;
-                break;
-            default: s = static_cast<std::int32_t>(readLe32(p)) / 65536.0; break;
-            }
-            out[done + i] = s;
-        }
-        done += n;
-    }
-    return done;
+    return SampleReader(*this, channel, SampleScale::Units16).decode(first, count, out);
 }
 
 bool CVesSoundDoc::appendSamples(const void* bytes, std::int64_t length)
@@ -242,6 +164,7 @@ bool CVesSoundDoc::takeNextAnaParms(VesAnaParms& parms)
         return false;
     parms = m_pendingAnaParms.back();
     m_pendingAnaParms.pop_back();
+    parms.repair();  // values of other programs, or of damaged files
     return true;
 }
 
@@ -263,10 +186,10 @@ void CVesSoundDoc::setViewParms(IDocView* view, const VesAnaParms& parms)
             e.parms = parms;
 }
 
-void CVesSoundDoc::updateAllViews(int kind, const void* hint)
+void CVesSoundDoc::updateAllViews(const ViewUpdate& update)
 {
     for (const auto& e : m_views)
-        e.view->onDocumentUpdate(kind, hint);
+        e.view->onDocumentUpdate(update);
 }
 
 void CVesSoundDoc::clearDocument()
@@ -279,14 +202,34 @@ void CVesSoundDoc::clearDocument()
     m_modified = true;
 }
 
+namespace {
+
+// The document's side of a reader: messages and the "Open" progress go to
+// the document's host.
+class DocReadHost : public IReadHost {
+public:
+    explicit DocReadHost(IDocHost& host) : m_host(host) {}
+    void message(const std::string& text) override { m_host.message(text); }
+    bool progress(std::int64_t done, std::int64_t total) override { return m_host.progress("Open", done, total); }
+
+private:
+    IDocHost& m_host;
+};
+
+}  // namespace
+
 bool CVesSoundDoc::open(const std::string& path)
 {
     m_host.status(path);
     m_recData = VesRecData();
     m_recData.setFromDefaults(m_defaults);
-    std::unique_ptr<IVesFile> reader = makeReader(path, this);
-    const bool ok = reader->open();
-    if (!ok) {
+    // The old samples go before the new ones come, so that the disk never
+    // holds both.
+    clearSamples();
+    DocReadHost readHost(m_host);
+    std::unique_ptr<IVesFile> reader = makeReader(path, &readHost);
+    reader->recording().recData = m_recData;
+    if (!reader->open()) {
         const std::string text = reader->errorText().empty() ? "Unable to open file " + VesFilePath(path).plain() + "!"
                                                             : reader->errorText();
         if (!reader->cancelled())
@@ -297,25 +240,32 @@ bool CVesSoundDoc::open(const std::string& path)
         removeAllMarks();
         return false;
     }
-    m_path = path;
-    m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
-    m_saveType = reader->fileType();
-    if (m_saveType == kTypeCodec) {
-        std::string p = VesFilePath(path).plain();
-        while (!p.empty() && p.back() == ' ')
-            p.pop_back();
-        m_pendingSavePath = p + ".vprd";
-        m_saveType = kTypeVesperonWave;
-        m_modified = true;
-        m_titleSuffix = kConvertedSuffix;
-    } else {
-        m_pendingSavePath.clear();
-        m_titleSuffix.clear();
-        m_modified = false;
-    }
-    m_typeName = fileTypeDisplayName(m_saveType);
-    setLengthFrames(lengthFrames());
+    adopt(reader->takeRecording(), path);
     for (std::size_t i = 1; i < m_pendingAnaParms.size(); ++i)
-        m_host.postViewCommand(kCmdCombinedView);
+        m_host.openCombinedView();
     return true;
+}
+
+void CVesSoundDoc::adopt(LoadedRecording&& rec, const std::string& path)
+{
+    setFormat(rec.format);
+    m_recData = std::move(rec.recData);
+    m_marks = std::move(rec.marks);
+    m_nextMarkNumber = rec.nextMarkNumber;
+    m_pendingAnaParms = std::move(rec.anaParms);
+    m_detectorDescription = std::move(rec.detectorDescription);
+    m_segmentHeader = rec.segmentHeader;
+    m_segments = std::move(rec.segments);
+    m_playSpeedList = std::move(rec.playSpeedList);
+    m_foreignChunks = std::move(rec.foreignChunks);
+    m_waveFile = std::move(rec.waveFile);
+    m_samples = std::move(rec.samples);
+    m_path = path;
+    m_saveType = rec.saveType;
+    m_typeName = std::move(rec.typeName);
+    m_titleSuffix = std::move(rec.titleSuffix);
+    m_pendingSavePath = std::move(rec.pendingSavePath);
+    m_modified = rec.modified;
+    m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
+    setLengthFrames(lengthFrames());
 }

@@ -3,23 +3,27 @@
 // a wave data chunk (interleaved little-endian frames; 8-bit unsigned with 128
 // as zero, 16/24/32-bit signed); they are never held in memory whole. The
 // document opens recordings of every file type through the readers of
-// soundfiles/VesFileReaders.h and saves them in every writable type.
+// soundfiles/VesFileReaders.h, adopting the recording a reader loads, and
+// saves them in every writable type.
 //
 // Frames and byte offsets are signed 64-bit; −1 means "not given" (for an
 // interval end: up to the end of the recording).
 #pragma once
 
 #include "core/FileCls.h"
+#include "document/ChannelSelection.h"
+#include "document/CommandIds.h"
 #include "document/DocHost.h"
-#include "document/SoundFormat.h"
+#include "records/SoundFormat.h"
 #include "records/VesAnaParms.h"
 #include "records/VesRecData.h"
 #include "records/VesSettings.h"
+#include "soundfiles/LoadedRecording.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,37 +34,24 @@ class Node;
 class WaveFile;
 class RiffCls;
 
-// One kept stretch of a compressed wave: where it was in the recording before
-// compression and how many frames it holds.
-struct SegmentRecord {
-    std::int64_t startFrame = 0;
-    std::int64_t frames = 0;
-    bool operator==(const SegmentRecord&) const = default;
+// What the single level of undo takes back.
+enum class UndoKind : int {
+    None = 0,
+    Silence = 1,
+    Cut = 2,
+    Paste = 3,
+    Delete = 4,
+    Reverse = 5,
+    Volume = 6,
+    Filter = 7,
 };
 
-// The 168-byte header of the segment table (form VPrC) with the parameters of
-// a compressed save.
-struct SegmentTableHeader {
-    static constexpr std::size_t kSize = 168;
-    std::array<std::uint8_t, kSize> bytes{};
-
-    SegmentTableHeader();  // length 168, 4, 0, type 9, −40 dB, 10 ms, 10 ms, 0x80000000 ×2
-    int fileType() const;
-    void setFileType(int type);
-    int silentLevelDb() const;
-    int silentBeforeMs() const;
-    int silentAfterMs() const;
-    void setParameters(int silentLevelDb, int beforeMs, int afterMs);
-};
-
-// A metadata sub-chunk of the wave form (GUANO, LIST, bext, wamd, ...) kept so
-// that a save writes it back after the samples.
 // The single level of undo of a document.
 struct UndoRecord {
-    int type = 0;  // 0 none, 1 silence, 2 cut, 3 paste, 4 delete, 5 reverse, 6 volume, 7 filter
+    UndoKind type = UndoKind::None;
     std::int64_t start = 0;
     std::int64_t end = 0;
-    int channel = 3;  // 1 left, 2 right, 3 both
+    ChannelSel channel = ChannelSel::Both;
     std::int64_t pasteStart = 0;
     std::int64_t pasteEnd = 0;
     std::int64_t lengthBefore = 0;  // frames before the edit
@@ -93,17 +84,11 @@ private:
     std::int64_t m_percent;
 };
 
-struct ForeignChunk {
-    std::string id;
-    std::vector<std::uint8_t> bytes;
-};
-
 class CVesSoundDoc {
 public:
-    static constexpr const char* kConvertedSuffix = "[converted]";
-    static constexpr int kCmdCombinedView = 32780;
-    static constexpr int kCmdSetActiveMarkBase = 32859;
-    static constexpr int kCmdScrollToMarkBase = 32959;
+    static constexpr const char* kConvertedSuffix = LoadedRecording::kConvertedSuffix;
+    static constexpr int kCmdSetActiveMarkBase = cmdid::SetActiveMarkFirst;
+    static constexpr int kCmdScrollToMarkBase = cmdid::ScrollToMarkFirst;
 
     // A new, empty document with the format of the default data settings.
     explicit CVesSoundDoc(IDocHost& host, const VesDefData& defaults = VesDefData());
@@ -116,10 +101,15 @@ public:
     const VesDefData& defaults() const { return m_defaults; }
 
     // ---- opening and saving ----
-    // Opens `path` (which may carry a type tag) and fills the document. On
-    // failure the reader's message, or "Unable to open file <path>!", goes to
-    // the host and the document is left empty.
+    // Opens `path` (which may carry a type tag): the reader for its type
+    // loads the recording and the document adopts it. On failure the reader's
+    // message, or "Unable to open file <path>!", goes to the host and the
+    // document is left empty.
     bool open(const std::string& path);
+    // Takes over a loaded recording as the document's content under `path`:
+    // format, records, marks, view parameter sets, segments, kept forms and
+    // the sample store itself (its bytes are not copied). Announces the length.
+    void adopt(LoadedRecording&& recording, const std::string& path);
     // Writes frames [start, end) (end −1: to the end) as `type` to `path`
     // through the save dispatcher. Messages go to the host.
     bool save(const std::string& path, int type, std::int64_t start = 0, std::int64_t end = -1);
@@ -166,16 +156,24 @@ public:
     std::int64_t realMicrosToBytes(std::int64_t micros) const { return framesToBytes(realMicrosToFrames(micros)); }
     // Time expansion factor × 1000.
     std::int32_t timeExpansion() const { return m_recData.m_timeExp25; }
+    // The time expansion x 1000 that views work with: the record's, or 1000
+    // (none) when the record holds a value outside 1 .. 100000 (0 in files
+    // of other programs, or a damaged record).
+    std::int32_t effectiveTimeExp25() const
+    {
+        const std::int32_t te = m_recData.m_timeExp25;
+        return te >= 1 && te <= 100000 ? te : 1000;
+    }
 
     // ---- stores ----
     FileCls& samples() { return m_samples; }
     const FileCls& samples() const { return m_samples; }
     FileCls& clipStore() { return m_clip; }
     FileCls& undoStore() { return m_undo; }
-    // Reads frames [first, first + count) as doubles in 16-bit units of one
-    // channel (0 left, 1 right): 8-bit (s − 128) × 256, 24-bit ÷ 256, 32-bit ÷ 65536.
-    // Returns the frames read.
-    std::int64_t readFramesAsDouble(std::int64_t first, std::int64_t count, int channel, double* out);
+    // Reads frames [first, first + count) of one channel as doubles in 16-bit
+    // units (SampleScale::Units16 of document/SampleCodec.h: 8-bit (s − 128) × 256,
+    // 24-bit ÷ 256, 32-bit ÷ 65536). Returns the frames read.
+    std::int64_t readFramesAsDouble(std::int64_t first, std::int64_t count, ChannelIndex channel, double* out);
     // Appends bytes of whole frames to the sample store; false when the store failed.
     bool appendSamples(const void* bytes, std::int64_t length);
     // Empties the sample store and announces length 0.
@@ -200,7 +198,8 @@ public:
 
     // Analysis parameter sets read from the file and not yet taken by a view.
     std::vector<VesAnaParms>& pendingAnaParms() { return m_pendingAnaParms; }
-    // A new view takes the last set; false when none is left.
+    // A new view takes the last set, repaired (VesAnaParms::repair); false
+    // when none is left.
     bool takeNextAnaParms(VesAnaParms& parms);
 
     SegmentTableHeader& segmentHeader() { return m_segmentHeader; }
@@ -218,40 +217,49 @@ public:
     WaveFile* keptWaveFile() { return m_waveFile.get(); }
     void setKeptWaveFile(std::unique_ptr<WaveFile> wave);
 
-    // ---- editing (frames [start, end), channel 1 left, 2 right, 3 both) ----
+    // ---- editing (frames [start, end) of the channels selected) ----
     // Silence, volume, reverse and delete need a selection: with end < 0 or
     // end == start nothing happens and they return false.
     static bool hasSelection(std::int64_t start, std::int64_t end) { return end >= 0 && end != start; }
-    bool silence(std::int64_t start, std::int64_t end, int channel, bool noUndo = false);
-    bool volume(std::int64_t start, std::int64_t end, int channel, int percent);
-    bool reverse(std::int64_t start, std::int64_t end, int channel);
-    bool deleteRange(std::int64_t start, std::int64_t end, int channel, bool noUndo = false, int undoType = 4);
+    bool silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo = false);
+    bool volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent);
+    bool reverse(std::int64_t start, std::int64_t end, ChannelSel channel);
+    bool deleteRange(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo = false,
+                     UndoKind undoKind = UndoKind::Delete);
     // Copies into the clip store; this document becomes the clipboard document.
-    bool copy(std::int64_t start, std::int64_t end, int channel);
-    bool cut(std::int64_t start, std::int64_t end, int channel);
+    bool copy(std::int64_t start, std::int64_t end, ChannelSel channel);
+    bool cut(std::int64_t start, std::int64_t end, ChannelSel channel);
     // Inserts the clipboard document's clip (or, from undo, the undo store) at
     // the interval start, replacing the interval when it is not empty.
-    bool paste(std::int64_t start, std::int64_t end, int channel, bool fromUndo = false);
+    bool paste(std::int64_t start, std::int64_t end, ChannelSel channel, bool fromUndo = false);
     bool undo();
     // Saves the interval's samples of the channel selection in the undo store.
-    bool startUndoRecord(int type, std::int64_t start, std::int64_t end, int channel);
+    bool startUndoRecord(UndoKind kind, std::int64_t start, std::int64_t end, ChannelSel channel);
     const UndoRecord& undoRecord() const { return m_undoRecord; }
     // "Undo Silence" ... "Undo Filter", "Undo" for other types; empty when there is nothing to undo.
     std::string undoName() const;
-    bool canUndo() const { return m_undoRecord.type != 0; }
+    bool canUndo() const { return m_undoRecord.type != UndoKind::None; }
     // Whether Paste can take the clipboard document's clip.
     bool canPaste() const;
     static CVesSoundDoc* clipboardDocument();
     static void forgetClipboardDocument();
     // Bytes an edit handles per piece (4 MiB); small pieces serve tests.
     void setEditPieceBytes(std::int64_t bytes) { m_editPiece = std::max<std::int64_t>(8, bytes); }
-    int clipChannel() const { return m_clipChannel; }
+    ChannelSel clipChannel() const { return m_clipChannel; }
     // One line per frame: "%lld\r\n", or "%lld\t%lld\r\n" for both channels of a
     // stereo document. False (message to the host) when writing fails.
-    bool generateAscii(std::int64_t start, std::int64_t end, int channel, std::FILE* out);
+    bool generateAscii(std::int64_t start, std::int64_t end, ChannelSel channel, std::FILE* out);
+    // Runs `process` over the frames [start, end) in place, in pieces of at
+    // most the edit piece size (whole frames; it changes only the samples of
+    // the channel selection), after saving them for the undo of `kind`;
+    // progress shows `progressText`. When `process` fails or the user
+    // cancels, the frames are restored from the undo copy and false returned.
+    using FrameProcessor = std::function<bool(std::uint8_t* frames, std::int64_t count)>;
+    bool processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
+                       const char* progressText, const FrameProcessor& process);
     // Applies `op` to every selected sample of [start, end), clipping to the
     // sample range; no undo record (callers start one).
-    bool applySampleOperation(std::int64_t start, std::int64_t end, int channel, const ISampOperation& op,
+    bool applySampleOperation(std::int64_t start, std::int64_t end, ChannelSel channel, const ISampOperation& op,
                               const char* progressText);
 
     // ---- views ----
@@ -260,34 +268,31 @@ public:
     // The parameter set of a view (kept up to date by the view) that a save writes.
     void setViewParms(IDocView* view, const VesAnaParms& parms);
     std::size_t viewCount() const { return m_views.size(); }
-    void updateAllViews(int kind, const void* hint = nullptr);
+    void updateAllViews(const ViewUpdate& update);
 
     // Removes all marks, empties the samples, announces length 0, forgets the
     // own forms and marks the document modified.
     void clearDocument();
 
 private:
-    friend class CVesWaveFile;
     // Editing helpers (DocEdit.cpp).
     struct Span;
-    Span editSpan(std::int64_t start, std::int64_t end, int channel) const;
+    Span editSpan(std::int64_t start, std::int64_t end, ChannelSel channel) const;
     bool copyRangeToStore(const Span& span, FileCls& target, const char* progressText);
     bool writeStoreAt(FileCls& source, std::int64_t dstFrame, const Span& shape, std::int64_t frames);
     bool moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std::int64_t frames, const Span& shape,
                     const char* progressText);
     bool silenceFrames(std::int64_t startFrame, std::int64_t endFrame, const Span& shape);
-    bool pasteFrom(FileCls& source, int sourceChannel, std::int64_t start, std::int64_t end, int channel,
-                   bool fromUndo);
-    void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, int channel);
+    bool pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int64_t start, std::int64_t end,
+                   ChannelSel channel, bool fromUndo);
+    void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, ChannelSel channel);
     bool progressStep(const char* text, std::int64_t done, std::int64_t total, int piece);
     bool m_cancelRequested = false;
     std::int64_t m_editPiece = 4 << 20;
     std::vector<std::uint8_t> m_moveBuffer;
     UndoRecord m_undoRecord;
-    int m_undoChannel = 3;
-    int m_clipChannel = 3;
-    friend class CVesDataFile;
-    friend class CVesCodecFile;
+    ChannelSel m_undoChannel = ChannelSel::Both;
+    ChannelSel m_clipChannel = ChannelSel::Both;
     struct ViewEntry {
         IDocView* view;
         VesAnaParms parms;

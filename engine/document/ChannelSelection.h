@@ -32,3 +32,6 @@ constexpr ChannelIndex channelIndexOf(ChannelSel sel)
 }
 
 constexpr int channelIndexValue(ChannelIndex index) { return static_cast<int>(index); }
+
+// The channel index a number names: 0 (or less) left, anything above right.
+constexpr ChannelIndex channelIndexFromValue(int value) { return value > 0 ? ChannelIndex::Right : ChannelIndex::Left; }

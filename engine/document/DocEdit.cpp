@@ -1,6 +1,6 @@
 // Editing a document: silence, volume, reverse, delete, cut, copy, paste,
 // undo and Copy Ascii, each on an interval of frames and a channel selection
-// (1 left, 2 right, 3 both; a mono document always works on whole frames).
+// (left, right or both; a mono document always works on whole frames).
 //
 // Everything works piece by piece through mapped views of the stores, so no
 // buffer of the interval's size is ever needed. An operation the user cancels
@@ -10,7 +10,7 @@
 #include "document/CVesSoundDoc.h"
 
 #include "core/LoggCls.h"
-#include "soundfiles/RiffFile.h"
+#include "document/SampleCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,49 +21,13 @@ namespace {
 
 CVesSoundDoc* g_clipboardDoc = nullptr;
 
-std::int64_t readSample(const std::uint8_t* p, int bytes)
-{
-    switch (bytes) {
-    case 1: return static_cast<std::int64_t>(p[0]) - 128;
-    case 2: return static_cast<std::int16_t>(readLe16(p));
-    case 3: return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                             (static_cast<std::uint32_t>(p[2]) << 24)) >> 8;
-    default: return static_cast<std::int32_t>(readLe32(p));
-    }
-}
-
-// Stores a value relative to the zero line, clipped to the sample range. The
-// 24-bit ceiling is 0x7FFF00 (8,388,352) as everywhere in the editor; 32-bit
-// values are clipped to the 32-bit range rather than wrapped.
-void writeSample(std::uint8_t* p, int bytes, std::int64_t v)
-{
-    switch (bytes) {
-    case 1:
-        p[0] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, -128, 127) + 128);
-        break;
-    case 2:
-        writeLe16(p, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767))));
-        break;
-    case 3: {
-        const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -8388608, 0x7FFF00)));
-        p[0] = static_cast<std::uint8_t>(u);
-        p[1] = static_cast<std::uint8_t>(u >> 8);
-        p[2] = static_cast<std::uint8_t>(u >> 16);
-        break;
-    }
-    default:
-        writeLe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX))));
-        break;
-    }
-}
-
 }  // namespace
 
 // The shape of an edit: which frames, and which bytes of each frame.
 struct CVesSoundDoc::Span {
     std::int64_t start = 0;  // frames, ordered
     std::int64_t end = 0;
-    int channel = 3;         // 1 or 2 only for a single channel of a stereo document
+    ChannelSel channel = ChannelSel::Both;  // left or right only for a single channel of a stereo document
     bool single = false;
     int sampleBytes = 2;
     int align = 2;
@@ -73,7 +37,7 @@ struct CVesSoundDoc::Span {
     int copyBytes() const { return single ? sampleBytes : align; }
 };
 
-CVesSoundDoc::Span CVesSoundDoc::editSpan(std::int64_t start, std::int64_t end, int channel) const
+CVesSoundDoc::Span CVesSoundDoc::editSpan(std::int64_t start, std::int64_t end, ChannelSel channel) const
 {
     Span s;
     if (end >= 0 && end < start)
@@ -83,9 +47,9 @@ CVesSoundDoc::Span CVesSoundDoc::editSpan(std::int64_t start, std::int64_t end, 
     s.end = std::clamp<std::int64_t>(end < 0 ? start : end, s.start, length);
     s.sampleBytes = std::max(1, m_format.bitsPerSample / 8);
     s.align = std::max<int>(1, m_format.blockAlign);
-    s.single = m_format.channels == 2 && (channel == 1 || channel == 2);
-    s.channel = s.single ? channel : 3;
-    s.offset = s.single && channel == 2 ? s.sampleBytes : 0;
+    s.single = m_format.channels == 2 && channel != ChannelSel::Both;
+    s.channel = s.single ? channel : ChannelSel::Both;
+    s.offset = s.single && channel == ChannelSel::Right ? s.sampleBytes : 0;
     return s;
 }
 
@@ -124,8 +88,8 @@ bool CVesSoundDoc::copyRangeToStore(const Span& span, FileCls& target, const cha
             s += span.offset;
             for (std::int64_t i = 0; i < n; ++i, s += span.align, d += cb) {
                 std::memcpy(d, s, static_cast<size_t>(cb));
-                if (clamp24 && readSample(d, 3) > 0x7FFF00)
-                    writeSample(d, 3, 0x7FFF00);
+                if (clamp24)
+                    encodeRawSample(d, 3, decodeRawSample(d, 3));
             }
         }
         done += n;
@@ -247,7 +211,7 @@ bool CVesSoundDoc::silenceFrames(std::int64_t startFrame, std::int64_t endFrame,
     return true;
 }
 
-bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, int channel, const ISampOperation& op,
+bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, ChannelSel channel, const ISampOperation& op,
                                         const char* progressText)
 {
     const Span span = editSpan(start, end, channel);
@@ -263,7 +227,7 @@ bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, in
         auto* frame = reinterpret_cast<std::uint8_t*>(v.data()) + span.offset;
         for (std::int64_t i = 0; i < n; ++i, frame += span.align)
             for (int c = 0; c < perFrame; ++c)
-                writeSample(frame + c * sb, sb, op.apply(readSample(frame + c * sb, sb)));
+                encodeRawSample(frame + c * sb, sb, op.apply(decodeRawSample(frame + c * sb, sb)));
         done += n;
         if (!progressStep(progressText, done, span.frames(), piece))
             return false;
@@ -271,7 +235,7 @@ bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, in
     return true;
 }
 
-bool CVesSoundDoc::startUndoRecord(int type, std::int64_t start, std::int64_t end, int channel)
+bool CVesSoundDoc::startUndoRecord(UndoKind kind, std::int64_t start, std::int64_t end, ChannelSel channel)
 {
     const Span span = editSpan(start, end, channel);
     m_clip.releaseViews();
@@ -279,7 +243,7 @@ bool CVesSoundDoc::startUndoRecord(int type, std::int64_t start, std::int64_t en
     const std::int64_t lengthBefore = lengthFrames();
     if (!copyRangeToStore(span, m_undo, "Copying"))
         return false;
-    m_undoRecord.type = type;
+    m_undoRecord.type = kind;
     m_undoRecord.start = span.start;
     m_undoRecord.end = span.end;
     m_undoRecord.channel = span.channel;
@@ -292,8 +256,8 @@ std::string CVesSoundDoc::undoName() const
 {
     static const char* const names[] = {"", "Undo Silence", "Undo Cut", "Undo Paste", "Undo Delete",
                                         "Undo Reverse", "Undo Volume", "Undo Filter"};
-    const int t = m_undoRecord.type;
-    if (t == 0)
+    const int t = static_cast<int>(m_undoRecord.type);
+    if (m_undoRecord.type == UndoKind::None)
         return {};
     return (t > 0 && t < 8) ? names[t] : "Undo";
 }
@@ -309,13 +273,13 @@ struct CancelGuard {
 
 }  // namespace
 
-bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, int channel, bool noUndo)
+bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo)
 {
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
     const Span span = editSpan(start, end, channel);
-    if (!noUndo && !startUndoRecord(1, start, end, channel))
+    if (!noUndo && !startUndoRecord(UndoKind::Silence, start, end, channel))
         return false;
     m_host.beginOperation("Silencing");
     std::int64_t done = 0;
@@ -332,17 +296,17 @@ bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, int channel, bo
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return ok;
 }
 
-bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, int channel, int percent)
+bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent)
 {
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
     const Span span = editSpan(start, end, channel);
-    if (!startUndoRecord(6, start, end, channel))
+    if (!startUndoRecord(UndoKind::Volume, start, end, channel))
         return false;
     m_host.beginOperation("Changing volume");
     const bool ok = applySampleOperation(start, end, channel, SampOpVolume(percent), "Changing volume");
@@ -353,17 +317,53 @@ bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, int channel, int
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return true;
 }
 
-bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, int channel)
+bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
+                                 const char* progressText, const FrameProcessor& process)
 {
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
     const Span span = editSpan(start, end, channel);
-    if (!startUndoRecord(5, start, end, channel))
+    if (!startUndoRecord(kind, start, end, channel))
+        return false;
+    m_host.beginOperation(progressText);
+    bool ok = true;
+    std::int64_t done = 0;
+    for (int piece = 0; ok && done < span.frames(); ++piece) {
+        const std::int64_t pos = (span.start + done) * span.align;
+        FileViewRef v = m_samples.writeView(pos, pos + span.align);
+        if (!v) {
+            ok = false;
+            break;
+        }
+        const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, m_editPiece / span.align});
+        ok = process(reinterpret_cast<std::uint8_t*>(v.data()), n);
+        done += n;
+        ok = ok && progressStep(progressText, done, span.frames(), piece);
+    }
+    m_host.endOperation();
+    if (!ok) {
+        writeStoreAt(m_undo, span.start, span, span.frames());
+        m_undoRecord = UndoRecord{};
+        updateAllViews(viewupdate::Repaint{});
+        return false;
+    }
+    m_modified = true;
+    updateAllViews(viewupdate::Repaint{});
+    return true;
+}
+
+bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, ChannelSel channel)
+{
+    if (!hasSelection(start, end))
+        return false;
+    CancelGuard guard(m_cancelRequested);
+    const Span span = editSpan(start, end, channel);
+    if (!startUndoRecord(UndoKind::Reverse, start, end, channel))
         return false;
     const int cb = span.copyBytes();
     const std::int64_t frames = span.frames();
@@ -399,16 +399,16 @@ bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, int channel)
         return false;
     }
     m_modified = true;
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     return true;
 }
 
-void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, int channel)
+void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, ChannelSel channel)
 {
-    const bool all = channel == 3 || m_format.channels < 2;
+    const bool all = channel == ChannelSel::Both || m_format.channels < 2;
     std::vector<AnaMarkSave> kept;
     for (auto& m : m_marks) {
-        if (!all && m.m_chan != channel) {
+        if (!all && m.m_chan != channelSelCode(channel)) {
             kept.push_back(m);
             continue;
         }
@@ -423,14 +423,14 @@ void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::i
     m_marks.swap(kept);
 }
 
-bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, int channel, bool noUndo, int undoType)
+bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo, UndoKind undoKind)
 {
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
     const Span span = editSpan(start, end, channel);
     if (!noUndo) {
-        if (!startUndoRecord(undoType, start, end, channel))
+        if (!startUndoRecord(undoKind, start, end, channel))
             return false;
         m_undoRecord.end = m_undoRecord.start;  // undoing inserts at the start
     }
@@ -448,7 +448,7 @@ bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, int channel
     setLengthFrames(lengthFrames());
     if (!noUndo && span.frames() > 0)
         shiftMarks(span.start, span.end, -span.frames(), span.channel);
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     if (ok && !noUndo && m_cancelRequested) {
         undo();
         return false;
@@ -456,7 +456,7 @@ bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, int channel
     return ok;
 }
 
-bool CVesSoundDoc::copy(std::int64_t start, std::int64_t end, int channel)
+bool CVesSoundDoc::copy(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
     if (!hasSelection(start, end))
         return false;
@@ -475,11 +475,11 @@ bool CVesSoundDoc::copy(std::int64_t start, std::int64_t end, int channel)
     return true;
 }
 
-bool CVesSoundDoc::cut(std::int64_t start, std::int64_t end, int channel)
+bool CVesSoundDoc::cut(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
     if (!hasSelection(start, end))
         return false;
-    return copy(start, end, channel) && deleteRange(start, end, channel, false, 2);
+    return copy(start, end, channel) && deleteRange(start, end, channel, false, UndoKind::Cut);
 }
 
 CVesSoundDoc* CVesSoundDoc::clipboardDocument()
@@ -497,11 +497,11 @@ bool CVesSoundDoc::canPaste() const
     const CVesSoundDoc* clip = g_clipboardDoc;
     if (!clip)
         return false;
-    const bool clipSingle = clip->m_clipChannel != 3 || clip->m_format.channels == 1;
+    const bool clipSingle = clip->m_clipChannel != ChannelSel::Both || clip->m_format.channels == 1;
     return clipSingle || m_format.channels == 2 || lengthFrames() == 0;
 }
 
-bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, int channel, bool fromUndo)
+bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, ChannelSel channel, bool fromUndo)
 {
     if (fromUndo)
         return pasteFrom(m_undo, m_undoChannel, start, end, channel, true);
@@ -511,7 +511,7 @@ bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, int channel, bool
         return false;
     }
     if (clip != this) {
-        const bool clipBoth = clip->m_clipChannel == 3 && clip->m_format.channels == 2;
+        const bool clipBoth = clip->m_clipChannel == ChannelSel::Both && clip->m_format.channels == 2;
         if (lengthFrames() == 0) {
             SoundFormat f = clip->m_format;
             f.channels = clipBoth ? 2 : 1;
@@ -549,12 +549,12 @@ bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, int channel, bool
             pos += n;
         }
         // A clip from a mono recording is one channel's samples.
-        m_clipChannel = clipBoth ? 3 : (clip->m_format.channels == 2 ? clip->m_clipChannel : 1);
+        m_clipChannel = clipBoth ? ChannelSel::Both : (clip->m_format.channels == 2 ? clip->m_clipChannel : ChannelSel::Left);
     }
     return pasteFrom(m_clip, m_clipChannel, start, end, channel, false);
 }
 
-bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t start, std::int64_t end, int channel,
+bool CVesSoundDoc::pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int64_t start, std::int64_t end, ChannelSel channel,
                              bool fromUndo)
 {
     CancelGuard guard(m_cancelRequested);
@@ -564,7 +564,7 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t st
     if (end > 0 && end < start)
         insert = end;
     const bool stereo = m_format.channels == 2;
-    const bool sourceSingle = stereo && sourceChannel != 3;
+    const bool sourceSingle = stereo && sourceChannel != ChannelSel::Both;
     const int sampleBytes = std::max(1, m_format.bitsPerSample / 8);
     const int align = std::max<int>(1, m_format.blockAlign);
     source.releaseViews();
@@ -572,10 +572,10 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t st
     const std::int64_t pasted = sourceSingle ? sourceBytes / sampleBytes : sourceBytes / align;
     const bool intervalGiven = end > 0 && end != start;
     const std::int64_t intervalLength = intervalGiven ? std::abs(end - start) : 0;
-    const int targetChannel = sourceSingle ? ((channel == 1 || channel == 2) ? channel : sourceChannel) : 3;
+    const ChannelSel targetChannel = sourceSingle ? (channel != ChannelSel::Both ? channel : sourceChannel) : ChannelSel::Both;
 
     if (!fromUndo) {
-        if (!startUndoRecord(3, start, intervalGiven ? end : start, channel))
+        if (!startUndoRecord(UndoKind::Paste, start, intervalGiven ? end : start, channel))
             return false;
         m_undoRecord.start = insert;
         m_undoRecord.pasteStart = insert;
@@ -584,15 +584,15 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t st
     m_host.beginOperation("Pasting");
     bool ok = true;
     if (intervalGiven)
-        ok = deleteRange(start, end, channel, true, 4);
+        ok = deleteRange(start, end, channel, true, UndoKind::Delete);
     // An insertion point past the end: extend with silence.
     if (ok && insert > lengthFrames()) {
         const std::int64_t old = lengthFrames();
-        ok = m_samples.setLength(insert * align) && silenceFrames(old, insert, editSpan(0, 0, 3));
+        ok = m_samples.setLength(insert * align) && silenceFrames(old, insert, editSpan(0, 0, ChannelSel::Both));
     }
     if (ok && pasted > 0) {
         const std::int64_t old = lengthFrames();
-        const Span whole = editSpan(0, 0, 3);
+        const Span whole = editSpan(0, 0, ChannelSel::Both);
         ok = m_samples.setLength((old + pasted) * align) && silenceFrames(old, old + pasted, whole);
         if (ok && !sourceSingle) {
             ok = moveFrames(insert, insert + pasted, old - insert, whole, "Pasting") &&
@@ -608,9 +608,9 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t st
     setLengthFrames(lengthFrames());
     if (intervalLength > 0 || pasted > 0) {
         const std::int64_t removedEnd = insert + intervalLength;
-        shiftMarks(insert, intervalGiven ? removedEnd : insert, pasted - intervalLength, sourceSingle ? targetChannel : 3);
+        shiftMarks(insert, intervalGiven ? removedEnd : insert, pasted - intervalLength, sourceSingle ? targetChannel : ChannelSel::Both);
     }
-    updateAllViews(0);
+    updateAllViews(viewupdate::Repaint{});
     if (ok && !fromUndo && m_cancelRequested) {
         undo();
         return false;
@@ -621,28 +621,29 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, int sourceChannel, std::int64_t st
 bool CVesSoundDoc::undo()
 {
     const UndoRecord rec = m_undoRecord;
-    if (rec.type < 1 || rec.type > 7)
+    if (rec.type == UndoKind::None)
         return false;
     m_host.status(undoName());
     m_undo.releaseViews();
     m_undo.setPosition(0);
     bool ok;
-    if (rec.type == 1 || rec.type == 5 || rec.type == 6 || rec.type == 7) {
+    if (rec.type == UndoKind::Silence || rec.type == UndoKind::Reverse || rec.type == UndoKind::Volume ||
+        rec.type == UndoKind::Filter) {
         // In-place edits: the saved samples go back where they were.
         const Span span = editSpan(rec.start, rec.end, m_undoChannel);
         ok = writeStoreAt(m_undo, span.start, span, span.frames());
         m_modified = true;
-        updateAllViews(0);
-    } else if (rec.type == 3) {
+        updateAllViews(viewupdate::Repaint{});
+    } else if (rec.type == UndoKind::Paste) {
         ok = pasteFrom(m_undo, m_undoChannel, rec.pasteStart, rec.pasteEnd, m_undoChannel, true);
         // A paste past the end, or into one channel, made the recording longer
         // than the saved samples account for.
         if (ok && lengthFrames() != rec.lengthBefore) {
             ok = m_samples.setLength(rec.lengthBefore * m_format.blockAlign);
             setLengthFrames(lengthFrames());
-            updateAllViews(0);
+            updateAllViews(viewupdate::Repaint{});
         }
-    } else if (m_format.channels == 2 && m_undoChannel != 3) {
+    } else if (m_format.channels == 2 && m_undoChannel != ChannelSel::Both) {
         // One channel was deleted: its samples moved towards the start and its
         // end was silenced, the length stayed. Move them back and put the
         // deleted samples in again; the silence falls off the end.
@@ -654,7 +655,7 @@ bool CVesSoundDoc::undo()
         ok = moveFrames(start, start + n, length - start - n, one, "Pasting (move):") && writeStoreAt(m_undo, start, one, n);
         m_modified = true;
         shiftMarks(start, start, n, m_undoChannel);
-        updateAllViews(0);
+        updateAllViews(viewupdate::Repaint{});
     } else {
         ok = pasteFrom(m_undo, m_undoChannel, rec.start, rec.start, m_undoChannel, true);
     }
@@ -662,7 +663,7 @@ bool CVesSoundDoc::undo()
     return ok;
 }
 
-bool CVesSoundDoc::generateAscii(std::int64_t start, std::int64_t end, int channel, std::FILE* out)
+bool CVesSoundDoc::generateAscii(std::int64_t start, std::int64_t end, ChannelSel channel, std::FILE* out)
 {
     const Span span = editSpan(start, end, channel);
     const int sb = span.sampleBytes;
@@ -682,7 +683,7 @@ bool CVesSoundDoc::generateAscii(std::int64_t start, std::int64_t end, int chann
         for (std::int64_t i = 0; i < n; ++i, f += span.align) {
             // 8-bit samples are written as the stored byte read as a signed number.
             auto value = [&](const std::uint8_t* p) -> long long {
-                return sb == 1 ? static_cast<std::int8_t>(p[0]) : static_cast<long long>(readSample(p, sb));
+                return sb == 1 ? static_cast<std::int8_t>(p[0]) : static_cast<long long>(decodeRawSample(p, sb));
             };
             const int len = both ? std::snprintf(line, sizeof line, "%lld\t%lld\r\n", value(f), value(f + sb))
                                  : std::snprintf(line, sizeof line, "%lld\r\n", value(f));

@@ -4,6 +4,8 @@
 // the command-line tool prints; tests record what they are told.
 #pragma once
 
+#include "document/ViewUpdate.h"
+
 #include <cstdint>
 #include <string>
 
@@ -22,8 +24,11 @@ public:
     virtual bool progress(const std::string& /*text*/, std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
     virtual void endOperation() {}
 
-    // A command posted to the document's frame (for instance one more view).
+    // A command posted to the document's frame (CommandIds.h).
     virtual void postViewCommand(int /*command*/) {}
+    // One more combined view of the document, after the ones it has (a
+    // recording file holds more than one analysis parameter set).
+    virtual void openCombinedView() {}
 
     // Free bytes on the file system that would hold `path`; −1 when unknown.
     virtual std::int64_t freeDiskSpace(const std::string& path);
@@ -45,6 +50,6 @@ public:
     virtual ~IDocView() = default;
     // The document's length in frames changed.
     virtual void onLengthChanged(std::int64_t frames) = 0;
-    // Something else changed: kind as the views define it, with an optional record.
-    virtual void onDocumentUpdate(int /*kind*/, const void* /*hint*/) {}
+    // Something else changed (ViewUpdate.h).
+    virtual void onDocumentUpdate(const ViewUpdate& /*update*/) {}
 };

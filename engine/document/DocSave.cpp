@@ -8,8 +8,10 @@
 #include "document/CVesSoundDoc.h"
 
 #include "core/AtomicFile.h"
+#include "core/ByteOrder.h"
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
+#include "document/SampleCodec.h"
 #include "records/VprdData.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileType.h"
@@ -342,7 +344,9 @@ bool CVesSoundDoc::buildKeptSegments(std::int64_t startFrame, std::int64_t endFr
                                      std::vector<SegmentRecord>& list)
 {
     const int level = m_segmentHeader.silentLevelDb();
-    const double threshold = std::round(std::pow(10.0, -std::abs(level) / 10.0) * m_format.fullScale());
+    // The silent level as a fraction of full scale, on the grid of the stored values.
+    const double fullScale = static_cast<double>(sampleFullScale(m_format.bitsPerSample));
+    const double threshold = std::round(std::pow(10.0, -std::abs(level) / 10.0) * fullScale) / fullScale;
     const std::int64_t preFrames = realMicrosToFrames(static_cast<std::int64_t>(m_segmentHeader.silentBeforeMs()) * 1000);
     const std::int64_t afterMs = m_segmentHeader.silentAfterMs();
     const std::int64_t quietFrames = afterMs > 0 ? realMicrosToFrames(afterMs * 1000) : preFrames;
@@ -352,19 +356,9 @@ bool CVesSoundDoc::buildKeptSegments(std::int64_t startFrame, std::int64_t endFr
     endFrame = std::min(endFrame, lengthFrames());
 
     auto loud = [&](const std::uint8_t* p) {
-        for (int c = 0; c < channels; ++c, p += bytes) {
-            double v;
-            switch (bytes) {
-            case 1: v = static_cast<int>(p[0]) - 128; break;
-            case 2: v = static_cast<std::int16_t>(readLe16(p)); break;
-            case 3: v = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                                  (static_cast<std::uint32_t>(p[2]) << 24)) / 256;
-                break;
-            default: v = static_cast<std::int32_t>(readLe32(p)); break;
-            }
-            if (std::abs(v) > threshold)
+        for (int c = 0; c < channels; ++c, p += bytes)
+            if (std::abs(decodeSample(p, bytes, SampleScale::Level)) > threshold)
                 return true;
-        }
         return false;
     };
     bool inSegment = false;

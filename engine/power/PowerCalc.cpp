@@ -3,6 +3,7 @@
 #include "display/FftWindow.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
+#include "document/SampleCodec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +33,7 @@ PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std:
     BuildWindowTable(table.data(), n, req.window);
     const std::int64_t frames = end - start;
     const std::int64_t k = (frames + n - 1) / n;
-    const int channel = doc.format().channels > 1 ? std::clamp(req.channel, 0, 1) : 0;
+    SampleReader reader(doc, req.channel, SampleScale::Units16);
     const double scale = std::ldexp(1.0, -30);
     for (std::int64_t i = 0; i < k; ++i) {
         if (stop && stop->load(std::memory_order_relaxed))
@@ -40,8 +41,7 @@ PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std:
         std::int64_t s = (frames - n) * i / k;
         if (s + n > frames)
             s = frames - n;
-        const std::int64_t got = doc.readFramesAsDouble(start + s, n, channel, buf.data());
-        std::fill(buf.begin() + std::max<std::int64_t>(0, got), buf.end(), 0.0);  // past the end: silence
+        reader.read(start + s, n, buf.data());  // past the end: silence
         for (int j = 0; j < n; ++j)
             buf[static_cast<size_t>(j)] *= table[static_cast<size_t>(j)];
         RealFft(buf.data(), m);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/ThreadCls.h"
+#include "document/ChannelSelection.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,7 +20,7 @@ class CVesSoundDoc;
 struct PowerRequest {
     std::int64_t start = 0;  // frames
     std::int64_t end = -1;   // frames, exclusive; −1: to the end of the recording
-    int channel = 0;         // 0 left (or mono), 1 right
+    ChannelIndex channel = ChannelIndex::Left;
     int fftSize = 1024;      // a power of two from 16 to 16384
     int window = 2;          // window code (Parzen 1, Hanning 2, Hamming 4, Cosine 8, other rectangular)
 };

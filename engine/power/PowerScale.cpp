@@ -96,14 +96,14 @@ double powerLevel(double power, bool logScale)
     return logScale ? 10.0 * std::log10(power) : power;
 }
 
-std::string powerWindowTitle(int fftSize, int window, int channels, int channel)
+std::string powerWindowTitle(int fftSize, int window, int channels, ChannelIndex channel)
 {
     std::string label = WindowTitleLabel(window);
     if (!label.empty())
         label += ".";
     std::string t = fmt("Power spectrum, FFT size %.0f", fftSize) + label;
     if (channels > 1)
-        t += channel == 1 ? " - Right channel." : " - Left channel.";
+        t += channel == ChannelIndex::Right ? " - Right channel." : " - Left channel.";
     return t;
 }
 

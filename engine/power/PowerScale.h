@@ -36,7 +36,7 @@ const char* powerFrequencyFormat(const PowerFrequencyRange& range);
 double powerLevel(double power, bool logScale);
 
 // "Power spectrum, FFT size 1024, Hanning window. - Left channel." and the like.
-std::string powerWindowTitle(int fftSize, int window, int channels, int channel);
+std::string powerWindowTitle(int fftSize, int window, int channels, ChannelIndex channel);
 // The analysed range at the right of the status line ("%2.1f - %2.1f s" …).
 std::string powerTimeRangeText(std::int64_t startMicros, std::int64_t endMicros);
 // Read-outs: after a click, while moving, and relative to a set cursor.

@@ -24,7 +24,7 @@ PulsFftCls::PulsFftCls(int fftSize, int window, const PulseClock& clock) : m_clo
     m_buffer.assign(static_cast<std::size_t>(m_n), 0.0);
 }
 
-void PulsFftCls::setStretch(CVesSoundDoc& doc, int channel, std::int64_t first, std::int64_t length, int hop)
+void PulsFftCls::setStretch(CVesSoundDoc& doc, ChannelIndex channel, std::int64_t first, std::int64_t length, int hop)
 {
     m_doc = &doc;
     m_channel = channel;

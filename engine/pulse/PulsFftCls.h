@@ -34,7 +34,7 @@ public:
     // Sets up the columns over frames [first, first + length) of one channel
     // (0 left or mono, 1 right); hop h at least 1. Samples outside the
     // document read as 0.
-    void setStretch(CVesSoundDoc& doc, int channel, std::int64_t first, std::int64_t length, int hop);
+    void setStretch(CVesSoundDoc& doc, ChannelIndex channel, std::int64_t first, std::int64_t length, int hop);
     int columns() const { return m_columns; }
     std::int64_t columnStart(int column) const;
     std::int64_t columnTimeUs(int column) const { return m_clock.framesToMicros(columnStart(column)); }
@@ -49,7 +49,7 @@ private:
     std::vector<double> m_window;
     std::vector<double> m_binHz;
     CVesSoundDoc* m_doc = nullptr;
-    int m_channel = 0;
+    ChannelIndex m_channel = ChannelIndex::Left;
     std::int64_t m_first = 0;
     std::int64_t m_length = 0;
     int m_columns = 0;

@@ -29,7 +29,7 @@ public:
         const VesPulsParms& p = m_parms;
         m_spectrum = request.alwaysMeasureSpectrum || p.m_ampMaxAmp || p.m_freqStrong || p.m_freqStrongMark ||
                      p.m_freqMax || p.m_freqMin || p.m_freqMaxMark || p.m_freqMinMark;
-        m_markChannel = setup.channel == 0 ? 1 : 2;
+        m_markChannel = setup.channel == ChannelIndex::Left ? ChannelSel::Left : ChannelSel::Right;
         if (m_spectrum) {
             m_fft = std::make_unique<PulsFftCls>(setup.fftSize, setup.window, m_clock);
             m_contour.minFrequencyHz = p.m_minFrequency;
@@ -116,7 +116,7 @@ private:
     const PulseScanSetup& m_setup;
     PulseClock m_clock;
     bool m_spectrum = false;
-    int m_markChannel = 1;
+    ChannelSel m_markChannel = ChannelSel::Left;
     int m_pulse = 0;
     std::unique_ptr<PulsFftCls> m_fft;
     PulseContourParms m_contour;
@@ -135,9 +135,9 @@ PulseScanSetup MakePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& r
         std::swap(first, last);
     s.first = std::min(first, length);
     s.last = std::min(last, length);
-    s.channel = doc.format().channels > 1 && !p.m_leftChan ? 1 : 0;
+    s.channel = doc.format().channels > 1 && !p.m_leftChan ? ChannelIndex::Right : ChannelIndex::Left;
     const double ratio = std::pow(10.0, -std::abs(static_cast<double>(p.m_ampThres)) / 1000.0);
-    s.threshold = std::llround(ratio * static_cast<double>(NativeFullScale(doc.format().bitsPerSample)));
+    s.threshold = std::llround(ratio * static_cast<double>(sampleFullScale(doc.format().bitsPerSample)));
     const PulseClock clock = PulseClock::of(doc);
     s.separationFrames = std::max<std::int64_t>(0, clock.microsToFrames(p.m_ampSeparationMySec));
     PulsFftCls probe(p.m_fftSize, p.m_fftWindow, clock);
@@ -215,7 +215,7 @@ void PlacePulseMarks(CVesSoundDoc& doc, PulseResult& result)
     for (const PulseMarkRequest& req : result.marks) {
         AnaMarkSave m;
         m.m_posX = req.frame;
-        m.m_chan = req.channel;
+        m.m_chan = channelSelCode(req.channel);
         m.m_spect = true;
         if (req.kind == 2) {
             m.m_typ = 2;  // measurement cursor: a point in time and frequency

@@ -12,6 +12,7 @@
 // gives the same rows however many runs go on side by side.
 #pragma once
 
+#include "document/ChannelSelection.h"
 #include "records/VesSettings.h"
 
 #include <array>
@@ -40,7 +41,7 @@ struct PulseMarkRequest {
     std::int64_t frame = 0;
     int kind = 1;              // 1 time mark, 2 time–frequency mark
     double frequencyHz = 0;    // kind 2
-    int channel = 1;           // 1 left (or mono), 2 right
+    ChannelSel channel = ChannelSel::Left;  // the channel of the analysis (left for mono)
     std::string label;         // "#%d start", "#%d end", "#%d max ampl.", "#%d high", "#%d low"
 };
 
@@ -103,7 +104,7 @@ public:
 // The derived values of a run, for display and tests.
 struct PulseScanSetup {
     std::int64_t first = 0, last = 0;   // frames, first <= last
-    int channel = 0;                    // 0 left (or mono), 1 right
+    ChannelIndex channel = ChannelIndex::Left;
     std::int64_t threshold = 0;         // on the sample's own scale
     std::int64_t separationFrames = 0;  // S
     int fftSize = 0, hop = 1, window = 0;

@@ -5,6 +5,7 @@
 // absolute amplitude of every frame as a whole number.
 #pragma once
 
+#include "document/SampleCodec.h"
 #include "document/SoundFormat.h"
 
 #include <cstdint>
@@ -35,31 +36,23 @@ std::int64_t NiceStep(std::int64_t x);
 // How amplitudes are scaled.
 enum class AmplitudeScale {
     Units16,  // 16-bit units: 8-bit |(s−128)·256|, 16-bit |s|, 24-bit |s|/256, 32-bit |s|/65536
-    Native,   // the sample's own scale: 8-bit |s−128|, otherwise |s|
+    Native,   // the sample's own scale: 8-bit |s−128|, otherwise |s| (full scale sampleFullScale(bits))
 };
 
 // Reads the absolute amplitudes of one channel straight from the mapped
-// sample store, a piece at a time. Channel 0 is the left (or only) channel,
-// 1 the right channel of a stereo document.
+// sample store, a piece at a time (through the document's SampleReader).
 class AmplitudeReader {
 public:
-    AmplitudeReader(CVesSoundDoc& doc, int channel, AmplitudeScale scale);
+    AmplitudeReader(CVesSoundDoc& doc, ChannelIndex channel, AmplitudeScale scale);
 
     // Up to `max` amplitudes from frame `first` on into out[0..]; returns how
     // many were read (0 past the end of the samples or when the store fails).
     std::int64_t read(std::int64_t first, std::int64_t max, std::int64_t* out);
 
     const SoundFormat& format() const { return m_format; }
-    std::int64_t lengthFrames() const { return m_length; }
+    std::int64_t lengthFrames() const { return m_reader.lengthFrames(); }
 
 private:
-    CVesSoundDoc& m_doc;
+    SampleReader m_reader;
     SoundFormat m_format;
-    std::int64_t m_length;
-    int m_channel;
-    AmplitudeScale m_scale;
 };
-
-// The full-scale amplitude on the sample's own scale: 128, 32768, 8388608 or
-// 2147483648 for 8-, 16-, 24- and 32-bit samples.
-std::int64_t NativeFullScale(int bitsPerSample);

@@ -67,10 +67,10 @@ void RateHistogram::prepare(VesRateParms& parms, const CVesSoundDoc& doc, std::i
     bitsPerSample = f.bitsPerSample;
     stereo = f.channels > 1;
     if (stereo) {
-        channel = parms.m_leftChan == parms.m_rightChan ? 0 : (parms.m_leftChan ? 0 : 1);
+        channel = parms.m_leftChan || !parms.m_rightChan ? ChannelIndex::Left : ChannelIndex::Right;
         bytesPerFrame = 2 * (bitsPerSample / 8);
     } else {
-        channel = 0;
+        channel = ChannelIndex::Left;
         bytesPerFrame = bitsPerSample / 8;
     }
     countTickStep = 0;  // calculation pending
@@ -224,7 +224,7 @@ std::string RateHistogram::title() const
 {
     std::string t = intervalMode ? "Pulse Interval Analysis" : "Pulse Length Analysis";
     if (stereo)
-        t += channel == 0 ? " - Left channel." : " - Right channel.";
+        t += channel == ChannelIndex::Left ? " - Left channel." : " - Right channel.";
     return t;
 }
 

@@ -51,7 +51,7 @@ public:
     std::int64_t delayFrames = 0;
     std::int64_t threshold = -1;      // 16-bit amplitude units; negative: not yet computed
     int bitsPerSample = 16;
-    int channel = 0;                  // 0 left (or mono), 1 right
+    ChannelIndex channel = ChannelIndex::Left;
     bool stereo = false;
     int bytesPerFrame = 2;
     bool intervalMode = true;

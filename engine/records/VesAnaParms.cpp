@@ -1,8 +1,12 @@
 #include "records/VesAnaParms.h"
 
+#include "core/ByteOrder.h"
 #include "records/RecordBytes.h"
 #include "records/SettingsValues.h"
+#include "records/VesNameTables.h"
 #include "records/VesRecData.h"
+
+#include <algorithm>
 
 using VkitXML::Node;
 using namespace vesrec;
@@ -12,8 +16,8 @@ namespace {
 // The fields up to FftOverLap, common to the 80-byte and the 1968-byte form.
 void putHead(std::uint8_t* p, const VesAnaParms& a)
 {
-    putLeI32(p + 0, a.m_release);
-    putLeI32(p + 4, a.m_version);
+    writeLeI32(p + 0, a.m_release);
+    writeLeI32(p + 4, a.m_version);
     p[8] = a.m_ampPlot ? 1 : 0;
     p[9] = a.m_ampCont ? 1 : 0;
     p[10] = a.m_spectPlot ? 1 : 0;
@@ -21,36 +25,36 @@ void putHead(std::uint8_t* p, const VesAnaParms& a)
     p[12] = a.m_rightChan ? 1 : 0;
     p[13] = a.m_scale ? 1 : 0;
     p[14] = p[15] = 0;
-    putLeI64(p + 16, a.m_plotSize);
-    putLeI64(p + 24, a.m_spectMin);
-    putLeI64(p + 32, a.m_spectMax);
-    putLeI64(p + 40, a.m_ampMin);
-    putLeI64(p + 48, a.m_ampMax);
-    putLeI64(p + 56, a.m_plotStart);
-    putLeI64(p + 64, a.m_plotEnd);
-    putLeI32(p + 72, a.m_fftSize);
-    putLeI32(p + 76, a.m_fftOverLap);
+    writeLeI64(p + 16, a.m_plotSize);
+    writeLeI64(p + 24, a.m_spectMin);
+    writeLeI64(p + 32, a.m_spectMax);
+    writeLeI64(p + 40, a.m_ampMin);
+    writeLeI64(p + 48, a.m_ampMax);
+    writeLeI64(p + 56, a.m_plotStart);
+    writeLeI64(p + 64, a.m_plotEnd);
+    writeLeI32(p + 72, a.m_fftSize);
+    writeLeI32(p + 76, a.m_fftOverLap);
 }
 
 void getHead(const std::uint8_t* p, VesAnaParms& a)
 {
-    a.m_release = getLeI32(p + 0);
-    a.m_version = getLeI32(p + 4);
+    a.m_release = readLeI32(p + 0);
+    a.m_version = readLeI32(p + 4);
     a.m_ampPlot = p[8] != 0;
     a.m_ampCont = p[9] != 0;
     a.m_spectPlot = p[10] != 0;
     a.m_leftChan = p[11] != 0;
     a.m_rightChan = p[12] != 0;
     a.m_scale = p[13] != 0;
-    a.m_plotSize = getLeI64(p + 16);
-    a.m_spectMin = getLeI64(p + 24);
-    a.m_spectMax = getLeI64(p + 32);
-    a.m_ampMin = getLeI64(p + 40);
-    a.m_ampMax = getLeI64(p + 48);
-    a.m_plotStart = getLeI64(p + 56);
-    a.m_plotEnd = getLeI64(p + 64);
-    a.m_fftSize = getLeI32(p + 72);
-    a.m_fftOverLap = getLeI32(p + 76);
+    a.m_plotSize = readLeI64(p + 16);
+    a.m_spectMin = readLeI64(p + 24);
+    a.m_spectMax = readLeI64(p + 32);
+    a.m_ampMin = readLeI64(p + 40);
+    a.m_ampMax = readLeI64(p + 48);
+    a.m_plotStart = readLeI64(p + 56);
+    a.m_plotEnd = readLeI64(p + 64);
+    a.m_fftSize = readLeI32(p + 72);
+    a.m_fftOverLap = readLeI32(p + 76);
 }
 
 }  // namespace
@@ -60,22 +64,22 @@ std::vector<std::uint8_t> VesAnaParms::toBytes() const
     std::vector<std::uint8_t> b(kFixedSize, 0);
     std::uint8_t* p = b.data();
     putHead(p, *this);
-    putLeI32(p + 80, m_fftThresHold);
-    putLeI32(p + 84, m_fftWindow);
-    putLeI32(p + 88, m_colorScheme);
-    putLeI32(p + 92, m_contrast);
-    putLeI32(p + 96, m_invColors ? 1 : 0);
-    putLeI32(p + 100, m_fontSize);
-    putLeI32(p + 104, m_freqSize);
-    putLeI32(p + 108, m_freqPlot);
-    putLeI32(p + 112, m_freqThreshold);
-    putLeI32(p + 116, m_freqPlotType);
-    putLeI32(p + 120, m_freqGridX);
-    putLeI32(p + 124, m_freqGridY);
-    putLeI32(p + 128, m_spectGridX);
-    putLeI32(p + 132, m_spectGridY);
-    putLeI32(p + 136, m_oscGridX);
-    putLeI32(p + 140, m_oscGridY);
+    writeLeI32(p + 80, m_fftThresHold);
+    writeLeI32(p + 84, m_fftWindow);
+    writeLeI32(p + 88, m_colorScheme);
+    writeLeI32(p + 92, m_contrast);
+    writeLeI32(p + 96, m_invColors ? 1 : 0);
+    writeLeI32(p + 100, m_fontSize);
+    writeLeI32(p + 104, m_freqSize);
+    writeLeI32(p + 108, m_freqPlot);
+    writeLeI32(p + 112, m_freqThreshold);
+    writeLeI32(p + 116, m_freqPlotType);
+    writeLeI32(p + 120, m_freqGridX);
+    writeLeI32(p + 124, m_freqGridY);
+    writeLeI32(p + 128, m_spectGridX);
+    writeLeI32(p + 132, m_spectGridY);
+    writeLeI32(p + 136, m_oscGridX);
+    writeLeI32(p + 140, m_oscGridY);
     m_colorMap.toBytes(p + kColorMapOffset, kFixedSize - kColorMapOffset);
     return b;
 }
@@ -86,22 +90,22 @@ bool VesAnaParms::fromBytes(std::span<const std::uint8_t> bytes)
         return false;
     const std::uint8_t* p = bytes.data();
     getHead(p, *this);
-    m_fftThresHold = getLeI32(p + 80);
-    m_fftWindow = getLeI32(p + 84);
-    m_colorScheme = getLeI32(p + 88);
-    m_contrast = getLeI32(p + 92);
-    m_invColors = getLe32(p + 96) != 0;
-    m_fontSize = getLeI32(p + 100);
-    m_freqSize = getLeI32(p + 104);
-    m_freqPlot = getLeI32(p + 108);
-    m_freqThreshold = getLeI32(p + 112);
-    m_freqPlotType = getLeI32(p + 116);
-    m_freqGridX = getLeI32(p + 120);
-    m_freqGridY = getLeI32(p + 124);
-    m_spectGridX = getLeI32(p + 128);
-    m_spectGridY = getLeI32(p + 132);
-    m_oscGridX = getLeI32(p + 136);
-    m_oscGridY = getLeI32(p + 140);
+    m_fftThresHold = readLeI32(p + 80);
+    m_fftWindow = readLeI32(p + 84);
+    m_colorScheme = readLeI32(p + 88);
+    m_contrast = readLeI32(p + 92);
+    m_invColors = readLe32(p + 96) != 0;
+    m_fontSize = readLeI32(p + 100);
+    m_freqSize = readLeI32(p + 104);
+    m_freqPlot = readLeI32(p + 108);
+    m_freqThreshold = readLeI32(p + 112);
+    m_freqPlotType = readLeI32(p + 116);
+    m_freqGridX = readLeI32(p + 120);
+    m_freqGridY = readLeI32(p + 124);
+    m_spectGridX = readLeI32(p + 128);
+    m_spectGridY = readLeI32(p + 132);
+    m_oscGridX = readLeI32(p + 136);
+    m_oscGridY = readLeI32(p + 140);
     m_colorMap.fromBytesPrefix(p + kColorMapOffset, kFixedSize - kColorMapOffset);
     return true;
 }
@@ -246,6 +250,7 @@ void VesAnaParms::load(const vkit::RegCls& reg)
     m_freqAllTicksLabels = readFlag(reg, key, "FreqAllTicksLabels", m_freqAllTicksLabels);
     if (const auto map = reg.readBinary(key, kUserColorName); map && map->size() == VesColorMap::kFixedSize)
         m_colorMap.fromBytes(*map);
+    repair();
 }
 
 bool VesAnaParms::save(vkit::RegCls& reg) const
@@ -287,4 +292,85 @@ bool VesAnaParms::save(vkit::RegCls& reg) const
     const auto map = m_colorMap.toBytes();
     w.binary(kUserColorName, map.data(), map.size());
     return w.finish();
+}
+
+namespace {
+
+constexpr std::int64_t kMaxFrequencyHz = 100000000;
+constexpr std::int64_t kMaxPlotSizeMicros = 1000000000000;  // 11.6 days
+constexpr std::int32_t kMinFftSize = 16;
+constexpr std::int32_t kMaxFftSize = 4096;  // the frame buffers of the spectrogram
+
+std::int32_t largestPowerOfTwoAtMost(std::int32_t v)
+{
+    std::int32_t p = 1;
+    while (p <= v / 2)
+        p *= 2;
+    return p;
+}
+
+void repairGrid(std::int32_t& v, std::int32_t low, std::int32_t outside)
+{
+    if (v < low || v > 5)
+        v = outside;
+}
+
+}  // namespace
+
+void VesAnaParms::repair(std::int64_t rate)
+{
+    // Beyond the settings' 10 hours a view may show a whole recording; the
+    // upper limit keeps the time axis to a few hundred ticks.
+    m_plotSize = std::clamp(m_plotSize, std::int64_t{1}, kMaxPlotSizeMicros);
+
+    if (m_spectMin < 0)
+        m_spectMin = 0;
+    m_spectMin = std::min(m_spectMin, kMaxFrequencyHz - 1);
+    m_spectMax = std::min(m_spectMax, kMaxFrequencyHz);
+    if (m_spectMax < 0 && rate > 0)
+        m_spectMax = rate / 2;
+    // An empty frequency range would divide by zero everywhere it is used.
+    if (m_spectMax >= 0 && m_spectMax <= m_spectMin) {
+        m_spectMin = 0;
+        if (m_spectMax <= 0)
+            m_spectMax = rate > 0 ? std::max<std::int64_t>(1, rate / 2) : -1;
+    }
+
+    if (m_ampMin < -10000)
+        m_ampMin = -10000;
+    if (m_ampMax < -10000 || m_ampMax > 10000)
+        m_ampMax = 10000;
+    if (m_ampMin >= m_ampMax) {
+        if (m_ampMax - 1 < -10000) {
+            m_ampMin = -10000;
+            m_ampMax = -9999;
+        } else {
+            m_ampMin = m_ampMax - 1;
+        }
+    }
+
+    // The FFT works on powers of two.
+    if (m_fftSize != 0)
+        m_fftSize = largestPowerOfTwoAtMost(std::clamp(m_fftSize, kMinFftSize, kMaxFftSize));
+    // A hop of (100 - overlap)% must not go backwards.
+    m_fftOverLap = std::clamp(m_fftOverLap, -1, 99);
+    m_fftThresHold = std::clamp(m_fftThresHold, 0, 32);
+    m_contrast = std::clamp(m_contrast, -10, 10);
+    if ((m_colorScheme < 0 || m_colorScheme > 7) && m_colorScheme != vesnames::kUserColorScheme)
+        m_colorScheme = 0;
+    m_colorMap.m_colorMapRader = std::clamp<std::int32_t>(m_colorMap.m_colorMapRader, 0, static_cast<std::int32_t>(VesColorMap::kBands));
+
+    if (m_freqThreshold < 0 || m_freqThreshold > 99)
+        m_freqThreshold = 5;
+    if (m_freqSize < 1)
+        m_freqSize = 50;
+    m_freqSize = std::min(m_freqSize, 16000);
+    m_fontSize = std::clamp(m_fontSize, 1, 72);
+
+    repairGrid(m_freqGridX, 0, 0);
+    repairGrid(m_spectGridX, 0, 0);
+    repairGrid(m_oscGridX, 0, 0);
+    repairGrid(m_oscGridY, 0, 0);
+    repairGrid(m_freqGridY, -1, -1);
+    repairGrid(m_spectGridY, -1, -1);
 }

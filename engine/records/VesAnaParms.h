@@ -145,8 +145,35 @@ struct VesAnaParms {
     //    are written for information and not read back; FftSize and FftOverLap
     //    are not stored.
     //  - UserColor is taken only when it holds exactly 1848 bytes.
+    // Loading ends with repair().
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
+
+    // Brings every field into the range the settings dialogs allow, so that
+    // no view, plot or column engine divides by zero or reads out of bounds:
+    //  - PlotSize 1 µs .. 10^12 µs (beyond the dialogs' 10 hours: a view
+    //    may show a whole recording);
+    //  - SpectMin below 0 -> 0, both limits at most 100,000,000 Hz; a
+    //    negative SpectMax stays "unset" (R/2) unless `effectiveRateHz` is
+    //    given, then it becomes R/2; a range that is empty or inverted
+    //    becomes SpectMin 0 (and, when SpectMax is not above 0, SpectMax
+    //    unset, or R/2 with a known rate);
+    //  - AmpMin below -10000 -> -10000, AmpMax below -10000 -> 10000, AmpMax
+    //    above 10000 -> 10000; AmpMin at or above AmpMax -> AmpMax - 1, or
+    //    the pair -10000/-9999;
+    //  - FftSize other than 0 (automatic): the power of two at or below it
+    //    within 16 .. 4096; FftOverLap above 99 -> 99, below -1 -> -1
+    //    (automatic); FftThresHold 0 .. 32; Contrast -10 .. 10;
+    //  - ColorScheme other than 0 .. 7 and 100 -> 0; the user colour map's
+    //    bands in use 0 .. 64;
+    //  - FreqThreshold outside 0 .. 99 -> 5; FreqSize below 1 -> 50, above
+    //    16000 -> 16000; FontSize 1 .. 72;
+    //  - the time grids and the oscillogram's amplitude grid outside 0 .. 5
+    //    -> 0, the frequency grids outside -1 .. 5 -> -1.
+    // `effectiveRateHz` is the rate R (rate x time expansion) of the
+    // recording the set is shown for; 0 when not known (settings, a set just
+    // read from a file).
+    void repair(std::int64_t effectiveRateHz = 0);
 
     bool operator==(const VesAnaParms&) const = default;
 };

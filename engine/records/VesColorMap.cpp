@@ -1,5 +1,6 @@
 #include "records/VesColorMap.h"
 
+#include "core/ByteOrder.h"
 #include "records/RecordBytes.h"
 #include "records/SettingsValues.h"
 #include "records/VesRecData.h"
@@ -12,24 +13,24 @@ using namespace vesrec;
 
 void VesColorMapRad::toBytes(std::uint8_t* p) const
 {
-    putLeI32(p + 0, m_dbFrom);
-    putLeI32(p + 4, m_dbTo);
-    putLeI32(p + 8, m_dbStep);
-    putLeI32(p + 12, m_count);
-    putLe32(p + 16, m_colFrom);
-    putLe32(p + 20, m_colTo);
-    putLeI32(p + 24, m_firstPenIx);
+    writeLeI32(p + 0, m_dbFrom);
+    writeLeI32(p + 4, m_dbTo);
+    writeLeI32(p + 8, m_dbStep);
+    writeLeI32(p + 12, m_count);
+    writeLe32(p + 16, m_colFrom);
+    writeLe32(p + 20, m_colTo);
+    writeLeI32(p + 24, m_firstPenIx);
 }
 
 void VesColorMapRad::fromBytes(const std::uint8_t* p)
 {
-    m_dbFrom = getLeI32(p + 0);
-    m_dbTo = getLeI32(p + 4);
-    m_dbStep = getLeI32(p + 8);
-    m_count = getLeI32(p + 12);
-    m_colFrom = getLe32(p + 16);
-    m_colTo = getLe32(p + 20);
-    m_firstPenIx = getLeI32(p + 24);
+    m_dbFrom = readLeI32(p + 0);
+    m_dbTo = readLeI32(p + 4);
+    m_dbStep = readLeI32(p + 8);
+    m_count = readLeI32(p + 12);
+    m_colFrom = readLe32(p + 16);
+    m_colTo = readLe32(p + 20);
+    m_firstPenIx = readLeI32(p + 24);
 }
 
 std::unique_ptr<Node> VesColorMapRad::toXml() const
@@ -81,12 +82,12 @@ void VesColorMap::toBytes(std::uint8_t* out, std::size_t size) const
     if (size > kFixedSize)
         size = kFixedSize;
     std::uint8_t full[kFixedSize] = {};
-    putLeI32(full + 0, m_release);
-    putLeI32(full + 4, m_version);
+    writeLeI32(full + 0, m_release);
+    writeLeI32(full + 4, m_version);
     putText(full + 8, kNameSize, m_name);
-    putLeI32(full + 40, m_colorMapRader);
-    putLeI32(full + 44, m_reserv);
-    putLeI64(full + 48, m_modTime);
+    writeLeI32(full + 40, m_colorMapRader);
+    writeLeI32(full + 44, m_reserv);
+    writeLeI64(full + 48, m_modTime);
     for (std::size_t i = 0; i < kBands; ++i)
         m_bands[i].toBytes(full + kBandsOffset + i * VesColorMapRad::kFixedSize);
     std::copy(full, full + size, out);
@@ -105,17 +106,17 @@ void VesColorMap::fromBytesPrefix(const std::uint8_t* in, std::size_t size)
     // Each field is taken only when it lies wholly inside the bytes given.
     auto fits = [size](std::size_t offset, std::size_t length) { return offset + length <= size; };
     if (fits(0, 4))
-        m_release = getLeI32(in + 0);
+        m_release = readLeI32(in + 0);
     if (fits(4, 4))
-        m_version = getLeI32(in + 4);
+        m_version = readLeI32(in + 4);
     if (fits(8, kNameSize))
         m_name = getText(in + 8, kNameSize - 1);  // the last byte is always the terminator
     if (fits(40, 4))
-        m_colorMapRader = getLeI32(in + 40);
+        m_colorMapRader = readLeI32(in + 40);
     if (fits(44, 4))
-        m_reserv = getLeI32(in + 44);
+        m_reserv = readLeI32(in + 44);
     if (fits(48, 8))
-        m_modTime = getLeI64(in + 48);
+        m_modTime = readLeI64(in + 48);
     for (std::size_t i = 0; i < kBands; ++i) {
         const std::size_t at = kBandsOffset + i * VesColorMapRad::kFixedSize;
         VesColorMapRad& band = m_bands[i];
@@ -126,11 +127,11 @@ void VesColorMap::fromBytesPrefix(const std::uint8_t* in, std::size_t size)
         std::int32_t* fields[] = {&band.m_dbFrom, &band.m_dbTo, &band.m_dbStep, &band.m_count};
         for (std::size_t f = 0; f < 4; ++f)
             if (fits(at + 4 * f, 4))
-                *fields[f] = getLeI32(in + at + 4 * f);
+                *fields[f] = readLeI32(in + at + 4 * f);
         if (fits(at + 16, 4))
-            band.m_colFrom = getLe32(in + at + 16);
+            band.m_colFrom = readLe32(in + at + 16);
         if (fits(at + 20, 4))
-            band.m_colTo = getLe32(in + at + 20);
+            band.m_colTo = readLe32(in + at + 20);
         // FirstPenIx is the last field: a band cut short never holds it.
     }
 }

@@ -1,5 +1,6 @@
 #include "records/VesRecData.h"
 
+#include "core/ByteOrder.h"
 #include "records/RecordBytes.h"
 #include "records/VesSettings.h"
 
@@ -34,30 +35,30 @@ void VesRecData::setFromDefaults(const VesDefData& def)
 
 std::uint32_t VesRecData::detectorHeaderLength() const
 {
-    return getLe32(m_detectorHeader.data());
+    return readLe32(m_detectorHeader.data());
 }
 
 void VesRecData::setDetectorHeaderLength(std::uint32_t length)
 {
-    putLe32(m_detectorHeader.data(), length);
+    writeLe32(m_detectorHeader.data(), length);
 }
 
 std::vector<std::uint8_t> VesRecData::toBytes() const
 {
     std::vector<std::uint8_t> b(kFixedSize, 0);
     std::uint8_t* p = b.data();
-    putLeI32(p + 0, m_release);
-    putLeI32(p + 4, m_version);
-    putLeI32(p + 8, m_build);
+    writeLeI32(p + 0, m_release);
+    writeLeI32(p + 4, m_version);
+    writeLeI32(p + 8, m_build);
     putText(p + 12, 40, m_copyright);
-    putLeI32(p + 52, m_timeExp25);
+    writeLeI32(p + 52, m_timeExp25);
     putText(p + 56, 16, m_date);
     putText(p + 72, 10, m_time);
     putText(p + 82, 40, m_by);
     putText(p + 122, 80, m_at);
     // 202..203 stay zero
-    putLeI32(p + 204, m_spare1);
-    putLeI32(p + 208, m_spare2);
+    writeLeI32(p + 204, m_spare1);
+    writeLeI32(p + 208, m_spare2);
     return b;
 }
 
@@ -66,17 +67,17 @@ bool VesRecData::fromBytes(std::span<const std::uint8_t> bytes)
     if (bytes.size() < kFixedSize)
         return false;
     const std::uint8_t* p = bytes.data();
-    m_release = getLeI32(p + 0);
-    m_version = getLeI32(p + 4);
-    m_build = getLeI32(p + 8);
+    m_release = readLeI32(p + 0);
+    m_version = readLeI32(p + 4);
+    m_build = readLeI32(p + 8);
     m_copyright = getText(p + 12, 40);
-    m_timeExp25 = getLeI32(p + 52);
+    m_timeExp25 = readLeI32(p + 52);
     m_date = getText(p + 56, 16);
     m_time = getText(p + 72, 10);
     m_by = getText(p + 82, 40);
     m_at = getText(p + 122, 80);
-    m_spare1 = getLeI32(p + 204);
-    m_spare2 = getLeI32(p + 208);
+    m_spare1 = readLeI32(p + 204);
+    m_spare2 = readLeI32(p + 208);
     return true;
 }
 
@@ -140,21 +141,21 @@ std::vector<std::uint8_t> AnaMarkSave::toBytes() const
 {
     std::vector<std::uint8_t> b(kFixedSize, 0);
     std::uint8_t* p = b.data();
-    putLe32(p + 0, static_cast<std::uint32_t>(kFixedSize));
-    putLeI32(p + 4, 4);
-    putLeI32(p + 8, 0);
-    putLe32(p + 12, static_cast<std::uint32_t>(m_posX));
-    putLe32(p + 16, static_cast<std::uint32_t>(m_posY));
+    writeLe32(p + 0, static_cast<std::uint32_t>(kFixedSize));
+    writeLeI32(p + 4, 4);
+    writeLeI32(p + 8, 0);
+    writeLe32(p + 12, static_cast<std::uint32_t>(m_posX));
+    writeLe32(p + 16, static_cast<std::uint32_t>(m_posY));
     // 20..23 stay zero
-    putLeI32(p + 24, m_chan);
-    putLeI32(p + 28, m_spect ? 1 : 0);
-    putLeI32(p + 32, m_typ);
-    putLe32(p + 36, static_cast<std::uint32_t>(m_first));
-    putLe32(p + 40, static_cast<std::uint32_t>(m_last));
-    putLeI32(p + 44, m_show ? 1 : 0);
-    putLeI32(p + 48, m_showLabel ? 1 : 0);
-    putLeI32(p + 52, m_markNr);
-    putLeI32(p + 56, m_select ? 1 : 0);
+    writeLeI32(p + 24, m_chan);
+    writeLeI32(p + 28, m_spect ? 1 : 0);
+    writeLeI32(p + 32, m_typ);
+    writeLe32(p + 36, static_cast<std::uint32_t>(m_first));
+    writeLe32(p + 40, static_cast<std::uint32_t>(m_last));
+    writeLeI32(p + 44, m_show ? 1 : 0);
+    writeLeI32(p + 48, m_showLabel ? 1 : 0);
+    writeLeI32(p + 52, m_markNr);
+    writeLeI32(p + 56, m_select ? 1 : 0);
     putText(p + 60, 80, m_label);
     putText(p + 140, 400, m_desc);
     return b;
@@ -165,20 +166,20 @@ bool AnaMarkSave::fromBytes(std::span<const std::uint8_t> bytes)
     if (bytes.size() < kFixedSize)
         return false;
     const std::uint8_t* p = bytes.data();
-    m_release = getLeI32(p + 4);
-    m_version = getLeI32(p + 8);
-    m_posX = getLeI32(p + 12);
-    m_posY = getLeI32(p + 16);
+    m_release = readLeI32(p + 4);
+    m_version = readLeI32(p + 8);
+    m_posX = readLeI32(p + 12);
+    m_posY = readLeI32(p + 16);
     m_anyY = false;
-    m_chan = getLeI32(p + 24);
-    m_spect = getLe32(p + 28) != 0;
-    m_typ = getLeI32(p + 32);
-    m_first = getLeI32(p + 36);
-    m_last = getLeI32(p + 40);
-    m_show = getLe32(p + 44) != 0;
-    m_showLabel = getLe32(p + 48) != 0;
-    m_markNr = getLeI32(p + 52);
-    m_select = getLe32(p + 56) != 0;
+    m_chan = readLeI32(p + 24);
+    m_spect = readLe32(p + 28) != 0;
+    m_typ = readLeI32(p + 32);
+    m_first = readLeI32(p + 36);
+    m_last = readLeI32(p + 40);
+    m_show = readLe32(p + 44) != 0;
+    m_showLabel = readLe32(p + 48) != 0;
+    m_markNr = readLeI32(p + 52);
+    m_select = readLe32(p + 56) != 0;
     m_label = getText(p + 60, 80);
     m_desc = getText(p + 140, 400);
     return true;

@@ -1,6 +1,7 @@
 #include "soundfiles/DemoRecording.h"
 
 #include "core/AtomicFile.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 
 #include <algorithm>

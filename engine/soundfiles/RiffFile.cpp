@@ -1,5 +1,6 @@
 #include "soundfiles/RiffFile.h"
 
+#include "core/ByteOrder.h"
 #include "core/LoggCls.h"
 #include "core/MemFileCls.h"
 

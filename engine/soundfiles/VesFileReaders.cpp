@@ -2,9 +2,9 @@
 
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
-#include "document/CVesSoundDoc.h"
 #include "records/VprdData.h"
 #include "soundfiles/CodecDecoder.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileType.h"
 
@@ -39,6 +39,14 @@ std::string fieldText(const std::uint8_t* header, int offset, int size)
     return s;
 }
 
+// Appends bytes of whole frames to a sample store; false when the store failed.
+bool appendTo(FileCls& store, const void* bytes, std::int64_t length)
+{
+    if (length <= 0)
+        return true;
+    return store.write(bytes, length, store.length()) == length;
+}
+
 bool startsWithRiff(const std::string& path)
 {
     char head[4] = {};
@@ -52,6 +60,41 @@ bool startsWithRiff(const std::string& path)
 
 }  // namespace
 
+CVesFile::CVesFile(std::string path, int type, IReadHost* host) : m_path(std::move(path)), m_type(type), m_host(host)
+{
+}
+
+void CVesFile::startSampleStore()
+{
+    m_recording.samples.createTemp("VpTmp", 0, FileCls::kStoreGrowthStep);
+}
+
+void CVesFile::message(const std::string& text)
+{
+    if (m_host)
+        m_host->message(text);
+}
+
+LoadedRecording CVesFile::takeRecording()
+{
+    LoadedRecording rec = std::move(m_recording);
+    m_recording = LoadedRecording();
+    rec.saveType = m_type;
+    if (m_type == kTypeCodec) {
+        // An imported recording is converted: it is saved as an own recording
+        // file beside the original.
+        std::string p = m_path;
+        while (!p.empty() && p.back() == ' ')
+            p.pop_back();
+        rec.pendingSavePath = p + ".vprd";
+        rec.saveType = kTypeVesperonWave;
+        rec.modified = true;
+        rec.titleSuffix = LoadedRecording::kConvertedSuffix;
+    }
+    rec.typeName = fileTypeDisplayName(rec.saveType);
+    return rec;
+}
+
 void CVesFile::setErrorText(const std::string& text)
 {
     m_error = text;
@@ -63,7 +106,7 @@ bool CVesFile::reportProgress(std::int64_t done, std::int64_t total)
 {
     if (m_cancelled)
         return false;
-    if (m_doc && !m_doc->host().progress("Open", done, total))
+    if (m_host && !m_host->progress(done, total))
         m_cancelled = true;
     return !m_cancelled;
 }
@@ -111,7 +154,7 @@ std::string describeDetectorHeader(const std::uint8_t* header, bool& anyField)
     return text;
 }
 
-std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc)
+std::unique_ptr<IVesFile> makeReader(const std::string& path, IReadHost* host)
 {
     const VesFilePath vp(path);
     const std::string plain = vp.plain();
@@ -130,11 +173,11 @@ std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc)
     case kTypeDetectorWave:
     case kTypeVesperonWave:
     case kTypeVesperonPair:
-        return std::make_unique<CVesWaveFile>(plain, type, doc);
+        return std::make_unique<CVesWaveFile>(plain, type, host);
     case kTypeCodec:
-        return std::make_unique<CVesCodecFile>(plain, type, doc);
+        return std::make_unique<CVesCodecFile>(plain, type, host);
     default:
-        return std::make_unique<CVesDataFile>(plain, type, doc);
+        return std::make_unique<CVesDataFile>(plain, type, host);
     }
 }
 
@@ -142,54 +185,54 @@ std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc)
 
 bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
 {
-    CVesSoundDoc& doc = *m_doc;
+    LoadedRecording& rec = m_recording;
     RiffCls* vpr0 = wave.find("VPr0");
     if (!vpr0)
         return false;
     if (RiffCls* vprz = wave.find("VPrZ"); vprz && vprz->bufferLength() > 0) {
         VprdData xml;
-        xml.m_recData = doc.m_recData;
+        xml.m_recData = rec.recData;
         if (xml.fromPayload(std::span<const std::uint8_t>(vprz->buffer(), static_cast<size_t>(vprz->bufferLength())))) {
-            doc.m_recData = xml.m_recData;
-            doc.m_pendingAnaParms = xml.m_anaParms;
+            rec.recData = xml.m_recData;
+            rec.anaParms = xml.m_anaParms;
             int highest = -1;
             for (auto& m : xml.m_marks)
                 highest = std::max(highest, m.m_markNr);
-            doc.m_marks = xml.m_marks;
-            doc.m_nextMarkNumber = highest + 1;
+            rec.marks = xml.m_marks;
+            rec.nextMarkNumber = highest + 1;
             if (xml.m_playSpeedList)
-                doc.setPlaySpeedList(std::move(xml.m_playSpeedList));
+                rec.playSpeedList = std::move(xml.m_playSpeedList);
             fixedRecordRead = true;  // a recording record was read
             return true;
         }
     }
     if (vpr0->bufferLength() != static_cast<std::int64_t>(VesRecData::kFixedSize)) {
-        doc.host().message("Can not read Vesperon format information.");
+        message("Can not read Vesperon format information.");
         return true;
     }
-    VesRecData rec = doc.m_recData;
-    rec.fromBytes(std::span<const std::uint8_t>(vpr0->buffer(), VesRecData::kFixedSize));
+    VesRecData fixed = rec.recData;
+    fixed.fromBytes(std::span<const std::uint8_t>(vpr0->buffer(), VesRecData::kFixedSize));
     if (m_type != kTypeVesperonPair)  // a pair keeps its samples in the wave beside it
         m_type = kTypeWave;
     fixedRecordRead = true;
-    if (rec.m_release == 5 && rec.m_version == 2) {
-        rec.m_release = 2;
-        rec.m_version = 5;
+    if (fixed.m_release == 5 && fixed.m_version == 2) {
+        fixed.m_release = 2;
+        fixed.m_version = 5;
     }
     bool oldViews = false;
     bool readViews = true;
-    if (rec.m_release < 2 || (rec.m_release == 2 && rec.m_version == 0)) {
-        rec.m_timeExp25 = VesRecData::timeExpFromOldFactor(rec.m_timeExp25);
+    if (fixed.m_release < 2 || (fixed.m_release == 2 && fixed.m_version == 0)) {
+        fixed.m_timeExp25 = VesRecData::timeExpFromOldFactor(fixed.m_timeExp25);
         oldViews = true;
-    } else if (rec.m_release == 2 && rec.m_version >= 1 && rec.m_version <= 4) {
-        rec.m_release = 4;
-        rec.m_version = 0;
+    } else if (fixed.m_release == 2 && fixed.m_version >= 1 && fixed.m_version <= 4) {
+        fixed.m_release = 4;
+        fixed.m_version = 0;
         oldViews = true;
-    } else if (rec.m_release > 4 || (rec.m_release == 4 && rec.m_version > 0)) {
-        doc.host().message("Can not read all Vesperon format information, file written with Vesperon version later than this.");
+    } else if (fixed.m_release > 4 || (fixed.m_release == 4 && fixed.m_version > 0)) {
+        message("Can not read all Vesperon format information, file written with Vesperon version later than this.");
         readViews = false;
     }
-    doc.m_recData = rec;
+    rec.recData = fixed;
     if (!readViews)
         return true;
     for (int i = 1;; ++i) {
@@ -204,7 +247,7 @@ bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
             break;
         if (parms.m_release < 3 || (parms.m_release == 3 && parms.m_version == 0))
             parms.convertOldTimeUnits();
-        doc.m_pendingAnaParms.push_back(parms);
+        rec.anaParms.push_back(parms);
     }
     int highest = -1;
     for (int i = 1;; ++i) {
@@ -215,15 +258,15 @@ bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
         if (!mark.fromBytes(std::span<const std::uint8_t>(f->buffer(), static_cast<size_t>(std::max<std::int64_t>(0, f->bufferLength())))))
             break;
         highest = std::max(highest, mark.m_markNr);
-        doc.m_marks.push_back(mark);
+        rec.marks.push_back(mark);
     }
-    doc.m_nextMarkNumber = highest + 1;
+    rec.nextMarkNumber = highest + 1;
     return true;
 }
 
 void CVesWaveFile::readSegmentTable(WaveFile& wave)
 {
-    CVesSoundDoc& doc = *m_doc;
+    LoadedRecording& rec = m_recording;
     RiffCls* vprc = wave.find("VPrC");
     if (!vprc)
         return;
@@ -231,7 +274,7 @@ void CVesWaveFile::readSegmentTable(WaveFile& wave)
     const std::int64_t n = vprc->bufferLength();
     if (!p || n < static_cast<std::int64_t>(SegmentTableHeader::kSize))
         return;
-    std::memcpy(doc.m_segmentHeader.bytes.data(), p, SegmentTableHeader::kSize);
+    std::memcpy(rec.segmentHeader.bytes.data(), p, SegmentTableHeader::kSize);
     std::int64_t pos = SegmentTableHeader::kSize;
     std::int64_t lastEnd = 0;
     while (pos + 4 <= n) {
@@ -244,43 +287,42 @@ void CVesWaveFile::readSegmentTable(WaveFile& wave)
         if (r.startFrame < lastEnd)
             break;  // segments must follow each other
         lastEnd = r.startFrame + r.frames;
-        doc.m_segments.push_back(r);
+        rec.segments.push_back(r);
         pos += len;
     }
-    if (!doc.m_segments.empty())
+    if (!rec.segments.empty())
         m_type = kTypeWaveComp;
 }
 
 bool CVesWaveFile::readDetectorHeader(WaveFile& samples, std::int64_t& dataOffset)
 {
-    CVesSoundDoc& doc = *m_doc;
+    LoadedRecording& rec = m_recording;
     std::uint8_t header[VesRecData::kDetectorHeaderSize] = {};
     samples.readData(header, sizeof header, 0);
     std::uint32_t length = readLe32(header);
     if (length < 33 || length > 1024) {
-        doc.host().message("No R9000Z data found?");
+        message("No R9000Z data found?");
         return false;
     }
     if (length == 176 && isDetectorVersionText(reinterpret_cast<const char*>(header + 196), 48))
         length = 244;
     if (length < sizeof header)
         std::memset(header + length, 0, sizeof header - length);
-    std::memcpy(doc.m_recData.m_detectorHeader.data(), header, sizeof header);
-    doc.m_recData.setDetectorHeaderLength(length);
+    std::memcpy(rec.recData.m_detectorHeader.data(), header, sizeof header);
+    rec.recData.setDetectorHeaderLength(length);
     bool anyField = false;
     const std::string description = describeDetectorHeader(header, anyField);
-    doc.m_detectorDescription = description;
-    if (anyField && doc.m_recData.m_recDev.empty())
-        doc.m_recData.m_recDev = description;
+    rec.detectorDescription = description;
+    if (anyField && rec.recData.m_recDev.empty())
+        rec.recData.m_recDev = description;
     dataOffset = length;
     return true;
 }
 
 bool CVesWaveFile::copySamples(WaveFile& samples, std::int64_t dataOffset)
 {
-    CVesSoundDoc& doc = *m_doc;
-    FileCls& store = doc.m_samples;
-    const std::int64_t align = std::max<std::int64_t>(1, doc.m_format.blockAlign);
+    FileCls& store = m_recording.samples;
+    const std::int64_t align = std::max<std::int64_t>(1, m_recording.format.blockAlign);
     const std::int64_t total = std::max<std::int64_t>(0, samples.dataLength() - dataOffset);
     std::int64_t src = dataOffset;  // offset within the wave's sample data
     auto copy = [&](std::int64_t bytes) -> bool {
@@ -304,7 +346,7 @@ bool CVesWaveFile::copySamples(WaveFile& samples, std::int64_t dataOffset)
         }
         return true;
     };
-    for (const SegmentRecord& seg : doc.m_segments) {
+    for (const SegmentRecord& seg : m_recording.segments) {
         const std::int64_t stored = store.length() / align;
         if (seg.startFrame > stored) {
             const std::int64_t gap = (seg.startFrame - stored) * align;
@@ -326,9 +368,9 @@ bool CVesWaveFile::copySamples(WaveFile& samples, std::int64_t dataOffset)
 
 bool CVesWaveFile::open()
 {
-    CVesSoundDoc& doc = *m_doc;
+    LoadedRecording& rec = m_recording;
     auto wave = std::make_unique<WaveFile>();
-    doc.clearSamples();
+    startSampleStore();
     if (wave->open(m_path, true) < 1)
         return false;
 
@@ -357,26 +399,25 @@ bool CVesWaveFile::open()
         setErrorText("File " + m_path + " is not a valid WAVE sound file.");
         return false;
     }
-    SoundFormat fmt = SoundFormat::pcm(pcm.channels, pcm.bitsPerSample, pcm.samplesPerSec);
-    doc.setFormat(fmt);
+    rec.format = SoundFormat::pcm(pcm.channels, pcm.bitsPerSample, pcm.samplesPerSec);
     // Only a file that brought no recording record of its own gets its time
     // expansion from the sampling rate.
     if (!recordRead && pcm.samplesPerSec > 97000)
-        doc.m_recData.m_timeExp25 = 1000;
+        rec.recData.m_timeExp25 = 1000;
 
     std::int64_t dataOffset = 0;
     if (m_type == kTypeDetectorWave)
         readDetectorHeader(*samples, dataOffset);
 
     for (const RiffCls* c : samples->foreignChunks())
-        doc.m_foreignChunks.push_back({c->name(), std::vector<std::uint8_t>(c->buffer(), c->buffer() + c->bufferLength())});
+        rec.foreignChunks.push_back({c->name(), std::vector<std::uint8_t>(c->buffer(), c->buffer() + c->bufferLength())});
 
     if (!copySamples(*samples, dataOffset))
         return false;
-    const std::int64_t align = doc.m_format.blockAlign;
+    const std::int64_t align = rec.format.blockAlign;
     if (align >= 1 && align <= 128)
-        doc.m_samples.setLength(doc.m_samples.length() / align * align);
-    doc.setKeptWaveFile(std::move(wave));
+        rec.samples.setLength(rec.samples.length() / align * align);
+    rec.waveFile = std::move(wave);
     return true;
 }
 
@@ -384,7 +425,7 @@ bool CVesWaveFile::open()
 
 bool CVesDataFile::open()
 {
-    CVesSoundDoc& doc = *m_doc;
+    LoadedRecording& rec = m_recording;
     const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         setErrorText("Can not open file: " + vkit::systemErrorText(errno));
@@ -400,14 +441,14 @@ bool CVesDataFile::open()
         setErrorText("Unknown file type.");
         return false;
     }
-    doc.m_recData.m_timeExp25 = 1000;
-    doc.setFormat(fmt);
-    doc.clearSamples();
+    rec.recData.m_timeExp25 = 1000;
+    rec.format = fmt;
+    startSampleStore();
     struct stat st {};
     const std::int64_t size = ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
     std::int64_t pos = m_type == kTypeSpecial60 ? 60 : 0;
     const std::int64_t total = std::max<std::int64_t>(0, size - pos);
-    std::vector<std::uint8_t> block(static_cast<size_t>(std::max<std::int64_t>(doc.blockSize(), 1) * 16));
+    std::vector<std::uint8_t> block(static_cast<size_t>(std::max<std::int64_t>(fmt.blockSize(), 1) * 16));
     bool ok = true;
     std::int64_t done = 0;
     for (;;) {
@@ -423,9 +464,9 @@ bool CVesDataFile::open()
             for (std::size_t i = 0; i + 1 < len; i += 2)
                 writeLe16(&block[i], static_cast<std::uint16_t>(readLe16(&block[i]) - 0x8000));
         }
-        if (!doc.appendSamples(block.data(), static_cast<std::int64_t>(len))) {
-            setErrorText(doc.m_samples.errorText().empty() ? "Disk write error! Disk full or write protected?"
-                                                           : doc.m_samples.errorText());
+        if (!appendTo(rec.samples, block.data(), static_cast<std::int64_t>(len))) {
+            setErrorText(rec.samples.errorText().empty() ? "Disk write error! Disk full or write protected?"
+                                                         : rec.samples.errorText());
             ok = false;
             break;
         }
@@ -443,17 +484,17 @@ bool CVesDataFile::open()
 
 namespace {
 
-class DocumentSink : public CodecSink {
+class RecordingSink : public CodecSink {
 public:
-    DocumentSink(CVesSoundDoc& doc, CVesFile& reader) : m_doc(doc), m_reader(reader) {}
+    RecordingSink(LoadedRecording& rec, CVesFile& reader) : m_rec(rec), m_reader(reader) {}
     bool format(const CodecInfo& info) override
     {
-        m_doc.setFormat(SoundFormat::pcm(info.channels, info.bitsPerSample, info.rateHz));
+        m_rec.format = SoundFormat::pcm(info.channels, info.bitsPerSample, info.rateHz);
         return true;
     }
     bool data(const std::uint8_t* bytes, std::size_t length) override
     {
-        if (m_doc.appendSamples(bytes, static_cast<std::int64_t>(length)))
+        if (appendTo(m_rec.samples, bytes, static_cast<std::int64_t>(length)))
             return true;
         m_failed = true;
         return false;
@@ -462,7 +503,7 @@ public:
     bool failed() const { return m_failed; }
 
 private:
-    CVesSoundDoc& m_doc;
+    LoadedRecording& m_rec;
     CVesFile& m_reader;
     bool m_failed = false;
 };
@@ -471,10 +512,9 @@ private:
 
 bool CVesCodecFile::open()
 {
-    CVesSoundDoc& doc = *m_doc;
-    doc.clearSamples();
+    startSampleStore();
     CodecDecoder decoder;
-    DocumentSink sink(doc, *this);
+    RecordingSink sink(m_recording, *this);
     const CodecDecoder::Result r = decoder.decode(m_path, sink);
     if (!decoder.detail().empty())
         vkit::Logg().warning("CVesCodecFile: " + m_path + ": " + decoder.detail());
@@ -497,9 +537,8 @@ bool CVesCodecFile::open()
     }
     const CodecInfo& info = decoder.info();
     if (info.sourceChannels > 2)
-        doc.host().message(m_path + ": " + std::to_string(info.sourceChannels) +
-                           " channels; only the first two were imported.");
+        message(m_path + ": " + std::to_string(info.sourceChannels) + " channels; only the first two were imported.");
     if (info.rateHz > 97000)
-        doc.m_recData.m_timeExp25 = 1000;
+        m_recording.recData.m_timeExp25 = 1000;
     return true;
 }

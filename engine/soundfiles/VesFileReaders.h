@@ -1,27 +1,47 @@
-// The readers that fill a sound document from a file of each type: RIFF
-// based recordings (plain waves, own recording files and file pairs,
-// compressed waves, detector recordings), headerless sample files, and
-// compressed audio decoded with FFmpeg.
+// The readers that load a recording from a file of each type: RIFF based
+// recordings (plain waves, own recording files and file pairs, compressed
+// waves, detector recordings), headerless sample files, and compressed audio
+// decoded with FFmpeg. A reader fills a LoadedRecording of its own, which the
+// sound document then adopts.
 #pragma once
+
+#include "soundfiles/LoadedRecording.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-class CVesSoundDoc;
+// What a reader needs from whoever asked for the recording: a place for the
+// messages it shows while reading, and a progress display that can ask to
+// cancel.
+class IReadHost {
+public:
+    virtual ~IReadHost() = default;
+    // A message box with one of the system's fixed texts.
+    virtual void message(const std::string& text) = 0;
+    // Bytes done of bytes total; false when the user asked to cancel.
+    virtual bool progress(std::int64_t done, std::int64_t total) = 0;
+};
 
 class IVesFile {
 public:
     virtual ~IVesFile() = default;
-    // Fills the document; false on failure (errorText() says why, unless empty).
+    // Loads the file into the recording; false on failure (errorText() says
+    // why, unless empty).
     virtual bool open() = 0;
     virtual const std::string& path() const = 0;
     virtual void setPath(const std::string& path) = 0;
     virtual int fileType() const = 0;
     virtual void setFileType(int type) = 0;
-    virtual CVesSoundDoc* document() const = 0;
-    virtual void setDocument(CVesSoundDoc* doc) = 0;
+    // The recording the reader fills. Set its record before open() to start
+    // from other values than the record's defaults.
+    virtual LoadedRecording& recording() = 0;
+    // After a successful open(): the recording with the type it is saved as,
+    // its display name and, for an imported recording, the pending save path
+    // and title suffix. The reader is left with an empty recording (a reader
+    // opens its file once).
+    virtual LoadedRecording takeRecording() = 0;
     virtual const std::string& errorText() const = 0;
     // Sets the error text and writes it to the log.
     virtual void setErrorText(const std::string& text) = 0;
@@ -32,22 +52,30 @@ public:
 
 class CVesFile : public IVesFile {
 public:
-    CVesFile(std::string path, int type, CVesSoundDoc* doc) : m_path(std::move(path)), m_type(type), m_doc(doc) {}
+    // `host` may be null: no messages are shown and nothing cancels.
+    CVesFile(std::string path, int type, IReadHost* host);
     const std::string& path() const override { return m_path; }
     void setPath(const std::string& path) override { m_path = path; }
     int fileType() const override { return m_type; }
     void setFileType(int type) override { m_type = type; }
-    CVesSoundDoc* document() const override { return m_doc; }
-    void setDocument(CVesSoundDoc* doc) override { m_doc = doc; }
+    LoadedRecording& recording() override { return m_recording; }
+    LoadedRecording takeRecording() override;
     const std::string& errorText() const override { return m_error; }
     void setErrorText(const std::string& text) override;
     bool reportProgress(std::int64_t done, std::int64_t total) override;
     bool cancelled() const override { return m_cancelled; }
 
 protected:
+    // A message to the host (the reading goes on).
+    void message(const std::string& text);
+    // Gives the recording a new, empty temporary store for its samples. A
+    // store that cannot be made shows as a write error when samples come.
+    void startSampleStore();
+
     std::string m_path;
     int m_type;
-    CVesSoundDoc* m_doc;
+    IReadHost* m_host;
+    LoadedRecording m_recording;
     std::string m_error;
     bool m_cancelled = false;
 };
@@ -81,7 +109,7 @@ public:
 
 // The reader for a path that may carry a type tag: the type comes from the
 // tag, else from the extension; a plain wave is checked against its content.
-std::unique_ptr<IVesFile> makeReader(const std::string& path, CVesSoundDoc* doc);
+std::unique_ptr<IVesFile> makeReader(const std::string& path, IReadHost* host);
 
 // The information lines of a detector header ("Record time (utc):...",
 // "Latitude : ...", ...), one per field that holds text.

@@ -1,5 +1,6 @@
 #include "soundfiles/VesFileType.h"
 
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 
 #include <algorithm>

@@ -11,7 +11,7 @@
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrame.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 #include "soundfiles/VesFileType.h"
 
 #include <QAction>

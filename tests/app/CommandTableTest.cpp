@@ -1,6 +1,6 @@
 // The command table and the routing of commands, without windows.
-#include "shell/CommandRouter.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandRouter.h"
+#include "commands/CommandTable.h"
 
 #include <QKeySequence>
 #include <QString>

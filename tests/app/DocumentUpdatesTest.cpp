@@ -8,7 +8,7 @@
 #include "document/ViewUpdate.h"
 #include "shell/CAppDocument.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 
 #include <QScrollBar>
 
@@ -46,7 +46,7 @@ TEST_F(DocumentUpdatesTest, TimeExpansionChangeKeepsTheSamplesOnScreen)
     EXPECT_EQ(view->statusStrip()->formatText(), QStringLiteral("Mono, 16 bits, 44100 Hz."));
     const std::int64_t spectMax = view->parms().m_spectMax;
     doc->doc().recData().m_timeExp25 = 10000;
-    doc->doc().updateAllViews(viewupdate::kFormat);
+    doc->doc().updateAllViews(viewupdate::Format{});
     EXPECT_EQ(view->parms().m_plotSize, 50000);
     EXPECT_EQ(view->parms().m_spectMax, spectMax * 10);
     EXPECT_EQ(view->plot()->layout().samplesPerPlot, perPlot) << "as many samples as before";
@@ -62,24 +62,24 @@ TEST_F(DocumentUpdatesTest, AppendedSamplesWhileRecording)
     const std::int64_t perPlot = view->plot()->layout().samplesPerPlot;
     ViewUpdateRecord r;
     r.lengthFrames = doc->doc().lengthFrames();
-    doc->doc().updateAllViews(viewupdate::kLength, &r);  // remembered, nothing drawn
+    doc->doc().updateAllViews(viewupdate::Length{r});  // remembered, nothing drawn
     EXPECT_EQ(view->parms().m_plotStart, 0);
 
     append(1000);
     r.lengthFrames = doc->doc().lengthFrames();
     view->plot()->setLiveMode(true);
-    doc->doc().updateAllViews(viewupdate::kAppend, &r);
+    doc->doc().updateAllViews(viewupdate::Append{r});
     EXPECT_EQ(view->parms().m_plotStart, 2 * perPlot) << "whole pages on to show the new end";
     EXPECT_EQ(view->scrollBar()->maximum(), r.lengthFrames - perPlot);
     processEvents();
     const int paints = view->plot()->dataPaintCount();
     append(500);
     r.lengthFrames = doc->doc().lengthFrames();
-    doc->doc().updateAllViews(viewupdate::kAppend, &r);
+    doc->doc().updateAllViews(viewupdate::Append{r});
     processEvents();
     EXPECT_EQ(view->parms().m_plotStart, 2 * perPlot) << "still on the page";
     EXPECT_EQ(view->plot()->dataPaintCount(), paints + 1);
-    doc->doc().updateAllViews(viewupdate::kAppend, &r);
+    doc->doc().updateAllViews(viewupdate::Append{r});
     processEvents();
     EXPECT_EQ(view->plot()->dataPaintCount(), paints + 1) << "the same length draws nothing";
 }
@@ -90,7 +90,7 @@ TEST_F(DocumentUpdatesTest, TheLengthFromTheStoreScrollsEveryViewToTheEnd)
     processEvents();
     append(44100);  // the store grew; the views were not told
     EXPECT_EQ(doc->doc().lengthFrames(), 88200);
-    doc->host().postViewCommand(viewupdate::kMsgLengthFromStore);
+    doc->host().postViewCommand(cmdid::MsgLengthFromStore);
     processEvents();
     for (CVesAnaView* v : doc->views()) {
         const std::int64_t perPlot = v->plot()->layout().samplesPerPlot;
@@ -99,8 +99,8 @@ TEST_F(DocumentUpdatesTest, TheLengthFromTheStoreScrollsEveryViewToTheEnd)
         EXPECT_EQ(v->plot()->layout().sound.lengthFrames, 88200);
     }
 
-    // A posted "Combined" gives the recording one more view.
-    doc->host().postViewCommand(CVesSoundDoc::kCmdCombinedView);
+    // The document's request for a combined view gives the recording one more view.
+    doc->host().openCombinedView();
     processEvents();
     EXPECT_EQ(doc->views().size(), 3u);
     EXPECT_EQ(doc->views().back()->kind(), ViewKind::Combined);
@@ -115,7 +115,7 @@ TEST_F(DocumentUpdatesTest, AShorterRecordingDropsASelectionBeyondItsEnd)
     doc->doc().samples().setLength(20000 * 2);
     doc->doc().setLengthFrames(20000);
     EXPECT_FALSE(view->selection());
-    doc->doc().updateAllViews(viewupdate::kRepaint);
+    doc->doc().updateAllViews(viewupdate::Repaint{});
     EXPECT_EQ(view->plot()->layout().sound.lengthFrames, 20000);
 }
 

@@ -5,7 +5,7 @@
 #include "display/CAnaPlot.h"
 #include "display/CVesAnaView.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 
 #include <QImage>
 #include <QPixmap>

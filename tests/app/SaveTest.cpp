@@ -10,7 +10,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CSndFileDialog.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 #include "soundfiles/VesFileType.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 #include "display/CVesAnaView.h"
 #include "shell/CAppDocument.h"
 #include "shell/CVesSoundApp.h"
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 
 #include <QScrollBar>
 #include <QTest>
@@ -75,7 +75,7 @@ TEST_F(ViewZoomScrollTest, EntireFileDefaultAndFullRange)
     EXPECT_EQ(view->zoom().historyDepth(), 4);
 
     // A rectangle in the spectrogram: its time and its frequencies.
-    ViewSelection sel{38400, 19200, 3, false, true, 30000, 60000};
+    ViewSelection sel{38400, 19200, ChannelSel::Both, false, true, 30000, 60000};
     view->setSelection(sel);
     app().runCommand(cmd::ZoomIn);
     EXPECT_EQ(plotStart(), 19200);

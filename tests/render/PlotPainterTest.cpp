@@ -367,8 +367,8 @@ TEST_F(PlotImageTest, StereoPlotShowsEachChannelInItsOwnHalf)
     ASSERT_EQ(layout.channels.size(), 2u);
     const ChannelPanes& left = layout.channels[0];
     const ChannelPanes& right = layout.channels[1];
-    EXPECT_EQ(left.channel, 0);
-    EXPECT_EQ(right.channel, 1);
+    EXPECT_EQ(left.channel, ChannelIndex::Left);
+    EXPECT_EQ(right.channel, ChannelIndex::Right);
     EXPECT_LT(right.oscPane.top, left.freqPane.bottom) << "the right channel lies in the lower half";
     const double t = 0.15;
     const ColumnLevels upper = levels(pixelX(t), left.freqPane);

@@ -14,6 +14,7 @@ class RecordingHost : public IDocHost {
 public:
     std::vector<std::string> messages;
     std::vector<int> postedCommands;
+    int combinedViewsAsked = 0;
     std::int64_t freeSpace = -1;  // −1: ask the file system
     bool cancelAfterFirstProgress = false;
     int progressCalls = 0;
@@ -21,6 +22,7 @@ public:
 
     void message(const std::string& text) override { messages.push_back(text); }
     void postViewCommand(int command) override { postedCommands.push_back(command); }
+    void openCombinedView() override { ++combinedViewsAsked; }
     bool progress(const std::string&, std::int64_t, std::int64_t) override
     {
         ++progressCalls;

@@ -189,3 +189,51 @@ TEST(FileCls, CreateFailureSetsTheErrorAndLaterWritesDoNothing)
     EXPECT_NE(std::string(log.begin(), log.end()).find("CANNOT CREATE FILE"), std::string::npos);
     vkit::Logg().setPath(vkit::tempFolder() + "/vesperon-tests.log");
 }
+
+TEST(FileCls, MoveHandsOverTheFileItsMappingsAndSettings)
+{
+    // Small sections, so that the views the store has already mapped are
+    // several and a moved store must keep using them.
+    const auto data = pattern(3 * 1024 * 1024 + 17, 5);
+    const auto size = static_cast<std::int64_t>(data.size());
+    FileCls a;
+    ASSERT_TRUE(a.createTemp("VpTst", 0, FileCls::kStoreGrowthStep));
+    a.setSectionSize(64 * 1024);
+    ASSERT_EQ(a.write(data.data(), size, 0), size);
+    for (std::int64_t pos = 0; pos < size; pos += 500000)
+        ASSERT_TRUE(a.readView(pos, pos + 1));
+    const std::string path = a.path();
+    const int views = a.viewCount();
+    ASSERT_GT(views, 0);
+
+    FileCls b(std::move(a));
+    EXPECT_FALSE(a.isOpen());
+    EXPECT_EQ(a.length(), 0);
+    EXPECT_EQ(a.viewCount(), 0);
+    const char c = 'q';
+    EXPECT_EQ(a.write(&c, 1, 0), 0) << "a moved-from store is closed";
+    EXPECT_EQ(b.path(), path) << "the same (unlinked) file, not a copy";
+    EXPECT_EQ(b.viewCount(), views);
+    EXPECT_EQ(b.sectionSize(), 64 * 1024);
+    EXPECT_EQ(b.growthStep(), FileCls::kStoreGrowthStep);
+
+    // Assigning onto an open store closes that store's own file first.
+    FileCls target;
+    ASSERT_TRUE(target.createTemp("VpTst"));
+    ASSERT_EQ(target.write("zz", 2, 0), 2);
+    target = std::move(b);
+    EXPECT_FALSE(b.isOpen());
+    EXPECT_EQ(target.path(), path);
+    ASSERT_EQ(target.length(), size);
+    std::vector<std::uint8_t> back(data.size());
+    ASSERT_EQ(target.read(back.data(), size, 0), size);
+    EXPECT_EQ(back, data);
+    FileViewRef v = target.writeView(size, size + 10);
+    ASSERT_TRUE(v) << "the moved store still grows";
+    std::memcpy(v.data(), "0123456789", 10);
+    v.reset();
+    ASSERT_TRUE(target.setLength(size + 10));
+    char tail[10];
+    ASSERT_EQ(target.read(tail, 10, size), 10);
+    EXPECT_EQ(std::memcmp(tail, "0123456789", 10), 0);
+}

@@ -1,7 +1,7 @@
 // The column engine on documents holding synthetic tones: levels, frame
 // sequences with automatic and fixed overlap, edges of the recording, zero
-// crossings, the 32-bit sample convention, reading across mapped pieces, and
-// that computing columns allocates nothing per column.
+// crossings, the 32-bit sample convention, and that computing columns
+// allocates nothing per column.
 #include "display/ColumnEngine.h"
 
 #include "DocTestSupport.h"
@@ -336,7 +336,7 @@ TEST_F(ColumnTest, EveryWidthReadsTheSameToneAlike)
         fill(bits, 2, 100000, 75000.0, 0.5, 1);  // tone on the right channel only
         const PlotLayout l = layout();
         ASSERT_EQ(l.channels.size(), 1u);
-        ASSERT_EQ(l.channels[0].channel, 1);
+        ASSERT_EQ(l.channels[0].channel, ChannelIndex::Right);
         ColumnEngine engine(l);
         Collect c;
         engine.compute(doc, 0, 40, 41, c);
@@ -420,30 +420,6 @@ TEST_F(ColumnTest, SilenceBreaksTheZeroCrossingValues)
     }
     EXPECT_GT(with, 0);
     EXPECT_GT(without, 0);
-}
-
-// ---------------------------------------------------------------------------
-// Reading through mapped pieces
-
-TEST(MappedSampleReader, ReadsAcrossPiecesLikeTheDocument)
-{
-    RecordingHost host;
-    CVesSoundDoc doc(host);
-    // 96 MiB of stereo 16-bit frames: three pieces.
-    const std::int64_t frames = 24 * 1024 * 1024;
-    vestest::fillDocument(doc, 2, 16, kRate, vestest::patternSamples(2, 16, frames, 11));
-    MappedSampleReader reader(doc.samples(), doc.format(), doc.lengthFrames(), 1);
-    const std::int64_t pieceFrames = MappedSampleReader::kPieceBytes / 4;
-    std::vector<double> got(64), want(64);
-    for (std::int64_t at : {std::int64_t{-10}, pieceFrames - 20, 2 * pieceFrames - 33, frames - 40}) {
-        ASSERT_TRUE(reader.read(at, 64, got.data()));
-        std::fill(want.begin(), want.end(), 0.0);
-        const std::int64_t from = std::max<std::int64_t>(at, 0);
-        const std::int64_t to = std::min<std::int64_t>(at + 64, frames);
-        doc.readFramesAsDouble(from, to - from, 1, want.data() + (from - at));
-        EXPECT_EQ(got, want) << at;
-    }
-    EXPECT_GE(reader.piecesMapped(), 3);
 }
 
 TEST_F(ColumnTest, NoAllocationPerColumn)

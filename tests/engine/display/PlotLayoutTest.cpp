@@ -101,8 +101,8 @@ TEST(PlotLayoutGeometry, BothChannelsGetAHalfEach)
     ASSERT_EQ(l.channels.size(), 2u);
     const ChannelPanes& left = l.channels[0];
     const ChannelPanes& right = l.channels[1];
-    EXPECT_EQ(left.channel, 0);
-    EXPECT_EQ(right.channel, 1);
+    EXPECT_EQ(left.channel, ChannelIndex::Left);
+    EXPECT_EQ(right.channel, ChannelIndex::Right);
     EXPECT_EQ(left.freqPane, (TwipsRect{1010, -400, 13988, -4500 + 320}));
     EXPECT_EQ(right.freqPane, left.freqPane.shifted(-4500));
     EXPECT_EQ(right.timeAxisY, left.timeAxisY - 4500);
@@ -119,7 +119,7 @@ TEST(PlotLayoutGeometry, BothChannelsGetAHalfEach)
     p.m_fftWindow = 0;
     const PlotLayout one = PrepareLayout(p, sound(kRate, 2), kDevice);
     ASSERT_EQ(one.channels.size(), 1u);
-    EXPECT_EQ(one.channels[0].channel, 1);
+    EXPECT_EQ(one.channels[0].channel, ChannelIndex::Right);
     EXPECT_EQ(one.channels[0].freqTitle, "Spectrogram, FFT size 512, no overlap  - Right ");
     p.m_freqPlot = 1;
     p.m_ampPlot = true;

@@ -105,42 +105,42 @@ TEST(RealFft, OrdersOutsideTheRangeLeaveTheBufferAlone)
 TEST(FftWindow, ShapesAsDefined)
 {
     const int n = 9;  // centre 4
-    auto table = [&](int code) {
+    auto table = [&](FftWindow window) {
         std::vector<double> t(n);
-        BuildWindowTable(t.data(), n, code);
+        BuildWindowTable(t.data(), n, window);
         return t;
     };
-    const auto parzen = table(fftwin::kParzen);
+    const auto parzen = table(FftWindow::Parzen);
     EXPECT_DOUBLE_EQ(parzen[0], 0.0);
     EXPECT_DOUBLE_EQ(parzen[2], 2.0 * 0.5);
     EXPECT_DOUBLE_EQ(parzen[4], 2.0);
-    const auto hanning = table(fftwin::kHanning);
+    const auto hanning = table(FftWindow::Hanning);
     EXPECT_DOUBLE_EQ(hanning[0], 0.0);
     EXPECT_DOUBLE_EQ(hanning[4], 2.0 * (1 - std::cos(6.283 * 4 / 8)) / 2);
     // 6.283 is short of 2 pi: the last point is not quite zero.
     EXPECT_GT(hanning[8], 0.0);
     EXPECT_LT(hanning[8], 1e-6);
-    const auto hamming = table(fftwin::kHamming);
+    const auto hamming = table(FftWindow::Hamming);
     EXPECT_DOUBLE_EQ(hamming[0], 1.852 * 0.08);
-    const auto welch = table(fftwin::kWelch);
+    const auto welch = table(FftWindow::Welch);
     EXPECT_DOUBLE_EQ(welch[0], 1.0 - (4.0 / 5.0) * (4.0 / 5.0));
     EXPECT_DOUBLE_EQ(welch[4], 1.0);
-    const auto blackman = table(fftwin::kBlackman);
+    const auto blackman = table(FftWindow::Blackman);
     EXPECT_NEAR(blackman[0], 0.0, 1e-15);
     EXPECT_DOUBLE_EQ(blackman[4], 0.42 - 0.5 * std::cos(6.283 * 0.5) + 0.08 * std::cos(12.566 * 0.5));
     for (int code : {0, 6, 7, 42, -3}) {
-        EXPECT_EQ(table(code), std::vector<double>(n, 1.0)) << code;
+        EXPECT_EQ(table(fftWindowOf(code)), std::vector<double>(n, 1.0)) << code;
         EXPECT_STREQ(WindowSettingsLabel(code), "Rectangular");
         EXPECT_STREQ(WindowTitleLabel(code), "");
     }
-    EXPECT_STREQ(WindowTitleLabel(fftwin::kHanning), ", Hanning window");
+    EXPECT_STREQ(WindowTitleLabel(FftWindow::Hanning), ", Hanning window");
 }
 
 TEST(FftWindow, CosineTaperTouchesATenthAtEachEnd)
 {
     const int n = 100;  // L = 10: elements 0..8 and 91..99 tapered
     std::vector<double> t(n);
-    BuildWindowTable(t.data(), n, fftwin::kCosine);
+    BuildWindowTable(t.data(), n, FftWindow::Cosine);
     EXPECT_DOUBLE_EQ(t[0], 0.0);
     EXPECT_DOUBLE_EQ(t[99], 0.0);
     EXPECT_DOUBLE_EQ(t[5], 1.12 * 0.5);
@@ -153,7 +153,7 @@ TEST(FftWindow, CosineTaperTouchesATenthAtEachEnd)
 
 // With each window's gain, a full-scale sine centred on a bin reads as the
 // rectangular window's 2^30.
-class WindowGainLevel : public ::testing::TestWithParam<int> {};
+class WindowGainLevel : public ::testing::TestWithParam<FftWindow> {};
 
 TEST_P(WindowGainLevel, FullScaleSineReadsAsTwoToThirty)
 {
@@ -168,8 +168,8 @@ TEST_P(WindowGainLevel, FullScaleSineReadsAsTwoToThirty)
 }
 
 INSTANTIATE_TEST_SUITE_P(OfferedWindows, WindowGainLevel,
-                         ::testing::Values(fftwin::kRectangular, fftwin::kParzen, fftwin::kHanning, fftwin::kHamming,
-                                           fftwin::kCosine));
+                         ::testing::Values(FftWindow::Rectangular, FftWindow::Parzen, FftWindow::Hanning, FftWindow::Hamming,
+                                           FftWindow::Cosine));
 
 TEST(FftWindow, BinFrequency)
 {

@@ -70,7 +70,7 @@ TEST(CodecImport, Mp3HasItsRateAndLength)
     EXPECT_EQ(doc.format().channels, 1);
     EXPECT_NEAR(static_cast<double>(doc.lengthFrames()), 88200.0, 1152.0) << "within one mp3 frame";
     std::vector<double> x(4410);
-    doc.readFramesAsDouble(44100, 4410, 0, x.data());
+    doc.readFramesAsDouble(44100, 4410, ChannelIndex::Left, x.data());
     double peak = 0;
     for (double v : x)
         peak = std::max(peak, std::abs(v));
@@ -129,7 +129,7 @@ TEST(CodecImport, MoreThanTwoChannelsKeepTheFirstTwoAndSaySo)
     // Zero crossings tell the tone of each channel: 1 kHz left, 2 kHz right.
     for (int ch = 0; ch < 2; ++ch) {
         std::vector<double> x(4800);
-        ASSERT_EQ(doc.readFramesAsDouble(2400, 4800, ch, x.data()), 4800);
+        ASSERT_EQ(doc.readFramesAsDouble(2400, 4800, channelIndexFromValue(ch), x.data()), 4800);
         int crossings = 0;
         for (size_t i = 1; i < x.size(); ++i)
             crossings += (x[i - 1] < 0) != (x[i] < 0);
@@ -143,7 +143,7 @@ namespace {
 double toneHz(CVesSoundDoc& doc, std::int64_t first, std::int64_t count, int channel)
 {
     std::vector<double> x(static_cast<size_t>(count));
-    if (doc.readFramesAsDouble(first, count, channel, x.data()) != count)
+    if (doc.readFramesAsDouble(first, count, static_cast<ChannelIndex>(channel), x.data()) != count)
         return 0;
     int crossings = 0;
     for (size_t i = 1; i < x.size(); ++i)
@@ -225,7 +225,7 @@ TEST(CodecImport, InputsThatOnceCrashedOpenOrFailWithAMessage)
                 EXPECT_LE(doc.format().channels, 2) << name;
                 EXPECT_GT(doc.format().samplesPerSec, 0u) << name;
                 std::vector<double> x(4096);
-                doc.readFramesAsDouble(0, 4096, 0, x.data());
+                doc.readFramesAsDouble(0, 4096, ChannelIndex::Left, x.data());
             } else {
                 ASSERT_FALSE(host.messages.empty()) << name << ": failed without a message";
                 EXPECT_NE(host.lastMessage().find(name), std::string::npos) << host.lastMessage();

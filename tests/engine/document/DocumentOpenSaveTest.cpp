@@ -1,5 +1,6 @@
 #include "document/CVesSoundDoc.h"
 #include "records/VprdData.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 #include "soundfiles/VesFileType.h"
 
@@ -451,7 +452,66 @@ TEST(CVesSoundDoc, FixedRecordsAreReadFromTheSecondFormOn)
     EXPECT_EQ(doc.nextMarkNumber(), 8);
     ASSERT_EQ(doc.pendingAnaParms().size(), 2u);
     EXPECT_EQ(doc.pendingAnaParms()[0].m_plotStart, 1);
-    EXPECT_EQ(host.postedCommands, std::vector<int>{CVesSoundDoc::kCmdCombinedView}) << "one more view for the second set";
+    EXPECT_EQ(host.combinedViewsAsked, 1) << "one more view for the second set";
+    EXPECT_TRUE(host.postedCommands.empty());
+}
+
+TEST(CVesSoundDoc, AdoptingTakesTheLoadedStoreItselfAndAnnouncesTheLength)
+{
+    struct LengthView : IDocView {
+        std::vector<std::int64_t> lengths;
+        void onLengthChanged(std::int64_t frames) override { lengths.push_back(frames); }
+    };
+    RecordingHost host;
+    CVesSoundDoc doc(host);
+    LengthView view;
+    doc.attachView(&view, nullptr);
+    const Bytes pcm = vestest::patternSamples(2, 16, 5000);
+    LoadedRecording rec;
+    rec.format = SoundFormat::pcm(2, 16, 250000);
+    ASSERT_TRUE(rec.samples.createTemp("VpTst", 0, FileCls::kStoreGrowthStep));
+    ASSERT_EQ(rec.samples.write(pcm.data(), static_cast<std::int64_t>(pcm.size()), 0), static_cast<std::int64_t>(pcm.size()));
+    const std::string store = rec.samples.path();
+    rec.marks = {markAt(10, "a"), markAt(20, "b")};
+    rec.nextMarkNumber = 5;
+    rec.anaParms.resize(2);
+    rec.segments = {{0, 5000}};
+    rec.foreignChunks.push_back({"guan", Bytes{1, 2, 3}});
+    rec.saveType = kTypeVesperonWave;
+    rec.typeName = fileTypeDisplayName(kTypeVesperonWave);
+    rec.titleSuffix = CVesSoundDoc::kConvertedSuffix;
+    rec.pendingSavePath = "/somewhere/call.mp3.vprd";
+    rec.modified = true;
+    doc.adopt(std::move(rec), "/somewhere/call.mp3");
+    EXPECT_EQ(doc.samples().path(), store) << "the store is taken over, not copied";
+    EXPECT_FALSE(rec.samples.isOpen());
+    EXPECT_EQ(doc.format(), SoundFormat::pcm(2, 16, 250000));
+    EXPECT_EQ(doc.blockSize(), CVesSoundDoc::computeBlockSize(doc.format()));
+    EXPECT_EQ(doc.lengthFrames(), 5000);
+    EXPECT_EQ(view.lengths, std::vector<std::int64_t>{5000});
+    EXPECT_EQ(doc.lastBlock(), 0);
+    EXPECT_EQ(vestest::documentBytes(doc), pcm);
+    EXPECT_EQ(doc.marks().size(), 2u);
+    EXPECT_EQ(doc.nextMarkNumber(), 5);
+    EXPECT_EQ(doc.pendingAnaParms().size(), 2u);
+    EXPECT_EQ(doc.segments(), (std::vector<SegmentRecord>{{0, 5000}}));
+    ASSERT_EQ(doc.foreignChunks().size(), 1u);
+    EXPECT_EQ(doc.foreignChunks()[0].id, "guan");
+    EXPECT_EQ(doc.path(), "/somewhere/call.mp3");
+    EXPECT_EQ(doc.title(), "call.mp3.vprd [converted]");
+    EXPECT_EQ(doc.typeName(), "[Vesperon Wave]");
+    EXPECT_TRUE(doc.modified());
+    doc.detachView(&view);
+
+    // Opening a file goes the same way: the document ends up with the
+    // reader's store, not with a copy in the store it had.
+    TempDir dir;
+    vestest::writeFile(dir.file("p.wav"), vestest::riffWave(ByteWriter().chunk("fmt ", vestest::pcmFormat(2, 250000, 16)).chunk("data", pcm).data()));
+    CVesSoundDoc opened(host);
+    const std::string own = opened.samples().path();
+    ASSERT_TRUE(opened.open(dir.file("p.wav"))) << host.lastMessage();
+    EXPECT_NE(opened.samples().path(), own);
+    EXPECT_EQ(vestest::documentBytes(opened), pcm);
 }
 
 TEST(CVesSoundDoc, SaveTakesThePathsTagAndCodecFilesBecomeConverted)

@@ -1,4 +1,5 @@
 #include "document/CVesSoundDoc.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 
 #include "DocTestSupport.h"
@@ -24,15 +25,17 @@ struct Model {
 
     int bytes() const { return bits / 8; }
 
+    // The bytes as one little-endian number; 8-bit samples count from 128,
+    // wider ones are two's complement (the top bit weighs -2^(bits-1)).
     static std::int64_t decode(const std::uint8_t* p, int bytes)
     {
-        switch (bytes) {
-        case 1: return static_cast<std::int64_t>(p[0]) - 128;
-        case 2: return static_cast<std::int16_t>(readLe16(p));
-        case 3: return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                                 (static_cast<std::uint32_t>(p[2]) << 24)) >> 8;
-        default: return static_cast<std::int32_t>(readLe32(p));
-        }
+        std::int64_t u = 0;
+        for (int b = bytes - 1; b >= 0; --b)
+            u = u * 256 + p[b];
+        if (bytes == 1)
+            return u - 128;
+        const std::int64_t top = std::int64_t{1} << (8 * bytes - 1);
+        return u >= top ? u - 2 * top : u;
     }
     static Model fromBytes(const Bytes& b, int bits, int channels)
     {
@@ -58,21 +61,22 @@ struct Model {
         }
     }
     // Channel indices a selection touches.
-    std::vector<int> chans(int sel) const
+    std::vector<int> chans(ChannelSel sel) const
     {
-        if (channels == 1 || sel == 3)
+        if (channels == 1 || sel == ChannelSel::Both)
             return channels == 1 ? std::vector<int>{0} : std::vector<int>{0, 1};
-        return {sel - 1};
+        return {index(sel)};
     }
-    bool single(int sel) const { return channels == 2 && sel != 3; }
+    static int index(ChannelSel sel) { return sel == ChannelSel::Right ? 1 : 0; }
+    bool single(ChannelSel sel) const { return channels == 2 && sel != ChannelSel::Both; }
 
-    void silence(std::int64_t s, std::int64_t e, int sel)
+    void silence(std::int64_t s, std::int64_t e, ChannelSel sel)
     {
         for (auto i = s; i < e; ++i)
             for (int c : chans(sel))
                 frames[static_cast<size_t>(i)][static_cast<size_t>(c)] = 0;
     }
-    void volume(std::int64_t s, std::int64_t e, int sel, int pct)
+    void volume(std::int64_t s, std::int64_t e, ChannelSel sel, int pct)
     {
         for (auto i = s; i < e; ++i)
             for (int c : chans(sel)) {
@@ -80,32 +84,32 @@ struct Model {
                 v = clip(v * pct / 100);
             }
     }
-    void reverse(std::int64_t s, std::int64_t e, int sel)
+    void reverse(std::int64_t s, std::int64_t e, ChannelSel sel)
     {
         for (int c : chans(sel))
             for (auto a = s, b = e - 1; a < b; ++a, --b)
                 std::swap(frames[static_cast<size_t>(a)][static_cast<size_t>(c)], frames[static_cast<size_t>(b)][static_cast<size_t>(c)]);
     }
-    void erase(std::int64_t s, std::int64_t e, int sel)
+    void erase(std::int64_t s, std::int64_t e, ChannelSel sel)
     {
         if (!single(sel)) {
             frames.erase(frames.begin() + s, frames.begin() + e);
             return;
         }
-        const int c = sel - 1;
+        const int c = index(sel);
         const auto n = static_cast<std::int64_t>(frames.size());
         for (auto i = s; i < n; ++i)
             frames[static_cast<size_t>(i)][static_cast<size_t>(c)] = i + (e - s) < n ? frames[static_cast<size_t>(i + e - s)][static_cast<size_t>(c)] : 0;
     }
     // The clip of a copy: whole frames, or the values of one channel.
-    std::vector<std::vector<std::int64_t>> copy(std::int64_t s, std::int64_t e, int sel) const
+    std::vector<std::vector<std::int64_t>> copy(std::int64_t s, std::int64_t e, ChannelSel sel) const
     {
         std::vector<std::vector<std::int64_t>> out;
         for (auto i = s; i < e; ++i) {
             if (!single(sel)) {
                 out.push_back(frames[static_cast<size_t>(i)]);
             } else {
-                std::int64_t v = frames[static_cast<size_t>(i)][static_cast<size_t>(sel - 1)];
+                std::int64_t v = frames[static_cast<size_t>(i)][static_cast<size_t>(index(sel))];
                 if (bits == 24)
                     v = std::min<std::int64_t>(v, 0x7FFF00);
                 out.push_back({v});
@@ -113,7 +117,7 @@ struct Model {
         }
         return out;
     }
-    void insert(std::int64_t at, const std::vector<std::vector<std::int64_t>>& clip, int sel)
+    void insert(std::int64_t at, const std::vector<std::vector<std::int64_t>>& clip, ChannelSel sel)
     {
         const std::vector<std::int64_t> zero(static_cast<size_t>(channels), 0);
         while (static_cast<std::int64_t>(frames.size()) < at)
@@ -122,7 +126,7 @@ struct Model {
             frames.insert(frames.begin() + at, clip.begin(), clip.end());
             return;
         }
-        const int c = sel - 1;
+        const int c = index(sel);
         const auto p = static_cast<std::int64_t>(clip.size());
         const auto old = static_cast<std::int64_t>(frames.size());
         frames.resize(static_cast<size_t>(old + p), zero);
@@ -165,10 +169,10 @@ struct Format {
 // An operation: an optional first step, then the step that Undo takes back.
 struct Op {
     const char* name;
-    std::function<bool(CVesSoundDoc&, int)> doc;
-    std::function<void(Model&, int)> model;
-    std::function<bool(CVesSoundDoc&, int)> firstDoc = nullptr;
-    std::function<void(Model&, int)> firstModel = nullptr;
+    std::function<bool(CVesSoundDoc&, ChannelSel)> doc;
+    std::function<void(Model&, ChannelSel)> model;
+    std::function<bool(CVesSoundDoc&, ChannelSel)> firstDoc = nullptr;
+    std::function<void(Model&, ChannelSel)> firstModel = nullptr;
 };
 
 // The interval of every operation: frames 150..1130 of 1400.
@@ -177,44 +181,45 @@ constexpr std::int64_t kS = 150, kE = 1130;
 std::vector<Op> operations()
 {
     return {
-        {"silence", [](CVesSoundDoc& d, int ch) { return d.silence(kS, kE, ch); }, [](Model& m, int ch) { m.silence(kS, kE, ch); }},
-        {"volume200", [](CVesSoundDoc& d, int ch) { return d.volume(kE, kS, ch, 200); }, [](Model& m, int ch) { m.volume(kS, kE, ch, 200); }},
-        {"volume37", [](CVesSoundDoc& d, int ch) { return d.volume(kS, kE, ch, 37); }, [](Model& m, int ch) { m.volume(kS, kE, ch, 37); }},
-        {"reverse", [](CVesSoundDoc& d, int ch) { return d.reverse(kS, kE, ch); }, [](Model& m, int ch) { m.reverse(kS, kE, ch); }},
-        {"delete", [](CVesSoundDoc& d, int ch) { return d.deleteRange(kS, kE, ch); }, [](Model& m, int ch) { m.erase(kS, kE, ch); }},
-        {"cut", [](CVesSoundDoc& d, int ch) { return d.cut(kS, kE, ch); },
-         [](Model& m, int ch) { m.erase(kS, kE, ch); }},
-        {"cutThenPaste", [](CVesSoundDoc& d, int ch) { return d.paste(40, -1, ch); },
-         [](Model& m, int ch) { m.insert(40, m.copy(0, 0, ch), ch); },
-         [](CVesSoundDoc& d, int ch) { return d.cut(kS, kE, ch); },
-         [](Model& m, int ch) { m.erase(kS, kE, ch); }},
-        {"pasteOverSelection", [](CVesSoundDoc& d, int ch) { return d.copy(kS, kE, ch) && d.paste(1200, 1300, ch); },
-         [](Model& m, int ch) {
+        {"silence", [](CVesSoundDoc& d, ChannelSel ch) { return d.silence(kS, kE, ch); }, [](Model& m, ChannelSel ch) { m.silence(kS, kE, ch); }},
+        {"volume200", [](CVesSoundDoc& d, ChannelSel ch) { return d.volume(kE, kS, ch, 200); }, [](Model& m, ChannelSel ch) { m.volume(kS, kE, ch, 200); }},
+        {"volume37", [](CVesSoundDoc& d, ChannelSel ch) { return d.volume(kS, kE, ch, 37); }, [](Model& m, ChannelSel ch) { m.volume(kS, kE, ch, 37); }},
+        {"reverse", [](CVesSoundDoc& d, ChannelSel ch) { return d.reverse(kS, kE, ch); }, [](Model& m, ChannelSel ch) { m.reverse(kS, kE, ch); }},
+        {"delete", [](CVesSoundDoc& d, ChannelSel ch) { return d.deleteRange(kS, kE, ch); }, [](Model& m, ChannelSel ch) { m.erase(kS, kE, ch); }},
+        {"cut", [](CVesSoundDoc& d, ChannelSel ch) { return d.cut(kS, kE, ch); },
+         [](Model& m, ChannelSel ch) { m.erase(kS, kE, ch); }},
+        {"cutThenPaste", [](CVesSoundDoc& d, ChannelSel ch) { return d.paste(40, -1, ch); },
+         [](Model& m, ChannelSel ch) { m.insert(40, m.copy(0, 0, ch), ch); },
+         [](CVesSoundDoc& d, ChannelSel ch) { return d.cut(kS, kE, ch); },
+         [](Model& m, ChannelSel ch) { m.erase(kS, kE, ch); }},
+        {"pasteOverSelection", [](CVesSoundDoc& d, ChannelSel ch) { return d.copy(kS, kE, ch) && d.paste(1200, 1300, ch); },
+         [](Model& m, ChannelSel ch) {
              const auto clip = m.copy(kS, kE, ch);
              m.erase(1200, 1300, ch);
              m.insert(1200, clip, ch);
          }},
-        {"pastePastTheEnd", [](CVesSoundDoc& d, int ch) { return d.copy(kS, kE, ch) && d.paste(1500, -1, ch); },
-         [](Model& m, int ch) { m.insert(1500, m.copy(kS, kE, ch), ch); }},
+        {"pastePastTheEnd", [](CVesSoundDoc& d, ChannelSel ch) { return d.copy(kS, kE, ch) && d.paste(1500, -1, ch); },
+         [](Model& m, ChannelSel ch) { m.insert(1500, m.copy(kS, kE, ch), ch); }},
     };
 }
 
 struct Case {
     Format format;
-    int channel;
+    ChannelSel channel;
     Op op;
 };
 
 void PrintTo(const Case& c, std::ostream* os)
 {
-    *os << c.op.name << "_" << c.format.channels << "ch" << c.format.bits << "bit_sel" << c.channel;
+    *os << c.op.name << "_" << c.format.channels << "ch" << c.format.bits << "bit_sel" << channelSelCode(c.channel);
 }
 
 std::vector<Case> cases()
 {
     std::vector<Case> out;
     for (Format f : {Format{1, 8}, Format{1, 16}, Format{2, 16}, Format{1, 24}, Format{2, 24}, Format{2, 32}, Format{2, 8}})
-        for (int ch : f.channels == 2 ? std::vector<int>{1, 2, 3} : std::vector<int>{3})
+        for (ChannelSel ch : f.channels == 2 ? std::vector<ChannelSel>{ChannelSel::Left, ChannelSel::Right, ChannelSel::Both}
+                                             : std::vector<ChannelSel>{ChannelSel::Both})
             for (const Op& op : operations())
                 out.push_back({f, ch, op});
     return out;
@@ -266,7 +271,7 @@ TEST_P(EditTable, MatchesTheModelAndUndoRestoresTheExactBytes)
 INSTANTIATE_TEST_SUITE_P(CVesSoundDoc, EditTable, ::testing::ValuesIn(cases()), [](const auto& tp) {
     const Case& c = tp.param;
     return std::string(c.op.name) + "_" + std::to_string(c.format.channels) + "ch" + std::to_string(c.format.bits) +
-           "bit_sel" + std::to_string(c.channel);
+           "bit_sel" + std::to_string(channelSelCode(c.channel));
 });
 
 TEST(CVesSoundDoc, EditsNeedASelection)
@@ -277,11 +282,11 @@ TEST(CVesSoundDoc, EditsNeedASelection)
     vestest::fillDocument(doc, 1, 16, 8000, pcm);
     EXPECT_FALSE(CVesSoundDoc::hasSelection(30, -1));
     EXPECT_FALSE(CVesSoundDoc::hasSelection(30, 30));
-    EXPECT_FALSE(doc.silence(30, -1, 3));
-    EXPECT_FALSE(doc.volume(30, -1, 3, 200));
-    EXPECT_FALSE(doc.reverse(30, 30, 3));
-    EXPECT_FALSE(doc.deleteRange(30, -1, 3));
-    EXPECT_FALSE(doc.cut(30, -1, 3));
+    EXPECT_FALSE(doc.silence(30, -1, ChannelSel::Both));
+    EXPECT_FALSE(doc.volume(30, -1, ChannelSel::Both, 200));
+    EXPECT_FALSE(doc.reverse(30, 30, ChannelSel::Both));
+    EXPECT_FALSE(doc.deleteRange(30, -1, ChannelSel::Both));
+    EXPECT_FALSE(doc.cut(30, -1, ChannelSel::Both));
     EXPECT_FALSE(doc.canUndo());
     EXPECT_EQ(vestest::documentBytes(doc), pcm);
 }
@@ -301,14 +306,14 @@ TEST(CVesSoundDoc, DeleteMovesAndRemovesMarks)
     right.m_posX = 300;
     right.m_chan = 2;
     doc.addMark(right);
-    ASSERT_TRUE(doc.deleteRange(100, 200, 3));
+    ASSERT_TRUE(doc.deleteRange(100, 200, ChannelSel::Both));
     ASSERT_EQ(doc.marks().size(), 3u);
     EXPECT_EQ(doc.marks()[0].m_posX, 50);
     EXPECT_EQ(doc.marks()[1].m_posX, 150) << "250 moved back by 100";
     EXPECT_EQ(doc.marks()[2].m_posX, 200);
     EXPECT_EQ(doc.lengthFrames(), 900);
     // A delete in the left channel leaves the length and the right channel's marks.
-    ASSERT_TRUE(doc.deleteRange(0, 100, 1));
+    ASSERT_TRUE(doc.deleteRange(0, 100, ChannelSel::Left));
     EXPECT_EQ(doc.lengthFrames(), 900);
     EXPECT_EQ(doc.marks()[2].m_posX, 200);
 }
@@ -321,22 +326,22 @@ TEST(CVesSoundDoc, PasteChecksTheFormatOfAnotherDocument)
     vestest::fillDocument(b, 1, 16, 48000, vestest::patternSamples(1, 16, 100));
     vestest::fillDocument(stereo, 2, 16, 44100, vestest::patternSamples(2, 16, 100));
     CVesSoundDoc::forgetClipboardDocument();
-    EXPECT_FALSE(b.paste(0, -1, 3));
+    EXPECT_FALSE(b.paste(0, -1, ChannelSel::Both));
     EXPECT_EQ(host.lastMessage(), "No data to paste!");
-    ASSERT_TRUE(a.copy(10, 60, 3));
+    ASSERT_TRUE(a.copy(10, 60, ChannelSel::Both));
     EXPECT_EQ(CVesSoundDoc::clipboardDocument(), &a);
-    EXPECT_FALSE(b.paste(0, -1, 3));
+    EXPECT_FALSE(b.paste(0, -1, ChannelSel::Both));
     EXPECT_EQ(host.lastMessage(), "Different sampling rates in clipboard data and in data file.");
     EXPECT_EQ(b.lengthFrames(), 100);
     // A mono clip goes into one channel of a stereo document.
-    ASSERT_TRUE(stereo.paste(10, -1, 1));
+    ASSERT_TRUE(stereo.paste(10, -1, ChannelSel::Left));
     EXPECT_EQ(stereo.lengthFrames(), 150);
     // An empty document takes the clip's format.
-    ASSERT_TRUE(empty.paste(0, -1, 3));
+    ASSERT_TRUE(empty.paste(0, -1, ChannelSel::Both));
     EXPECT_EQ(empty.format().samplesPerSec, 44100u);
     EXPECT_EQ(empty.lengthFrames(), 50);
-    ASSERT_TRUE(stereo.copy(0, 20, 3));
-    EXPECT_FALSE(a.paste(0, -1, 3));
+    ASSERT_TRUE(stereo.copy(0, 20, ChannelSel::Both));
+    EXPECT_FALSE(a.paste(0, -1, ChannelSel::Both));
     EXPECT_EQ(host.lastMessage(), "Clipboard data in stereo but data file in mono.");
 }
 
@@ -347,8 +352,8 @@ TEST(CVesSoundDoc, OneChannelClipIntoAStereoRecording)
     vestest::fillDocument(src, 2, 16, 8000, vestest::patternSamples(2, 16, 50, 5));
     const Bytes pcm = vestest::patternSamples(2, 16, 100, 6);
     vestest::fillDocument(doc, 2, 16, 8000, pcm);
-    ASSERT_TRUE(src.copy(0, 50, 1));
-    ASSERT_TRUE(doc.paste(10, -1, 1));
+    ASSERT_TRUE(src.copy(0, 50, ChannelSel::Left));
+    ASSERT_TRUE(doc.paste(10, -1, ChannelSel::Left));
     const Bytes after = vestest::documentBytes(doc);
     ASSERT_EQ(after.size(), 150u * 4);
     for (size_t f = 0; f < 150; ++f) {
@@ -378,7 +383,7 @@ TEST(CVesSoundDoc, AsciiTextOfFrames)
         char* buf = nullptr;
         size_t size = 0;
         std::FILE* out = open_memstream(&buf, &size);
-        ASSERT_TRUE(doc.generateAscii(0, doc.lengthFrames(), c.channel, out));
+        ASSERT_TRUE(doc.generateAscii(0, doc.lengthFrames(), channelSelFromCode(c.channel), out));
         std::fclose(out);
         EXPECT_EQ(std::string(buf, size), c.text);
         std::free(buf);
@@ -396,9 +401,9 @@ TEST(CVesSoundDoc, CancelledEditsLeaveTheRecordingAsItWas)
         host.cancelAfterFirstProgress = true;
         bool ok = true;
         switch (which) {
-        case 0: ok = doc.volume(100, 39000, 3, 300); break;
-        case 1: ok = doc.reverse(100, 39000, 1); break;
-        case 2: ok = doc.deleteRange(100, 20000, 3); break;
+        case 0: ok = doc.volume(100, 39000, ChannelSel::Both, 300); break;
+        case 1: ok = doc.reverse(100, 39000, ChannelSel::Left); break;
+        case 2: ok = doc.deleteRange(100, 20000, ChannelSel::Both); break;
         }
         EXPECT_FALSE(ok) << which;
         EXPECT_EQ(vestest::documentBytes(doc), pcm) << which;
@@ -420,14 +425,14 @@ TEST(CVesSoundDoc, EditsCrossViewEdgesOfALargeStore)
     vestest::fillDocument(doc, 2, 24, 384000, pcm);
     doc.setEditPieceBytes(40000);
     Model model = Model::fromBytes(pcm, 24, 2);
-    ASSERT_TRUE(doc.deleteRange(1000, 700001, 2));
-    model.erase(1000, 700001, 2);
-    ASSERT_TRUE(doc.reverse(5, frames - 7, 3));
-    model.reverse(5, frames - 7, 3);
+    ASSERT_TRUE(doc.deleteRange(1000, 700001, ChannelSel::Right));
+    model.erase(1000, 700001, ChannelSel::Right);
+    ASSERT_TRUE(doc.reverse(5, frames - 7, ChannelSel::Both));
+    model.reverse(5, frames - 7, ChannelSel::Both);
     EXPECT_EQ(vestest::documentBytes(doc), model.toBytes());
     ASSERT_TRUE(doc.undo());
-    model.reverse(5, frames - 7, 3);
-    ASSERT_TRUE(doc.deleteRange(17, 1500017, 3));
-    model.erase(17, 1500017, 3);
+    model.reverse(5, frames - 7, ChannelSel::Both);
+    ASSERT_TRUE(doc.deleteRange(17, 1500017, ChannelSel::Both));
+    model.erase(17, 1500017, ChannelSel::Both);
     EXPECT_EQ(vestest::documentBytes(doc), model.toBytes());
 }

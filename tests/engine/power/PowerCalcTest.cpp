@@ -3,6 +3,7 @@
 #include "document/CVesSoundDoc.h"
 #include "power/PowerCalc.h"
 #include "power/PowerScale.h"
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 
 #include "DocTestSupport.h"
@@ -67,7 +68,7 @@ TEST(PowerSpectrum, FramesAreSpreadOverTheStretchAndAveragedAsWithRealFftDirectl
         int frames;
     } cases[] = {{0, 3 * 256, 3}, {100, 100 + 3 * 256 + 1, 4}, {1000, 1010, 1}};
     for (const auto& c : cases) {
-        PowerRequest req{c.start, c.end, 1, n, 4};
+        PowerRequest req{c.start, c.end, ChannelIndex::Right, n, 4};
         const PowerResult r = computePowerSpectrum(doc, req);
         ASSERT_EQ(r.frames, c.frames);
         // The same average computed here: frame i starts at (F − N)·i / K.
@@ -76,7 +77,7 @@ TEST(PowerSpectrum, FramesAreSpreadOverTheStretchAndAveragedAsWithRealFftDirectl
         BuildWindowTable(table.data(), n, 4);
         for (int i = 0; i < c.frames; ++i) {
             const std::int64_t s = (f - n) * i / c.frames;
-            doc.readFramesAsDouble(c.start + s, n, 1, buf.data());
+            doc.readFramesAsDouble(c.start + s, n, ChannelIndex::Right, buf.data());
             for (int j = 0; j < n; ++j)
                 buf[static_cast<size_t>(j)] *= table[static_cast<size_t>(j)];
             RealFft(buf.data(), 8);
@@ -98,10 +99,10 @@ TEST(PowerSpectrum, ShortStretchIsExtendedAndTheRightChannelIsTheRightOne)
     RecordingHost host;
     CVesSoundDoc doc(host);
     fillSine(doc, 192000, 192000.0 * 32 / 512, 16000, 4096, 2, 1);  // a sine on the right channel only
-    PowerRequest req{500, 510, 0, 512, 2};
+    PowerRequest req{500, 510, ChannelIndex::Left, 512, 2};
     PowerResult left = computePowerSpectrum(doc, req);
     EXPECT_EQ(left.end - left.start, 512) << "extended to N from its start";
-    req.channel = 1;
+    req.channel = ChannelIndex::Right;
     PowerResult right = computePowerSpectrum(doc, req);
     EXPECT_LT(left.power[32], 1e-12);
     EXPECT_NEAR(powerLevel(right.power[32], true), 20 * std::log10(16000.0 / 32768.0), 0.2);
@@ -132,8 +133,8 @@ TEST(PowerSpectrum, ScalesTitlesAndSettingsChecks)
         if (t.labelled)
             labels.push_back(t.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"50 kHz", "100 kHz", "150 kHz"}));
-    EXPECT_EQ(powerWindowTitle(1024, 2, 2, 0), "Power spectrum, FFT size 1024, Hanning window. - Left channel.");
-    EXPECT_EQ(powerWindowTitle(512, 0, 1, 0), "Power spectrum, FFT size 512");
+    EXPECT_EQ(powerWindowTitle(1024, 2, 2, ChannelIndex::Left), "Power spectrum, FFT size 1024, Hanning window. - Left channel.");
+    EXPECT_EQ(powerWindowTitle(512, 0, 1, ChannelIndex::Left), "Power spectrum, FFT size 512");
     EXPECT_EQ(powerTimeRangeText(1000000, 1500000), "1.00 - 1.50 s");
     EXPECT_EQ(powerTimeRangeText(10, 110), "10 - 110 \xC2\xB5s");
     EXPECT_EQ(validatePowerSettings(-90, 0, true, 0, 100000, 384000), "");
@@ -152,7 +153,7 @@ TEST(PowerSpectrum, WorkerDeliversItsResultAndStopsPromptlyWhenAsked)
     fillSine(doc, 384000, 40000, 10000, 384000);
     std::atomic<bool> delivered{false};
     {
-        PowerCalc calc(doc, PowerRequest{0, -1, 0, 1024, 2}, [&](PowerCalc&) { delivered = true; });
+        PowerCalc calc(doc, PowerRequest{0, -1, ChannelIndex::Left, 1024, 2}, [&](PowerCalc&) { delivered = true; });
         ASSERT_TRUE(calc.start());
         // waitForEnd would ask the thread to stop: wait for it to finish on its own.
         for (int i = 0; i < 60000 && !calc.finished(); ++i)
@@ -166,7 +167,7 @@ TEST(PowerSpectrum, WorkerDeliversItsResultAndStopsPromptlyWhenAsked)
     CVesSoundDoc big(host);
     fillSine(big, 384000, 40000, 10000, 384000 * 20);
     delivered = false;
-    PowerCalc calc(big, PowerRequest{0, -1, 0, 16, 0}, [&](PowerCalc&) { delivered = true; });
+    PowerCalc calc(big, PowerRequest{0, -1, ChannelIndex::Left, 16, 0}, [&](PowerCalc&) { delivered = true; });
     ASSERT_TRUE(calc.start());
     calc.stop();
     EXPECT_TRUE(calc.waitForEnd(10000));

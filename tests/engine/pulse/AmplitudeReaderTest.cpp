@@ -52,13 +52,13 @@ TEST_P(AmplitudeWidths, AbsoluteValuesOnBothScalesAndBothChannels)
     CVesSoundDoc doc(host);
     vestest::fillDocument(doc, 2, w.bits, 384000, stereoBytes(w.bits, w.values));
     std::vector<std::int64_t> out(3);
-    AmplitudeReader native(doc, 0, AmplitudeScale::Native);
+    AmplitudeReader native(doc, ChannelIndex::Left, AmplitudeScale::Native);
     ASSERT_EQ(native.read(0, 10, out.data()), 3);
     EXPECT_EQ(out, w.native);
-    AmplitudeReader units(doc, 0, AmplitudeScale::Units16);
+    AmplitudeReader units(doc, ChannelIndex::Left, AmplitudeScale::Units16);
     ASSERT_EQ(units.read(0, 3, out.data()), 3);
     EXPECT_EQ(out, w.units16);
-    AmplitudeReader right(doc, 1, AmplitudeScale::Native);
+    AmplitudeReader right(doc, ChannelIndex::Right, AmplitudeScale::Native);
     ASSERT_EQ(right.read(1, 3, out.data()), 2);
     EXPECT_EQ(out[0], w.native[1] / 2);
     EXPECT_EQ(right.read(3, 3, out.data()), 0);

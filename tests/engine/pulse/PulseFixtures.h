@@ -3,7 +3,7 @@
 #pragma once
 
 #include "document/CVesSoundDoc.h"
-#include "soundfiles/RiffFile.h"
+#include "core/ByteOrder.h"
 
 #include "DocTestSupport.h"
 

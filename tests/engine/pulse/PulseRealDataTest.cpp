@@ -79,7 +79,7 @@ std::vector<std::int16_t> highPass(const std::vector<std::int16_t>& in, double c
 std::vector<std::int16_t> samplesOf(CVesSoundDoc& doc)
 {
     std::vector<double> d(static_cast<std::size_t>(doc.lengthFrames()));
-    doc.readFramesAsDouble(0, doc.lengthFrames(), 0, d.data());
+    doc.readFramesAsDouble(0, doc.lengthFrames(), ChannelIndex::Left, d.data());
     return {d.begin(), d.end()};
 }
 

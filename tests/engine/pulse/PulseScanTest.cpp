@@ -121,12 +121,12 @@ TEST(PulseScan, RangeAndStereoChannel)
     auto rows = analyse(doc, p);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].startFrame, 100);
-    EXPECT_EQ(rows[0].marks.at(0).channel, 1);
+    EXPECT_EQ(rows[0].marks.at(0).channel, ChannelSel::Left);
     p.m_leftChan = false;  // the right channel
     rows = analyse(doc, p);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].startFrame, 300);
-    EXPECT_EQ(rows[0].marks.at(0).channel, 2);
+    EXPECT_EQ(rows[0].marks.at(0).channel, ChannelSel::Right);
     // A stretch given back to front is ordered; it ends the open pulse at its end.
     p.m_leftChan = true;
     rows = analyse(doc, p, 610, 50);

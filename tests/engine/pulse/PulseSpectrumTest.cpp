@@ -196,7 +196,7 @@ TEST(PulseContour, LowerLimitAboveEveryBinLeavesTheTopBin)
     CVesSoundDoc doc(host);
     fill16(doc, 384000, pulsetest::synthesize(kRate, 0.02, {{0.005, 0.005, 60000, 60000}}));
     PulsFftCls fft(kFft, 2, PulseClock::of(doc));
-    fft.setStretch(doc, 0, 1000, 3000, 64);
+    fft.setStretch(doc, ChannelIndex::Left, 1000, 3000, 64);
     EXPECT_EQ(fft.columns(), 47);
     EXPECT_EQ(fft.columnStart(0), 1000);
     EXPECT_EQ(fft.columnStart(46), 1000 + (3000 - kFft) * 46 / 47) << "spread evenly, not at steps of the hop";
@@ -218,7 +218,7 @@ TEST(PulsFftCls, ShortRecordingsAreZeroPaddedAndSilenceHasNoLevel)
     fill16(doc, 384000, std::vector<std::int16_t>(100, 0));
     PulsFftCls fft(1000, 2, PulseClock::of(doc));  // rounded down to 512
     EXPECT_EQ(fft.fftSize(), 512);
-    fft.setStretch(doc, 0, 0, 100, 16);
+    fft.setStretch(doc, ChannelIndex::Left, 0, 100, 16);
     EXPECT_EQ(fft.columnStart(0), 100 - 512) << "reaches before the recording";
     const double* lv = fft.levels(0);
     EXPECT_EQ(lv[10], std::numeric_limits<double>::lowest());

@@ -1,3 +1,4 @@
+#include "core/ByteOrder.h"
 #include "soundfiles/RiffFile.h"
 
 #include "TestSupport.h"

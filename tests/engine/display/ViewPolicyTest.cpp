@@ -1,6 +1,6 @@
 // What a new view starts with and how a view follows its document, without
 // windows.
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 
 #include "DocTestSupport.h"
 
@@ -10,7 +10,7 @@ namespace {
 
 using vestest::RecordingHost;
 
-class ViewLogicTest : public ::testing::Test {
+class ViewPolicyTest : public ::testing::Test {
 protected:
     RecordingHost host;
     CVesSoundDoc doc{host};
@@ -22,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(ViewLogicTest, AStoredSetIsTakenWholeAndEachViewTakesTheNextOne)
+TEST_F(ViewPolicyTest, AStoredSetIsTakenWholeAndEachViewTakesTheNextOne)
 {
     fill(384000, 1000);
     VesAnaParms a, b;
@@ -39,7 +39,7 @@ TEST_F(ViewLogicTest, AStoredSetIsTakenWholeAndEachViewTakesTheNextOne)
     EXPECT_EQ(initialViewParms(doc, c).m_plotSize, defaults.m_plotSize) << "none left: the defaults";
 }
 
-TEST_F(ViewLogicTest, DefaultFrequencyRangeOnlyWhereItFitsTheRecording)
+TEST_F(ViewPolicyTest, DefaultFrequencyRangeOnlyWhereItFitsTheRecording)
 {
     fill(384000, 1000);  // R/2 = 192 kHz, a tenth of it 19.2 kHz
     struct Case {
@@ -64,7 +64,7 @@ TEST_F(ViewLogicTest, DefaultFrequencyRangeOnlyWhereItFitsTheRecording)
     }
 }
 
-TEST_F(ViewLogicTest, ANewViewStartsAtThePreviousViewsSelection)
+TEST_F(ViewPolicyTest, ANewViewStartsAtThePreviousViewsSelection)
 {
     fill(384000, 384000, 2);
     VesAnaParms osc;
@@ -74,7 +74,7 @@ TEST_F(ViewLogicTest, ANewViewStartsAtThePreviousViewsSelection)
     osc.m_spectMin = 0;
     osc.m_spectMax = 192000;
     // A rectangle drawn in the oscillogram of the right channel.
-    ViewSelection rect{38400, 19200, 2, false, false, -5000, 5000};
+    ViewSelection rect{38400, 19200, ChannelSel::Right, false, false, -5000, 5000};
     NewViewContext c{ViewKind::Spectrogram, &osc, &rect, &defaults};
     const VesAnaParms p = initialViewParms(doc, c);
     EXPECT_EQ(p.m_plotStart, 19200);
@@ -86,7 +86,7 @@ TEST_F(ViewLogicTest, ANewViewStartsAtThePreviousViewsSelection)
     EXPECT_FALSE(p.m_leftChan);
     EXPECT_TRUE(p.m_rightChan) << "the selection's channel only";
 
-    ViewSelection inSpect{1000, 2000, 3, false, true, 30000, 60000};
+    ViewSelection inSpect{1000, 2000, ChannelSel::Both, false, true, 30000, 60000};
     const VesAnaParms q = initialViewParms(doc, {ViewKind::Combined, &osc, &inSpect, &defaults});
     EXPECT_EQ(q.m_spectMin, 30000);
     EXPECT_EQ(q.m_spectMax, 60000);
@@ -97,7 +97,7 @@ TEST_F(ViewLogicTest, ANewViewStartsAtThePreviousViewsSelection)
     EXPECT_EQ(r.m_freqPlot, 1);
 }
 
-TEST_F(ViewLogicTest, RepairsOfEveryNewView)
+TEST_F(ViewPolicyTest, RepairsOfEveryNewView)
 {
     VesAnaParms bad;
     bad.m_plotSize = -5;

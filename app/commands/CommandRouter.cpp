@@ -1,4 +1,4 @@
-#include "shell/CommandRouter.h"
+#include "commands/CommandRouter.h"
 
 void CommandHandlers::on(int id, Run run, Update update)
 {

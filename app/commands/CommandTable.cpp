@@ -1,4 +1,4 @@
-#include "shell/CommandTable.h"
+#include "commands/CommandTable.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -1,4 +1,4 @@
-#include "display/ViewLogic.h"
+#include "display/ViewPolicy.h"
 
 #include "document/CVesSoundDoc.h"
 
@@ -65,20 +65,22 @@ void repairPanes(VesAnaParms& p)
         p.m_ampPlot = true;
 }
 
-void repairGrid(std::int32_t& v, int low, int outside)
-{
-    if (v < low || v > 5)
-        v = outside;
-}
-
 }  // namespace
+
+VesAnaParms defaultViewParms(const VesAnaParms& defaults, ViewKind kind)
+{
+    VesAnaParms p = defaults;
+    setViewPanes(p, kind);
+    p.m_plotStart = 0;
+    p.m_plotEnd = -1;
+    p.repair();
+    repairPanes(p);
+    return p;
+}
 
 VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& c)
 {
-    if (doc.recData().m_timeExp25 < 1)
-        doc.recData().m_timeExp25 = 1000;
-    VesAnaParms p = c.defaults ? *c.defaults : VesAnaParms();
-    setViewPanes(p, c.kind);
+    VesAnaParms p = defaultViewParms(c.defaults ? *c.defaults : VesAnaParms(), c.kind);
 
     VesAnaParms stored;
     if (doc.takeNextAnaParms(stored)) {
@@ -95,9 +97,9 @@ VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& c)
             p.m_plotStart = sel->first();
             p.m_plotEnd = sel->last();
             p.m_plotSize = doc.framesToRealMicros(sel->last() - sel->first());
-            if (doc.format().channels >= 2 && (sel->channel == 1 || sel->channel == 2)) {
-                p.m_leftChan = sel->channel == 1;
-                p.m_rightChan = sel->channel == 2;
+            if (doc.format().channels >= 2 && sel->channel != ChannelSel::Both) {
+                p.m_leftChan = sel->channel == ChannelSel::Left;
+                p.m_rightChan = sel->channel == ChannelSel::Right;
             }
             if (!sel->timeOnly) {
                 const auto lo = static_cast<std::int64_t>(std::min(sel->low, sel->high) + 0.5);
@@ -114,7 +116,7 @@ VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& c)
     } else {
         p.m_plotStart = 0;
         p.m_plotEnd = -1;
-        const std::int64_t rate = static_cast<std::int64_t>(doc.format().samplesPerSec) * doc.recData().m_timeExp25 / 1000;
+        const std::int64_t rate = static_cast<std::int64_t>(doc.format().samplesPerSec) * doc.effectiveTimeExp25() / 1000;
         const std::int64_t half = rate / 2;
         const std::int64_t defMax = c.defaults ? c.defaults->m_spectMax : -1;
         const std::int64_t defMin = c.defaults ? c.defaults->m_spectMin : 0;
@@ -125,19 +127,12 @@ VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& c)
             p.m_spectMin = 0;
     }
 
-    if (p.m_plotSize <= 0)
-        p.m_plotSize = 1;
     if (doc.lengthFrames() <= 0) {
         p.m_spectMin = 0;
         p.m_spectMax = -1;
     }
+    p.repair();
     repairPanes(p);
-    repairGrid(p.m_freqGridX, 0, 0);
-    repairGrid(p.m_spectGridX, 0, 0);
-    repairGrid(p.m_oscGridX, 0, 0);
-    repairGrid(p.m_freqGridY, -1, -1);
-    repairGrid(p.m_spectGridY, -1, -1);
-    repairGrid(p.m_oscGridY, 0, 0);
     return p;
 }
 

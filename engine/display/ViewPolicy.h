@@ -1,12 +1,13 @@
-// The parts of an analysis view that need no window: which panes each kind of
-// view shows, the parameter set a new view starts with, how a view follows
-// changes of its document (update kinds 1 and 2), the horizontal scroll bar's
-// numbers, and the sound-format text of the status strip.
-//
-// This file needs no Qt.
+// How an analysis view sets itself up and follows its document, apart from
+// its window: which panes each kind of view shows, the parameter set a new
+// view starts with, how a view follows changes of its document (format
+// changes and appended samples), the horizontal scroll bar's numbers, and
+// the sound-format text of the status strip. The desktop program's views
+// and vesperon-cli's pictures set up their plots from here.
 #pragma once
 
 #include "display/AnaViewZoom.h"
+#include "document/ChannelSelection.h"
 #include "records/VesAnaParms.h"
 
 #include <cstdint>
@@ -24,11 +25,11 @@ void setViewPanes(VesAnaParms& parms, ViewKind kind);
 const char* viewKindName(ViewKind kind);
 
 // A selection as a view keeps it: two samples in any order, the channel it
-// was made on (1 left, 2 right, 3 both) and, for a rectangle, its vertical
-// extent in the pane it was made in.
+// was made on and, for a rectangle, its vertical extent in the pane it was
+// made in.
 struct ViewSelection {
     std::int64_t a = 0, b = 0;
-    int channel = 3;
+    ChannelSel channel = ChannelSel::Both;
     bool timeOnly = true;
     bool inFrequencyPane = true;
     double low = 0, high = 0;  // Hz in a frequency pane, hundredths of a percent in the oscillogram
@@ -37,6 +38,15 @@ struct ViewSelection {
     std::int64_t last() const { return a < b ? b : a; }
     ZoomSelection zoomSelection() const { return {a, b, timeOnly, inFrequencyPane, low, high}; }
 };
+
+// The default analysis settings as a new view of `kind` starts with them
+// before it looks at its recording: the record with no plot position, the
+// panes of `kind` (the base kind keeps the record's), repaired
+// (VesAnaParms::repair) and with the pane rules of every view (a view that
+// would show the oscillogram with the zero-crossing analysis shows the
+// spectrogram instead of the latter; a view without panes shows the
+// oscillogram).
+VesAnaParms defaultViewParms(const VesAnaParms& defaults, ViewKind kind);
 
 // What a new view knows when it is created.
 struct NewViewContext {
@@ -50,7 +60,8 @@ struct NewViewContext {
 // from its file; else a copy of the previously active view's (keeping this
 // kind's panes, starting at that view's selection if it has one); else the
 // defaults with the default frequency range where it fits the recording.
-// Then the repairs every new view makes (plot size, panes, grids).
+// Then the repairs every new view makes (VesAnaParms::repair and the pane
+// rules of defaultViewParms).
 VesAnaParms initialViewParms(CVesSoundDoc& doc, const NewViewContext& context);
 
 // What a view remembers of its document between updates.
@@ -58,13 +69,13 @@ class ViewDocTracker {
 public:
     ViewDocTracker(std::int32_t timeExp25, std::uint32_t rateHz) : m_timeExp(timeExp25 < 1 ? 1000 : timeExp25), m_rate(rateHz) {}
 
-    // Update kind 1 (samples, format or time expansion changed): rescales the
+    // ViewUpdateKind::Format (samples, format or time expansion changed): rescales the
     // frequency range and the zoom history's frequencies by E'/E and r'/r and
     // the plot size by E/E' and r/r' when the time expansion E or the rate r
     // changed since last seen.
     void formatChanged(VesAnaParms& parms, AnaViewZoom& zoom, std::int32_t timeExp25, std::uint32_t rateHz);
 
-    // Update kind 2 (samples appended while recording). `samplesOfPlotSize`
+    // ViewUpdateKind::Append (samples appended while recording). `samplesOfPlotSize`
     // converts the plot size to samples. Returns what the plot must do.
     enum class Append { Nothing, Redraw, DrawNewColumns };
     Append appended(VesAnaParms& parms, std::int64_t newLength, std::int64_t samplesOfPlotSize, bool fullRedraw);

@@ -1,0 +1,35 @@
+// What an analysis view needs from the program around it: its document, the
+// default analysis settings, the list of the document's views, and the
+// frame's help with menus, command states and saving. The shell's document
+// wrapper (CAppDocument) implements it; the views know nothing of the shell.
+#pragma once
+
+#include <cstdint>
+
+class CVesAnaView;
+class CVesSoundDoc;
+class QPoint;
+struct VesAnaParms;
+
+class IViewHost {
+public:
+    virtual ~IViewHost() = default;
+
+    virtual CVesSoundDoc& doc() = 0;
+    // The program's default analysis settings, which a new view starts with.
+    virtual const VesAnaParms& defaultAnaParms() const = 0;
+
+    // The document's views: a view registers at construction and leaves at
+    // destruction; the active one is the one a new view copies.
+    virtual void addView(CVesAnaView* view) = 0;
+    virtual void removeView(CVesAnaView* view) = 0;
+    virtual CVesAnaView* activeView() const = 0;
+    virtual void setActiveView(CVesAnaView* view) = 0;
+
+    // The view's selection changed: the states of the commands follow.
+    virtual void viewSelectionChanged() = 0;
+    // The cursor menu at `globalPos` for the pane hit (PlotLayout::hitTest).
+    virtual void showCursorMenu(const QPoint& globalPos, int hit) = 0;
+    // Saves frames first .. last (all with last < 0) through the save dialog.
+    virtual bool saveInterval(std::int64_t first, std::int64_t last) = 0;
+};
