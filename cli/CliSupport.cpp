@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 
+#include "core/NumberText.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -81,7 +83,7 @@ std::optional<double> parseNumber(const std::string& text)
     if (text.empty())
         return std::nullopt;
     char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
+    const double v = vkit::strtodC(text.c_str(), &end);
     if (end != text.c_str() + text.size() || !std::isfinite(v))
         return std::nullopt;
     return v;

@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "core/NumberText.h"
 
 #include "document/CVesSoundDoc.h"
 #include "soundfiles/VesFileType.h"
@@ -9,7 +10,7 @@
 
 void helpInfo()
 {
-    std::printf("Usage: vesperon-cli info [--json] FILE...\n\n"
+    vkit::printfC("Usage: vesperon-cli info [--json] FILE...\n\n"
                 "Describes each recording as the program opens it: file type, sound format,\n"
                 "frames, duration in real time, time expansion, the recording record's texts,\n"
                 "the marks, a detector header and the metadata chunks kept with the samples\n"
@@ -40,7 +41,7 @@ bool printable(const ForeignChunk& c)
 void printText(const char* label, const std::string& value)
 {
     if (!value.empty())
-        std::printf("  %-15s %s\n", label, value.c_str());
+        vkit::printfC("  %-15s %s\n", label, value.c_str());
 }
 
 void describeText(const CVesSoundDoc& doc, const std::string& file)
@@ -48,14 +49,14 @@ void describeText(const CVesSoundDoc& doc, const std::string& file)
     const SoundFormat& f = doc.format();
     const VesRecData& r = doc.recData();
     const std::int64_t frames = doc.lengthFrames();
-    std::printf("%s\n", file.c_str());
-    std::printf("  %-15s %s\n", "type:", doc.typeName().c_str());
-    std::printf("  %-15s %u Hz, %d bit, %d channel%s\n", "format:", f.samplesPerSec, f.bitsPerSample, f.channels,
+    vkit::printfC("%s\n", file.c_str());
+    vkit::printfC("  %-15s %s\n", "type:", doc.typeName().c_str());
+    vkit::printfC("  %-15s %u Hz, %d bit, %d channel%s\n", "format:", f.samplesPerSec, f.bitsPerSample, f.channels,
                 f.channels == 1 ? "" : "s");
-    std::printf("  %-15s %lld\n", "frames:", static_cast<long long>(frames));
-    std::printf("  %-15s %.6f s (file %.6f s)\n", "duration:", static_cast<double>(doc.framesToRealMicros(frames)) / 1e6,
+    vkit::printfC("  %-15s %lld\n", "frames:", static_cast<long long>(frames));
+    vkit::printfC("  %-15s %.6f s (file %.6f s)\n", "duration:", static_cast<double>(doc.framesToRealMicros(frames)) / 1e6,
                 static_cast<double>(doc.framesToFileMicros(frames)) / 1e6);
-    std::printf("  %-15s %g\n", "time expansion:", doc.timeExpansion() / 1000.0);
+    vkit::printfC("  %-15s %g\n", "time expansion:", doc.timeExpansion() / 1000.0);
     printText("recorded by:", r.m_by);
     printText("recorded at:", r.m_at);
     printText("date:", r.m_date);
@@ -68,14 +69,14 @@ void describeText(const CVesSoundDoc& doc, const std::string& file)
         printText("extra:", line);
     printText("detector:", doc.detectorDescription());
     if (!doc.marks().empty()) {
-        std::printf("  %-15s %zu\n", "marks:", doc.marks().size());
+        vkit::printfC("  %-15s %zu\n", "marks:", doc.marks().size());
         for (const auto& m : doc.marks())
-            std::printf("    #%d at frame %lld (%.6f s)%s%s\n", m.m_markNr, static_cast<long long>(m.m_posX),
+            vkit::printfC("    #%d at frame %lld (%.6f s)%s%s\n", m.m_markNr, static_cast<long long>(m.m_posX),
                         static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1e6, m.m_label.empty() ? "" : ": ",
                         m.m_label.c_str());
     }
     for (const auto& c : doc.foreignChunks()) {
-        std::printf("  chunk '%s':%*s %zu bytes\n", c.id.c_str(), static_cast<int>(8 - c.id.size()), "", c.bytes.size());
+        vkit::printfC("  chunk '%s':%*s %zu bytes\n", c.id.c_str(), static_cast<int>(8 - c.id.size()), "", c.bytes.size());
         if (c.id == "guan" && printable(c)) {
             std::string text = chunkText(c);
             size_t start = 0;
@@ -87,7 +88,7 @@ void describeText(const CVesSoundDoc& doc, const std::string& file)
                 if (!line.empty() && line.back() == '\r')
                     line.pop_back();
                 if (!line.empty())
-                    std::printf("    %s\n", line.c_str());
+                    vkit::printfC("    %s\n", line.c_str());
                 start = nl + 1;
             }
         }
@@ -99,35 +100,35 @@ void describeJson(const CVesSoundDoc& doc, const std::string& file, bool first)
     const SoundFormat& f = doc.format();
     const VesRecData& r = doc.recData();
     const std::int64_t frames = doc.lengthFrames();
-    std::printf("%s  {\"file\": %s, \"type\": %s, \"type_code\": %d, \"rate_hz\": %u, \"bits\": %d, \"channels\": %d,\n",
+    vkit::printfC("%s  {\"file\": %s, \"type\": %s, \"type_code\": %d, \"rate_hz\": %u, \"bits\": %d, \"channels\": %d,\n",
                 first ? "" : ",\n", jsonString(file).c_str(), jsonString(doc.typeName()).c_str(), doc.saveType(),
                 f.samplesPerSec, f.bitsPerSample, f.channels);
-    std::printf("   \"frames\": %lld, \"duration_s\": %.6f, \"file_duration_s\": %.6f, \"time_expansion\": %g,\n",
+    vkit::printfC("   \"frames\": %lld, \"duration_s\": %.6f, \"file_duration_s\": %.6f, \"time_expansion\": %g,\n",
                 static_cast<long long>(frames), static_cast<double>(doc.framesToRealMicros(frames)) / 1e6,
                 static_cast<double>(doc.framesToFileMicros(frames)) / 1e6, doc.timeExpansion() / 1000.0);
-    std::printf("   \"record\": {\"by\": %s, \"at\": %s, \"date\": %s, \"time\": %s, \"rec_date\": %s, \"rec_device\": %s, "
+    vkit::printfC("   \"record\": {\"by\": %s, \"at\": %s, \"date\": %s, \"time\": %s, \"rec_date\": %s, \"rec_device\": %s, "
                 "\"modified\": %s, \"user\": %s, \"extra\": [",
                 jsonString(r.m_by).c_str(), jsonString(r.m_at).c_str(), jsonString(r.m_date).c_str(),
                 jsonString(r.m_time).c_str(), jsonString(r.m_recDate).c_str(), jsonString(r.m_recDev).c_str(),
                 jsonString(r.m_modTime).c_str(), jsonString(r.m_user).c_str());
     for (size_t i = 0; i < r.m_extraData.size(); ++i)
-        std::printf("%s%s", i ? ", " : "", jsonString(r.m_extraData[i]).c_str());
-    std::printf("]},\n   \"detector\": %s,\n   \"marks\": [", jsonString(doc.detectorDescription()).c_str());
+        vkit::printfC("%s%s", i ? ", " : "", jsonString(r.m_extraData[i]).c_str());
+    vkit::printfC("]},\n   \"detector\": %s,\n   \"marks\": [", jsonString(doc.detectorDescription()).c_str());
     for (size_t i = 0; i < doc.marks().size(); ++i) {
         const auto& m = doc.marks()[i];
-        std::printf("%s{\"number\": %d, \"frame\": %lld, \"time_s\": %.6f, \"label\": %s}", i ? ", " : "", m.m_markNr,
+        vkit::printfC("%s{\"number\": %d, \"frame\": %lld, \"time_s\": %.6f, \"label\": %s}", i ? ", " : "", m.m_markNr,
                     static_cast<long long>(m.m_posX), static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1e6,
                     jsonString(m.m_label).c_str());
     }
-    std::printf("],\n   \"chunks\": [");
+    vkit::printfC("],\n   \"chunks\": [");
     for (size_t i = 0; i < doc.foreignChunks().size(); ++i) {
         const auto& c = doc.foreignChunks()[i];
-        std::printf("%s{\"id\": %s, \"bytes\": %zu", i ? ", " : "", jsonString(c.id).c_str(), c.bytes.size());
+        vkit::printfC("%s{\"id\": %s, \"bytes\": %zu", i ? ", " : "", jsonString(c.id).c_str(), c.bytes.size());
         if (c.id == "guan" && printable(c))
-            std::printf(", \"text\": %s", jsonString(chunkText(c)).c_str());
-        std::printf("}");
+            vkit::printfC(", \"text\": %s", jsonString(chunkText(c)).c_str());
+        vkit::printfC("}");
     }
-    std::printf("]}");
+    vkit::printfC("]}");
 }
 
 }  // namespace
@@ -152,7 +153,7 @@ int cmdInfo(const CliArgs& args)
     int status = 0;
     bool first = true;
     if (json)
-        std::printf("[\n");
+        vkit::printfC("[\n");
     for (const auto& file : files) {
         CliDocHost host(file);
         CVesSoundDoc doc(host, userDefaults());
@@ -168,6 +169,6 @@ int cmdInfo(const CliArgs& args)
         }
     }
     if (json)
-        std::printf("\n]\n");
+        vkit::printfC("\n]\n");
     return status;
 }

@@ -1,6 +1,7 @@
 // vesperon-cli pulses and vesperon-cli histogram: the pulse characteristics
 // table and the pulse interval / pulse length histogram of recordings.
 #include "CliCommands.h"
+#include "core/NumberText.h"
 #include "CliSupport.h"
 
 #include "document/CVesSoundDoc.h"
@@ -449,9 +450,9 @@ int cmdPulses(const CliArgs& args)
                 for (const AnaMarkSave& m : doc.marks()) {
                     const double ms = static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1000.0;
                     if (m.m_anyY)
-                        std::snprintf(buf, sizeof buf, "Mark %d\t%s\t%.3f ms\r\n", m.m_markNr, m.m_label.c_str(), ms);
+                        vkit::snprintfC(buf, sizeof buf, "Mark %d\t%s\t%.3f ms\r\n", m.m_markNr, m.m_label.c_str(), ms);
                     else
-                        std::snprintf(buf, sizeof buf, "Mark %d\t%s\t%.3f ms\t%lld Hz\r\n", m.m_markNr,
+                        vkit::snprintfC(buf, sizeof buf, "Mark %d\t%s\t%.3f ms\t%lld Hz\r\n", m.m_markNr,
                                       m.m_label.c_str(), ms, static_cast<long long>(m.m_posY));
                     out.text += buf;
                 }

@@ -1,5 +1,7 @@
 #include "display/PlotLayout.h"
 
+#include "core/NumberText.h"
+#include "core/TimeConv.h"
 #include "display/FftWindow.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
@@ -11,23 +13,8 @@
 
 namespace {
 
-__extension__ typedef __int128 Int128;
-
 constexpr std::int64_t kNsPerSec = 1000000000;
-
-std::int64_t clampToInt64(Int128 v)
-{
-    constexpr std::int64_t lo = std::numeric_limits<std::int64_t>::min();
-    constexpr std::int64_t hi = std::numeric_limits<std::int64_t>::max();
-    return v < lo ? lo : v > hi ? hi : static_cast<std::int64_t>(v);
-}
-
-std::int64_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
-{
-    if (c == 0)
-        return 0;
-    return clampToInt64(static_cast<Int128>(a) * b / c);
-}
+using vkit::mulDiv;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
@@ -50,11 +37,11 @@ std::string spectrogramTitle(int fftSize, FftWindow window, int overlap)
     const long long n = fftSize;
     const char* w = WindowTitleLabel(window);
     if (overlap == 0)
-        std::snprintf(buf, sizeof buf, "Spectrogram, FFT size %lld%s, no overlap ", n, w);
+        vkit::snprintfC(buf, sizeof buf, "Spectrogram, FFT size %lld%s, no overlap ", n, w);
     else if (overlap < 0)
-        std::snprintf(buf, sizeof buf, "Spectrogram, FFT size %lld%s", n, w);
+        vkit::snprintfC(buf, sizeof buf, "Spectrogram, FFT size %lld%s", n, w);
     else
-        std::snprintf(buf, sizeof buf, "Spectrogram, FFT size %lld%s, %lld%% overlap ", n, w,
+        vkit::snprintfC(buf, sizeof buf, "Spectrogram, FFT size %lld%s, %lld%% overlap ", n, w,
                       static_cast<long long>(overlap));
     return buf;
 }
@@ -538,7 +525,7 @@ ColourBarLayout PlotLayout::colourBar(const ChannelPanes& ch) const
         tick.to = bar.strip.top + 40;
         if (db == -10 || db == -30 || db == -50 || db == -70 || db == -90) {
             char buf[32];
-            std::snprintf(buf, sizeof buf, "%1.0f dB", static_cast<double>(db));
+            vkit::snprintfC(buf, sizeof buf, "%1.0f dB", static_cast<double>(db));
             tick.labelled = true;
             tick.text = buf;
             tick.textPos = bar.strip.top + 60;

@@ -1,5 +1,6 @@
 #include "display/ViewPolicy.h"
 
+#include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
 
 #include <algorithm>
@@ -210,8 +211,8 @@ std::string soundFormatText(int channels, int bits, std::uint32_t rateHz, std::i
     const char* layout = channels == 1 ? "Mono" : "Stereo";
     char buf[128];
     if (timeExp25 < 1 || timeExp25 == 1000)
-        std::snprintf(buf, sizeof buf, "%s, %d bits, %u Hz.", layout, bits, rateHz);
+        vkit::snprintfC(buf, sizeof buf, "%s, %d bits, %u Hz.", layout, bits, rateHz);
     else
-        std::snprintf(buf, sizeof buf, "%s, %d bits, %u Hz, Time exp %2.2f.", layout, bits, rateHz, timeExp25 / 1000.0);
+        vkit::snprintfC(buf, sizeof buf, "%s, %d bits, %u Hz, Time exp %2.2f.", layout, bits, rateHz, timeExp25 / 1000.0);
     return buf;
 }

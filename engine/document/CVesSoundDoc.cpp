@@ -1,5 +1,7 @@
 #include "document/CVesSoundDoc.h"
 
+#include "core/TimeConv.h"
+
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
 #include "document/SampleCodec.h"
@@ -15,7 +17,6 @@
 
 namespace {
 std::atomic<int> g_documentCounter{0};
-__extension__ typedef __int128 Int128;
 }
 
 void StderrDocHost::message(const std::string& text)
@@ -89,27 +90,17 @@ void CVesSoundDoc::setLengthFrames(std::int64_t frames)
 
 std::int64_t CVesSoundDoc::framesToRealMicros(std::int64_t frames) const
 {
-    const std::int64_t rate = m_format.samplesPerSec ? m_format.samplesPerSec : 1;
-    const std::int64_t te = m_recData.m_timeExp25 > 0 ? m_recData.m_timeExp25 : 1000;
-    // frames × 10^9 overflows past about 9.2 × 10^9 frames; split the product.
-    const std::int64_t whole = frames / rate;
-    const std::int64_t rest = frames % rate;
-    return (whole * 1000000000LL + rest * 1000000000LL / rate) / te;
+    return vkit::framesToRealMicros(frames, m_format.samplesPerSec, m_recData.m_timeExp25);
 }
 
 std::int64_t CVesSoundDoc::framesToFileMicros(std::int64_t frames) const
 {
-    const std::int64_t rate = m_format.samplesPerSec ? m_format.samplesPerSec : 1;
-    return frames / rate * 1000000 + frames % rate * 1000000 / rate;
+    return vkit::framesToFileMicros(frames, m_format.samplesPerSec);
 }
 
 std::int64_t CVesSoundDoc::realMicrosToFrames(std::int64_t micros) const
 {
-    const std::int64_t rate = m_format.samplesPerSec;
-    const std::int64_t te = m_recData.m_timeExp25 > 0 ? m_recData.m_timeExp25 : 1000;
-    // ((TE × rate × µs) / 10^6) / 1000, computed without overflow for long recordings.
-    const Int128 v = static_cast<Int128>(te) * rate * micros / 1000000 / 1000;
-    return static_cast<std::int64_t>(v);
+    return vkit::realMicrosToFrames(micros, m_format.samplesPerSec, m_recData.m_timeExp25);
 }
 
 std::int64_t CVesSoundDoc::readFramesAsDouble(std::int64_t first, std::int64_t count, ChannelIndex channel, double* out)

@@ -1,5 +1,6 @@
 #include "document/FileProperties.h"
 
+#include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
 #include "soundfiles/VesFileReaders.h"
 #include "soundfiles/VesFileType.h"
@@ -13,21 +14,21 @@ namespace {
 std::string format(const char* fmt, long long v)
 {
     char buf[256];
-    std::snprintf(buf, sizeof buf, fmt, v);
+    vkit::snprintfC(buf, sizeof buf, fmt, v);
     return buf;
 }
 
 std::string formatText(const char* fmt, const std::string& v)
 {
     char buf[512];
-    std::snprintf(buf, sizeof buf, fmt, v.c_str());
+    vkit::snprintfC(buf, sizeof buf, fmt, v.c_str());
     return buf;
 }
 
 std::string timeLine(const char* label, const std::tm& t)
 {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%s\t\t%4d-%02d-%02d %02d:%02d:%02d ", label, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+    vkit::snprintfC(buf, sizeof buf, "%s\t\t%4d-%02d-%02d %02d:%02d:%02d ", label, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
     return buf;
 }

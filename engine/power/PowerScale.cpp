@@ -1,6 +1,7 @@
 #include "power/PowerScale.h"
 
 #include "core/LoggCls.h"
+#include "core/NumberText.h"
 #include "display/FftWindow.h"
 
 #include <cerrno>
@@ -11,14 +12,14 @@ namespace {
 std::string fmt(const char* f, double a)
 {
     char buf[128];
-    std::snprintf(buf, sizeof buf, f, a);
+    vkit::snprintfC(buf, sizeof buf, f, a);
     return buf;
 }
 
 std::string fmt2(const char* f, double a, double b)
 {
     char buf[128];
-    std::snprintf(buf, sizeof buf, f, a, b);
+    vkit::snprintfC(buf, sizeof buf, f, a, b);
     return buf;
 }
 
@@ -124,7 +125,7 @@ std::string powerTimeRangeText(std::int64_t a, std::int64_t b)
     if (d > 0.2e3)
         return fmt2("%2.2f - %2.2f ms", am, bm);
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%lld - %lld \xC2\xB5s", static_cast<long long>(a), static_cast<long long>(b));
+    vkit::snprintfC(buf, sizeof buf, "%lld - %lld \xC2\xB5s", static_cast<long long>(a), static_cast<long long>(b));
     return buf;
 }
 
@@ -157,9 +158,9 @@ std::string powerExportText(const PowerResult& r, bool logScale)
         const double p = r.power[static_cast<size_t>(b)];
         const double khz = r.binFrequency(b) / 1000;
         if (logScale && !(p > 0))
-            std::snprintf(line, sizeof line, "%1.3f\t-inf\r\n", khz);
+            vkit::snprintfC(line, sizeof line, "%1.3f\t-inf\r\n", khz);
         else
-            std::snprintf(line, sizeof line, "%1.3f\t%1.3f\r\n", khz, powerLevel(p, logScale));
+            vkit::snprintfC(line, sizeof line, "%1.3f\t%1.3f\r\n", khz, powerLevel(p, logScale));
         out += line;
     }
     return out;

@@ -1,5 +1,6 @@
 #include "pulse/PulsCharSettings.h"
 
+#include "core/NumberText.h"
 #include "display/FftWindow.h"
 #include "display/PlotLayout.h"
 #include "document/CVesSoundDoc.h"
@@ -62,14 +63,14 @@ std::string PulsFftSizeText(int fftSize)
     if (fftSize < 1)
         return "--";
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%d samples", fftSize);
+    vkit::snprintfC(buf, sizeof buf, "%d samples", fftSize);
     return buf;
 }
 
 std::string PulsFftOverlapText(int overlap, int fftSize)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%1.0f%%", fftSize > 0 ? overlap * 100.0 / fftSize : 0.0);
+    vkit::snprintfC(buf, sizeof buf, "%1.0f%%", fftSize > 0 ? overlap * 100.0 / fftSize : 0.0);
     return buf;
 }
 

@@ -1,5 +1,7 @@
 #include "pulse/PulseCommon.h"
 
+#include "core/TimeConv.h"
+
 #include "document/CVesSoundDoc.h"
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 namespace {
 
-__extension__ typedef __int128 Int128;
 
 }  // namespace
 
@@ -22,16 +23,12 @@ PulseClock PulseClock::of(const CVesSoundDoc& doc)
 
 std::int64_t PulseClock::framesToMicros(std::int64_t frames) const
 {
-    // n·10^9 overflows 64 bits past about 9.2·10^9 frames: split the product.
-    const std::int64_t whole = frames / rateHz;
-    const std::int64_t rest = frames % rateHz;
-    return (whole * 1000000000LL + rest * 1000000000LL / rateHz) / timeExp25;
+    return vkit::framesToRealMicros(frames, rateHz, timeExp25);
 }
 
 std::int64_t PulseClock::microsToFrames(std::int64_t micros) const
 {
-    const Int128 v = static_cast<Int128>(timeExp25) * rateHz * micros / 1000000 / 1000;
-    return static_cast<std::int64_t>(v);
+    return vkit::realMicrosToFrames(micros, rateHz, timeExp25);
 }
 
 std::int64_t NiceStep(std::int64_t x)

@@ -1,5 +1,7 @@
 #include "pulse/PulseTable.h"
 
+#include "core/NumberText.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -10,7 +12,7 @@ constexpr std::size_t kMaxLine = 32000;
 std::string format(const char* fmt, double v)
 {
     char buf[400];
-    std::snprintf(buf, sizeof buf, fmt, v);
+    vkit::snprintfC(buf, sizeof buf, fmt, v);
     return buf;
 }
 
@@ -143,10 +145,10 @@ std::string PulseCsvRow(const std::string& file, const PulseResult& r)
     char buf[512];
     char level[64];
     if (std::isfinite(r.strongestDb) && r.strongestDb > -1e300 && r.strongestFound)
-        std::snprintf(level, sizeof level, "%.2f", r.strongestDb);
+        vkit::snprintfC(level, sizeof level, "%.2f", r.strongestDb);
     else
-        std::snprintf(level, sizeof level, "-inf");
-    std::snprintf(buf, sizeof buf, ",%d,%.3f,%.3f,%.3f,%.1f,%.1f,%.1f,%s\n", r.pulse, r.startUs / 1000.0,
+        vkit::snprintfC(level, sizeof level, "-inf");
+    vkit::snprintfC(buf, sizeof buf, ",%d,%.3f,%.3f,%.3f,%.1f,%.1f,%.1f,%s\n", r.pulse, r.startUs / 1000.0,
                   r.endUs / 1000.0, r.durationUs / 1000.0, r.highestHz, r.lowestHz, r.strongestHz, level);
     return csvField(file) + buf;
 }

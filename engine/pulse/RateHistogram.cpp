@@ -1,5 +1,6 @@
 #include "pulse/RateHistogram.h"
 
+#include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
 
 #include <algorithm>
@@ -16,9 +17,9 @@ std::string formatEdgeMs(std::int64_t us, bool wholeMs)
 {
     char buf[48];
     if (wholeMs)
-        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(us / 1000));
+        vkit::snprintfC(buf, sizeof buf, "%lld", static_cast<long long>(us / 1000));
     else
-        std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(us) / 1000.0);
+        vkit::snprintfC(buf, sizeof buf, "%.3f", static_cast<double>(us) / 1000.0);
     return buf;
 }
 
@@ -214,7 +215,7 @@ std::string RateHistogram::asciiTable() const
         out += formatEdgeMs(startUs + (k - 1) * barWidthUs, wholeMs);
         out += '\t';
         out += formatEdgeMs(startUs + k * barWidthUs, wholeMs);
-        std::snprintf(buf, sizeof buf, "\t%d\r\n", counts[static_cast<std::size_t>(k)]);
+        vkit::snprintfC(buf, sizeof buf, "\t%d\r\n", counts[static_cast<std::size_t>(k)]);
         out += buf;
     }
     return out;
@@ -231,7 +232,7 @@ std::string RateHistogram::title() const
 std::string RateHistogram::countText() const
 {
     char buf[48];
-    std::snprintf(buf, sizeof buf, ", %lld ", static_cast<long long>(total));
+    vkit::snprintfC(buf, sizeof buf, ", %lld ", static_cast<long long>(total));
     return std::string(buf) + (intervalMode ? "pulse intervals." : "pulses.");
 }
 
