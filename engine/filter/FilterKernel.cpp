@@ -13,9 +13,10 @@ constexpr std::int64_t kBlockFrames = 16384;
 // Every sample through all sections before the next one (transposed direct
 // form II): the recurrences of the sections then overlap in the processor
 // instead of waiting for one another. A fixed number of sections keeps all
-// states in registers.
-template <std::size_t N>
-void runFixed(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& state, double* v, std::int64_t n)
+// states in registers. `load(i)` gives input i, `store(i, y)` takes output i.
+template <std::size_t N, class Load, class Store>
+void cascade(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& state, std::int64_t n, Load load,
+             Store store)
 {
     double s1[N], s2[N], b0[N], b1[N], b2[N], a1[N], a2[N];
     for (std::size_t k = 0; k < N; ++k) {
@@ -39,13 +40,59 @@ void runFixed(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& st
         (section(x, std::integral_constant<std::size_t, K>{}), ...);
     };
     for (std::int64_t i = 0; i < n; ++i) {
-        double x = v[i];
+        double x = load(i);
         all(x, std::make_index_sequence<N>{});
-        v[i] = x;
+        store(i, x);
     }
     for (std::size_t k = 0; k < N; ++k) {
         state[k].s1 = s1[k];
         state[k].s2 = s2[k];
+    }
+}
+
+template <std::size_t N>
+void runFixed(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& state, double* v, std::int64_t n)
+{
+    cascade<N>(q, state, n, [v](std::int64_t i) { return v[i]; }, [v](std::int64_t i, double y) { v[i] = y; });
+}
+
+// The samples of one channel straight from their bytes and back: decoded,
+// filtered, clipped and truncated toward zero, encoded, in one pass. False
+// when an output was not a number (NaN clips to the bottom, infinities to
+// the ends; the caller restores the stretch).
+template <int Bytes, std::size_t N>
+bool runInPlace(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& state, std::uint8_t* first,
+                std::int64_t n, int align)
+{
+    constexpr std::int64_t full = sampleFullScale(8 * Bytes);
+    constexpr double lo = -static_cast<double>(full), hi = static_cast<double>(full - 1);
+    bool bad = false;
+    cascade<N>(
+        q, state, n, [first, align](std::int64_t i) { return static_cast<double>(decodeRawSample(first + i * align, Bytes)); },
+        [first, align, &bad](std::int64_t i, double y) {
+            bad |= !(std::fabs(y) <= std::numeric_limits<double>::max());
+            double c = y > lo ? y : lo;
+            c = c < hi ? c : hi;
+            encodeRawSample(first + i * align, Bytes, static_cast<std::int64_t>(c));
+        });
+    return !bad;
+}
+
+template <int Bytes>
+bool runInPlaceFor(const std::vector<Biquad>& q, std::vector<FilterKernel::State>& state, std::uint8_t* first,
+                   std::int64_t n, int align, bool& handled)
+{
+    handled = true;
+    switch (q.size()) {
+    case 1: return runInPlace<Bytes, 1>(q, state, first, n, align);
+    case 2: return runInPlace<Bytes, 2>(q, state, first, n, align);
+    case 3: return runInPlace<Bytes, 3>(q, state, first, n, align);
+    case 4: return runInPlace<Bytes, 4>(q, state, first, n, align);
+    case 5: return runInPlace<Bytes, 5>(q, state, first, n, align);
+    case 6: return runInPlace<Bytes, 6>(q, state, first, n, align);
+    case 7: return runInPlace<Bytes, 7>(q, state, first, n, align);
+    case 8: return runInPlace<Bytes, 8>(q, state, first, n, align);
+    default: handled = false; return true;
     }
 }
 
@@ -110,6 +157,19 @@ bool FilterKernel::process(std::uint8_t* frames, std::int64_t count)
 bool FilterKernel::processChannel(std::uint8_t* frames, std::int64_t count, ChannelIndex channel,
                                   std::vector<State>& state)
 {
+    // Up to eight sections (an order of 16): one pass over the stored bytes.
+    std::uint8_t* first = frames + m_layout.offsetOf(channel);
+    bool handled = false, ok = true;
+    switch (m_layout.bytesPerSample) {
+    case 1: ok = runInPlaceFor<1>(m_sections, state, first, count, m_layout.blockAlign, handled); break;
+    case 2: ok = runInPlaceFor<2>(m_sections, state, first, count, m_layout.blockAlign, handled); break;
+    case 3: ok = runInPlaceFor<3>(m_sections, state, first, count, m_layout.blockAlign, handled); break;
+    case 4: ok = runInPlaceFor<4>(m_sections, state, first, count, m_layout.blockAlign, handled); break;
+    default: break;
+    }
+    if (handled)
+        return ok;
+    // Longer cascades: block by block through scratch buffers.
     const std::int64_t full = sampleFullScale(8 * m_layout.bytesPerSample);
     const double lo = -static_cast<double>(full), hi = static_cast<double>(full - 1);
     for (std::int64_t done = 0; done < count;) {
