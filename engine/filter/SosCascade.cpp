@@ -174,6 +174,17 @@ double SosCascade::largestPoleRadius() const
     return r;
 }
 
+bool SosCascade::stable() const
+{
+    if (empty())
+        return false;
+    for (const Biquad& q : m_sections)
+        for (double c : {q.b0, q.b1, q.b2, q.a1, q.a2})
+            if (!std::isfinite(c))
+                return false;
+    return largestPoleRadius() < 1.0 - kStabilityMargin;
+}
+
 std::complex<double> SosCascade::response(double omega) const
 {
     const Complex z1 = std::polar(1.0, -omega), z2 = z1 * z1;

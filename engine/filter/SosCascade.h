@@ -43,7 +43,8 @@ public:
 
     // The largest pole radius.
     double largestPoleRadius() const;
-    bool stable() const { return !empty() && largestPoleRadius() < 1.0 - kStabilityMargin; }
+    // Every coefficient finite and every pole inside the margin.
+    bool stable() const;
 
     // H at the angular frequency ω (radians per sample).
     std::complex<double> response(double omega) const;

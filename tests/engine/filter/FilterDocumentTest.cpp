@@ -102,3 +102,20 @@ TEST(FilterDocument, RefusesWidthsItCannotFilter)
     EXPECT_EQ(host.lastMessage(), "Unknown data format, only 8, 16 and 32 bits data supported.");
     EXPECT_FALSE(doc.canUndo());
 }
+
+// An output that is not a number stops the run: the stretch comes back as it
+// was, nothing is left to undo, and the host hears why.
+TEST(FilterDocument, AnOutputThatIsNotANumberRestoresTheStretch)
+{
+    vestest::RecordingHost host;
+    CVesSoundDoc doc(host);
+    const auto original = humAndCall(20000);
+    vestest::fillDocument(doc, 2, 16, kRate, original);
+    doc.setEditPieceBytes(4 * 1024);
+    // Stable, but a gain of 1e308 overflows to infinity on any loud sample.
+    const SosCascade poisoned({Biquad{1e308, 0, 0, 0, 0}});
+    EXPECT_FALSE(filterDocument(doc, 0, 20000, ChannelSel::Both, poisoned));
+    EXPECT_EQ(vestest::documentBytes(doc), original);
+    EXPECT_FALSE(doc.canUndo());
+    EXPECT_NE(host.lastMessage().find("not a number"), std::string::npos) << host.lastMessage();
+}
