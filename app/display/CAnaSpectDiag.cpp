@@ -2,6 +2,7 @@
 
 #include "display/CUserColorMapsDlg.h"
 #include "display/DisplaySettings.h"
+#include "display/SettingsFields.h"
 #include "records/VesNameTables.h"
 
 #include <QCheckBox>
@@ -198,20 +199,7 @@ void CAnaSpectDiag::load(const VesAnaParms& p)
 bool CAnaSpectDiag::store(VesAnaParms& p, bool messages)
 {
     auto field = [messages](CNumEdit* e, std::int64_t& out, std::int64_t emptyValue) {
-        bool empty = false;
-        std::int64_t v = 0;
-        if (messages) {
-            if (!e->readValue(v, &empty))
-                return false;
-        } else {
-            const NumEditRead r = e->read();
-            empty = r.status == NumEditRead::Status::Empty;
-            if (!empty && !r.ok())
-                return false;
-            v = r.value;
-        }
-        out = empty ? emptyValue : v;
-        return true;
+        return settingsfields::read(e, out, emptyValue, messages);
     };
     std::int64_t plot = 0, lo = 0, hi = 0, overlap = -1;
     if (!field(plotSize()->edit(), plot, 0) || !field(m_min, lo, -1) || !field(m_max, hi, -1))

@@ -17,6 +17,7 @@
 #include "shell/CAppDocument.h"
 #include "shell/CMainFrame.h"
 #include "shell/CVesSoundApp.h"
+#include "soundfiles/VesFileType.h"
 
 #include <QAction>
 #include <QApplication>
@@ -307,6 +308,67 @@ TEST_F(DisplaySettingsDialogTest, UserColourMapIsMadeInTheEditorAndChosenForTheV
             red = c.red() > 150 && c.green() < 60 && c.blue() < 60;
         }
     EXPECT_TRUE(red);
+}
+
+TEST_F(DisplaySettingsDialogTest, RecordingFileKeepsTheViewSettingsAndBringsItsMap)
+{
+    VesColorMap map;
+    map.m_name = "carried";
+    map.m_modTime = 133000000000000000LL;
+    map.m_colorMapRader = 1;
+    map.m_bands[0] = {0, -60000, -1000, 60, 0x0000C0, 0xF0F0F0, 0};
+    app().userColorMaps() = {map};
+    auto* dlg = open<CAnaSpectDiag>(cmd::SpectSettingsCurrent, Kind::Spectrogram);
+    ASSERT_NE(dlg, nullptr);
+    dlg->colorMapping()->setCurrentText("carried");
+    dlg->threshold()->setValue(5);
+    // Automatic off and on again gives the overlap back.
+    dlg->autoOverlap()->setChecked(false);
+    dlg->overlap()->setText("75");
+    dlg->autoOverlap()->setChecked(true);
+    EXPECT_EQ(dlg->overlap()->text(), "");
+    dlg->autoOverlap()->setChecked(false);
+    EXPECT_EQ(dlg->overlap()->text(), "75");
+    dlg->contrast()->setValue(dlg->contrast()->maximum());
+    press(dlg, "OK");
+    EXPECT_EQ(view->parms().m_contrast, -10) << "the right end of the slider";
+    EXPECT_EQ(view->parms().m_fftOverLap, 75);
+    const VesAnaParms saved = view->parms();
+
+    // Only the spectrogram view is left, saved in the program's own format.
+    for (CVesAnaView* v : activeDocument()->views())
+        if (v != view)
+            v->parentWidget()->close();
+    processEvents();
+    app().userColorMaps().clear();
+    const std::string path = dir.file("settings.vprd");
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
+    ASSERT_TRUE(app().runCommand(cmd::FileSaveAs));
+    ASSERT_TRUE(app().runCommand(cmd::FileClose));
+    processEvents();
+    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
+    ASSERT_TRUE(app().runCommand(cmd::FileOpen));
+    processEvents();
+    ASSERT_NE(activeView(), nullptr);
+    const VesAnaParms& back = activeView()->parms();
+    EXPECT_EQ(back.m_colorScheme, 100);
+    EXPECT_EQ(back.m_colorMap.m_name, "carried");
+    EXPECT_EQ(back.m_fftThresHold, saved.m_fftThresHold);
+    EXPECT_EQ(back.m_contrast, -10);
+    EXPECT_EQ(back.m_fftOverLap, 75);
+    ASSERT_EQ(app().userColorMaps().size(), 1u) << "the map came back into the list";
+    EXPECT_EQ(app().userColorMaps()[0].m_name, "carried");
+    {
+        vkit::RegCls reg;
+        EXPECT_EQ(VesColorMapList::load(reg).size(), 1u);
+    }
+    // Opening it again adds nothing.
+    ASSERT_TRUE(app().runCommand(cmd::FileClose));
+    processEvents();
+    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
+    ASSERT_TRUE(app().runCommand(cmd::FileOpen));
+    processEvents();
+    EXPECT_EQ(app().userColorMaps().size(), 1u);
 }
 
 TEST_F(DisplaySettingsDialogTest, EditorKeepsRowEditsAcrossScrollingAndRefusesBadRows)
