@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -60,7 +63,32 @@ CAnaSpectDiag::CAnaSpectDiag(const VesAnaParms& parms, std::int64_t rate, bool d
     m_overlap = new CNumEdit(NumEditFormat{0, 0, 99, false, true}, this);
     m_overlap->setAccessibleName(QStringLiteral("FFT Overlap"));
     m_autoOverlap = checkBox(QStringLiteral("Automatic"));
-    form()->addRow(QStringLiteral("FFT Overlap (%)"), pair(m_overlap, m_autoOverlap));
+    // The overlap's spin button: 0 .. 98 in steps of 1.
+    auto* overlapRow = new QWidget;
+    auto* overlapBox = new QHBoxLayout(overlapRow);
+    overlapBox->setContentsMargins(0, 0, 0, 0);
+    overlapBox->setSpacing(0);
+    overlapBox->addWidget(m_overlap, 1);
+    for (int dir : {1, -1}) {
+        auto* b = new QToolButton(this);
+        b->setArrowType(dir > 0 ? Qt::UpArrow : Qt::DownArrow);
+        b->setAutoRepeat(true);
+        b->setFixedWidth(20);
+        b->setAccessibleName(dir > 0 ? QStringLiteral("More overlap") : QStringLiteral("Less overlap"));
+        connect(b, &QToolButton::clicked, this, [this, dir] {
+            const NumEditRead r = m_overlap->read();
+            const std::int64_t v = std::clamp<std::int64_t>((r.ok() ? r.value : 0) + dir, 0, 98);
+            m_overlap->setValue(v);
+            if (v > 0 && m_autoOverlap->isChecked()) {
+                const QSignalBlocker block(m_autoOverlap);
+                m_autoOverlap->setChecked(false);
+            }
+        });
+        overlapBox->addWidget(b);
+    }
+    overlapBox->addSpacing(8);
+    overlapBox->addWidget(m_autoOverlap);
+    form()->addRow(QStringLiteral("FFT Overlap (%)"), overlapRow);
     connect(m_autoOverlap, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
             const NumEditRead r = m_overlap->read();
