@@ -28,7 +28,9 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 #include <string>
@@ -401,6 +403,45 @@ TEST_F(DisplaySettingsDialogTest, EditorKeepsRowEditsAcrossScrollingAndRefusesBa
     EXPECT_EQ(m.m_colorMapRader, 3) << "the empty band before the last in use counts";
     EXPECT_EQ(m.m_bands[2].m_count, 6);
     EXPECT_EQ(m.m_bands[2].m_dbStep, -10000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlotSizeField, StepGrowsWhileHeldAndFromTheLoadedValue)
+{
+    struct Case {
+        std::int64_t loaded, heldMs, step;
+    };
+    const Case cases[] = {
+        {500, 0, 10},          {500, 999, 10},        {500, 1000, 500},        {500, 13000, 1000000},
+        {50000, 0, 100},       {50000, 5000, 50000},  {1000000, 0, 1000},      {1000000, 10000, 10000000},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CPlotSizeField::stepFor(c.loaded, c.heldMs), c.step) << c.loaded << " " << c.heldMs;
+
+    CPlotSizeField field;
+    field.load(36000000000LL - 5);
+    auto buttons = field.findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    for (QToolButton* b : buttons)
+        if (b->arrowType() == Qt::UpArrow)
+            b->click();
+    EXPECT_EQ(field.edit()->text(), "36000000") << "limited to 10 hours";
+}
+
+TEST(NumEditTyping, RefusesWhatTheFieldCannotHold)
+{
+    CNumEdit ms(plotSizeFormat());
+    QTest::keyClicks(&ms, "1x2-,5");
+    EXPECT_EQ(ms.text(), "12,5");
+    CNumEdit db(NumEditFormat{3, -200000, 20000, true, false});
+    QTest::keyClicks(&db, "-1a0");
+    EXPECT_EQ(db.text(), "-10");
+    CNumEdit hz(NumEditFormat{0, 0, 96000, false, true});
+    QTest::keyClicks(&hz, "4.8k");
+    EXPECT_EQ(hz.text(), "48");
 }
 
 }  // namespace
