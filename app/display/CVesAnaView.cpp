@@ -118,6 +118,7 @@ void CVesAnaView::registerCommands()
                       if (s.enabled)
                           s.text = "&" + m_doc.undoName() + "\tCtrl+Z";
                   });
+    registerSettingsCommands();
 }
 
 // ---- layout, scroll bar, repaint ----

@@ -18,12 +18,16 @@
 #include "records/VesAnaParms.h"
 #include "commands/CommandRouter.h"
 
+#include <QPointer>
 #include <QWidget>
+
+#include <array>
 
 #include <cstdint>
 #include <optional>
 
 class CAnaPlot;
+class CAnaSettingsDlg;
 class CRecStatus;
 class CVesSoundDoc;
 class QScrollBar;
@@ -62,6 +66,16 @@ public:
     // (the whole recording when nothing is selected). False when cancelled.
     bool filterSelection();
 
+    // ---- display settings (CVesAnaViewSettings.cpp) ----
+    enum class SettingsKind { Spectrogram = 0, Oscillogram = 1, ZeroCrossing = 2 };
+    // Opens (or focuses) the settings dialog of `kind` on the view's record
+    // or on the program's defaults.
+    CAnaSettingsDlg* openSettings(SettingsKind kind, bool defaults);
+    CAnaSettingsDlg* settingsDialog(SettingsKind kind) const;
+    // The messages of the dialogs (SettingsMsg): close, apply, OK.
+    void settingsMessage(SettingsKind kind, int msg);
+    std::int64_t effectiveRateHz() const;
+
     // The view became the active one of its frame window.
     void activated();
     // Message 1074: the document's length from the size of its sample store,
@@ -91,6 +105,7 @@ private:
     void onMouseRelease(QMouseEvent* event);
     void onContextMenu(const QPoint& globalPos, int hit);
     void registerCommands();
+    void registerSettingsCommands();
     std::int64_t clampSample(std::int64_t s) const;
 
     IViewHost& m_host;
@@ -110,6 +125,7 @@ private:
     std::int64_t m_anchor = 0;
     ChannelSel m_dragChannel = ChannelSel::Both;
     int m_lastHit = 0;
+    std::array<QPointer<CAnaSettingsDlg>, 3> m_settingsDlgs;
 };
 
 class CVesSpectView : public CVesAnaView {

@@ -4,6 +4,8 @@
 // wrapper (CAppDocument) implements it; the views know nothing of the shell.
 #pragma once
 
+#include "display/ColorMapStore.h"
+
 #include <cstdint>
 
 class CVesAnaView;
@@ -11,13 +13,15 @@ class CVesSoundDoc;
 class QPoint;
 struct VesAnaParms;
 
-class IViewHost {
+class IViewHost : public IColorMapStore {
 public:
     virtual ~IViewHost() = default;
 
     virtual CVesSoundDoc& doc() = 0;
     // The program's default analysis settings, which a new view starts with.
     virtual const VesAnaParms& defaultAnaParms() const = 0;
+    // OK in a defaults settings dialog: the new defaults, kept at once.
+    virtual void setDefaultAnaParms(const VesAnaParms& parms) = 0;
 
     // The document's views: a view registers at construction and leaves at
     // destruction; the active one is the one a new view copies.

@@ -257,6 +257,21 @@ const VesAnaParms& CAppDocument::defaultAnaParms() const
     return m_app.defaultAnaParms();
 }
 
+void CAppDocument::setDefaultAnaParms(const VesAnaParms& parms)
+{
+    m_app.setDefaultAnaParms(parms);
+}
+
+std::vector<VesColorMap>& CAppDocument::userColorMaps()
+{
+    return m_app.userColorMaps();
+}
+
+void CAppDocument::saveUserColorMaps()
+{
+    m_app.saveUserColorMaps();
+}
+
 void CAppDocument::viewSelectionChanged()
 {
     if (CMainFrame* f = m_app.mainFrame())

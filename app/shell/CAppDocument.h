@@ -83,6 +83,9 @@ private:
 
     // IViewHost
     const VesAnaParms& defaultAnaParms() const override;
+    void setDefaultAnaParms(const VesAnaParms& parms) override;
+    std::vector<VesColorMap>& userColorMaps() override;
+    void saveUserColorMaps() override;
     void viewSelectionChanged() override;
     void showCursorMenu(const QPoint& globalPos, int hit) override;
 

@@ -2,6 +2,8 @@
 
 #include "core/RegCls.h"
 #include "display/CVesAnaView.h"
+#include "display/ColorMapEditing.h"
+#include "display/ColorPalettes.h"
 #include "document/FileNeighbours.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CAppDocument.h"
@@ -85,11 +87,29 @@ void CVesSoundApp::loadSettings()
 {
     m_defData.load(*m_reg);
     m_defAnaParms.load(*m_reg);
+    UpgradeColorMap(m_defAnaParms.m_colorMap);
+    m_colorMaps = VesColorMapList::load(*m_reg);
+    upgradeColorMaps(m_colorMaps);
     m_power.load(*m_reg);
     m_rate.load(*m_reg);
     m_puls.load(*m_reg);
     m_autoRec.load(*m_reg);
     m_recent.load(*m_reg);
+}
+
+void CVesSoundApp::setDefaultAnaParms(const VesAnaParms& parms)
+{
+    m_defAnaParms = parms;
+    m_reg->beginUpdate();
+    m_defAnaParms.save(*m_reg);
+    m_reg->endUpdate();
+}
+
+bool CVesSoundApp::saveUserColorMaps()
+{
+    m_reg->beginUpdate();
+    const bool ok = VesColorMapList::save(*m_reg, m_colorMaps);
+    return m_reg->endUpdate() && ok;
 }
 
 bool CVesSoundApp::saveSettings()
@@ -184,6 +204,14 @@ CAppDocument* CVesSoundApp::openDocument(const std::string& path, int type)
         delete d;
         return nullptr;
     }
+    // Colour maps that the recording's views carry join the user's list.
+    bool newMaps = false;
+    for (VesAnaParms& set : d->doc().pendingAnaParms()) {
+        UpgradeColorMap(set.m_colorMap);
+        newMaps = TakeInColorMap(m_colorMaps, set.m_colorMap) || newMaps;
+    }
+    if (newMaps)
+        saveUserColorMaps();
     // The document goes by its plain path; its type travels as its save type.
     d->doc().setPath(plain);
     d->setParent(this);

@@ -62,6 +62,11 @@ public:
     vkit::RegCls& settings() { return *m_reg; }
     VesDefData& defData() { return m_defData; }
     VesAnaParms& defaultAnaParms() { return m_defAnaParms; }
+    // New defaults from a settings dialog, written to the settings at once.
+    void setDefaultAnaParms(const VesAnaParms& parms);
+    // The user's colour maps, read at start-up; written whenever they change.
+    std::vector<VesColorMap>& userColorMaps() { return m_colorMaps; }
+    bool saveUserColorMaps();
     RecentFileList& recentFiles() { return m_recent; }
     // The host of "Help on the Web": WebHost under Settings\Help.
     QString webHost() const;
@@ -136,6 +141,7 @@ private:
     std::unique_ptr<vkit::RegCls> m_reg;
     VesDefData m_defData;
     VesAnaParms m_defAnaParms;
+    std::vector<VesColorMap> m_colorMaps;
     VesPowerParms m_power;
     VesRateParms m_rate;
     VesPulsParms m_puls;
