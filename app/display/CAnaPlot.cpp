@@ -185,6 +185,20 @@ void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
     const double x = m_painter->sampleToDeviceX(static_cast<double>(c.position));
     const double plotLeft = static_cast<double>(m_layout.plotLeft) * scale;
     const double plotRight = static_cast<double>(m_layout.plotLeft + m_layout.plotWidth) * scale;
+    if (c.type == CursorType::Level) {
+        // The level cursor: a dashed line across the oscillogram at its amplitude.
+        if (!c.hasValue)
+            return;
+        p.save();
+        p.setPen(QPen(QColor(255, 0, 255), 1, Qt::DashLine));
+        for (std::size_t i = 0; i < m_layout.channels.size(); ++i)
+            if (!m_layout.channels[i].oscPane.empty()) {
+                const double y = m_painter->amplitudeToDeviceY(static_cast<double>(c.value), i);
+                p.drawLine(QPointF(plotLeft, y), QPointF(plotRight, y));
+            }
+        p.restore();
+        return;
+    }
     const bool measurement = isMeasurementType(c.type) && c.hasValue;
     if (!measurement && (x < plotLeft || x > plotRight))
         return;

@@ -160,6 +160,12 @@ void CVesAnaView::onMousePress(QMouseEvent* event)
         const bool same = m_selection ? (m_selection->channel == ChannelSel::Both || m_selection->channel == clicked)
                                       : (m_cursor.channel == ChannelSel::Both || m_cursor.channel == clicked);
         if ((m_selection || markingCursorVisible()) && same) {
+            if (m_selection && !m_cursor.isSet()) {
+                // A selection without a cursor (Select All): extend from its start.
+                m_cursor.position = m_selection->first();
+                m_cursor.channel = m_selection->channel;
+                m_cursor.type = CursorType::Marking;
+            }
             m_dragging = true;
             m_extending = true;
             onMouseMove(event);

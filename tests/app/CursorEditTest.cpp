@@ -174,6 +174,14 @@ TEST_F(CursorEditTest, BadInputNeverLosesAMark)
     ASSERT_TRUE(view->selection());
     EXPECT_LE(view->selection()->last(), len);
 
+    // Select All has no cursor: Shift+click extends from the start.
+    ASSERT_TRUE(app().runCommand(cmd::SelectAll));
+    view->setCursorRecord(CursorRecord{});
+    QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, at(96000));
+    ASSERT_TRUE(view->selection());
+    EXPECT_EQ(view->selection()->first(), 0);
+    EXPECT_NEAR(static_cast<double>(view->selection()->last()), 96000, 400);
+
     // Keys at the ends of the recording.
     CursorRecord c;
     c.position = 0;
