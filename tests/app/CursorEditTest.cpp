@@ -84,12 +84,19 @@ TEST_F(CursorEditTest, DragShiftCutUndoMarkSaveAndReopen)
     const std::int64_t cutFrames = view->selection()->last() - view->selection()->first();
     EXPECT_TRUE(app().commandState(cmd::EditCut).enabled);
 
-    ASSERT_TRUE(app().runCommand(cmd::EditCut));
+    // Ctrl+X and Ctrl+Z as the user types them.
+    QWidget* frame = view->window();
+    frame->show();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    view->setFocus();
+    processEvents();
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
     processEvents();
     EXPECT_EQ(doc().lengthFrames(), len - cutFrames);
     EXPECT_FALSE(view->selection());
     EXPECT_EQ(app().commandState(cmd::EditUndo).text, "&Undo Cut\tCtrl+Z");
-    ASSERT_TRUE(app().runCommand(cmd::EditUndo));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     processEvents();
     EXPECT_EQ(doc().lengthFrames(), len);
     EXPECT_FALSE(app().commandState(cmd::EditUndo).enabled);
@@ -99,9 +106,16 @@ TEST_F(CursorEditTest, DragShiftCutUndoMarkSaveAndReopen)
     processEvents();
     EXPECT_FALSE(view->selection());
     const std::int64_t pos = view->cursorRecord().position;
-    ASSERT_TRUE(app().runCommand(cmd::CursorRight));
+    QTest::keyClick(view, Qt::Key_Right);
     EXPECT_GT(view->cursorRecord().position, pos);
-    ASSERT_TRUE(app().runCommand(cmd::CursorLeft));
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_EQ(view->cursorRecord().position, pos);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    ASSERT_TRUE(view->selection()) << "Shift+Right extends";
+    EXPECT_EQ(view->selection()->first(), pos);
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_FALSE(view->selection()) << "a plain move clears it";
+    QTest::keyClick(view, Qt::Key_Right);
     EXPECT_EQ(view->cursorRecord().position, pos);
 
     // Save as mark, label it through the properties dialog.
@@ -274,6 +288,38 @@ TEST_F(CursorEditTest, EditMenuOnTheSelection)
     EXPECT_EQ(app().commandState(cmd::EditUndo).text, "&Undo Volume\tCtrl+Z");
     ASSERT_TRUE(app().runCommand(cmd::EditDelete));
     EXPECT_EQ(doc().lengthFrames(), len - 100);
+}
+
+TEST_F(CursorEditTest, PasteBetweenRecordingsChecksTheFormat)
+{
+    const std::string a = dir.file("a.wav"), b = dir.file("b.wav"), c = dir.file("c.wav");
+    apptest::writeToneWave(a, kRate, 0.1, 40000);
+    apptest::writeToneWave(b, 250000, 0.1, 40000);
+    apptest::writeToneWave(c, kRate, 0.2, 30000);
+    start({a, b, c});
+    ASSERT_EQ(app().documents().size(), 3u);
+    CVesAnaView* va = app().documents()[0]->views().front();
+    CVesAnaView* vb = app().documents()[1]->views().front();
+    CVesAnaView* vc = app().documents()[2]->views().front();
+
+    CVesSoundDoc::forgetClipboardDocument();
+    const std::int64_t lenB = vb->doc().lengthFrames();
+    EXPECT_FALSE(vb->editPaste());
+    EXPECT_EQ(dialogs().messages.back(), "No data to paste!");
+    EXPECT_EQ(vb->doc().lengthFrames(), lenB);
+
+    ViewSelection s;
+    s.a = 0;
+    s.b = 1000;
+    va->setSelection(s);
+    ASSERT_TRUE(va->editCopy());
+    EXPECT_FALSE(vb->editPaste());
+    EXPECT_EQ(dialogs().messages.back(), "Different sampling rates in clipboard data and in data file.");
+    EXPECT_EQ(vb->doc().lengthFrames(), lenB) << "nothing changed";
+
+    const std::int64_t lenC = vc->doc().lengthFrames();
+    ASSERT_TRUE(vc->editPaste());
+    EXPECT_EQ(vc->doc().lengthFrames(), lenC + 1000);
 }
 
 // A cursor drag over a 1600-pixel view of a ten-minute 384 kHz recording
