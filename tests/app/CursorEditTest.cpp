@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -213,8 +214,27 @@ TEST_F(CursorEditTest, BadInputNeverLosesAMark)
         view->setCursorRecord(c);
         ASSERT_EQ(view->saveCursorAsMark(), i);
     }
-    view->setActiveMark(200);
+    // The mark menus carry the mark in each entry: all 201 are there and work.
+    QMenu* setMenu = nullptr;
+    QMenu* scrollMenu = nullptr;
+    for (QMenu* m : app().mainFrame()->findChildren<QMenu*>()) {
+        if (m->title() == QStringLiteral("Set active mark") && !setMenu)
+            setMenu = m;
+        if (m->title() == QStringLiteral("Scroll to mark") && !scrollMenu)
+            scrollMenu = m;
+    }
+    ASSERT_TRUE(setMenu && scrollMenu);
+    emit setMenu->aboutToShow();
+    emit scrollMenu->aboutToShow();
+    ASSERT_EQ(setMenu->actions().size(), 201);
+    ASSERT_EQ(scrollMenu->actions().size(), 201);
+    EXPECT_EQ(setMenu->defaultAction(), setMenu->actions().back()) << "the active mark is the default item";
+    setMenu->actions()[3]->trigger();
+    EXPECT_EQ(activeMark(doc())->m_markNr, 3);
+    setMenu->actions().back()->trigger();
     EXPECT_EQ(activeMark(doc())->m_markNr, 200);
+    scrollMenu->actions()[0]->trigger();
+    EXPECT_EQ(view->parms().m_plotStart, 0) << "a mark near the start scrolls to 0";
     view->setActiveMark(150);
     EXPECT_EQ(activeMark(doc())->m_markNr, 150);
     view->setMoveMarkMode(true);
