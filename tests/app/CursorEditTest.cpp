@@ -342,6 +342,58 @@ TEST_F(CursorEditTest, PasteBetweenRecordingsChecksTheFormat)
     EXPECT_EQ(vc->doc().lengthFrames(), lenC + 1000);
 }
 
+TEST_F(CursorEditTest, StereoSelectionsKeepTheirChannel)
+{
+    const std::string wav = dir.file("stereo.wav");
+    vestest::Bytes data;
+    for (int i = 0; i < 38400; ++i)
+        for (int ch = 0; ch < 2; ++ch) {
+            const auto v = static_cast<std::int16_t>((i * (ch + 3)) % 2000 - 1000);
+            data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+        }
+    vestest::ByteWriter w;
+    w.chunk("fmt ", vestest::pcmFormat(2, kRate, 16)).chunk("data", data);
+    vestest::writeFile(wav, vestest::riffWave(w.data()));
+    start({wav});
+    view = activeView();
+    ASSERT_NE(view, nullptr);
+    processEvents();
+    ASSERT_TRUE(plot()->layout().bothChannels);
+    setCurrentCursorType(CursorType::Marking);
+    const PlotPainter* p = plot()->painter();
+    auto atCh = [&](std::int64_t sample, std::size_t ch) {
+        return QPoint(static_cast<int>(p->sampleToDeviceX(static_cast<double>(sample))) + 1,
+                      static_cast<int>(p->frequencyToDeviceY(40000, ch)));
+    };
+    drag(atCh(3840, 1), atCh(19200, 1));
+    ASSERT_TRUE(view->selection());
+    EXPECT_EQ(view->selection()->channel, ChannelSel::Right);
+    // A drag into the other channel's half is ignored.
+    QTest::mousePress(plot(), Qt::LeftButton, {}, atCh(3840, 1));
+    QTest::mouseMove(plot(), atCh(9600, 1));
+    QTest::mouseMove(plot(), atCh(30000, 0));
+    QTest::mouseRelease(plot(), Qt::LeftButton, {}, atCh(30000, 0));
+    ASSERT_TRUE(view->selection());
+    EXPECT_NEAR(static_cast<double>(view->selection()->last()), 9600, 200);
+    // Shift+click on the other channel starts anew instead of extending.
+    QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, atCh(25000, 0));
+    EXPECT_FALSE(view->selection());
+    EXPECT_EQ(view->cursorRecord().channel, ChannelSel::Left);
+    // The stereo marking cursor selects both channels.
+    EXPECT_TRUE(app().commandState(cmd::CursorMarkingStereo).enabled);
+    ASSERT_TRUE(app().runCommand(cmd::CursorMarkingStereo));
+    drag(atCh(3840, 0), atCh(19200, 0));
+    ASSERT_TRUE(view->selection());
+    EXPECT_EQ(view->selection()->channel, ChannelSel::Both);
+    // A cut of the left channel keeps the length.
+    setCurrentCursorType(CursorType::Marking);
+    drag(atCh(3840, 0), atCh(19200, 0));
+    ASSERT_EQ(view->selection()->channel, ChannelSel::Left);
+    ASSERT_TRUE(app().runCommand(cmd::EditDelete));
+    EXPECT_EQ(doc().lengthFrames(), 38400);
+}
+
 // A cursor drag over a 1600-pixel view of a ten-minute 384 kHz recording
 // redraws overlays only: no spectrogram column is computed again.
 TEST_F(CursorEditTest, CursorDragRecomputesNoColumn)
