@@ -9,7 +9,9 @@
 #include "display/CRecStatus.h"
 #include "document/CVesSoundDoc.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -317,6 +319,12 @@ void CVesAnaView::stepCursor(int dir)
 
 void CVesAnaView::marksChanged(CVesSoundDoc& doc)
 {
+    // Views and menus change on the user-interface thread only: a call from
+    // elsewhere is carried over there.
+    if (QThread::currentThread() != qApp->thread()) {
+        QMetaObject::invokeMethod(qApp, [&doc] { marksChanged(doc); }, Qt::QueuedConnection);
+        return;
+    }
     for (CVesAnaView* v : openViews())
         if (&v->m_doc == &doc)
             v->syncMarkDisplays();
