@@ -138,6 +138,7 @@ void CVesAnaView::relayout()
     updateScrollBar();
     m_plot->setSelection(m_selection);
     m_plot->requestRepaint();
+    cursorOrSelectionChanged();  // the read-outs follow the new time format
     m_strip->update();
 }
 

@@ -171,6 +171,7 @@ TEST_F(CursorEditTest, RectangleSelectionZoomsToItAndMeasurementReadsOut)
     EXPECT_NEAR(static_cast<double>(view->parms().m_spectMin), 30000, 1500);
     EXPECT_NEAR(static_cast<double>(view->parms().m_spectMax), 60000, 1500);
     EXPECT_FALSE(view->selection());
+    EXPECT_FALSE(view->statusStrip()->statusText().contains(QStringLiteral(" - "))) << "no selection read-out left";
     setCurrentCursorType(CursorType::Marking);
 }
 
