@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +19,6 @@ CAnaPlot::CAnaPlot(CVesSoundDoc& doc, VesAnaParms& parms, QWidget* parent)
     setMouseTracking(true);
     setMinimumSize(120, 80);
     setAccessibleName(QStringLiteral("Analysis plot"));
-    setAccessibleDescription(QStringLiteral("Spectrogram, oscillogram or zero-crossing panes of the recording"));
     m_timer.setSingleShot(false);
     connect(&m_timer, &QTimer::timeout, this, &CAnaPlot::onTimer);
 }
@@ -38,6 +38,15 @@ void CAnaPlot::prepareLayout()
                              PlotDevice::fromScreen(width(), height(), twipsFor10000Pixels()));
     m_painter = std::make_unique<PlotPainter>(m_layout, m_doc);
     m_painter->setMarksInPaint(false);  // drawn over the picture
+    // The panes shown, for screen readers (the panes are parts of this widget).
+    QStringList panes;
+    for (const ChannelPanes& ch : m_layout.channels) {
+        if (!ch.oscPane.empty())
+            panes << QString::fromStdString(ch.oscTitle);
+        if (!ch.freqPane.empty())
+            panes << QString::fromStdString(ch.freqTitle);
+    }
+    setAccessibleDescription(QStringLiteral("Panes: ") + panes.join(QStringLiteral("; ")));
     if (m_live)
         m_painter->setDrawableEnd(std::max<std::int64_t>(0, m_doc.lengthFrames() - m_layout.spect.fftSize));
     if (m_image.size() != size())

@@ -75,6 +75,9 @@ TEST_F(CursorEditTest, DragShiftCutUndoMarkSaveAndReopen)
     EXPECT_NEAR(static_cast<double>(view->selection()->first()), 38400, 400);
     EXPECT_NEAR(static_cast<double>(view->selection()->last()), 96000, 400);
     EXPECT_TRUE(view->statusStrip()->statusText().contains(QStringLiteral(" Distance: ")));
+    EXPECT_EQ(view->accessibleName(), QStringLiteral("Analysis view"));
+    EXPECT_EQ(view->statusStrip()->accessibleDescription(), view->statusStrip()->statusText());
+    EXPECT_TRUE(plot()->accessibleDescription().contains(QStringLiteral("Amplitude"))) << plot()->accessibleDescription().toStdString();
 
     // Shift+click extends from the cursor; a plain click of the same place clears.
     QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, at(192000));
