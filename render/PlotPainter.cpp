@@ -281,7 +281,8 @@ bool PlotPainter::paint(QPainter& p, int firstColumn, int endColumn)
     drawAxes(p, true);
     const bool ok = drawColumns(p, firstColumn, endColumn);
     drawAxes(p, false);
-    drawMarks(p);
+    if (m_marksInPaint)
+        drawMarks(p);
     return ok;
 }
 

@@ -87,6 +87,8 @@ public:
     const PlotColours& colours() const { return m_colours; }
     // Live mode: columns starting at or beyond this frame are not drawn (-1: none).
     void setDrawableEnd(std::int64_t frame) { m_drawableEnd = frame; }
+    // Whether paint() draws the marks (a window draws them over its picture).
+    void setMarksInPaint(bool on) { m_marksInPaint = on; }
 
     // The full drawing, with the data of columns [firstColumn, endColumn):
     // background, grids and axes, data, axes again over the data, titles,
@@ -138,6 +140,7 @@ private:
     CVesSoundDoc& m_doc;
     ColumnEngine m_engine;
     PlotColours m_colours;
+    bool m_marksInPaint = true;
     double m_scale = 1.0 / 15;
     bool m_vector = false;
     std::int64_t m_drawableEnd = -1;

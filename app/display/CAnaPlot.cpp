@@ -5,7 +5,9 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QElapsedTimer>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +18,7 @@ CAnaPlot::CAnaPlot(CVesSoundDoc& doc, VesAnaParms& parms, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setMinimumSize(120, 80);
+    setAccessibleName(QStringLiteral("Analysis plot"));
     m_timer.setSingleShot(false);
     connect(&m_timer, &QTimer::timeout, this, &CAnaPlot::onTimer);
 }
@@ -34,6 +37,16 @@ void CAnaPlot::prepareLayout()
     m_layout = PrepareLayout(m_parms, SoundInfo::of(m_doc),
                              PlotDevice::fromScreen(width(), height(), twipsFor10000Pixels()));
     m_painter = std::make_unique<PlotPainter>(m_layout, m_doc);
+    m_painter->setMarksInPaint(false);  // drawn over the picture
+    // The panes shown, for screen readers (the panes are parts of this widget).
+    QStringList panes;
+    for (const ChannelPanes& ch : m_layout.channels) {
+        if (!ch.oscPane.empty())
+            panes << QString::fromStdString(ch.oscTitle);
+        if (!ch.freqPane.empty())
+            panes << QString::fromStdString(ch.freqTitle);
+    }
+    setAccessibleDescription(QStringLiteral("Panes: ") + panes.join(QStringLiteral("; ")));
     if (m_live)
         m_painter->setDrawableEnd(std::max<std::int64_t>(0, m_doc.lengthFrames() - m_layout.spect.fftSize));
     if (m_image.size() != size())
@@ -134,8 +147,23 @@ QRect CAnaPlot::selectionRect(const ChannelPanes& ch) const
     const double right = std::min(m_painter->sampleToDeviceX(static_cast<double>(m_selection->last())), plotRight);
     if (right <= left)
         return {};
-    return QRectF(QPointF(left, -static_cast<double>(top) * scale), QPointF(right, -static_cast<double>(bottom) * scale))
-        .toAlignedRect();
+    double yTop = -static_cast<double>(top) * scale, yBottom = -static_cast<double>(bottom) * scale;
+    if (!m_selection->timeOnly) {
+        // A rectangle in the pane it was made in.
+        const std::size_t i = static_cast<std::size_t>(&ch - m_layout.channels.data());
+        const TwipsRect& pane = m_selection->inFrequencyPane ? ch.freqPane : ch.oscPane;
+        if (pane.empty())
+            return {};
+        const double y0 = m_selection->inFrequencyPane ? m_painter->frequencyToDeviceY(m_selection->low, i)
+                                                       : m_painter->amplitudeToDeviceY(m_selection->low, i);
+        const double y1 = m_selection->inFrequencyPane ? m_painter->frequencyToDeviceY(m_selection->high, i)
+                                                       : m_painter->amplitudeToDeviceY(m_selection->high, i);
+        yTop = std::min(y0, y1);
+        yBottom = std::max(y0, y1);
+        if (yBottom - yTop < 1)
+            yBottom = yTop + 1;
+    }
+    return QRectF(QPointF(left, yTop), QPointF(right, yBottom)).toAlignedRect();
 }
 
 void CAnaPlot::setSelection(const std::optional<ViewSelection>& selection)
@@ -150,8 +178,81 @@ void CAnaPlot::setSelection(const std::optional<ViewSelection>& selection)
     update(old.united(now));
 }
 
+void CAnaPlot::setCursorOverlay(const CursorRecord& cursor)
+{
+    if (cursor == m_cursor)
+        return;
+    m_cursor = cursor;
+    update();
+}
+
+void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
+{
+    if (!c.isSet() || !m_painter)
+        return;
+    const double scale = m_painter->deviceScale();
+    const double x = m_painter->sampleToDeviceX(static_cast<double>(c.position));
+    const double plotLeft = static_cast<double>(m_layout.plotLeft) * scale;
+    const double plotRight = static_cast<double>(m_layout.plotLeft + m_layout.plotWidth) * scale;
+    if (c.type == CursorType::Level) {
+        // The level cursor: a dashed line across the oscillogram at its amplitude.
+        if (!c.hasValue)
+            return;
+        p.save();
+        p.setPen(QPen(QColor(255, 0, 255), 1, Qt::DashLine));
+        for (std::size_t i = 0; i < m_layout.channels.size(); ++i)
+            if (!m_layout.channels[i].oscPane.empty()) {
+                const double y = m_painter->amplitudeToDeviceY(static_cast<double>(c.value), i);
+                p.drawLine(QPointF(plotLeft, y), QPointF(plotRight, y));
+            }
+        p.restore();
+        return;
+    }
+    const bool measurement = isMeasurementType(c.type) && c.hasValue;
+    if (!measurement && (x < plotLeft || x > plotRight))
+        return;
+    // The exclusive-or of white: visible on every palette, gone on the next paint.
+    p.save();
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setPen(QPen(Qt::white, 1));
+    p.setClipRect(QRectF(QPointF(plotLeft, 0), QPointF(plotRight + 1, height())));
+    for (std::size_t i = 0; i < m_layout.channels.size(); ++i) {
+        const ChannelPanes& ch = m_layout.channels[i];
+        if (m_layout.bothChannels && c.channel != ChannelSel::Both && c.type != CursorType::MarkingStereo &&
+            channelIndexOf(c.channel) != ch.channel)
+            continue;
+        auto yOf = [&](std::int64_t twips) { return -static_cast<double>(twips) * scale; };
+        if (!measurement) {
+            for (const TwipsRect* pane : {&ch.freqPane, &ch.oscPane})
+                if (!pane->empty())
+                    p.drawLine(QPointF(x, yOf(pane->top)), QPointF(x, yOf(pane->bottom)));
+            if (c.hasValue && c.inFrequencyPane && !ch.freqPane.empty()) {
+                const double y = m_painter->frequencyToDeviceY(static_cast<double>(c.value), i);
+                const double half = 400 * scale;
+                p.drawLine(QPointF(x - half, y), QPointF(x + half, y));
+            }
+            continue;
+        }
+        const TwipsRect& pane = c.inFrequencyPane ? ch.freqPane : ch.oscPane;
+        if (pane.empty())
+            continue;
+        const double y = c.inFrequencyPane ? m_painter->frequencyToDeviceY(static_cast<double>(c.value), i)
+                                           : m_painter->amplitudeToDeviceY(static_cast<double>(c.value), i);
+        if (c.type == CursorType::LargeMeasurement) {
+            p.drawLine(QPointF(plotLeft, y), QPointF(plotRight, y));
+            p.drawLine(QPointF(x, yOf(pane.top)), QPointF(x, yOf(pane.bottom)));
+        } else {
+            p.drawLine(QPointF(x - 20, y), QPointF(x + 20, y));
+            p.drawLine(QPointF(x, y - 20), QPointF(x, y + 20));
+        }
+    }
+    p.restore();
+}
+
 void CAnaPlot::paintEvent(QPaintEvent* event)
 {
+    QElapsedTimer clock;
+    clock.start();
     QPainter p(this);
     if (!m_painter || m_image.isNull() || m_image.size() != size()) {
         p.fillRect(event->rect(), Qt::white);
@@ -177,7 +278,11 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
             if (!s.isEmpty())
                 p.fillRect(s, Qt::white);
         }
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
+    m_painter->drawMarks(p);
+    drawCursor(p, m_cursor);
+    m_lastPaintMicros = clock.nsecsElapsed() / 1000;
 }
 
 void CAnaPlot::resizeEvent(QResizeEvent* event)

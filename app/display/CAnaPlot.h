@@ -18,6 +18,7 @@
 // recording less one FFT length.
 #pragma once
 
+#include "display/CursorMarks.h"
 #include "display/PlotLayout.h"
 #include "display/ViewPolicy.h"
 #include "render/PlotPainter.h"
@@ -66,6 +67,13 @@ public:
 
     // The selection drawn inverted over the data (none: nullopt).
     void setSelection(const std::optional<ViewSelection>& selection);
+    const std::optional<ViewSelection>& selection() const { return m_selection; }
+    // The cursor drawn over the data (not set: none).
+    void setCursorOverlay(const CursorRecord& cursor);
+    // The marks are drawn over the picture too: a change redraws no data.
+    void marksChanged() { update(); }
+    // Time of the last paint event in microseconds (for measurements).
+    std::int64_t lastPaintMicros() const { return m_lastPaintMicros; }
 
     // For tests: full drawings of data so far, whether requests are being
     // deferred, and the timer that ends the deferral.
@@ -97,6 +105,7 @@ protected:
 private:
     void invalidate(const QRegion& region);
     QRect selectionRect(const ChannelPanes& ch) const;
+    void drawCursor(QPainter& p, const CursorRecord& c) const;
 
     CVesSoundDoc& m_doc;
     VesAnaParms& m_parms;
@@ -110,4 +119,6 @@ private:
     bool m_live = false;
     int m_dataPaints = 0;
     std::optional<ViewSelection> m_selection;
+    CursorRecord m_cursor;
+    std::int64_t m_lastPaintMicros = 0;
 };

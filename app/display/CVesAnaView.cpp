@@ -112,13 +112,15 @@ void CVesAnaView::registerCommands()
     m_commands.on(cmd::SaveSelectedInterval, [this](int) { saveSelectedInterval(); },
                   [this](int, CommandState& s) { s.enabled = m_selection.has_value(); });
     m_commands.on(cmd::EditFilter, [this](int) { filterSelection(); }, hasSound);
-    m_commands.on(cmd::EditUndo, [this](int) { m_doc.undo(); },
+    m_commands.on(cmd::EditUndo, [this](int) { editUndo(); },
                   [this](int, CommandState& s) {
                       s.enabled = m_doc.canUndo();
                       if (s.enabled)
                           s.text = "&" + m_doc.undoName() + "\tCtrl+Z";
                   });
     registerSettingsCommands();
+    registerCursorCommands();
+    registerEditCommands();
 }
 
 // ---- layout, scroll bar, repaint ----
@@ -137,6 +139,7 @@ void CVesAnaView::relayout()
     updateScrollBar();
     m_plot->setSelection(m_selection);
     m_plot->requestRepaint();
+    cursorOrSelectionChanged();  // the read-outs follow the new time format
     m_strip->update();
 }
 
@@ -283,47 +286,7 @@ void CVesAnaView::selectAll()
     setSelection(s);
 }
 
-void CVesAnaView::onMousePress(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    const int hit = m_plot->hitTest(event->position().toPoint());
-    if (hit == 0 || m_doc.lengthFrames() <= 0)
-        return;
-    const PlotPoint pt = m_plot->pointAt(event->position().toPoint());
-    m_anchor = clampSample(pt.sample);
-    const PlotLayout& L = m_plot->layout();
-    m_dragChannel = L.stereo && !L.bothChannels ? channelSelFromCode(channelIndexValue(L.channels.front().channel) + 1)
-                    : L.bothChannels            ? channelSelFromCode(channelIndexValue(pt.channel) + 1)
-                                                : ChannelSel::Both;
-    m_dragging = true;
-    setSelection(std::nullopt);
-}
-
-void CVesAnaView::onMouseMove(QMouseEvent* event)
-{
-    if (!m_dragging)
-        return;
-    const PlotPoint pt = m_plot->pointAt(event->position().toPoint());
-    ViewSelection s;
-    s.a = m_anchor;
-    s.b = clampSample(pt.sample);
-    s.channel = m_dragChannel;
-    setSelection(s);
-}
-
-void CVesAnaView::onMouseRelease(QMouseEvent* event)
-{
-    if (!m_dragging || event->button() != Qt::LeftButton)
-        return;
-    m_dragging = false;
-    if (m_selection && m_plot->painter()) {
-        const double x0 = m_plot->painter()->sampleToDeviceX(static_cast<double>(m_selection->a));
-        const double x1 = m_plot->painter()->sampleToDeviceX(static_cast<double>(m_selection->b));
-        if (std::abs(x1 - x0) < 3)
-            setSelection(std::nullopt);
-    }
-}
+// The mouse handlers are in CVesAnaViewCursors.cpp.
 
 void CVesAnaView::onContextMenu(const QPoint& globalPos, int hit)
 {
@@ -342,6 +305,7 @@ bool CVesAnaView::saveSelectedInterval()
 
 void CVesAnaView::activated()
 {
+    cursorTypeForDocument(m_doc.format().channels);
     m_host.setActiveView(this);
 }
 
@@ -359,6 +323,7 @@ void CVesAnaView::onDocumentUpdate(const ViewUpdate& update)
             m_plot->prepareLayout();
         m_plot->requestRepaint();
         m_strip->update();
+        syncMarkDisplays();
     } else if (std::holds_alternative<viewupdate::Format>(update)) {
         m_tracker.setLastLength(m_doc.lengthFrames());
         updateFormatText();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "display/AnaViewZoom.h"
+#include "display/CursorMarks.h"
 #include "display/ViewHost.h"
 #include "display/ViewPolicy.h"
 #include "document/DocHost.h"
@@ -25,6 +26,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class CAnaPlot;
 class CAnaSettingsDlg;
@@ -86,6 +88,44 @@ public:
     void onLengthChanged(std::int64_t frames) override;
     void onDocumentUpdate(const ViewUpdate& update) override;
 
+    // ---- cursor, marks (CVesAnaViewCursors.cpp) ----
+    const CursorRecord& cursorRecord() const { return m_cursor; }
+    void setCursorRecord(const CursorRecord& cursor);
+    // The marking cursor is set and lies within the shown range.
+    bool markingCursorVisible() const;
+    // Moves the cursor (or, in move-mark mode, the active mark) one pixel.
+    void moveCursor(int dx, int dy);
+    // Shift+Left / Shift+Right: one pixel, extending the selection.
+    void stepCursor(int dir);
+    // "Save cursor as mark": returns the new mark number, -1 when not offered.
+    int saveCursorAsMark();
+    void setActiveMark(int markNr);
+    void scrollToMark(int markNr);
+    bool moveMarkMode() const { return m_moveMark; }
+    void setMoveMarkMode(bool on) { m_moveMark = on; }
+    bool markProperties();
+    void markDistances();
+    void clearAllMarks();
+    // The view's copy of its document's marks, in MarkNr order.
+    const std::vector<AnaMarkSave>& markDisplays() const { return m_markDisplays; }
+    // Every view of `doc` takes over its marks again and redraws them.
+    static void marksChanged(CVesSoundDoc& doc);
+
+    // ---- edit commands on the selection (CVesAnaViewEdit.cpp) ----
+    // The interval and channel an edit works on: the selection, else the
+    // cursor position and -1.
+    void editRange(std::int64_t& start, std::int64_t& end, ChannelSel& channel) const;
+    bool editCut();
+    bool editCopy();
+    bool editPaste();
+    bool editDelete();
+    bool editSilence();
+    bool editReverse();
+    // Without `percent` the "Change volume" dialog asks.
+    bool editVolume(std::optional<int> percent = std::nullopt);
+    bool editCopyAscii();
+    bool editUndo();
+
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
@@ -106,6 +146,11 @@ private:
     void onContextMenu(const QPoint& globalPos, int hit);
     void registerCommands();
     void registerSettingsCommands();
+    void registerCursorCommands();
+    void registerEditCommands();
+    void cursorOrSelectionChanged();
+    void syncMarkDisplays();
+    void afterEdit();
     std::int64_t clampSample(std::int64_t s) const;
 
     IViewHost& m_host;
@@ -126,6 +171,10 @@ private:
     ChannelSel m_dragChannel = ChannelSel::Both;
     int m_lastHit = 0;
     std::array<QPointer<CAnaSettingsDlg>, 3> m_settingsDlgs;
+    CursorRecord m_cursor;
+    bool m_moveMark = false;
+    bool m_extending = false;
+    std::vector<AnaMarkSave> m_markDisplays;
 };
 
 class CVesSpectView : public CVesAnaView {

@@ -204,12 +204,21 @@ void CMainFrame::fillMarkMenu(QMenu* menu, int firstId)
         menu->addAction(QStringLiteral("(no marks)"))->setEnabled(false);
         return;
     }
+    // The mark travels in the action's data: no command number range to run out of.
+    const bool setActive = firstId == cmd::SetActiveMarkFirst;
     for (const AnaMarkSave& m : doc->doc().marks()) {
-        const int id = firstId + m.m_markNr;
-        QAction* a = menu->addAction(QString::fromStdString(m.m_label));
-        a->setData(id);
-        a->setEnabled(m_app.commandState(id).enabled);
-        connect(a, &QAction::triggered, this, [this, id] { m_app.runCommand(id); });
+        QString label = QString::fromStdString(m.m_label);
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = menu->addAction(label);
+        a->setData(m.m_markNr);
+        a->setEnabled(m_app.activeView() != nullptr);
+        if (setActive && m.m_select)
+            menu->setDefaultAction(a);
+        const int nr = m.m_markNr;
+        connect(a, &QAction::triggered, this, [this, nr, setActive] {
+            if (CVesAnaView* v = m_app.activeView())
+                setActive ? v->setActiveMark(nr) : v->scrollToMark(nr);
+        });
     }
 }
 
