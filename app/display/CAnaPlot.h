@@ -66,6 +66,10 @@ public:
 
     // The selection drawn inverted over the data (none: nullopt).
     void setSelection(const std::optional<ViewSelection>& selection);
+    // The play cursor: a line across the panes at a frame (-1 removes it),
+    // drawn over the data like the selection.
+    void setPlayCursor(std::int64_t frame);
+    std::int64_t playCursor() const { return m_playCursor; }
 
     // For tests: full drawings of data so far, whether requests are being
     // deferred, and the timer that ends the deferral.
@@ -110,4 +114,6 @@ private:
     bool m_live = false;
     int m_dataPaints = 0;
     std::optional<ViewSelection> m_selection;
+    std::int64_t m_playCursor = -1;
+    QRect playCursorRect() const;
 };

@@ -1,4 +1,5 @@
 #include "display/CVesAnaView.h"
+#include "soundio/ViewPlayback.h"
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
@@ -118,6 +119,8 @@ void CVesAnaView::registerCommands()
                       if (s.enabled)
                           s.text = "&" + m_doc.undoName() + "\tCtrl+Z";
                   });
+    // Play, pause, stop, play speeds and Sound Format (app/soundio).
+    attachPlayback(*this, m_commands);
 }
 
 // ---- layout, scroll bar, repaint ----

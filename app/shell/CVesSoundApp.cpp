@@ -10,6 +10,9 @@
 #include "shell/FileDialogTables.h"
 #include "soundfiles/VesFileType.h"
 
+#include "soundio/SoundDevices.h"
+#include "soundio/SoundSystem.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -95,6 +98,10 @@ void CVesSoundApp::loadSettings()
 bool CVesSoundApp::saveSettings()
 {
     m_reg->beginUpdate();
+    if (m_soundDevicesStarted) {
+        m_defData.m_playDev = soundDevices().playbackDeviceName();
+        m_defData.m_recDev = soundDevices().recordingDeviceName();
+    }
     bool ok = m_defData.save(*m_reg);
     ok = m_defAnaParms.save(*m_reg) && ok;
     ok = m_power.save(*m_reg) && ok;
@@ -108,6 +115,8 @@ bool CVesSoundApp::saveSettings()
 bool CVesSoundApp::startUp(const QStringList& arguments)
 {
     loadSettings();
+    startSoundDevices(m_defData.m_playDev, m_defData.m_recDev);
+    m_soundDevicesStarted = true;
     m_frame = std::make_unique<CMainFrame>(*this);
     if (m_frame->restoreWindowState()) {
         m_frame->show();

@@ -135,6 +135,7 @@ private:
     std::unique_ptr<QApplication> m_qapp;
     std::unique_ptr<vkit::RegCls> m_reg;
     VesDefData m_defData;
+    bool m_soundDevicesStarted = false;
     VesAnaParms m_defAnaParms;
     VesPowerParms m_power;
     VesRateParms m_rate;

@@ -97,3 +97,43 @@ TEST(PlaySpeed, PresetsPerDeviceRoundTripThroughXml)
 }
 
 }  // namespace
+
+#include "soundio/SoundFormatCheck.h"
+
+namespace {
+
+TEST(SoundFormatCheck, QuestionsInOrder)
+{
+    const std::string refused = "This format (sampling frequency, sampling resolution and number of channels) is not "
+                                "supported by the selected sound device. Continue?";
+    const std::string mayNot = "The selected sampling frequency may not be supported by your computer! Continue?";
+    const std::string bits24 = "The selected sampling resolution of 24 bits may not be supported by your computer! Continue?";
+    const std::string freq = "Sampling frequency in existing file will be changed. Continue?";
+    const std::string chans = "Number of channels in existing file will be changed. Continue?";
+    const std::string bits = "Number of bits per sample in existing file will be changed. Continue?";
+    const SoundFormat doc = SoundFormat::pcm(1, 16, 384000);
+    struct Case {
+        SoundFormatChoice choice;
+        bool empty, accepts;
+        std::int64_t highest;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{1, 16, 384000}, false, true, 384000, {}},
+        {{1, 16, 7999}, true, true, 384000, {mayNot}},
+        {{1, 16, 8000}, true, true, 384000, {}},
+        {{1, 16, 500000}, true, true, 384000, {mayNot}},
+        {{1, 16, 500000}, true, false, 384000, {refused}},
+        {{2, 24, 250000}, true, true, 384000, {bits24}},
+        {{1, 16, 250000}, false, true, 384000, {freq}},
+        {{2, 24, 250000}, false, false, 48000, {refused, bits24, freq, chans, bits}},
+    };
+    for (const Case& c : cases) {
+        const SoundFormatCheck r = checkSoundFormat(c.choice, doc, c.empty, c.accepts, c.highest);
+        EXPECT_TRUE(r.error.empty());
+        EXPECT_EQ(r.questions, c.expected) << c.choice.rateHz << " Hz " << c.choice.bits << " bits";
+    }
+    EXPECT_EQ(checkSoundFormat({1, 16, 0}, doc, true, true, 48000).error, "Unknown sampling frequency!");
+}
+
+}  // namespace
