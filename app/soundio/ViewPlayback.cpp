@@ -72,6 +72,10 @@ ViewPlayback::ViewPlayback(CVesAnaView& view, CommandHandlers& commands)
                     VesPlaySpeedDataLst list = presets(m_doc);
                     s.checked = menuSpeedIndex(list.current(soundDevices().playbackDeviceName())) == 7;
                 });
+    // Moving to either end also cancels a paused playback.
+    const auto canMove = [this](int, CommandState& s) { s.enabled = m_doc.lengthFrames() > 0 && !soundBusy(); };
+    commands.on(cmd::MoveToBeginning, [this](int) { cancelPause(); m_view.scroll(AnaViewZoom::Scroll::LeftEnd); }, canMove);
+    commands.on(cmd::MoveToEnd, [this](int) { cancelPause(); m_view.scroll(AnaViewZoom::Scroll::RightEnd); }, canMove);
     commands.on(cmd::SoundFormat, [this](int) { runSoundFormat(m_view); },
                 [](int, CommandState& s) { s.enabled = !soundBusy(); });
 }
@@ -264,6 +268,14 @@ void ViewPlayback::stop()
         m_player->stop();
     }
     if (m_paused) {
+        m_paused = false;
+        setPlayCursorEverywhere(-1);
+    }
+}
+
+void ViewPlayback::cancelPause()
+{
+    if (m_paused && !playing()) {
         m_paused = false;
         setPlayCursorEverywhere(-1);
     }

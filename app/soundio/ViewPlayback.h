@@ -33,6 +33,8 @@ public:
     bool play();
     void pause();
     void stop();
+    // "Move to beginning/end of file": a paused playback is forgotten.
+    void cancelPause();
     bool paused() const { return m_paused; }
     int state() const { return m_state; }
     bool playing() const { return m_player && m_player->running(); }

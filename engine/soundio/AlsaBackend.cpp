@@ -39,8 +39,8 @@ snd_pcm_format_t formatOf(int bits)
 
 class AlsaPlaybackStream : public IPlaybackStream {
 public:
-    AlsaPlaybackStream(snd_pcm_t* pcm, std::uint32_t rate, std::int64_t period, int frameBytes)
-        : m_pcm(pcm), m_rate(rate), m_period(period), m_frameBytes(frameBytes)
+    AlsaPlaybackStream(snd_pcm_t* pcm, std::uint32_t rate, std::int64_t period)
+        : m_pcm(pcm), m_rate(rate), m_period(period)
     {
     }
     ~AlsaPlaybackStream() override { snd_pcm_close(m_pcm); }
@@ -89,7 +89,6 @@ private:
     snd_pcm_t* m_pcm;
     std::uint32_t m_rate;
     std::int64_t m_period;
-    int m_frameBytes;
 };
 
 bool rateRange(const char* id, snd_pcm_stream_t dir, AudioDeviceInfo& info)
@@ -162,9 +161,8 @@ public:
             snd_pcm_sw_params_set_avail_min(pcm, sw, period);
             snd_pcm_sw_params(pcm, sw);
         }
-        const int frameBytes = format.channels * format.bitsPerSample / 8;
-        stream = std::make_unique<AlsaPlaybackStream>(pcm, rate, static_cast<std::int64_t>(std::max<snd_pcm_uframes_t>(period, 1)),
-                                                      frameBytes);
+        stream = std::make_unique<AlsaPlaybackStream>(pcm, rate,
+                                                      static_cast<std::int64_t>(std::max<snd_pcm_uframes_t>(period, 1)));
         return wave::NoError;
     }
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -169,10 +170,36 @@ TEST_P(PlaybackTest, RefusalsGiveTheWaveErrorText)
     PlayRequest missing = request(f, 0, 4000, 38400);
     missing.deviceId = "no-such-device";
     EXPECT_EQ(player.start(missing), wave::BadDeviceId);
+    // Bat-detector rates: ALSA plays them, PortAudio's front end refuses them.
+    const int highRate = player.start(request(f, 0, 4000, 500000));
+    if (GetParam() == AudioBackendKind::PortAudio) {
+        EXPECT_EQ(WaveErrorText("Failed to open waveform output device.", highRate),
+                  "Failed to open waveform output device.\r\nWave Error#32: Unsupported wave format.");
+    } else {
+        EXPECT_EQ(highRate, wave::NoError);
+        EXPECT_EQ(player.openedRateHz(), 500000u);
+        ASSERT_TRUE(waitFinished(player));
+    }
     f.format = SoundFormat::pcm(2, 12, 38400);  // no device plays 12-bit frames
     f.format.blockAlign = 4;
     EXPECT_EQ(player.start(request(f, 0, 4000, 38400)), wave::BadFormat);
     EXPECT_FALSE(soundBusy());
+}
+
+TEST_P(PlaybackTest, VolumeIsAGainOnTheSamples)
+{
+    StoreFixture f(2000);
+    SoundPlayer player(*m_backend);
+    player.setGain(0.5);
+    ASSERT_EQ(player.start(request(f, 0, 2000, 38400)), wave::NoError);
+    ASSERT_TRUE(waitFinished(player));
+    const Bytes played = AlsaFileConfig::get().played();
+    ASSERT_EQ(played.size(), f.bytes.size());
+    for (std::size_t i = 0; i < played.size(); i += 2) {
+        const auto in = static_cast<std::int16_t>(f.bytes[i] | f.bytes[i + 1] << 8);
+        const auto outv = static_cast<std::int16_t>(played[i] | played[i + 1] << 8);
+        ASSERT_EQ(outv, static_cast<std::int16_t>(std::lround(in * 0.5))) << "sample " << i / 2;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, PlaybackTest,
