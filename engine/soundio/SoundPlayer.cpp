@@ -12,9 +12,11 @@
 SoundPlayer::~SoundPlayer()
 {
     stop();
-    finished();
     if (m_thread.joinable())
-        m_thread.join();
+        m_thread.join();  // the thread ends within one period after stop()
+    m_stream.reset();
+    if (m_holdsBusy)
+        releaseSoundBusy();
 }
 
 int SoundPlayer::start(const PlayRequest& request)

@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "document/CVesSoundDoc.h"
+#include "soundio/CDevs.h"
 #include "soundio/CPlaySpeedDlg.h"
 #include "soundio/CSndFormat.h"
 #include "soundio/SoundDevices.h"
@@ -12,6 +13,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -130,6 +132,24 @@ TEST(PlaySpeedDialog, FieldsMakeThePreset)
     p = dlg.result();
     EXPECT_EQ(p.absSpeed, 44100);
     EXPECT_DOUBLE_EQ(p.relSpeed, 0.5);
+}
+
+TEST(SoundDevicesDialog, ListsEveryDeviceAndSelectsTheOneChosen)
+{
+    apptest::processEvents();
+    std::vector<AudioDeviceInfo> outs;
+    for (int i = 0; i < 9; ++i)
+        outs.push_back({"hw:" + std::to_string(i), "card " + std::to_string(i), 2, 8000, 384000});
+    soundDevices().fill({{"mic", "mic", 1, 8000, 500000}}, outs);
+    soundDevices().selectByName("card 3", "mic");
+    CDevs dlg;
+    ASSERT_EQ(dlg.outputList()->count(), 9) << "not four fixed buttons";
+    EXPECT_EQ(dlg.outputList()->currentItem()->text(), QStringLiteral("card 3  384 kHz,stereo"));
+    EXPECT_EQ(dlg.inputList()->count(), 1);
+    dlg.outputList()->setCurrentRow(7);
+    dlg.apply();
+    EXPECT_EQ(soundDevices().playbackDeviceName(), "card 7");
+    EXPECT_EQ(soundDevices().recordingDeviceName(), "mic");
 }
 
 }  // namespace

@@ -186,6 +186,16 @@ TEST_P(PlaybackTest, RefusalsGiveTheWaveErrorText)
     EXPECT_FALSE(soundBusy());
 }
 
+TEST_P(PlaybackTest, DestroyingAPlayingPlayerFreesTheDevice)
+{
+    StoreFixture f(3000000);
+    {
+        SoundPlayer player(*m_backend);
+        ASSERT_EQ(player.start(request(f, 0, 3000000, 38400)), wave::NoError);
+    }
+    EXPECT_FALSE(soundBusy());
+}
+
 TEST_P(PlaybackTest, VolumeIsAGainOnTheSamples)
 {
     StoreFixture f(2000);
