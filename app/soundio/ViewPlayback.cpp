@@ -185,7 +185,8 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     m_state = Open;
     m_stopRequested = false;
     m_playText = text;
-    const double rateD = std::max(1u, m_doc.format().samplesPerSec);
+    // Seconds on the view's time axis: real time, before time expansion.
+    const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
     m_statusText = QStringLiteral("%1 %2 - %3. ").arg(text, secondsText(first / rateD), secondsText(m_end / rateD));
     QString middle = QStringLiteral("%1 Hz  x%2  %3")
                          .arg(m_openedRate)
@@ -207,7 +208,7 @@ void ViewPlayback::poll()
     if (!m_player)
         return;
     const std::int64_t pos = m_player->position();
-    const double rateD = std::max(1u, m_doc.format().samplesPerSec);
+    const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
     if (!m_stopRequested) {
         setPlayCursorEverywhere(pos);
         if (m_view.statusStrip())
