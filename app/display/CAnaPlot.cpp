@@ -282,7 +282,35 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
     }
     m_painter->drawMarks(p);
     drawCursor(p, m_cursor);
+    if (m_playCursor >= 0) {
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const QRect r = playCursorRect();
+        if (!r.isEmpty())
+            p.fillRect(r, QColor(220, 0, 0));
+    }
     m_lastPaintMicros = clock.nsecsElapsed() / 1000;
+}
+
+QRect CAnaPlot::playCursorRect() const
+{
+    if (m_playCursor < 0 || !m_painter)
+        return {};
+    const double scale = m_painter->deviceScale();
+    const double plotLeft = static_cast<double>(m_layout.plotLeft) * scale;
+    const double plotRight = static_cast<double>(m_layout.plotLeft + m_layout.plotWidth) * scale;
+    const double x = m_painter->sampleToDeviceX(static_cast<double>(m_playCursor));
+    if (x < plotLeft || x > plotRight)
+        return {};
+    return QRect(static_cast<int>(x) - 1, 0, 2, height());
+}
+
+void CAnaPlot::setPlayCursor(std::int64_t frame)
+{
+    if (frame == m_playCursor)
+        return;
+    const QRect old = playCursorRect();
+    m_playCursor = frame;
+    update(QRegion(old).united(playCursorRect()));
 }
 
 void CAnaPlot::resizeEvent(QResizeEvent* event)

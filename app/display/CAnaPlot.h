@@ -74,6 +74,10 @@ public:
     void marksChanged() { update(); }
     // Time of the last paint event in microseconds (for measurements).
     std::int64_t lastPaintMicros() const { return m_lastPaintMicros; }
+    // The play cursor: a line across the panes at a frame (-1 removes it),
+    // drawn over the data like the selection.
+    void setPlayCursor(std::int64_t frame);
+    std::int64_t playCursor() const { return m_playCursor; }
 
     // For tests: full drawings of data so far, whether requests are being
     // deferred, and the timer that ends the deferral.
@@ -121,4 +125,6 @@ private:
     std::optional<ViewSelection> m_selection;
     CursorRecord m_cursor;
     std::int64_t m_lastPaintMicros = 0;
+    std::int64_t m_playCursor = -1;
+    QRect playCursorRect() const;
 };

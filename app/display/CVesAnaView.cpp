@@ -1,4 +1,5 @@
 #include "display/CVesAnaView.h"
+#include "soundio/ViewPlayback.h"
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
@@ -121,6 +122,8 @@ void CVesAnaView::registerCommands()
     registerSettingsCommands();
     registerCursorCommands();
     registerEditCommands();
+    // Play, pause, stop, play speeds and Sound Format (app/soundio).
+    attachPlayback(*this, m_commands);
 }
 
 // ---- layout, scroll bar, repaint ----

@@ -7,6 +7,10 @@
 #include "shell/CChildFrame.h"
 #include "shell/CVesSoundApp.h"
 
+#include "soundio/CDevs.h"
+#include "soundio/ExternalControl.h"
+#include "soundio/SoundDevices.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -247,6 +251,16 @@ void CMainFrame::fillWindowMenu(QMenu* menu)
 void CMainFrame::registerCommands()
 {
     m_commands.on(cmd::DetectorFileManagement, [this](int) { runDetectorFileManagement(this); });
+    // Another program's play-then-record messages, over the session bus.
+    auto* control = new ExternalControl([this] { return activeView(); },
+                                        [this] {
+                                            m_app.runCommand(cmd::FileNew);
+                                            QTimer::singleShot(0, this, [this] { m_app.runCommand(cmd::RecordSound); });
+                                        },
+                                        this);
+    control->registerOnSessionBus();
+    m_commands.on(cmd::SoundDevices, [this](int) { runSoundDevices(this); },
+                  [](int, CommandState& s) { s.enabled = !soundBusy(); });
     m_commands.on(cmd::ViewToolbar, [this](int) { m_toolbar->setVisible(!m_toolbar->isVisible()); },
                   [this](int, CommandState& s) { s.checked = m_toolbar->isVisible(); });
     m_commands.on(cmd::ViewStatusBar, [this](int) { statusBar()->setVisible(!statusBar()->isVisible()); },

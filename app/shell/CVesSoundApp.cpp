@@ -12,6 +12,9 @@
 #include "shell/FileDialogTables.h"
 #include "soundfiles/VesFileType.h"
 
+#include "soundio/SoundDevices.h"
+#include "soundio/SoundSystem.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -115,6 +118,10 @@ bool CVesSoundApp::saveUserColorMaps()
 bool CVesSoundApp::saveSettings()
 {
     m_reg->beginUpdate();
+    if (m_soundDevicesStarted) {
+        m_defData.m_playDev = soundDevices().playbackDeviceName();
+        m_defData.m_recDev = soundDevices().recordingDeviceName();
+    }
     bool ok = m_defData.save(*m_reg);
     ok = m_defAnaParms.save(*m_reg) && ok;
     ok = m_power.save(*m_reg) && ok;
@@ -128,6 +135,8 @@ bool CVesSoundApp::saveSettings()
 bool CVesSoundApp::startUp(const QStringList& arguments)
 {
     loadSettings();
+    startSoundDevices(m_defData.m_playDev, m_defData.m_recDev);
+    m_soundDevicesStarted = true;
     m_frame = std::make_unique<CMainFrame>(*this);
     if (m_frame->restoreWindowState()) {
         m_frame->show();

@@ -140,6 +140,7 @@ private:
     std::unique_ptr<QApplication> m_qapp;
     std::unique_ptr<vkit::RegCls> m_reg;
     VesDefData m_defData;
+    bool m_soundDevicesStarted = false;
     VesAnaParms m_defAnaParms;
     std::vector<VesColorMap> m_colorMaps;
     VesPowerParms m_power;

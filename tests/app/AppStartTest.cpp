@@ -60,7 +60,8 @@ TEST_F(AppTest, StartsWithAFileArgumentInOneCombinedView)
     EXPECT_EQ(app().recentFiles().entries().front(), wav);
     EXPECT_TRUE(dialogs().messages.empty());
     EXPECT_TRUE(app().mainFrame()->action(cmd::ZoomIn)->isEnabled());
-    EXPECT_FALSE(app().mainFrame()->action(cmd::PlaySound)->isEnabled()) << "not built: shown, disabled";
+    EXPECT_TRUE(app().mainFrame()->action(cmd::PlaySound)->isEnabled());
+    EXPECT_FALSE(app().mainFrame()->action(cmd::RecordSound)->isEnabled()) << "not built: shown, disabled";
 }
 
 TEST_F(AppTest, APlainStartShowsTheOpenDialogAndCancellingLeavesANewRecording)
