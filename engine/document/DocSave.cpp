@@ -73,6 +73,7 @@ bool CVesSoundDoc::saveDispatch(const std::string& path, int type, std::int64_t 
         m_host.message("The file is read only!");
         return false;
     }
+    prepareSaveChunks(path, startByte, endByte);
     bool ok;
     switch (type) {
     case kTypeStandardWave:
@@ -130,14 +131,14 @@ bool CVesSoundDoc::copyStoreToStream(FileCls& store, std::int64_t startByte, std
 std::int64_t CVesSoundDoc::foreignChunksSize() const
 {
     std::int64_t n = 0;
-    for (const auto& c : m_foreignChunks)
+    for (const auto& c : m_saveChunks)
         n += WaveFile::paddedChunkSize(static_cast<std::int64_t>(c.bytes.size()));
     return n;
 }
 
 bool CVesSoundDoc::writeForeignChunks(std::FILE* out) const
 {
-    for (const auto& c : m_foreignChunks) {
+    for (const auto& c : m_saveChunks) {
         const auto len = static_cast<std::int64_t>(c.bytes.size());
         if (WaveFile::writePaddedSubChunk(out, c.id, c.bytes.data(), len) != WaveFile::paddedChunkSize(len))
             return false;
