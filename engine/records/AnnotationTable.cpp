@@ -192,7 +192,7 @@ bool readSelectionTable(std::string_view text, AnnotationTable& out, std::string
         }
         if (a.lowHz < 0 || a.highHz < 0)
             a.lowHz = a.highHz = -1;
-        a.channel = std::clamp(static_cast<int>(std::lround(ch)), 1, 64);
+        a.channel = static_cast<int>(std::lround(std::clamp(ch, 1.0, 64.0)));
         if (label >= 0)
             a.label = std::string(cells[label]);
         for (int i : extraIndex)
