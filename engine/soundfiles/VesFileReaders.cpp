@@ -57,7 +57,8 @@ bool startsWithRiff(const std::string& path)
         return true;  // let the wave reader report it
     const size_t n = std::fread(head, 1, 4, f);
     std::fclose(f);
-    return n == 4 && std::memcmp(head, "RIFF", 4) == 0;
+    return n == 4 && (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0 ||
+                      std::memcmp(head, "BW64", 4) == 0);
 }
 
 }  // namespace
