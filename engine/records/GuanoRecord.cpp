@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <algorithm>
 
 namespace {
@@ -240,6 +241,33 @@ const std::vector<std::string>& GuanoRecord::editableKeys()
     static const std::vector<std::string> keys = {"Species Manual ID", "Note", "Loc Position", "Loc Elevation",
                                                   "Make", "Model"};
     return keys;
+}
+
+GuanoRecord guanoForNewRecording(const NewRecordingInfo& info)
+{
+    GuanoRecord g;
+    g.set(GuanoRecord::kVersionKey, "1.0");
+    g.set("Make", info.make);
+    g.set("Model", info.model);
+    if (!info.version.empty())
+        g.set("Firmware Version", info.version);
+    const std::int64_t local = info.unixSeconds + info.utcOffsetMinutes * 60LL;
+    const std::int64_t days = local >= 0 ? local / 86400 : -((-local + 86399) / 86400);
+    const std::int64_t inDay = local - days * 86400;
+    std::int64_t y = 0;
+    unsigned m = 0, d = 0;
+    civilFromDays(days, y, m, d);
+    const int off = std::abs(info.utcOffsetMinutes);
+    g.set("Timestamp", vkit::formatC("%04lld-%02u-%02uT%02lld:%02lld:%02lld%c%02d:%02d", static_cast<long long>(y), m, d,
+                                     static_cast<long long>(inDay / 3600), static_cast<long long>(inDay / 60 % 60),
+                                     static_cast<long long>(inDay % 60), info.utcOffsetMinutes < 0 ? '-' : '+',
+                                     off / 60, off % 60));
+    g.set("Samplerate", vkit::formatC("%u", info.samplerate));
+    g.set("TE", plainNumber(info.timeExpansion));
+    g.set("Length", vkit::formatC("%.6f", info.lengthSeconds));
+    if (!info.device.empty())
+        g.set("Vesperon|Device", info.device);
+    return g;
 }
 
 std::string shiftGuanoTimestamp(std::string_view text, double seconds)

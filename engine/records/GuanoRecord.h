@@ -76,6 +76,23 @@ private:
     std::vector<GuanoField> m_fields;
 };
 
+// The GUANO record of a recording the program makes: version, Make, Model,
+// Firmware Version (the program's version), Timestamp (local time with its
+// zone, "2024-06-02T22:53:40+02:00"), Samplerate, TE, Length (file seconds)
+// and the sound device under "Vesperon|Device".
+struct NewRecordingInfo {
+    std::string make = "Vallomer";
+    std::string model = "Vesperon";
+    std::string version;
+    std::int64_t unixSeconds = 0;
+    int utcOffsetMinutes = 0;
+    std::uint32_t samplerate = 0;
+    double timeExpansion = 1;
+    double lengthSeconds = 0;
+    std::string device;
+};
+GuanoRecord guanoForNewRecording(const NewRecordingInfo& info);
+
 // Shifts an ISO-8601 timestamp ("2024-06-02T22:53:40", a blank for 'T',
 // fractional seconds, "Z", "+01:00" or "+0100" after it) by `seconds`, keeping
 // its notation and zone. Empty when the text is not such a timestamp.

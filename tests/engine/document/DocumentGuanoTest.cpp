@@ -2,6 +2,7 @@
 // that describe a saved stretch brought up to date, time expansion taken
 // from GUANO and wamd when the file has no record of ours.
 #include "document/CVesSoundDoc.h"
+#include "document/FileProperties.h"
 #include "records/GuanoRecord.h"
 #include "soundfiles/VesFileReaders.h"
 #include "soundfiles/VesFileType.h"
@@ -126,6 +127,14 @@ TEST(DocumentGuano, EditedFieldsAndTimeExpansionSurviveASave)
     EXPECT_EQ(b.number("TE").value_or(0), 10);
     EXPECT_NEAR(b.number("Length").value_or(0), 0.5, 1e-9);
     EXPECT_EQ(back.timeExpansion(), 10000);
+
+    // File Properties lists the fields.
+    bool heading = false, species = false;
+    for (const auto& line : filePropertiesText(back)) {
+        heading = heading || line.text == "GUANO metadata:";
+        species = species || line.text == "Species Manual ID:\t\tPipistrellus pygmaeus";
+    }
+    EXPECT_TRUE(heading && species);
 }
 
 TEST(DocumentGuano, TimeExpansionFromMetadataWhenTheFileHasNoRecord)

@@ -150,6 +150,29 @@ TEST(GuanoRecord, ApplySaveUpdatesOnlyWhatTheSaveChanged)
     EXPECT_EQ(g.fields()[0].key, "Make") << "fields keep their places";
 }
 
+TEST(GuanoRecord, NewRecordingCarriesTheCommonFields)
+{
+    NewRecordingInfo info;
+    info.version = "4.2";
+    info.unixSeconds = 1717368820;  // 2024-06-02 22:53:40 UTC
+    info.utcOffsetMinutes = -150;   // 20:23:40 at -02:30
+    info.samplerate = 384000;
+    info.timeExpansion = 10;
+    info.lengthSeconds = 2.5;
+    info.device = "USB Ultrasound: input 1";
+    const GuanoRecord g = guanoForNewRecording(info);
+    const std::vector<std::pair<std::string, std::string>> want = {
+        {"GUANO|Version", "1.0"}, {"Make", "Vallomer"}, {"Model", "Vesperon"}, {"Firmware Version", "4.2"},
+        {"Timestamp", "2024-06-02T20:23:40-02:30"}, {"Samplerate", "384000"}, {"TE", "10"}, {"Length", "2.500000"},
+        {"Vesperon|Device", "USB Ultrasound: input 1"}};
+    ASSERT_EQ(g.fields().size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(g.fields()[i].key, want[i].first);
+        EXPECT_EQ(g.fields()[i].value, want[i].second);
+    }
+    EXPECT_EQ(shiftGuanoTimestamp(*g.find("Timestamp"), 0), "2024-06-02T20:23:40-02:30") << "our own notation reads";
+}
+
 TEST(GuanoRecord, WamdTimeExpansion)
 {
     // tag 0 version, tag 15 time expansion 10, as Kaleidoscope writes them.
