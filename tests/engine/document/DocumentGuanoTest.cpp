@@ -128,6 +128,15 @@ TEST(DocumentGuano, EditedFieldsAndTimeExpansionSurviveASave)
     EXPECT_NEAR(b.number("Length").value_or(0), 0.5, 1e-9);
     EXPECT_EQ(back.timeExpansion(), 10000);
 
+    // Cutting a stretch and saving the whole recording: the length follows.
+    ASSERT_TRUE(back.cut(0, 3840, ChannelSel::Both));
+    const std::string cutPath = dir.file("cut.wav");
+    ASSERT_TRUE(back.save(cutPath, kTypeStandardWave)) << host.lastMessage();
+    CVesSoundDoc cut(host);
+    ASSERT_TRUE(cut.open(cutPath)) << host.lastMessage();
+    EXPECT_NEAR(guanoOf(cut).number("Length").value_or(0), 0.4, 1e-9);
+    EXPECT_EQ(*guanoOf(cut).find("Original Filename"), "edited.wav");
+
     // File Properties lists the fields.
     bool heading = false, species = false;
     for (const auto& line : filePropertiesText(back)) {
