@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ctx.samplerate = 384000;
     ctx.timeExpansion = 10;
     ctx.startRealSeconds = -3.25;
-    GuanoRecord before = g;
     const auto bytes = g.toBytes();
     GuanoRecord back;
     if (!GuanoRecord::parse(bytes, back, error))
