@@ -25,6 +25,8 @@ int cmdHistogram(const CliArgs& args);
 void helpHistogram();
 int cmdFilter(const CliArgs& args);
 void helpFilter();
+int cmdMarks(const CliArgs& args);
+void helpMarks();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
 int cmdDetectorFiles(const CliArgs& args);

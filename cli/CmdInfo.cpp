@@ -3,6 +3,7 @@
 #include "core/NumberText.h"
 
 #include "document/CVesSoundDoc.h"
+#include "records/GuanoRecord.h"
 #include "soundfiles/VesFileType.h"
 
 #include <cstdio>
@@ -14,7 +15,7 @@ void helpInfo()
                 "Describes each recording as the program opens it: file type, sound format,\n"
                 "frames, duration in real time, time expansion, the recording record's texts,\n"
                 "the marks, a detector header and the metadata chunks kept with the samples\n"
-                "(GUANO shown as its text). A FILE may end in a type tag such as\n"
+                "(GUANO shown field by field). A FILE may end in a type tag such as\n"
                 "\" [Vesperon Wave]\" to open it as that type.\n\n"
                 "  --json   one JSON object per file, in an array\n\n"
                 "Exit status 1 when any file cannot be read.\n");
@@ -77,20 +78,20 @@ void describeText(const CVesSoundDoc& doc, const std::string& file)
     }
     for (const auto& c : doc.foreignChunks()) {
         vkit::printfC("  chunk '%s':%*s %zu bytes\n", c.id.c_str(), static_cast<int>(8 - c.id.size()), "", c.bytes.size());
-        if (c.id == "guan" && printable(c)) {
-            std::string text = chunkText(c);
-            size_t start = 0;
-            while (start < text.size()) {
-                size_t nl = text.find('\n', start);
-                if (nl == std::string::npos)
-                    nl = text.size();
-                std::string line = text.substr(start, nl - start);
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (!line.empty())
-                    vkit::printfC("    %s\n", line.c_str());
-                start = nl + 1;
+        if (c.id == "guan") {
+            GuanoRecord g;
+            std::string error, warning;
+            if (!GuanoRecord::parse(c.bytes, g, error, &warning)) {
+                vkit::printfC("    (%s)\n", error.c_str());
+                continue;
             }
+            if (!warning.empty())
+                vkit::printfC("    (%s)\n", warning.c_str());
+            for (const auto& field : g.fields())
+                if (field.key.empty())
+                    vkit::printfC("    %s\n", field.value.c_str());
+                else
+                    vkit::printfC("    %s: %s\n", field.key.c_str(), field.value.c_str());
         }
     }
 }
@@ -128,7 +129,26 @@ void describeJson(const CVesSoundDoc& doc, const std::string& file, bool first)
             vkit::printfC(", \"text\": %s", jsonString(chunkText(c)).c_str());
         vkit::printfC("}");
     }
-    vkit::printfC("]}");
+    vkit::printfC("]");
+    // The GUANO fields as an object, keys with their namespaces; a repeated
+    // key keeps its first value here (every copy stays in the chunk).
+    GuanoRecord g;
+    std::string error;
+    if (doc.guano(g, error)) {
+        vkit::printfC(",\n   \"guano\": {");
+        bool firstField = true;
+        for (const auto& field : g.fields()) {
+            if (field.key.empty() || g.find(field.key) != &field.value)
+                continue;
+            vkit::printfC("%s%s: %s", firstField ? "" : ", ", jsonString(field.key).c_str(),
+                          jsonString(field.value).c_str());
+            firstField = false;
+        }
+        vkit::printfC("}");
+    } else if (!error.empty()) {
+        vkit::printfC(",\n   \"guano_error\": %s", jsonString(error).c_str());
+    }
+    vkit::printfC("}");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "CliSupport.h"
 
 #include "document/CVesSoundDoc.h"
+#include "document/MarkTables.h"
 #include "pulse/PulsCharSettings.h"
 #include "pulse/PulseAnalysis.h"
 #include "pulse/PulseTable.h"
@@ -53,6 +54,9 @@ void helpPulses()
         "                     per pulse of every file, every column filled:\n"
         "                     file,pulse,start_ms,end_ms,duration_ms,max_freq_hz,\n"
         "                     min_freq_hz,peak_freq_hz,peak_level_db\n"
+        "  --raven            a Raven selection table instead (one FILE): begin and end in\n"
+        "                     real seconds, the contour's lowest and highest frequency,\n"
+        "                     pulse number, duration, peak frequency and level\n"
         "  --jobs N           analyse N files at a time (output stays in input order)\n\n"
         "The other settings come from the user's pulse characteristics settings.\n"
         "Exit status 1 when a file cannot be read, 2 for wrong options.\n");
@@ -283,6 +287,7 @@ int cmdPulses(const CliArgs& args)
     std::optional<int> fftSize, overlapPercent, window;
     std::optional<bool> left;
     bool csv = false;
+    bool raven = false;
     bool columnsGiven = false;
     bool marksGiven = false;
     for (std::size_t i = 0; i < args.size();) {
@@ -376,6 +381,9 @@ int cmdPulses(const CliArgs& args)
         } else if (args[i] == "--csv") {
             csv = true;
             ++i;
+        } else if (args[i] == "--raven") {
+            raven = true;
+            ++i;
         } else {
             switch (takeCommon(cmd, args, i, common)) {
             case Parsed::Taken: break;
@@ -388,6 +396,10 @@ int cmdPulses(const CliArgs& args)
     }
     if (common.files.empty()) {
         helpPulses();
+        return 2;
+    }
+    if (raven && (csv || marksGiven || common.files.size() != 1)) {
+        std::fprintf(stderr, "vesperon-cli pulses: --raven writes the table of one FILE, without --csv or --marks\n");
         return 2;
     }
     if (csv && marksGiven) {
@@ -432,9 +444,13 @@ int cmdPulses(const CliArgs& args)
             TakeDefaultSpectrogramSettings(req.parms, doc, ana);
             req.first = common.start.resolve(doc, 0);
             req.last = common.end.resolve(doc, -1);
-            req.alwaysMeasureSpectrum = csv;
+            req.alwaysMeasureSpectrum = csv || raven;
             PulseCollector rows;
             AnalysePulses(doc, req, rows);
+            if (raven) {
+                out.text = writeSelectionTable(pulsesToTable(rows.rows));
+                return out;
+            }
             if (csv) {
                 for (const PulseResult& r : rows.rows)
                     out.text += PulseCsvRow(file, r);

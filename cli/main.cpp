@@ -12,6 +12,7 @@ const CliCommand kCommands[] = {
     {"pulses", "pulse characteristics table of recordings (text or CSV)", cmdPulses, helpPulses},
     {"histogram", "pulse interval or pulse length histogram of recordings", cmdHistogram, helpHistogram},
     {"filter", "filter recordings with an IIR filter, or print its response", cmdFilter, helpFilter},
+    {"marks", "export marks as Raven selection tables or Audacity labels, or import them", cmdMarks, helpMarks},
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
     {"detector-files", "list, copy under dated names and export R450Z/R9000Z detector recordings of a folder",
      cmdDetectorFiles, helpDetectorFiles},

@@ -259,4 +259,5 @@ void CVesSoundDoc::adopt(LoadedRecording&& rec, const std::string& path)
     m_modified = rec.modified;
     m_lastBlock = std::max<std::int64_t>(m_lastBlock, 0);
     setLengthFrames(lengthFrames());
+    m_metadataFrames = lengthFrames();
 }

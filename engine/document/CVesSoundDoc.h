@@ -33,6 +33,7 @@ class Node;
 }
 class WaveFile;
 class RiffCls;
+class GuanoRecord;
 
 // What the single level of undo takes back.
 enum class UndoKind : int {
@@ -212,6 +213,11 @@ public:
 
     std::vector<ForeignChunk>& foreignChunks() { return m_foreignChunks; }
     const std::vector<ForeignChunk>& foreignChunks() const { return m_foreignChunks; }
+    // The GUANO metadata (DocMetadata.cpp): false when the recording has none
+    // or its chunk cannot be read (`error` says why; the chunk is kept as it is).
+    bool guano(GuanoRecord& out, std::string& error) const;
+    // Replaces the GUANO chunk, or adds one; the document counts as modified.
+    void setGuano(const GuanoRecord& record);
 
     // The wave file kept from opening (own forms of other types are written back).
     WaveFile* keptWaveFile() { return m_waveFile.get(); }
@@ -307,6 +313,9 @@ private:
                            const std::string& what);
     // The interval in bytes, ordered and clamped to the store.
     void byteRange(std::int64_t startFrame, std::int64_t endFrame, std::int64_t& startByte, std::int64_t& endByte) const;
+    // The metadata chunks a save of [startByte, endByte) to `path` writes,
+    // with the GUANO fields that describe the stretch brought up to date.
+    void prepareSaveChunks(const std::string& path, std::int64_t startByte, std::int64_t endByte);
     std::int64_t foreignChunksSize() const;
     bool writeForeignChunks(std::FILE* out) const;
     // Builds the kept segments of [startFrame, endFrame) into `store`.
@@ -333,6 +342,9 @@ private:
     int m_lastSavedSegments = 0;
     std::unique_ptr<VkitXML::Node> m_playSpeedList;
     std::vector<ForeignChunk> m_foreignChunks;
+    std::vector<ForeignChunk> m_saveChunks;
+    // What the metadata chunks describe: the frames and rate when opened.
+    std::int64_t m_metadataFrames = -1;
     std::int64_t m_blockSize = 0;
     std::int64_t m_lastBlock = -1;
     std::int64_t m_lengthFrames = 0;

@@ -27,9 +27,6 @@
 namespace {
 
 constexpr const char* kDiskWriteError = "Disk write error! Disk full or write protected?";
-constexpr const char* kTooLargeForWave =
-    "The recording is too large for a wave file: its samples pass the 4 GB limit of the format.";
-constexpr std::int64_t kRiffLimit = 0xFFFFFFFFLL;
 
 }  // namespace
 
@@ -73,6 +70,7 @@ bool CVesSoundDoc::saveDispatch(const std::string& path, int type, std::int64_t 
         m_host.message("The file is read only!");
         return false;
     }
+    prepareSaveChunks(path, startByte, endByte);
     bool ok;
     switch (type) {
     case kTypeStandardWave:
@@ -130,14 +128,14 @@ bool CVesSoundDoc::copyStoreToStream(FileCls& store, std::int64_t startByte, std
 std::int64_t CVesSoundDoc::foreignChunksSize() const
 {
     std::int64_t n = 0;
-    for (const auto& c : m_foreignChunks)
+    for (const auto& c : m_saveChunks)
         n += WaveFile::paddedChunkSize(static_cast<std::int64_t>(c.bytes.size()));
     return n;
 }
 
 bool CVesSoundDoc::writeForeignChunks(std::FILE* out) const
 {
-    for (const auto& c : m_foreignChunks) {
+    for (const auto& c : m_saveChunks) {
         const auto len = static_cast<std::int64_t>(c.bytes.size());
         if (WaveFile::writePaddedSubChunk(out, c.id, c.bytes.data(), len) != WaveFile::paddedChunkSize(len))
             return false;
@@ -155,28 +153,20 @@ bool CVesSoundDoc::writePlainWave(const std::string& path, int type, std::int64_
     }
     const std::int64_t dataLength = headerLength + (endByte - startByte);
     const std::int64_t trailing = (dataLength & 1) + foreignChunksSize();
-    // "RIFF" length: "WAVE" + fmt chunk (8 + 18) + data chunk header + data + trailing chunks.
-    if (4 + 26 + 8 + dataLength + trailing > kRiffLimit) {
-        m_host.message(kTooLargeForWave);
-        return false;
-    }
     vkit::AtomicFileWriter out;
     if (!out.open(path)) {
         m_host.message("Failed to open/create file.");
         return false;
     }
-    std::uint8_t head[46];
-    std::memcpy(head, "RIFF", 4);
-    writeLe32(head + 4, static_cast<std::uint32_t>(4 + 26 + 8 + dataLength + trailing));
-    std::memcpy(head + 8, "WAVEfmt ", 8);
-    writeLe32(head + 16, 18);
+    // fmt: the PCM record and a zero extension size; RF64 past RIFF's 4 GB.
+    std::uint8_t fmt[18];
     PcmFormat pcm{m_format.formatTag, m_format.channels, m_format.samplesPerSec, m_format.avgBytesPerSec,
                   m_format.blockAlign, m_format.bitsPerSample};
-    pcm.toBytes(head + 20);
-    writeLe16(head + 36, 0);
-    std::memcpy(head + 38, "data", 4);
-    writeLe32(head + 42, static_cast<std::uint32_t>(dataLength));
-    bool ok = std::fwrite(head, 1, sizeof head, out.stream()) == sizeof head;
+    pcm.toBytes(fmt);
+    writeLe16(fmt + 16, 0);
+    const std::int64_t headSize = WaveFile::headerSize(sizeof fmt, dataLength, trailing);
+    bool ok = WaveFile::writeHeader(out.stream(), fmt, sizeof fmt, dataLength, trailing,
+                                    bytesToFrames(endByte - startByte)) == headSize;
     if (ok && headerLength)
         ok = std::fwrite(m_recData.m_detectorHeader.data(), 1, headerLength, out.stream()) == headerLength;
     ok = ok && copyStoreToStream(m_samples, startByte, endByte, out.stream(), "Save");
@@ -304,10 +294,6 @@ bool CVesSoundDoc::writeOwnFormat(const std::string& path, int type, std::int64_
 
     const std::int64_t dataLength = endByte - startByte;
     const std::int64_t trailing = (dataLength & 1) + foreignChunksSize();
-    if (36 + dataLength + trailing > kRiffLimit) {
-        m_host.message(kTooLargeForWave);
-        return false;
-    }
     vkit::AtomicFileWriter out, pairOut;
     const bool pair = type == kTypeVesperonPair;
     if (!out.open(path) || (pair && !pairOut.open(path + ".wav"))) {
@@ -315,7 +301,8 @@ bool CVesSoundDoc::writeOwnFormat(const std::string& path, int type, std::int64_
         return false;
     }
     std::FILE* waveStream = pair ? pairOut.stream() : out.stream();
-    bool ok = wave.writeWaveHeader(waveStream, nullptr, dataLength, trailing) == 44;
+    bool ok = wave.writeWaveHeader(waveStream, nullptr, dataLength, trailing) ==
+              WaveFile::headerSize(16, dataLength, trailing);
     ok = ok && copyStoreToStream(*source, startByte, endByte, waveStream, "Save");
     if (ok && (dataLength & 1))
         ok = std::fputc(0, waveStream) != EOF;

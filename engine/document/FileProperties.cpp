@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
+#include "records/GuanoRecord.h"
 #include "soundfiles/VesFileReaders.h"
 #include "soundfiles/VesFileType.h"
 
@@ -84,6 +85,19 @@ std::vector<PropertyLine> filePropertiesText(const CVesSoundDoc& doc)
                 withTab += line.substr(colon + 1);
                 add(withTab);
             }
+        }
+    }
+    {
+        GuanoRecord g;
+        std::string error;
+        if (doc.guano(g, error)) {
+            add("");
+            add("GUANO metadata:");
+            for (const auto& field : g.fields())
+                add(field.key.empty() ? field.value : field.key + ":\t\t" + field.value);
+        } else if (!error.empty()) {
+            add("");
+            add(error);
         }
     }
     std::string path = doc.path();

@@ -263,6 +263,7 @@ RiffFile::~RiffFile()
 
 void RiffFile::close()
 {
+    m_ds64 = Ds64();
     for (RiffCls* c : m_forms)
         delete c;
     m_forms.clear();
@@ -276,11 +277,29 @@ RiffCls* RiffFile::readChunk(std::int64_t position, bool form)
     const std::int64_t got = read(head, want, position);
     if (got < 8)
         return nullptr;
-    if (form && std::memcmp(head, "RIFF", 4) != 0)
+    const bool wide = form && (std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0);
+    if (form && !wide && std::memcmp(head, "RIFF", 4) != 0)
         return nullptr;
-    const std::int64_t length = readLe32(head + 4);
+    std::int64_t length = readLe32(head + 4);
     if (length == 0)
         return nullptr;
+    if (wide) {
+        // Only the first form of a file may carry 64-bit sizes, in its ds64 chunk.
+        if (position != 0 || !readDs64(position + 12))
+            return nullptr;
+        if (length == kSizeInDs64)
+            length = m_ds64.riffSize;
+    } else if (length == kSizeInDs64 && m_ds64.present && !form) {
+        const std::string id(reinterpret_cast<char*>(head), 4);
+        std::int64_t size = id == "data" ? m_ds64.dataSize : -1;
+        for (const auto& [tableId, tableSize] : m_ds64.table)
+            if (size < 0 && tableId == id)
+                size = tableSize;
+        if (size > 0)
+            length = size;
+        else if (id == "data")
+            length = std::max<std::int64_t>(1, getFileSize() - position - 8);  // size unknown: the rest of the file
+    }
     if (form) {
         if (length < 4)
             return nullptr;  // no room for the form type: malformed
@@ -290,6 +309,36 @@ RiffCls* RiffFile::readChunk(std::int64_t position, bool form)
     auto* c = new RiffCls(this, position, length, position + 8, std::string(reinterpret_cast<char*>(head), 4));
     c->setIsForm(false);
     return c;
+}
+
+bool RiffFile::readDs64(std::int64_t position)
+{
+    m_ds64 = Ds64();
+    std::uint8_t b[8 + 28];
+    if (read(b, sizeof b, position) != static_cast<std::int64_t>(sizeof b) || std::memcmp(b, "ds64", 4) != 0 ||
+        readLe32(b + 4) < 28) {
+        vkit::Logg().warning("RiffFile::Open: " + path() + ": a 64-bit wave file without its ds64 chunk.");
+        return false;
+    }
+    // Sizes past 2^62 cannot be true of any file: taken as unknown (−1), so
+    // that the chunk keeps 0xFFFFFFFF and the walk cuts it at the end of the
+    // file like any length that lies.
+    const auto sane = [](std::uint64_t v) { return v < (1ull << 62) ? static_cast<std::int64_t>(v) : -1; };
+    m_ds64.riffSize = sane(readLe64(b + 8));
+    m_ds64.dataSize = sane(readLe64(b + 16));
+    m_ds64.sampleCount = sane(readLe64(b + 24));
+    const std::uint32_t chunkLength = readLe32(b + 4);
+    const std::uint32_t entries = std::min<std::uint32_t>(readLe32(b + 32), (chunkLength - 28) / 12);
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(entries, 64); ++i) {
+        std::uint8_t e[12];
+        if (read(e, 12, position + 36 + 12 * static_cast<std::int64_t>(i)) != 12)
+            break;
+        m_ds64.table.emplace_back(std::string(reinterpret_cast<char*>(e), 4), sane(readLe64(e + 4)));
+    }
+    if (m_ds64.riffSize < 4)
+        m_ds64.riffSize = getFileSize() - 8;
+    m_ds64.present = true;
+    return true;
 }
 
 bool RiffFile::plausibleName(std::int64_t position)
@@ -527,20 +576,55 @@ std::int64_t WaveFile::readData(void* destination, std::int64_t length, std::int
 std::int64_t WaveFile::writeWaveHeader(std::FILE* stream, const void* data, std::int64_t dataLength,
                                        std::int64_t trailingBytes) const
 {
-    if (dataLength < 0 || trailingBytes < 0 || 36 + dataLength + trailingBytes > 0xFFFFFFFFll)
-        return 0;
-    std::uint8_t head[44];
-    std::memcpy(head, "RIFF", 4);
-    writeLe32(head + 4, static_cast<std::uint32_t>(36 + dataLength + trailingBytes));
-    std::memcpy(head + 8, "WAVEfmt ", 8);
-    writeLe32(head + 16, 16);
-    std::memcpy(head + 20, m_formatArea, 16);
-    std::memcpy(head + 36, "data", 4);
-    writeLe32(head + 40, static_cast<std::uint32_t>(dataLength));
-    std::int64_t n = putBytes(stream, head, 44);
-    if (data)
+    const std::uint16_t align = readLe16(m_formatArea + 12);
+    const std::int64_t frames = align ? dataLength / align : 0;
+    std::int64_t n = writeHeader(stream, m_formatArea, 16, dataLength, trailingBytes, frames);
+    if (n > 0 && data)
         n += putBytes(stream, data, dataLength);
     return n;
+}
+
+bool WaveFile::needsRf64(std::uint32_t fmtLength, std::int64_t dataLength, std::int64_t trailingBytes)
+{
+    return dataLength >= kSizeInDs64 || 4 + 8 + fmtLength + 8 + dataLength + trailingBytes >= kSizeInDs64;
+}
+
+std::int64_t WaveFile::headerSize(std::uint32_t fmtLength, std::int64_t dataLength, std::int64_t trailingBytes)
+{
+    return 12 + (needsRf64(fmtLength, dataLength, trailingBytes) ? 36 : 0) + 8 + fmtLength + 8;
+}
+
+std::int64_t WaveFile::writeHeader(std::FILE* stream, const std::uint8_t* fmt, std::uint32_t fmtLength,
+                                   std::int64_t dataLength, std::int64_t trailingBytes, std::int64_t frames)
+{
+    if (dataLength < 0 || trailingBytes < 0 || fmtLength > 64)
+        return 0;
+    const bool wide = needsRf64(fmtLength, dataLength, trailingBytes);
+    const std::int64_t size = headerSize(fmtLength, dataLength, trailingBytes);
+    const std::int64_t riffSize = size - 8 + dataLength + trailingBytes;
+    std::uint8_t head[12 + 36 + 8 + 64 + 8] = {};
+    std::uint8_t* p = head;
+    std::memcpy(p, wide ? "RF64" : "RIFF", 4);
+    writeLe32(p + 4, wide ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riffSize));
+    std::memcpy(p + 8, "WAVE", 4);
+    p += 12;
+    if (wide) {
+        std::memcpy(p, "ds64", 4);
+        writeLe32(p + 4, 28);
+        writeLe64(p + 8, static_cast<std::uint64_t>(riffSize));
+        writeLe64(p + 16, static_cast<std::uint64_t>(dataLength));
+        writeLe64(p + 24, static_cast<std::uint64_t>(frames));
+        writeLe32(p + 32, 0);  // no table: no other chunk is that large
+        p += 36;
+    }
+    std::memcpy(p, "fmt ", 4);
+    writeLe32(p + 4, fmtLength);
+    std::memcpy(p + 8, fmt, fmtLength);
+    p += 8 + fmtLength;
+    std::memcpy(p, "data", 4);
+    writeLe32(p + 4, wide ? 0xFFFFFFFFu : static_cast<std::uint32_t>(dataLength));
+    p += 8;
+    return putBytes(stream, head, p - head) == size ? size : 0;
 }
 
 bool WaveFile::getFormat(PcmFormat& format) const
@@ -572,7 +656,8 @@ std::vector<const RiffCls*> WaveFile::foreignChunks() const
     if (!m_wave)
         return out;
     for (const RiffCls* c : m_wave->subChunks())
-        if (c->name() != "fmt " && c->name() != "data" && c->getPosition() != m_dataHeaderPosition &&
+        if (c->name() != "fmt " && c->name() != "data" && c->name() != "ds64" &&
+            c->getPosition() != m_dataHeaderPosition &&
             c->ownsBuffer())
             out.push_back(c);
     return out;

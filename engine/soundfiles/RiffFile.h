@@ -180,9 +180,24 @@ public:
     // Fills the form's sub-chunk list (see the walk in the .cpp).
     void walkSubChunks(RiffCls& form);
 
+    // 64-bit sizes of an RF64 or BW64 file (EBU Tech 3306): the first form's
+    // `ds64` chunk gives the form's, the data chunk's and other chunks' sizes
+    // where their 32-bit fields hold 0xFFFFFFFF.
+    static constexpr std::int64_t kSizeInDs64 = 0xFFFFFFFFLL;
+    struct Ds64 {
+        bool present = false;
+        std::int64_t riffSize = 0;
+        std::int64_t dataSize = 0;
+        std::int64_t sampleCount = 0;
+        std::vector<std::pair<std::string, std::int64_t>> table;
+    };
+    const Ds64& ds64() const { return m_ds64; }
+
 private:
     bool plausibleName(std::int64_t position);
+    bool readDs64(std::int64_t position);
     RiffLst m_forms;
+    Ds64 m_ds64;
 };
 
 // The PCM format record at the start of a `fmt ` chunk.
@@ -214,9 +229,20 @@ public:
     // "WAVE", "fmt " 16 and the PCM record, "data", dataLength, then the data
     // when given. trailingBytes counts sub-chunks the caller writes after the
     // sample data inside the WAVE form (a pad byte after odd data included).
-    // Returns the bytes written; 0 when the lengths do not fit RIFF's 32 bits.
+    // When the lengths do not fit RIFF's 32 bits, the 80-byte RF64 header
+    // instead (see writeHeader). Returns the bytes written.
     std::int64_t writeWaveHeader(std::FILE* stream, const void* data, std::int64_t dataLength,
                                  std::int64_t trailingBytes = 0) const;
+
+    // A wave header with a `fmt ` payload of fmtLength bytes: RIFF while every
+    // size fits below 0xFFFFFFFF, else RF64 (EBU Tech 3306): "RF64",
+    // 0xFFFFFFFF, "WAVE", a `ds64` chunk of 28 bytes (form size, data size and
+    // frame count as 64-bit numbers, an empty table), `fmt `, and "data" with
+    // 0xFFFFFFFF. Returns the bytes written (headerSize), 0 on a failure.
+    static std::int64_t writeHeader(std::FILE* stream, const std::uint8_t* fmt, std::uint32_t fmtLength,
+                                    std::int64_t dataLength, std::int64_t trailingBytes, std::int64_t frames);
+    static bool needsRf64(std::uint32_t fmtLength, std::int64_t dataLength, std::int64_t trailingBytes);
+    static std::int64_t headerSize(std::uint32_t fmtLength, std::int64_t dataLength, std::int64_t trailingBytes);
 
     bool getFormat(PcmFormat& format) const;
     void setFormat(const PcmFormat& format);

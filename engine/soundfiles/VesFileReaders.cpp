@@ -2,6 +2,7 @@
 
 #include "core/LoggCls.h"
 #include "core/VkitXML.h"
+#include "records/GuanoRecord.h"
 #include "records/VprdData.h"
 #include "soundfiles/CodecDecoder.h"
 #include "core/ByteOrder.h"
@@ -9,6 +10,7 @@
 #include "soundfiles/VesFileType.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -55,7 +57,8 @@ bool startsWithRiff(const std::string& path)
         return true;  // let the wave reader report it
     const size_t n = std::fread(head, 1, 4, f);
     std::fclose(f);
-    return n == 4 && std::memcmp(head, "RIFF", 4) == 0;
+    return n == 4 && (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0 ||
+                      std::memcmp(head, "BW64", 4) == 0);
 }
 
 }  // namespace
@@ -366,6 +369,28 @@ bool CVesWaveFile::copySamples(WaveFile& samples, std::int64_t dataOffset)
     return copy(samples.dataLength() - src);
 }
 
+// The time expansion x 1000 that a GUANO `TE` field or a `wamd` chunk gives,
+// GUANO first; 0 when neither gives one.
+std::int32_t metadataTimeExp25(const std::vector<ForeignChunk>& chunks)
+{
+    for (const auto& c : chunks) {
+        if (c.id != "guan")
+            continue;
+        GuanoRecord g;
+        std::string error;
+        if (!GuanoRecord::parse(c.bytes, g, error))
+            continue;
+        const auto te = g.number("TE");
+        if (te && *te >= 1 && *te <= 1000)
+            return static_cast<std::int32_t>(std::lround(*te * 1000));
+    }
+    for (const auto& c : chunks)
+        if (c.id == "wamd")
+            if (const int te = wamdTimeExpansion(c.bytes.data(), c.bytes.size()); te >= 1 && te <= 1000)
+                return te * 1000;
+    return 0;
+}
+
 bool CVesWaveFile::open()
 {
     LoadedRecording& rec = m_recording;
@@ -400,17 +425,20 @@ bool CVesWaveFile::open()
         return false;
     }
     rec.format = SoundFormat::pcm(pcm.channels, pcm.bitsPerSample, pcm.samplesPerSec);
+    for (const RiffCls* c : samples->foreignChunks())
+        rec.foreignChunks.push_back({c->name(), std::vector<std::uint8_t>(c->buffer(), c->buffer() + c->bufferLength())});
     // Only a file that brought no recording record of its own gets its time
-    // expansion from the sampling rate.
-    if (!recordRead && pcm.samplesPerSec > 97000)
-        rec.recData.m_timeExp25 = 1000;
+    // expansion from its GUANO or wamd metadata, else from the sampling rate.
+    if (!recordRead) {
+        if (const std::int32_t te = metadataTimeExp25(rec.foreignChunks); te > 0)
+            rec.recData.m_timeExp25 = te;
+        else if (pcm.samplesPerSec > 97000)
+            rec.recData.m_timeExp25 = 1000;
+    }
 
     std::int64_t dataOffset = 0;
     if (m_type == kTypeDetectorWave)
         readDetectorHeader(*samples, dataOffset);
-
-    for (const RiffCls* c : samples->foreignChunks())
-        rec.foreignChunks.push_back({c->name(), std::vector<std::uint8_t>(c->buffer(), c->buffer() + c->bufferLength())});
 
     if (!copySamples(*samples, dataOffset))
         return false;

@@ -118,3 +118,8 @@ std::vector<std::string> detectorHeaderLines(const std::uint8_t* header);
 // "R9000Z Record time (utc):... Latitude : ..." from a detector header of 244 bytes.
 // `anyField` tells whether any text field was present.
 std::string describeDetectorHeader(const std::uint8_t* header, bool& anyField);
+
+// The time expansion x 1000 given by a GUANO `TE` field or, failing that, a
+// Wildlife-Acoustics `wamd` chunk among a wave file's metadata chunks; 0 when
+// neither gives one.
+std::int32_t metadataTimeExp25(const std::vector<ForeignChunk>& chunks);

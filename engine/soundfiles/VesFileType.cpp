@@ -191,7 +191,9 @@ int refineStandardWaveType(const std::string& path)
     std::uint8_t head[48] = {};
     const std::int64_t got = readAt(fd, head, 48, 0);
     int type = kTypeStandardWave;
-    if (got < 12 || std::memcmp(head, "RIFF", 4) != 0) {
+    if (got >= 12 && (std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0)) {
+        type = kTypeStandardWave;  // 64-bit sizes: a plain wave (own forms, if any, are read with it)
+    } else if (got < 12 || std::memcmp(head, "RIFF", 4) != 0) {
         type = kTypeCodec;
     } else if (isOwnFormType(head + 8)) {
         type = kTypeWave;

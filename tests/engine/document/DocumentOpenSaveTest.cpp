@@ -369,22 +369,7 @@ TEST(CVesSoundDoc, CancelledSaveLeavesTheOldFileUntouched)
     EXPECT_TRUE(strayFiles(dir.path(), {"keep.vprd"}).empty());
 }
 
-TEST(CVesSoundDoc, SamplesPastTheRiffLimitAreRefused)
-{
-    const std::int64_t size = (4LL << 30) + 1024;
-    if (RecordingHost().freeDiskSpace("/tmp/x") < 2 * size)
-        GTEST_SKIP() << "not enough free disk space for a 4 GiB store";
-    TempDir dir;
-    RecordingHost host;
-    CVesSoundDoc doc(host);
-    doc.setFormat(SoundFormat::pcm(1, 16, 384000));
-    ASSERT_TRUE(doc.samples().setLength(size));
-    for (int type : {kTypeStandardWave, kTypeVesperonWave}) {
-        EXPECT_FALSE(doc.save(dir.file("big.wav"), type));
-        EXPECT_NE(host.lastMessage().find("4 GB"), std::string::npos) << host.lastMessage();
-    }
-    EXPECT_TRUE(strayFiles(dir.path(), {}).empty());
-}
+// Samples past the RIFF limit are written as RF64: Rf64DocumentTest.cpp.
 
 TEST(CVesSoundDoc, BrokenFilesGiveTheirMessageAndNoDocument)
 {

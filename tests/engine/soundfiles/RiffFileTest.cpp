@@ -245,7 +245,8 @@ TEST(RiffFile, SmallSectionsReadAcrossManyViews)
     EXPECT_EQ(got, pcm);
 }
 
-TEST(RiffFile, WaveHeaderIsTheCanonical44BytesAndRefusesWhatRiffCannotHold)
+// Past what RIFF can hold the header is RF64: Rf64Test.cpp.
+TEST(RiffFile, WaveHeaderIsTheCanonical44Bytes)
 {
     WaveFile w;
     w.setFormat({1, 2, 192000, 768000, 4, 16});
@@ -253,7 +254,6 @@ TEST(RiffFile, WaveHeaderIsTheCanonical44BytesAndRefusesWhatRiffCannotHold)
     size_t size = 0;
     std::FILE* mem = open_memstream(&buf, &size);
     EXPECT_EQ(w.writeWaveHeader(mem, nullptr, 1000, 24), 44);
-    EXPECT_EQ(w.writeWaveHeader(mem, nullptr, 0xFFFFFFFFll - 36 + 1), 0) << "sample data past 4 GiB";
     std::fclose(mem);
     ASSERT_EQ(size, 44u);
     const auto* p = reinterpret_cast<const std::uint8_t*>(buf);
