@@ -42,7 +42,7 @@ double fftOnlySeconds(std::int64_t count, int m)
 {
     const int n = 1 << m;
     std::vector<double> window(static_cast<std::size_t>(n)), frame(static_cast<std::size_t>(n));
-    BuildWindowTable(window.data(), n, 2);
+    buildWindowTable(window.data(), n, 2);
     for (int i = 0; i < n; ++i)
         frame[static_cast<std::size_t>(i)] = std::sin(0.3 * i);
     const auto start = std::chrono::steady_clock::now();

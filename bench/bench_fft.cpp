@@ -27,7 +27,7 @@ std::vector<double> testSignal(int n)
 
 void runRealFft(benchmark::State& state, FftKernel kernel)
 {
-    SetFftKernel(kernel);
+    setFftKernel(kernel);
     const int m = static_cast<int>(state.range(0));
     const int n = 1 << m;
     const std::vector<double> input = testSignal(n);
@@ -41,7 +41,7 @@ void runRealFft(benchmark::State& state, FftKernel kernel)
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * n);
-    SetFftKernel(FftKernel::Automatic);
+    setFftKernel(FftKernel::Automatic);
 }
 
 void BM_RealFft(benchmark::State& state)

@@ -81,7 +81,7 @@ void BM_PulseCharacteristics60s(benchmark::State& state)
     req.parms = settings(state.range(0) != 0);
     for (auto _ : state) {
         PulseCollector rows;
-        AnalysePulses(doc, req, rows);
+        analysePulses(doc, req, rows);
         if (rows.rows.size() != 100)
             state.SkipWithError("not 100 pulses");
         benchmark::DoNotOptimize(rows.rows.data());

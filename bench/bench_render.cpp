@@ -104,7 +104,7 @@ BENCHMARK(BM_DrawCombinedFirstSecond)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    const auto app = MakeHeadlessGuiApplication();
+    const auto app = makeHeadlessGuiApplication();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

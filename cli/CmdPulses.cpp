@@ -406,7 +406,7 @@ int cmdPulses(const CliArgs& args)
         std::fprintf(stderr, "vesperon-cli pulses: --marks lists the marks with the table; it does not go with --csv\n");
         return 2;
     }
-    if (!columnsGiven && PulseTableColumns(parms).empty())
+    if (!columnsGiven && pulseTableColumns(parms).empty())
         parms.m_pulsNum = parms.m_startTime = parms.m_stopTime = parms.m_duration = parms.m_freqMax =
             parms.m_freqMin = parms.m_freqStrong = parms.m_ampMaxAmp = true;
     if (!marksGiven)  // marks only when asked for: the tool does not save the documents
@@ -422,10 +422,10 @@ int cmdPulses(const CliArgs& args)
     if (overlapPercent)
         ana.m_fftOverLap = *overlapPercent;
     if (ana.m_fftSize == 0 || ana.m_fftOverLap < 0)
-        std::fprintf(stderr, "vesperon-cli: %s\n", PulseFftWarning(ana.m_fftSize == 0, ana.m_fftOverLap < 0).c_str());
+        std::fprintf(stderr, "vesperon-cli: %s\n", pulseFftWarning(ana.m_fftSize == 0, ana.m_fftOverLap < 0).c_str());
 
     if (csv)
-        std::fputs(PulseCsvHeader().c_str(), stdout);
+        std::fputs(pulseCsvHeader().c_str(), stdout);
     const bool several = common.files.size() > 1;
     bool failed = false;
     runInOrder(
@@ -441,27 +441,27 @@ int cmdPulses(const CliArgs& args)
             }
             PulseRequest req;
             req.parms = parms;
-            TakeDefaultSpectrogramSettings(req.parms, doc, ana);
+            takeDefaultSpectrogramSettings(req.parms, doc, ana);
             req.first = common.start.resolve(doc, 0);
             req.last = common.end.resolve(doc, -1);
             req.alwaysMeasureSpectrum = csv || raven;
             PulseCollector rows;
-            AnalysePulses(doc, req, rows);
+            analysePulses(doc, req, rows);
             if (raven) {
                 out.text = writeSelectionTable(pulsesToTable(rows.rows));
                 return out;
             }
             if (csv) {
                 for (const PulseResult& r : rows.rows)
-                    out.text += PulseCsvRow(file, r);
+                    out.text += pulseCsvRow(file, r);
                 return out;
             }
             if (several)
                 out.text += "# " + file + "\n";
-            out.text += PulseTableText(req.parms, rows.rows);
+            out.text += pulseTableText(req.parms, rows.rows);
             if (marksGiven) {
                 for (PulseResult& r : rows.rows)
-                    PlacePulseMarks(doc, r);
+                    placePulseMarks(doc, r);
                 char buf[160];
                 for (const AnaMarkSave& m : doc.marks()) {
                     const double ms = static_cast<double>(doc.framesToRealMicros(m.m_posX)) / 1000.0;
@@ -548,7 +548,7 @@ int cmdHistogram(const CliArgs& args)
         return 2;
     }
     if (!parms.m_autoCalc) {
-        if (const auto message = ValidateRateSettings(parms.m_histStart, parms.m_histEnd, parms.m_barAnt)) {
+        if (const auto message = validateRateSettings(parms.m_histStart, parms.m_histEnd, parms.m_barAnt)) {
             std::fprintf(stderr, "vesperon-cli histogram: %s\n", message->c_str());
             return 2;
         }

@@ -183,7 +183,7 @@ int drawOne(const std::string& file, const std::string& out, const Request& req)
     PictureOptions picture = req.picture;
     picture.title = std::filesystem::path(file).filename().string();
     std::string error;
-    if (!WritePlotPicture(out, layout, doc, picture, error)) {
+    if (!writePlotPicture(out, layout, doc, picture, error)) {
         std::fprintf(stderr, "vesperon-cli: cannot write %s: %s\n", out.c_str(), error.c_str());
         return 1;
     }
@@ -207,7 +207,7 @@ int cmdSpectrogram(const CliArgs& args)
             output = v;
         } else if (takeOption(args, i, "--format", v)) {
             folderFormat = v;
-            if (PictureFormatOf("x." + v) == PictureFormat::Unknown)
+            if (pictureFormatOf("x." + v) == PictureFormat::Unknown)
                 return usageError(std::string("unknown picture type '") + v + "'");
         } else if (takeOption(args, i, "--panes", v)) {
             VesAnaParms& p = req.parms;
@@ -325,7 +325,7 @@ int cmdSpectrogram(const CliArgs& args)
 
     std::error_code ec;
     const bool toFolder = files.size() > 1 || std::filesystem::is_directory(output, ec);
-    if (!toFolder && PictureFormatOf(output) == PictureFormat::Unknown)
+    if (!toFolder && pictureFormatOf(output) == PictureFormat::Unknown)
         return usageError(std::string("cannot tell the picture type of '") + output + "' (use .png, .jpg, .svg or .pdf)");
     if (toFolder) {
         std::filesystem::create_directories(output, ec);
@@ -336,7 +336,7 @@ int cmdSpectrogram(const CliArgs& args)
         }
     }
 
-    const auto app = MakeHeadlessGuiApplication();
+    const auto app = makeHeadlessGuiApplication();
     int status = 0;
     std::set<std::string> used;
     for (const std::string& file : files) {

@@ -19,7 +19,7 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
 
 }  // namespace
 
-std::unique_ptr<QGuiApplication> MakeHeadlessGuiApplication()
+std::unique_ptr<QGuiApplication> makeHeadlessGuiApplication()
 {
     if (QCoreApplication::instance() != nullptr)
         return nullptr;

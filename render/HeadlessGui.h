@@ -10,4 +10,4 @@ class QGuiApplication;
 // offscreen platform when QT_QPA_PLATFORM names none, and keeps Qt's notes
 // below critical messages off standard error. The result owns the
 // object it created (nullptr when one existed); keep it alive while drawing.
-std::unique_ptr<QGuiApplication> MakeHeadlessGuiApplication();
+std::unique_ptr<QGuiApplication> makeHeadlessGuiApplication();

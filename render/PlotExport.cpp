@@ -73,7 +73,7 @@ bool paintVector(QPaintDevice& device, const PlotLayout& layout, CVesSoundDoc& d
 
 }  // namespace
 
-PictureFormat PictureFormatOf(const std::string& path)
+PictureFormat pictureFormatOf(const std::string& path)
 {
     const QByteArray ext = extensionOf(path);
     if (ext.isEmpty())
@@ -86,7 +86,7 @@ PictureFormat PictureFormatOf(const std::string& path)
     return formats.contains(ext) ? PictureFormat::Raster : PictureFormat::Unknown;
 }
 
-QImage RenderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc)
+QImage renderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc)
 {
     const QSize size = pixelSize(layout);
     if (size.isEmpty())
@@ -103,10 +103,10 @@ QImage RenderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc)
     return image;
 }
 
-bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSoundDoc& doc,
+bool writePlotPicture(const std::string& path, const PlotLayout& layout, CVesSoundDoc& doc,
                       const PictureOptions& options, std::string& error)
 {
-    const PictureFormat format = PictureFormatOf(path);
+    const PictureFormat format = pictureFormatOf(path);
     const QString file = qpath(path);
     const QSize size = pixelSize(layout);
     if (size.isEmpty()) {
@@ -118,7 +118,7 @@ bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSou
         error = "unknown picture format (use .png, .jpg, .jpeg, .svg or .pdf)";
         return false;
     case PictureFormat::Raster: {
-        const QImage image = RenderPlotImage(layout, doc);
+        const QImage image = renderPlotImage(layout, doc);
         if (image.isNull()) {
             error = "not enough memory for a picture of " + std::to_string(size.width()) + " x " +
                     std::to_string(size.height()) + " pixels";

@@ -16,7 +16,7 @@ enum class PictureFormat { Unknown, Raster, Svg, Pdf };
 // The picture format of a file name by its extension (without regard to
 // case): "svg", "pdf", or any extension Qt's image writers take (png, jpg,
 // jpeg, bmp, ...); Unknown otherwise.
-PictureFormat PictureFormatOf(const std::string& path);
+PictureFormat pictureFormatOf(const std::string& path);
 
 struct PictureOptions {
     int jpegQuality = 30;  // 0 .. 99, as the export's quality dialog
@@ -24,9 +24,9 @@ struct PictureOptions {
 };
 
 // The plot drawn into an image of the plot's size in device pixels.
-QImage RenderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc);
+QImage renderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc);
 
 // Writes the plot to `path` in the format its extension names. False with
 // `error` set when the format is unknown or the file cannot be written.
-bool WritePlotPicture(const std::string& path, const PlotLayout& layout, CVesSoundDoc& doc,
+bool writePlotPicture(const std::string& path, const PlotLayout& layout, CVesSoundDoc& doc,
                       const PictureOptions& options, std::string& error);

@@ -185,7 +185,7 @@ void CColorMapEditDlg::leftField(int r, BandField field)
     b.m_dbTo = static_cast<std::int32_t>(v[1].value);
     b.m_dbStep = static_cast<std::int32_t>(v[2].value);
     b.m_count = static_cast<std::int32_t>(v[3].value);
-    NormalizeColorMapBand(b, field);
+    normalizeColorMapBand(b, field);
     setDb(w.from, b.m_dbFrom);
     setDb(w.to, b.m_dbTo);
     setDb(w.step, b.m_dbStep);

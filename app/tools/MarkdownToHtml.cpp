@@ -14,7 +14,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: ves_md2html GUIDE.md OUT.html TITLE\n");
         return 2;
     }
-    auto app = MakeHeadlessGuiApplication();
+    auto app = makeHeadlessGuiApplication();
     QFile in(QString::fromLocal8Bit(argv[1]));
     if (!in.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "ves_md2html: cannot read %s\n", argv[1]);

@@ -19,7 +19,7 @@ std::string checkColorMapRow(VesColorMapRad& band)
 {
     if (band.m_dbFrom == 0 && band.m_dbTo == 0)
         return {};
-    NormalizeColorMapBand(band);
+    normalizeColorMapBand(band);
     if (band.m_dbTo >= band.m_dbFrom)
         return "From (" + colorMapDbText(band.m_dbFrom) + ") must be greater then To (" + colorMapDbText(band.m_dbTo) +
                ").";
@@ -62,7 +62,7 @@ void storeColorMapRows(VesColorMap& map, const std::array<VesColorMapRad, VesCol
     for (std::size_t i = 0; i < VesColorMap::kBands; ++i) {
         VesColorMapRad band = rows[i];
         if (band.m_dbFrom != band.m_dbTo) {
-            NormalizeColorMapBand(band);
+            normalizeColorMapBand(band);
             last = static_cast<int>(i) + 1;
         }
         band.m_firstPenIx = std::numeric_limits<std::int32_t>::min();

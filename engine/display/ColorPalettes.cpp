@@ -310,7 +310,7 @@ UserPalette BuildUserPalette(VesColorMap& map)
 
 // ---------------------------------------------------------------------------
 
-void NormalizeColorMapBand(VesColorMapRad& band, BandField edited)
+void normalizeColorMapBand(VesColorMapRad& band, BandField edited)
 {
     if (edited == BandField::None) {
         if (band.m_dbFrom == band.m_dbTo) {
@@ -368,7 +368,7 @@ void UpgradeColorMap(VesColorMap& map)
     for (std::size_t i = 0; i < VesColorMap::kBands; ++i) {
         VesColorMapRad& b = map.m_bands[i];
         if (b.m_dbFrom != b.m_dbTo || b.m_dbStep != 0)
-            NormalizeColorMapBand(b);
+            normalizeColorMapBand(b);
         else
             b = fresh[i];
     }

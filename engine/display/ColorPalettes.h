@@ -123,7 +123,7 @@ enum class BandField { None, DbFrom, DbTo, DbStep, Count };
 
 // Brings DbStep and Count of a band in line with its range: after a
 // normalisation with BandField::None, Count >= 1 and DbStep < 0.
-void NormalizeColorMapBand(VesColorMapRad& band, BandField edited = BandField::None);
+void normalizeColorMapBand(VesColorMapRad& band, BandField edited = BandField::None);
 
 // Applied to every map read from storage: maps of Release 2, Version 5 with
 // Reserv -1 hold whole decibels and are converted to thousandths (Reserv

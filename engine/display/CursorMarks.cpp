@@ -261,14 +261,14 @@ std::string tableText(const std::vector<std::vector<std::string>>& table)
 std::string timeReadout(const PlotLayout& L, std::int64_t sample, bool fine)
 {
     const int type = fine ? L.fineTimeLabelType : L.timeLabelType;
-    return FormatTimeValue(L.sampleToTimeNs(sample), type) + " " + TimeUnitText(type);
+    return formatTimeValue(L.sampleToTimeNs(sample), type) + " " + timeUnitText(type);
 }
 
 std::string timeDifferenceReadout(const PlotLayout& L, std::int64_t samples)
 {
     const int type = L.fineTimeLabelType;
     const std::int64_t ns = samples < 0 ? -L.sampleToTimeNs(-samples) : L.sampleToTimeNs(samples);
-    return FormatTimeValue(ns, type) + " " + TimeUnitText(type);
+    return formatTimeValue(ns, type) + " " + timeUnitText(type);
 }
 
 std::string cursorReadout(const PlotLayout& L, const CursorRecord& c)

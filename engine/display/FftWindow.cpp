@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-double WindowGain(FftWindow window)
+double windowGain(FftWindow window)
 {
     switch (window) {
     case FftWindow::Parzen:
@@ -64,18 +64,18 @@ double BinFrequency(int n, double rate, int i)
     return -rate * (n - i) / n;
 }
 
-void BuildWindowTable(double* table, int n, FftWindow window)
+void buildWindowTable(double* table, int n, FftWindow window)
 {
     if (table == nullptr || n <= 0)
         return;
-    std::fill(table, table + n, WindowGain(window));
+    std::fill(table, table + n, windowGain(window));
     if (window == FftWindow::Cosine)
         CosineTaper(table, n, 1);
     else
         ApplyWindow(table, n, window);
 }
 
-const char* WindowSettingsLabel(FftWindow window)
+const char* windowSettingsLabel(FftWindow window)
 {
     switch (window) {
     case FftWindow::Parzen: return "Parzen";
@@ -86,7 +86,7 @@ const char* WindowSettingsLabel(FftWindow window)
     }
 }
 
-const char* WindowTitleLabel(FftWindow window)
+const char* windowTitleLabel(FftWindow window)
 {
     switch (window) {
     case FftWindow::Parzen: return ", Parzen window";

@@ -32,7 +32,7 @@ constexpr int fftWindowCode(FftWindow window) { return static_cast<int>(window);
 
 // The amplitude correction of a window: Parzen 2.0, Hanning 2.0, Hamming
 // 1.852, Cosine 1.12, every other code 1.0.
-double WindowGain(FftWindow window);
+double windowGain(FftWindow window);
 
 // Multiplies buffer[i] (i = 0 .. n-1) by the shape of window code 1 .. 5;
 // other codes leave the buffer as it is, as does n < 2.
@@ -47,19 +47,19 @@ void CosineTaper(double* buffer, int n, int tenths);
 double BinFrequency(int n, double rate, int i);
 
 // Fills table[0 .. n-1] with the window gain times the window shape.
-void BuildWindowTable(double* table, int n, FftWindow window);
+void buildWindowTable(double* table, int n, FftWindow window);
 
 // The window's name as the settings show it: "Parzen", "Hanning", "Hamming",
 // "Cosine", or "Rectangular" for every other code.
-const char* WindowSettingsLabel(FftWindow window);
+const char* windowSettingsLabel(FftWindow window);
 // The window's part of a plot title: ", Parzen window", ", Hanning window",
 // ", Hamming window", ", Cosine window", or "" for the other codes.
-const char* WindowTitleLabel(FftWindow window);
+const char* windowTitleLabel(FftWindow window);
 
 // The same for a code as stored (VesAnaParms::m_fftWindow and the settings
 // of the power spectrum and the pulse analysis).
-inline double WindowGain(int code) { return WindowGain(fftWindowOf(code)); }
+inline double windowGain(int code) { return windowGain(fftWindowOf(code)); }
 inline void ApplyWindow(double* buffer, int n, int code) { ApplyWindow(buffer, n, fftWindowOf(code)); }
-inline void BuildWindowTable(double* table, int n, int code) { BuildWindowTable(table, n, fftWindowOf(code)); }
-inline const char* WindowSettingsLabel(int code) { return WindowSettingsLabel(fftWindowOf(code)); }
-inline const char* WindowTitleLabel(int code) { return WindowTitleLabel(fftWindowOf(code)); }
+inline void buildWindowTable(double* table, int n, int code) { buildWindowTable(table, n, fftWindowOf(code)); }
+inline const char* windowSettingsLabel(int code) { return windowSettingsLabel(fftWindowOf(code)); }
+inline const char* windowTitleLabel(int code) { return windowTitleLabel(fftWindowOf(code)); }

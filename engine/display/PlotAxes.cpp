@@ -65,7 +65,7 @@ std::int64_t TimeTickStepNs(std::int64_t durationNs)
     return kSmallestTimeStep;
 }
 
-int TimeLabelType(std::int64_t stepNs)
+int timeLabelTypeFor(std::int64_t stepNs)
 {
     if (stepNs <= 0)
         return 0;
@@ -82,11 +82,11 @@ int TimeLabelType(std::int64_t stepNs)
     return 16;  // whole nanoseconds; 17 and 18 would need fractions of one
 }
 
-int FineTimeLabelType(std::int64_t stepNs)
+int fineTimeLabelTypeFor(std::int64_t stepNs)
 {
     std::int64_t unitNs = 0;
     int base = 0;
-    if (!typeFamily(TimeLabelType(stepNs), unitNs, base))
+    if (!typeFamily(timeLabelTypeFor(stepNs), unitNs, base))
         return 0;
     // A hundredth of the step in the family's unit needs d decimals when
     // step x 10^d is a multiple of 100 units.
@@ -97,7 +97,7 @@ int FineTimeLabelType(std::int64_t stepNs)
     return base + 5;
 }
 
-std::string FormatTimeValue(std::int64_t timeNs, int type)
+std::string formatTimeValue(std::int64_t timeNs, int type)
 {
     if (type == 1) {
         const long long secs = std::llround(static_cast<double>(timeNs) / kSec);
@@ -112,7 +112,7 @@ std::string FormatTimeValue(std::int64_t timeNs, int type)
     return formatFixed(static_cast<double>(timeNs) / static_cast<double>(unitNs), type - base);
 }
 
-const char* TimeUnitText(int type)
+const char* timeUnitText(int type)
 {
     if (type >= 1 && type <= 6)
         return "sec";
@@ -123,11 +123,11 @@ const char* TimeUnitText(int type)
     return "sec?";
 }
 
-TimeDivisionTexts MakeTimeDivisionTexts(std::int64_t endNs, std::int64_t stepNs, int type)
+TimeDivisionTexts makeTimeDivisionTexts(std::int64_t endNs, std::int64_t stepNs, int type)
 {
-    const std::string unit = TimeUnitText(type);
-    std::string end = FormatTimeValue(endNs, type);
-    std::string step = FormatTimeValue(stepNs, type);
+    const std::string unit = timeUnitText(type);
+    std::string end = formatTimeValue(endNs, type);
+    std::string step = formatTimeValue(stepNs, type);
     const bool ownLine = step.size() >= 5;
     if (step.find('.') != std::string::npos) {
         // The two texts stand right-aligned above each other: zeros both end
@@ -163,7 +163,7 @@ std::string FreqAxisScale::readout(double hz) const
     return formatFixed(hz / divisor, readoutDecimals) + " " + unit;
 }
 
-FreqAxisScale MakeFreqAxisScale(std::int64_t spectMin, std::int64_t spectMax)
+FreqAxisScale makeFreqAxisScale(std::int64_t spectMin, std::int64_t spectMax)
 {
     FreqAxisScale s;
     const double width = std::max<double>(1.0, static_cast<double>(spectMax - spectMin));
@@ -225,7 +225,7 @@ std::string AmpAxisScale::readout(double value) const
     return buf;
 }
 
-AmpAxisScale MakeAmpAxisScale(std::int64_t ampMin, std::int64_t ampMax)
+AmpAxisScale makeAmpAxisScale(std::int64_t ampMin, std::int64_t ampMax)
 {
     AmpAxisScale s;
     const std::int64_t range = ampMax > ampMin ? ampMax - ampMin : ampMin - ampMax;

@@ -20,15 +20,15 @@ std::int64_t TimeTickStepNs(std::int64_t durationNs);
 // The type of a tick step s: 1 if s is whole seconds; 7 if 10 s, 100 s or
 // 1000 s is whole; 13 if 10^4 s, 10^5 s or 10^6 s is; 14 .. 18 if 10^7 s ..
 // 10^11 s is; otherwise 0.
-int TimeLabelType(std::int64_t stepNs);
+int timeLabelTypeFor(std::int64_t stepNs);
 // The type for readouts of a hundredth of the step: the unit of the step's
 // type, with as many decimals (up to five) as a hundredth of the step needs.
-int FineTimeLabelType(std::int64_t stepNs);
+int fineTimeLabelTypeFor(std::int64_t stepNs);
 
 // A time in the number format of its label type (no unit).
-std::string FormatTimeValue(std::int64_t timeNs, int type);
+std::string formatTimeValue(std::int64_t timeNs, int type);
 // "sec" for 1 .. 6, "ms" for 7 .. 12, "µs" for 13 .. 18, "sec?" otherwise (UTF-8).
-const char* TimeUnitText(int type);
+const char* timeUnitText(int type);
 
 // The texts at the right end of the time axis when both panes are shown:
 // the plot's end time with its unit, and the step per division. When the step
@@ -39,7 +39,7 @@ struct TimeDivisionTexts {
     std::string stepText;      // e.g. "0.2 sec/div", or "12000" with stepUnitLine
     std::string stepUnitLine;  // e.g. "  µs/div", or empty
 };
-TimeDivisionTexts MakeTimeDivisionTexts(std::int64_t endNs, std::int64_t stepNs, int type);
+TimeDivisionTexts makeTimeDivisionTexts(std::int64_t endNs, std::int64_t stepNs, int type);
 
 // ---------------------------------------------------------------------------
 // Frequency axis (Hz)
@@ -57,7 +57,7 @@ struct FreqAxisScale {
     std::string readout(double hz) const;
 };
 // The scale of the range spectMin .. spectMax (spectMax > spectMin).
-FreqAxisScale MakeFreqAxisScale(std::int64_t spectMin, std::int64_t spectMax);
+FreqAxisScale makeFreqAxisScale(std::int64_t spectMin, std::int64_t spectMax);
 
 // ---------------------------------------------------------------------------
 // Amplitude axis (hundredths of a percent of full scale)
@@ -75,4 +75,4 @@ struct AmpAxisScale {
     std::string label(std::int64_t value) const;     // e.g. " 50%"
     std::string readout(double value) const;         // e.g. "12.5 %"
 };
-AmpAxisScale MakeAmpAxisScale(std::int64_t ampMin, std::int64_t ampMax);
+AmpAxisScale makeAmpAxisScale(std::int64_t ampMin, std::int64_t ampMax);

@@ -35,7 +35,7 @@ std::string spectrogramTitle(int fftSize, FftWindow window, int overlap)
 {
     char buf[160];
     const long long n = fftSize;
-    const char* w = WindowTitleLabel(window);
+    const char* w = windowTitleLabel(window);
     if (overlap == 0)
         vkit::snprintfC(buf, sizeof buf, "Spectrogram, FFT size %lld%s, no overlap ", n, w);
     else if (overlap < 0)
@@ -138,7 +138,7 @@ void setUpSpectrogram(PlotLayout& L)
     const VesAnaParms& p = L.parms;
     const std::int64_t paneHeightPx = L.channels.front().freqPane.height() / L.device.twipsPerPixel;
     s.fftSize = p.m_fftSize != 0 ? p.m_fftSize
-                                 : AutomaticFftSize(L.samplesPerColumn, paneHeightPx, L.sound.lengthFrames);
+                                 : automaticFftSize(L.samplesPerColumn, paneHeightPx, L.sound.lengthFrames);
     s.fftOrder = 0;
     while ((1 << s.fftOrder) < s.fftSize)
         ++s.fftOrder;
@@ -154,7 +154,7 @@ void setUpSpectrogram(PlotLayout& L)
         s.hop = std::max(1, (100 - p.m_fftOverLap) * s.fftSize / 100);
     }
     s.windowTable.assign(static_cast<std::size_t>(s.fftSize), 0.0);
-    BuildWindowTable(s.windowTable.data(), s.fftSize, fftWindowOf(s.window));
+    buildWindowTable(s.windowTable.data(), s.fftSize, fftWindowOf(s.window));
     buildBinTable(s, L.channels.front().freqPane.height(), L.spectMin, L.spectMax, static_cast<double>(L.rateHz));
     s.level = LevelScale(p.m_fftThresHold, p.m_contrast);
     s.userMap = p.m_colorScheme == kUserColorScheme;
@@ -191,7 +191,7 @@ PlotDevice PlotDevice::fromScreen(std::int64_t widthPx, std::int64_t heightPx, s
     return d;
 }
 
-int AutomaticFftSize(std::int64_t s, std::int64_t paneHeightPx, std::int64_t lengthFrames)
+int automaticFftSize(std::int64_t s, std::int64_t paneHeightPx, std::int64_t lengthFrames)
 {
     int n = s < 49 ? 64 : s < 65 ? 128 : s < 129 ? 256 : s < 257 ? 512 : 1024;
     while (n > 2 * paneHeightPx && n >= 17)
@@ -248,13 +248,13 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
 
     L.spectMin = parms.m_spectMin;
     L.spectMax = parms.m_spectMax;
-    L.freqScale = MakeFreqAxisScale(L.spectMin, L.spectMax);
+    L.freqScale = makeFreqAxisScale(L.spectMin, L.spectMax);
     L.ampMin = parms.m_ampMin;
     L.ampMax = parms.m_ampMax;
-    L.ampScale = MakeAmpAxisScale(L.ampMin, L.ampMax);
+    L.ampScale = makeAmpAxisScale(L.ampMin, L.ampMax);
     L.timeStepNs = TimeTickStepNs(L.durationNs);
-    L.timeLabelType = TimeLabelType(L.timeStepNs);
-    L.fineTimeLabelType = FineTimeLabelType(L.timeStepNs);
+    L.timeLabelType = timeLabelTypeFor(L.timeStepNs);
+    L.fineTimeLabelType = fineTimeLabelTypeFor(L.timeStepNs);
 
     // Channels: one half of the window each when both are shown.
     const TwipsRect window{0, 0, L.device.widthTwips, -L.device.heightTwips};
@@ -395,19 +395,19 @@ std::vector<PlotTick> PlotLayout::timeTicks(const ChannelPanes& ch) const
         tick.to = ch.timeAxisY + 40;
         if (perTick) {
             tick.labelled = true;
-            tick.text = FormatTimeValue(t, timeLabelType);
+            tick.text = formatTimeValue(t, timeLabelType);
             tick.textPos = ch.timeLabelY;
         }
         ticks.push_back(std::move(tick));
     }
     if (perTick && !ticks.empty())
-        ticks.back().text += std::string(" ") + TimeUnitText(timeLabelType);
+        ticks.back().text += std::string(" ") + timeUnitText(timeLabelType);
     return ticks;
 }
 
 TimeDivisionTexts PlotLayout::timeDivisionTexts() const
 {
-    return MakeTimeDivisionTexts(endTimeNs(), timeStepNs, timeLabelType);
+    return makeTimeDivisionTexts(endTimeNs(), timeStepNs, timeLabelType);
 }
 
 std::vector<PlotTick> PlotLayout::frequencyTicks(const TwipsRect& pane) const

@@ -227,4 +227,4 @@ PlotLayout PrepareLayout(VesAnaParms& parms, const SoundInfo& sound, const PlotD
 // 128 below 65, 256 below 129, 512 below 257, else 1024; halved while above
 // twice the pane height in pixels, doubled while below it (up to 1024), and
 // halved while above the frames of the recording; never below 16.
-int AutomaticFftSize(std::int64_t samplesPerColumn, std::int64_t paneHeightPx, std::int64_t lengthFrames);
+int automaticFftSize(std::int64_t samplesPerColumn, std::int64_t paneHeightPx, std::int64_t lengthFrames);

@@ -406,13 +406,13 @@ void RealFft(double* buffer, int m)
     }
 }
 
-void SetFftKernel(FftKernel kernel)
+void setFftKernel(FftKernel kernel)
 {
     const bool avx2 = cpuHasAvx2();
     g_useAvx2.store(kernel == FftKernel::Portable ? false : avx2, std::memory_order_relaxed);
 }
 
-FftKernel ActiveFftKernel()
+FftKernel activeFftKernel()
 {
     return g_useAvx2.load(std::memory_order_relaxed) ? FftKernel::Avx2 : FftKernel::Portable;
 }

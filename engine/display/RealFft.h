@@ -31,6 +31,6 @@ void RealFft(double* buffer, int m);
 // processor has it; the others force one path (tests and benchmarks compare
 // them). Forcing Avx2 on a processor without it falls back to Portable.
 enum class FftKernel { Automatic, Portable, Avx2 };
-void SetFftKernel(FftKernel kernel);
-// The kernel in use for large transforms after SetFftKernel.
-FftKernel ActiveFftKernel();
+void setFftKernel(FftKernel kernel);
+// The kernel in use for large transforms after setFftKernel.
+FftKernel activeFftKernel();

@@ -30,7 +30,7 @@ PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std:
     r.power.assign(static_cast<size_t>(n / 2 + 1), 0.0);
 
     std::vector<double> table(static_cast<size_t>(n)), buf(static_cast<size_t>(n));
-    BuildWindowTable(table.data(), n, req.window);
+    buildWindowTable(table.data(), n, req.window);
     const std::int64_t frames = end - start;
     const std::int64_t k = (frames + n - 1) / n;
     SampleReader reader(doc, req.channel, SampleScale::Units16);

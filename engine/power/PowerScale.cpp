@@ -99,7 +99,7 @@ double powerLevel(double power, bool logScale)
 
 std::string powerWindowTitle(int fftSize, int window, int channels, ChannelIndex channel)
 {
-    std::string label = WindowTitleLabel(window);
+    std::string label = windowTitleLabel(window);
     if (!label.empty())
         label += ".";
     std::string t = fmt("Power spectrum, FFT size %.0f", fftSize) + label;

@@ -9,14 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-void TakeSpectrogramSettings(VesPulsParms& parms, const SpectrogramSetup& spectrogram)
+void takeSpectrogramSettings(VesPulsParms& parms, const SpectrogramSetup& spectrogram)
 {
     parms.m_fftSize = spectrogram.fftSize;
     parms.m_fftOverlap = spectrogram.overlap;
     parms.m_fftWindow = spectrogram.window;
 }
 
-PulseFftChoice TakeDefaultSpectrogramSettings(VesPulsParms& parms, const CVesSoundDoc& doc, const VesAnaParms& ana)
+PulseFftChoice takeDefaultSpectrogramSettings(VesPulsParms& parms, const CVesSoundDoc& doc, const VesAnaParms& ana)
 {
     PulseFftChoice choice;
     choice.automaticSize = ana.m_fftSize == 0;
@@ -24,11 +24,11 @@ PulseFftChoice TakeDefaultSpectrogramSettings(VesPulsParms& parms, const CVesSou
     VesAnaParms p = ana;
     p.m_spectPlot = true;
     const PlotLayout layout = PrepareLayout(p, SoundInfo::of(doc), PlotDevice::fromScreen(1000, 600, 150000));
-    TakeSpectrogramSettings(parms, layout.spect);
+    takeSpectrogramSettings(parms, layout.spect);
     return choice;
 }
 
-std::string PulseFftWarning(bool automaticSize, bool automaticOverlap)
+std::string pulseFftWarning(bool automaticSize, bool automaticOverlap)
 {
     if (automaticSize && automaticOverlap)
         return "Warning: Pulse characteristics analysis will use automatically calculated values from the "
@@ -58,7 +58,7 @@ std::int64_t PulsAmpThresToLevel(std::int32_t ampThres)
     return static_cast<std::int64_t>(std::trunc(std::pow(10.0, ampThres / 1000.0) * 10000.0));
 }
 
-std::string PulsFftSizeText(int fftSize)
+std::string pulsFftSizeText(int fftSize)
 {
     if (fftSize < 1)
         return "--";
@@ -67,14 +67,14 @@ std::string PulsFftSizeText(int fftSize)
     return buf;
 }
 
-std::string PulsFftOverlapText(int overlap, int fftSize)
+std::string pulsFftOverlapText(int overlap, int fftSize)
 {
     char buf[32];
     vkit::snprintfC(buf, sizeof buf, "%1.0f%%", fftSize > 0 ? overlap * 100.0 / fftSize : 0.0);
     return buf;
 }
 
-std::string PulsFftWindowText(int window)
+std::string pulsFftWindowText(int window)
 {
-    return WindowSettingsLabel(window);
+    return windowSettingsLabel(window);
 }

@@ -14,7 +14,7 @@ class CVesSoundDoc;
 struct SpectrogramSetup;
 
 // Takes N, the overlap in samples and the window of a view's spectrogram.
-void TakeSpectrogramSettings(VesPulsParms& parms, const SpectrogramSetup& spectrogram);
+void takeSpectrogramSettings(VesPulsParms& parms, const SpectrogramSetup& spectrogram);
 
 // For a caller without a view: the FFT size, overlap and window that a new
 // view of the document with the analysis settings `ana` would use (automatic
@@ -24,11 +24,11 @@ struct PulseFftChoice {
     bool automaticSize = false;
     bool automaticOverlap = false;
 };
-PulseFftChoice TakeDefaultSpectrogramSettings(VesPulsParms& parms, const CVesSoundDoc& doc, const VesAnaParms& ana);
+PulseFftChoice takeDefaultSpectrogramSettings(VesPulsParms& parms, const CVesSoundDoc& doc, const VesAnaParms& ana);
 
 // The warning shown before the dialog opens when the spectrogram's FFT size
 // and/or overlap are automatic; empty when neither is.
-std::string PulseFftWarning(bool automaticSize, bool automaticOverlap);
+std::string pulseFftWarning(bool automaticSize, bool automaticOverlap);
 
 // The level cursor moved to `level` (hundredths of a percent of full scale):
 // AmpThres = 1000·log10(|level| / 10000), truncated toward zero (a level of 0
@@ -39,6 +39,6 @@ std::int64_t PulsAmpThresToLevel(std::int32_t ampThres);
 
 // The read-only fields: "%d samples" ("--" below 1), "%1.0f%%" of
 // overlap·100/size, and the window's name.
-std::string PulsFftSizeText(int fftSize);
-std::string PulsFftOverlapText(int overlap, int fftSize);
-std::string PulsFftWindowText(int window);
+std::string pulsFftSizeText(int fftSize);
+std::string pulsFftOverlapText(int overlap, int fftSize);
+std::string pulsFftWindowText(int window);

@@ -20,7 +20,7 @@ bool PulsCharWorker::stop()
 
 int PulsCharWorker::execute()
 {
-    const bool complete = AnalysePulses(m_doc, m_request, m_sink, &m_abort);
+    const bool complete = analysePulses(m_doc, m_request, m_sink, &m_abort);
     m_completed = complete;
     m_aborted = !complete;
     if (m_done)

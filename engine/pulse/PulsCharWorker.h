@@ -1,5 +1,5 @@
 // The worker of one pulse characteristics run ("Calculate"): it runs
-// AnalysePulses on its own thread and delivers status texts, rows (with the
+// analysePulses on its own thread and delivers status texts, rows (with the
 // marks they ask for) and progress to a sink, which the result window
 // implements by posting to the user-interface thread. Setting the abort flag
 // (stop(), or destroying the worker) ends the scan at the next piece of

@@ -16,7 +16,7 @@ PulsFftCls::PulsFftCls(int fftSize, int window, const PulseClock& clock) : m_clo
         ++m_order;
     m_n = 1 << m_order;
     m_window.assign(static_cast<std::size_t>(m_n), 0.0);
-    BuildWindowTable(m_window.data(), m_n, window);
+    buildWindowTable(m_window.data(), m_n, window);
     const double rate = clock.effectiveRate();
     m_binHz.resize(static_cast<std::size_t>(m_n / 2));
     for (int k = 0; k < m_n / 2; ++k)
@@ -125,7 +125,7 @@ bool findBand(const double* lv, int b, int lo, int hi, int gap, double v, Band& 
 
 }  // namespace
 
-PulseContour MeasurePulseContour(PulsFftCls& fft, const PulseContourParms& parms)
+PulseContour measurePulseContour(PulsFftCls& fft, const PulseContourParms& parms)
 {
     PulseContour r;
     const int half = fft.bins();

@@ -87,4 +87,4 @@ struct PulseContour {
 };
 
 // Strongest point and contour over the columns of the spectrogram.
-PulseContour MeasurePulseContour(PulsFftCls& fft, const PulseContourParms& parms);
+PulseContour measurePulseContour(PulsFftCls& fft, const PulseContourParms& parms);

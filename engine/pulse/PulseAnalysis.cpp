@@ -86,7 +86,7 @@ private:
         const std::int64_t first = std::max<std::int64_t>(0, m_clock.microsToFrames(startUs) - n);
         const std::int64_t frames = std::min(m_clock.microsToFrames(durationUs) + 2 * n, length - first);
         m_fft->setStretch(m_doc, m_setup.channel, first, frames, m_setup.hop);
-        const PulseContour c = MeasurePulseContour(*m_fft, m_contour);
+        const PulseContour c = measurePulseContour(*m_fft, m_contour);
         r.spectrumMeasured = true;
         r.strongestFound = c.strongest;
         if (c.strongest) {
@@ -124,7 +124,7 @@ private:
 
 }  // namespace
 
-PulseScanSetup MakePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& request)
+PulseScanSetup makePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& request)
 {
     PulseScanSetup s;
     const VesPulsParms& p = request.parms;
@@ -147,10 +147,10 @@ PulseScanSetup MakePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& r
     return s;
 }
 
-bool AnalysePulses(CVesSoundDoc& doc, const PulseRequest& request, IPulseSink& sink, const std::atomic<bool>* abort)
+bool analysePulses(CVesSoundDoc& doc, const PulseRequest& request, IPulseSink& sink, const std::atomic<bool>* abort)
 {
     sink.pulseStatus("Calculation started.");
-    const PulseScanSetup setup = MakePulseScanSetup(doc, request);
+    const PulseScanSetup setup = makePulseScanSetup(doc, request);
     PulseMeasurer measurer(doc, request, setup);
     AmplitudeReader reader(doc, setup.channel, AmplitudeScale::Native);
     auto stopped = [abort] { return abort && abort->load(std::memory_order_relaxed); };
@@ -210,7 +210,7 @@ bool AnalysePulses(CVesSoundDoc& doc, const PulseRequest& request, IPulseSink& s
     return !aborted;
 }
 
-void PlacePulseMarks(CVesSoundDoc& doc, PulseResult& result)
+void placePulseMarks(CVesSoundDoc& doc, PulseResult& result)
 {
     for (const PulseMarkRequest& req : result.marks) {
         AnaMarkSave m;
@@ -235,7 +235,7 @@ void PlacePulseMarks(CVesSoundDoc& doc, PulseResult& result)
     }
 }
 
-int RemovePulseMarks(CVesSoundDoc& doc, const std::vector<int>& markIds)
+int removePulseMarks(CVesSoundDoc& doc, const std::vector<int>& markIds)
 {
     doc.setActiveMark(-1);
     auto& marks = doc.marks();

@@ -4,10 +4,10 @@
 // the pulse (PulsFftCls), the frequency and level of its strongest component
 // and the highest and lowest frequency of its contour.
 //
-// AnalysePulses does the work on the calling thread and hands each measured
+// analysePulses does the work on the calling thread and hands each measured
 // pulse to a sink as a PulseResult, together with the marks it asks for as
 // plain data; whoever owns the document's marks places them afterwards
-// (PlacePulseMarks) on its own thread. A run depends only on the document's
+// (placePulseMarks) on its own thread. A run depends only on the document's
 // samples, its format and time expansion, and the request: the same stretch
 // gives the same rows however many runs go on side by side.
 #pragma once
@@ -109,16 +109,16 @@ struct PulseScanSetup {
     std::int64_t separationFrames = 0;  // S
     int fftSize = 0, hop = 1, window = 0;
 };
-PulseScanSetup MakePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& request);
+PulseScanSetup makePulseScanSetup(const CVesSoundDoc& doc, const PulseRequest& request);
 
 // Runs the analysis. Returns false when `abort` was set (or the sink asked to
 // stop) before the end; rows already delivered stay delivered.
-bool AnalysePulses(CVesSoundDoc& doc, const PulseRequest& request, IPulseSink& sink,
+bool analysePulses(CVesSoundDoc& doc, const PulseRequest& request, IPulseSink& sink,
                    const std::atomic<bool>* abort = nullptr);
 
 // Places the marks a result asks for in the document (on the thread that
 // owns the document's marks) and records their mark numbers in the result.
-void PlacePulseMarks(CVesSoundDoc& doc, PulseResult& result);
+void placePulseMarks(CVesSoundDoc& doc, PulseResult& result);
 // "Clear Marks": removes the marks with these numbers from the document.
 // Returns how many were removed.
-int RemovePulseMarks(CVesSoundDoc& doc, const std::vector<int>& markIds);
+int removePulseMarks(CVesSoundDoc& doc, const std::vector<int>& markIds);

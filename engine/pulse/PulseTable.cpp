@@ -31,7 +31,7 @@ std::string csvField(const std::string& text)
 
 }  // namespace
 
-std::vector<PulseColumn> PulseTableColumns(const VesPulsParms& p)
+std::vector<PulseColumn> pulseTableColumns(const VesPulsParms& p)
 {
     std::vector<PulseColumn> c;
     if (p.m_pulsNum)
@@ -53,7 +53,7 @@ std::vector<PulseColumn> PulseTableColumns(const VesPulsParms& p)
     return c;
 }
 
-const char* PulseColumnHeading(PulseColumn column)
+const char* pulseColumnHeading(PulseColumn column)
 {
     switch (column) {
     case PulseColumn::PulseNumber: return "Pulse# ";
@@ -68,7 +68,7 @@ const char* PulseColumnHeading(PulseColumn column)
     return "";
 }
 
-const char* PulseColumnLongHeading(PulseColumn column)
+const char* pulseColumnLongHeading(PulseColumn column)
 {
     switch (column) {
     case PulseColumn::PulseNumber: return "Pulse# ";
@@ -83,7 +83,7 @@ const char* PulseColumnLongHeading(PulseColumn column)
     return "";
 }
 
-std::string PulseCell(PulseColumn column, const PulseResult& r)
+std::string pulseCell(PulseColumn column, const PulseResult& r)
 {
     switch (column) {
     case PulseColumn::PulseNumber: return format(" %4.0f ", r.pulse);
@@ -98,23 +98,23 @@ std::string PulseCell(PulseColumn column, const PulseResult& r)
     return {};
 }
 
-std::vector<std::string> PulseTableFirstRow(const VesPulsParms& parms)
+std::vector<std::string> pulseTableFirstRow(const VesPulsParms& parms)
 {
     std::vector<std::string> row{"          "};
-    for (PulseColumn c : PulseTableColumns(parms))
-        row.emplace_back(PulseColumnLongHeading(c));
+    for (PulseColumn c : pulseTableColumns(parms))
+        row.emplace_back(pulseColumnLongHeading(c));
     return row;
 }
 
-std::vector<std::string> PulseTableRow(const VesPulsParms& parms, const PulseResult& result)
+std::vector<std::string> pulseTableRow(const VesPulsParms& parms, const PulseResult& result)
 {
     std::vector<std::string> row{"  "};
-    for (PulseColumn c : PulseTableColumns(parms))
-        row.push_back(PulseCell(c, result));
+    for (PulseColumn c : pulseTableColumns(parms))
+        row.push_back(pulseCell(c, result));
     return row;
 }
 
-std::string PulseTableLine(const std::vector<std::string>& cells)
+std::string pulseTableLine(const std::vector<std::string>& cells)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -127,20 +127,20 @@ std::string PulseTableLine(const std::vector<std::string>& cells)
     return line + "\r\n";
 }
 
-std::string PulseTableText(const VesPulsParms& parms, const std::vector<PulseResult>& results)
+std::string pulseTableText(const VesPulsParms& parms, const std::vector<PulseResult>& results)
 {
-    std::string text = PulseTableLine(PulseTableFirstRow(parms));
+    std::string text = pulseTableLine(pulseTableFirstRow(parms));
     for (const PulseResult& r : results)
-        text += PulseTableLine(PulseTableRow(parms, r));
+        text += pulseTableLine(pulseTableRow(parms, r));
     return text;
 }
 
-std::string PulseCsvHeader()
+std::string pulseCsvHeader()
 {
     return "file,pulse,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,peak_level_db\n";
 }
 
-std::string PulseCsvRow(const std::string& file, const PulseResult& r)
+std::string pulseCsvRow(const std::string& file, const PulseResult& r)
 {
     char buf[512];
     char level[64];

@@ -236,7 +236,7 @@ std::string RateHistogram::countText() const
     return std::string(buf) + (intervalMode ? "pulse intervals." : "pulses.");
 }
 
-int RateThresholdToPercent(std::int32_t threshold)
+int rateThresholdToPercent(std::int32_t threshold)
 {
     return static_cast<int>(std::lround(threshold * 100.0 / 32768.0));
 }
@@ -256,7 +256,7 @@ std::int64_t RateThresholdToLevel(std::int32_t threshold)
     return static_cast<std::int64_t>(threshold) * 10000 / 32768;
 }
 
-std::optional<std::string> ValidateRateSettings(std::int32_t histStartMs, std::int32_t histEndMs, std::int32_t bars)
+std::optional<std::string> validateRateSettings(std::int32_t histStartMs, std::int32_t histEndMs, std::int32_t bars)
 {
     if (histEndMs <= histStartMs)
         return std::string("Histogram end must be greather then Histogram start.");

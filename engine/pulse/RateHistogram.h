@@ -99,7 +99,7 @@ private:
 // ---- settings dialog "Pulse Interval / Pulse Length Analysis Settings" ----
 
 // The threshold as the dialog shows it: Threshold·100/32768 rounded.
-int RateThresholdToPercent(std::int32_t threshold);
+int rateThresholdToPercent(std::int32_t threshold);
 // And back: percent·32768/100 rounded.
 std::int32_t RatePercentToThreshold(int percent);
 // The level cursor's level (hundredths of a percent of full scale) as a
@@ -109,4 +109,4 @@ std::int32_t RateLevelToThreshold(std::int64_t level);
 std::int64_t RateThresholdToLevel(std::int32_t threshold);
 // The checks of OK after the range checks of the fields: the message that
 // keeps the dialog open, or nothing.
-std::optional<std::string> ValidateRateSettings(std::int32_t histStartMs, std::int32_t histEndMs, std::int32_t bars);
+std::optional<std::string> validateRateSettings(std::int32_t histStartMs, std::int32_t histEndMs, std::int32_t bars);

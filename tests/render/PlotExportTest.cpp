@@ -53,19 +53,19 @@ protected:
         PictureOptions options;
         options.jpegQuality = quality;
         options.title = "tone.wav";
-        return WritePlotPicture(dir.file(name), layout, doc, options, error);
+        return writePlotPicture(dir.file(name), layout, doc, options, error);
     }
 };
 
 TEST_F(PictureTest, FormatFollowsTheExtension)
 {
-    EXPECT_EQ(PictureFormatOf("a.png"), PictureFormat::Raster);
-    EXPECT_EQ(PictureFormatOf("a.JPG"), PictureFormat::Raster);
-    EXPECT_EQ(PictureFormatOf("a.jpeg"), PictureFormat::Raster);
-    EXPECT_EQ(PictureFormatOf("dir.d/a.Svg"), PictureFormat::Svg);
-    EXPECT_EQ(PictureFormatOf("a.pdf"), PictureFormat::Pdf);
-    EXPECT_EQ(PictureFormatOf("a.emf"), PictureFormat::Unknown);
-    EXPECT_EQ(PictureFormatOf("noextension"), PictureFormat::Unknown);
+    EXPECT_EQ(pictureFormatOf("a.png"), PictureFormat::Raster);
+    EXPECT_EQ(pictureFormatOf("a.JPG"), PictureFormat::Raster);
+    EXPECT_EQ(pictureFormatOf("a.jpeg"), PictureFormat::Raster);
+    EXPECT_EQ(pictureFormatOf("dir.d/a.Svg"), PictureFormat::Svg);
+    EXPECT_EQ(pictureFormatOf("a.pdf"), PictureFormat::Pdf);
+    EXPECT_EQ(pictureFormatOf("a.emf"), PictureFormat::Unknown);
+    EXPECT_EQ(pictureFormatOf("noextension"), PictureFormat::Unknown);
 }
 
 TEST_F(PictureTest, RasterImagesHaveThePlotsSize)

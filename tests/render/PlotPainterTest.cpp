@@ -114,7 +114,7 @@ protected:
     void draw()
     {
         prepare();
-        image = RenderPlotImage(layout, doc);
+        image = renderPlotImage(layout, doc);
         ASSERT_EQ(image.size(), QSize(kWidth, kHeight));
     }
 

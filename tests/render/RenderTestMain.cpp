@@ -9,7 +9,7 @@ namespace {
 
 class GuiEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { m_app = MakeHeadlessGuiApplication(); }
+    void SetUp() override { m_app = makeHeadlessGuiApplication(); }
     void TearDown() override { m_app.reset(); }
 
 private:

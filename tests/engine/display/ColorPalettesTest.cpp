@@ -225,7 +225,7 @@ class BandNormalisation : public ::testing::TestWithParam<BandCase> {};
 TEST_P(BandNormalisation, StepAndCount)
 {
     VesColorMapRad b = GetParam().in;
-    NormalizeColorMapBand(b, GetParam().field);
+    normalizeColorMapBand(b, GetParam().field);
     EXPECT_EQ(b.m_dbStep, GetParam().step);
     EXPECT_EQ(b.m_count, GetParam().count);
     EXPECT_EQ(b.m_dbFrom, GetParam().in.m_dbFrom);

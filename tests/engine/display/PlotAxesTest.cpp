@@ -35,8 +35,8 @@ class TimeLabelTypes : public ::testing::TestWithParam<TypeCase> {};
 
 TEST_P(TimeLabelTypes, TypeAndFineType)
 {
-    EXPECT_EQ(TimeLabelType(GetParam().step), GetParam().type) << GetParam().step;
-    EXPECT_EQ(FineTimeLabelType(GetParam().step), GetParam().fine) << GetParam().step;
+    EXPECT_EQ(timeLabelTypeFor(GetParam().step), GetParam().type) << GetParam().step;
+    EXPECT_EQ(fineTimeLabelTypeFor(GetParam().step), GetParam().fine) << GetParam().step;
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, TimeLabelTypes,
@@ -51,39 +51,39 @@ INSTANTIATE_TEST_SUITE_P(Steps, TimeLabelTypes,
 
 TEST(TimeLabels, NumbersAndUnits)
 {
-    EXPECT_EQ(FormatTimeValue(0, 7), "0");
-    EXPECT_EQ(FormatTimeValue(18 * ms, 7), "18");
-    EXPECT_EQ(FormatTimeValue(1500 * ms, 1), "2");  // rounded to the nearest second
-    EXPECT_EQ(FormatTimeValue(1400 * ms, 1), "1");
-    EXPECT_EQ(FormatTimeValue(1500 * ms, 2), "1.5");
-    EXPECT_EQ(FormatTimeValue(1500 * ms, 6), "1.50000");
-    EXPECT_EQ(FormatTimeValue(2500 * us, 9), "2.50");
-    EXPECT_EQ(FormatTimeValue(123456, 13), "123");
-    EXPECT_EQ(FormatTimeValue(100, 14), "0.1");
-    EXPECT_EQ(FormatTimeValue(1, 0), "0.000000");
-    EXPECT_STREQ(TimeUnitText(1), "sec");
-    EXPECT_STREQ(TimeUnitText(6), "sec");
-    EXPECT_STREQ(TimeUnitText(7), "ms");
-    EXPECT_STREQ(TimeUnitText(18), "\u00b5s");
-    EXPECT_STREQ(TimeUnitText(0), "sec?");
-    EXPECT_STREQ(TimeUnitText(19), "sec?");
+    EXPECT_EQ(formatTimeValue(0, 7), "0");
+    EXPECT_EQ(formatTimeValue(18 * ms, 7), "18");
+    EXPECT_EQ(formatTimeValue(1500 * ms, 1), "2");  // rounded to the nearest second
+    EXPECT_EQ(formatTimeValue(1400 * ms, 1), "1");
+    EXPECT_EQ(formatTimeValue(1500 * ms, 2), "1.5");
+    EXPECT_EQ(formatTimeValue(1500 * ms, 6), "1.50000");
+    EXPECT_EQ(formatTimeValue(2500 * us, 9), "2.50");
+    EXPECT_EQ(formatTimeValue(123456, 13), "123");
+    EXPECT_EQ(formatTimeValue(100, 14), "0.1");
+    EXPECT_EQ(formatTimeValue(1, 0), "0.000000");
+    EXPECT_STREQ(timeUnitText(1), "sec");
+    EXPECT_STREQ(timeUnitText(6), "sec");
+    EXPECT_STREQ(timeUnitText(7), "ms");
+    EXPECT_STREQ(timeUnitText(18), "\u00b5s");
+    EXPECT_STREQ(timeUnitText(0), "sec?");
+    EXPECT_STREQ(timeUnitText(19), "sec?");
 }
 
 TEST(TimeLabels, DivisionTexts)
 {
-    const TimeDivisionTexts plain = MakeTimeDivisionTexts(1500 * ms, 200 * ms, 7);
+    const TimeDivisionTexts plain = makeTimeDivisionTexts(1500 * ms, 200 * ms, 7);
     EXPECT_EQ(plain.endText, "1500 ms");
     EXPECT_EQ(plain.stepText, "200 ms/div");
     EXPECT_EQ(plain.stepUnitLine, "");
     // Zeros that both texts end in are blanked in both.
-    const TimeDivisionTexts zeros = MakeTimeDivisionTexts(1400, 200, 15);
+    const TimeDivisionTexts zeros = makeTimeDivisionTexts(1400, 200, 15);
     EXPECT_EQ(zeros.endText, "1.4  \u00b5s");
     EXPECT_EQ(zeros.stepText, "0.2  \u00b5s/div");
-    const TimeDivisionTexts differ = MakeTimeDivisionTexts(1450, 200, 15);
+    const TimeDivisionTexts differ = makeTimeDivisionTexts(1450, 200, 15);
     EXPECT_EQ(differ.endText, "1.45 \u00b5s");
     EXPECT_EQ(differ.stepText, "0.20 \u00b5s/div");
     // Five characters or more: the unit goes on a line of its own.
-    const TimeDivisionTexts wide = MakeTimeDivisionTexts(30 * sec, 12345, 15);
+    const TimeDivisionTexts wide = makeTimeDivisionTexts(30 * sec, 12345, 15);
     EXPECT_EQ(wide.stepText, "12.35");
     EXPECT_EQ(wide.stepUnitLine, "  \u00b5s/div");
 }
@@ -104,7 +104,7 @@ class FreqScales : public ::testing::TestWithParam<FreqCase> {};
 TEST_P(FreqScales, UnitStepsAndFormats)
 {
     const FreqCase& c = GetParam();
-    const FreqAxisScale s = MakeFreqAxisScale(c.min, c.max);
+    const FreqAxisScale s = makeFreqAxisScale(c.min, c.max);
     EXPECT_STREQ(s.unit, c.unit);
     EXPECT_DOUBLE_EQ(s.labelStep, c.labelStep);
     EXPECT_DOUBLE_EQ(s.tickStep, c.tickStep);
@@ -143,22 +143,22 @@ TEST(AmplitudeAxis, NiceSteps)
 
 TEST(AmplitudeAxis, StepsAndFormatsOfTheRange)
 {
-    const AmpAxisScale full = MakeAmpAxisScale(-10000, 10000);  // +-100 %
+    const AmpAxisScale full = makeAmpAxisScale(-10000, 10000);  // +-100 %
     EXPECT_EQ(full.tickStep, 5000);
     EXPECT_EQ(full.labelStep, 5000);
     EXPECT_EQ(full.label(5000), " 50%");
     EXPECT_EQ(full.label(-10000), "-100%");
     EXPECT_EQ(full.label(0), "  0%");
     EXPECT_EQ(full.readout(1234), "12.3 %");
-    const AmpAxisScale half = MakeAmpAxisScale(-5000, 5000);  // +-50 %
+    const AmpAxisScale half = makeAmpAxisScale(-5000, 5000);  // +-50 %
     EXPECT_EQ(half.tickStep, 1000);
     EXPECT_EQ(half.labelStep, 5000);
-    const AmpAxisScale narrow = MakeAmpAxisScale(0, 100);  // 0 .. 1 %
+    const AmpAxisScale narrow = makeAmpAxisScale(0, 100);  // 0 .. 1 %
     EXPECT_EQ(narrow.tickStep, 10);
     EXPECT_EQ(narrow.labelStep, 50);
     EXPECT_EQ(narrow.label(50), "0.5%");
     EXPECT_EQ(narrow.readout(12.5), "0.12 %");
-    EXPECT_EQ(MakeAmpAxisScale(0, 8).labelDecimals, 2);
+    EXPECT_EQ(makeAmpAxisScale(0, 8).labelDecimals, 2);
 }
 
 }  // namespace

@@ -210,7 +210,7 @@ class AutomaticFft : public ::testing::TestWithParam<AutoCase> {};
 TEST_P(AutomaticFft, Size)
 {
     const AutoCase& c = GetParam();
-    EXPECT_EQ(AutomaticFftSize(c.s, c.paneHeightPx, c.frames), c.n) << c.s << " " << c.paneHeightPx << " " << c.frames;
+    EXPECT_EQ(automaticFftSize(c.s, c.paneHeightPx, c.frames), c.n) << c.s << " " << c.paneHeightPx << " " << c.frames;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AutomaticFft,
@@ -233,7 +233,7 @@ TEST(PlotLayoutSpectrogram, AutomaticSizeComesFromTheColumnsAndThePane)
     const PlotLayout l = PrepareLayout(p, sound(), kDevice);
     const std::int64_t paneHeightPx = l.channels[0].freqPane.height() / 15;
     EXPECT_EQ(l.samplesPerColumn, 384000LL * 15 / 12978);
-    EXPECT_EQ(l.spect.fftSize, AutomaticFftSize(l.samplesPerColumn, paneHeightPx, l.sound.lengthFrames));
+    EXPECT_EQ(l.spect.fftSize, automaticFftSize(l.samplesPerColumn, paneHeightPx, l.sound.lengthFrames));
     EXPECT_EQ(l.spect.overlap, l.spect.fftSize - l.samplesPerColumn);
     EXPECT_TRUE(l.spect.autoOverlap);
     EXPECT_EQ(l.channels[0].freqTitle,

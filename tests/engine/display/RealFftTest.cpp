@@ -40,8 +40,8 @@ std::vector<long double> directDft(const std::vector<double>& x)
 
 class RealFftKernels : public ::testing::TestWithParam<FftKernel> {
 protected:
-    void SetUp() override { SetFftKernel(GetParam()); }
-    void TearDown() override { SetFftKernel(FftKernel::Automatic); }
+    void SetUp() override { setFftKernel(GetParam()); }
+    void TearDown() override { setFftKernel(FftKernel::Automatic); }
 };
 
 TEST_P(RealFftKernels, MatchesDirectDftForEverySize)
@@ -107,7 +107,7 @@ TEST(FftWindow, ShapesAsDefined)
     const int n = 9;  // centre 4
     auto table = [&](FftWindow window) {
         std::vector<double> t(n);
-        BuildWindowTable(t.data(), n, window);
+        buildWindowTable(t.data(), n, window);
         return t;
     };
     const auto parzen = table(FftWindow::Parzen);
@@ -130,17 +130,17 @@ TEST(FftWindow, ShapesAsDefined)
     EXPECT_DOUBLE_EQ(blackman[4], 0.42 - 0.5 * std::cos(6.283 * 0.5) + 0.08 * std::cos(12.566 * 0.5));
     for (int code : {0, 6, 7, 42, -3}) {
         EXPECT_EQ(table(fftWindowOf(code)), std::vector<double>(n, 1.0)) << code;
-        EXPECT_STREQ(WindowSettingsLabel(code), "Rectangular");
-        EXPECT_STREQ(WindowTitleLabel(code), "");
+        EXPECT_STREQ(windowSettingsLabel(code), "Rectangular");
+        EXPECT_STREQ(windowTitleLabel(code), "");
     }
-    EXPECT_STREQ(WindowTitleLabel(FftWindow::Hanning), ", Hanning window");
+    EXPECT_STREQ(windowTitleLabel(FftWindow::Hanning), ", Hanning window");
 }
 
 TEST(FftWindow, CosineTaperTouchesATenthAtEachEnd)
 {
     const int n = 100;  // L = 10: elements 0..8 and 91..99 tapered
     std::vector<double> t(n);
-    BuildWindowTable(t.data(), n, FftWindow::Cosine);
+    buildWindowTable(t.data(), n, FftWindow::Cosine);
     EXPECT_DOUBLE_EQ(t[0], 0.0);
     EXPECT_DOUBLE_EQ(t[99], 0.0);
     EXPECT_DOUBLE_EQ(t[5], 1.12 * 0.5);
@@ -159,12 +159,12 @@ TEST_P(WindowGainLevel, FullScaleSineReadsAsTwoToThirty)
 {
     const int m = 10, n = 1 << m, bin = 100;
     std::vector<double> win(n), x(n);
-    BuildWindowTable(win.data(), n, GetParam());
+    buildWindowTable(win.data(), n, GetParam());
     for (int i = 0; i < n; ++i)
         x[i] = 32768.0 * std::sin(2 * std::numbers::pi * bin * i / n) * win[i];
     RealFft(x.data(), m);
     const double p = 4 * (x[bin] * x[bin] + x[n - bin] * x[n - bin]);
-    EXPECT_NEAR(p / std::ldexp(1.0, 30), 1.0, 0.02) << WindowSettingsLabel(GetParam());
+    EXPECT_NEAR(p / std::ldexp(1.0, 30), 1.0, 0.02) << windowSettingsLabel(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(OfferedWindows, WindowGainLevel,

@@ -74,7 +74,7 @@ TEST(PowerSpectrum, FramesAreSpreadOverTheStretchAndAveragedAsWithRealFftDirectl
         // The same average computed here: frame i starts at (F − N)·i / K.
         const std::int64_t f = std::max<std::int64_t>(c.end - c.start, n);
         std::vector<double> expect(static_cast<size_t>(n / 2 + 1), 0.0), table(n), buf(n);
-        BuildWindowTable(table.data(), n, 4);
+        buildWindowTable(table.data(), n, 4);
         for (int i = 0; i < c.frames; ++i) {
             const std::int64_t s = (f - n) * i / c.frames;
             doc.readFramesAsDouble(c.start + s, n, ChannelIndex::Right, buf.data());

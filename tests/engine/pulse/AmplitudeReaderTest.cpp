@@ -65,5 +65,5 @@ TEST_P(AmplitudeWidths, AbsoluteValuesOnBothScalesAndBothChannels)
 
     PulseRequest req;
     req.parms.m_ampThres = -1200;
-    EXPECT_EQ(MakePulseScanSetup(doc, req).threshold, w.thresholdAt12dB);
+    EXPECT_EQ(makePulseScanSetup(doc, req).threshold, w.thresholdAt12dB);
 }

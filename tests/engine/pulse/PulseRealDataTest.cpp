@@ -121,7 +121,7 @@ void runOn(const std::string& wav, const std::vector<Box>& boxes, bool filtered,
     if (filtered)
         req.parms.m_ampThres = -1600;  // the filter takes a little of the calls' level
     PulseCollector rows;
-    ASSERT_TRUE(AnalysePulses(doc, req, rows));
+    ASSERT_TRUE(analysePulses(doc, req, rows));
     std::printf("\n%s (%s): %zu pulses, %zu boxes\n", std::filesystem::path(wav).filename().c_str(),
                 filtered ? "high-pass 30 kHz" : "as recorded", rows.rows.size(), boxes.size());
     std::printf("  pulse  start ms  end ms  low kHz  high kHz  peak kHz  peak dB   box\n");
@@ -153,7 +153,7 @@ void runOn(const std::string& wav, const std::vector<Box>& boxes, bool filtered,
                             ds, de, dl, dh);
             }
         }
-        PlacePulseMarks(doc, r);
+        placePulseMarks(doc, r);
     }
     std::printf("  marks:");
     for (const AnaMarkSave& m : doc.marks()) {

@@ -38,7 +38,7 @@ std::vector<PulseResult> analyse(CVesSoundDoc& doc, const VesPulsParms& parms, s
     req.first = first;
     req.last = last;
     PulseCollector sink;
-    EXPECT_TRUE(AnalysePulses(doc, req, sink));
+    EXPECT_TRUE(analysePulses(doc, req, sink));
     EXPECT_EQ(sink.statuses, (std::vector<std::string>{"Calculation started.", "Calculation completed."}));
     return sink.rows;
 }
@@ -101,7 +101,7 @@ TEST(PulseScan, ThresholdSignDoesNotMatterAndTheThresholdItselfIsBelow)
         p.m_ampThres = thres;
         PulseRequest req;
         req.parms = p;
-        EXPECT_EQ(MakePulseScanSetup(doc, req).threshold, 2068);
+        EXPECT_EQ(makePulseScanSetup(doc, req).threshold, 2068);
         const auto rows = analyse(doc, p);
         ASSERT_EQ(rows.size(), 1u) << thres;
         EXPECT_EQ(rows[0].startFrame, 200);
@@ -156,7 +156,7 @@ TEST(PulseMarks, StartAndEndMarksArePlacedAndClearedByNumber)
 
     doc.addMark(AnaMarkSave());  // a mark of the user's, number 0
     for (auto& r : rows)
-        PlacePulseMarks(doc, r);
+        placePulseMarks(doc, r);
     EXPECT_EQ(rows[0].markIds, (std::array<int, 5>{-1, -1, -1, -1, 1}));
     EXPECT_EQ(rows[1].markIds, (std::array<int, 5>{-1, -1, -1, 2, 3}));
     ASSERT_EQ(doc.marks().size(), 4u);
@@ -168,7 +168,7 @@ TEST(PulseMarks, StartAndEndMarksArePlacedAndClearedByNumber)
     EXPECT_EQ(m.m_chan, 1);
     EXPECT_EQ(doc.activeMark(), 3);
 
-    EXPECT_EQ(RemovePulseMarks(doc, {1, 2, 3}), 3);
+    EXPECT_EQ(removePulseMarks(doc, {1, 2, 3}), 3);
     ASSERT_EQ(doc.marks().size(), 1u);
     EXPECT_EQ(doc.marks()[0].m_markNr, 0);
     EXPECT_EQ(doc.activeMark(), -1);

@@ -45,7 +45,7 @@ std::vector<PulseResult> analyse(CVesSoundDoc& doc, const VesPulsParms& parms)
     PulseRequest req;
     req.parms = parms;
     PulseCollector sink;
-    EXPECT_TRUE(AnalysePulses(doc, req, sink));
+    EXPECT_TRUE(analysePulses(doc, req, sink));
     return sink.rows;
 }
 
@@ -117,7 +117,7 @@ TEST(SyntheticCalls, TimeExpandedCopyMeasuresExactlyTheSame)
     const auto a = analyse(real, p), b = analyse(expanded, p);
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(PulseCsvRow("x", a[i]), PulseCsvRow("x", b[i]));
+        EXPECT_EQ(pulseCsvRow("x", a[i]), pulseCsvRow("x", b[i]));
         ASSERT_EQ(a[i].marks.size(), 5u);
         for (std::size_t m = 0; m < 5; ++m)
             EXPECT_EQ(a[i].marks[m].frame, b[i].marks[m].frame);
@@ -140,7 +140,7 @@ TEST(SyntheticCalls, ContourMarksSitOnTheMeasuredPoints)
     EXPECT_EQ(fm.marks[2].label, "#1 low");
     EXPECT_EQ(fm.marks[1].frame, doc.realMicrosToFrames(fm.highestTimeUs) + kFft / 2) << "the middle of its column";
     EXPECT_DOUBLE_EQ(fm.marks[1].frequencyHz, fm.highestHz);
-    PlacePulseMarks(doc, fm);
+    placePulseMarks(doc, fm);
     ASSERT_EQ(doc.marks().size(), 3u);
     EXPECT_EQ(doc.marks()[2].m_typ, 2);
     EXPECT_FALSE(doc.marks()[2].m_anyY);
@@ -203,7 +203,7 @@ TEST(PulseContour, LowerLimitAboveEveryBinLeavesTheTopBin)
     PulseContourParms parms;
     parms.minFrequencyHz = 500000;
     parms.separationHz = 3000;
-    const PulseContour c = MeasurePulseContour(fft, parms);
+    const PulseContour c = measurePulseContour(fft, parms);
     EXPECT_EQ(c.lowerBin, kFft / 2 - 1);
     EXPECT_EQ(c.upperBin, kFft / 2 - 1);
     EXPECT_TRUE(c.strongest);
@@ -239,7 +239,7 @@ TEST(PulseAnalysis, RunsSideBySideGiveTheSameRows)
     ASSERT_EQ(a.size(), alone.size());
     ASSERT_EQ(b.size(), alone.size());
     for (std::size_t i = 0; i < alone.size(); ++i) {
-        EXPECT_EQ(PulseCsvRow("f", a[i]), PulseCsvRow("f", alone[i]));
-        EXPECT_EQ(PulseCsvRow("f", b[i]), PulseCsvRow("f", alone[i]));
+        EXPECT_EQ(pulseCsvRow("f", a[i]), pulseCsvRow("f", alone[i]));
+        EXPECT_EQ(pulseCsvRow("f", b[i]), pulseCsvRow("f", alone[i]));
     }
 }

@@ -14,16 +14,16 @@ TEST(PulseTable, CopiedTextHasTheEnabledColumnsInTheirOrder)
     r.startUs = 12345.6;
     r.highestHz = 80250;
     r.strongestDb = -6.021;
-    EXPECT_EQ(PulseTableText(p, {r}),
+    EXPECT_EQ(pulseTableText(p, {r}),
               "          \tPulse# \tStart osc. (ms) \tMax freq. (Hz)\tMax freq amplitude (Hz)\r\n"
               "  \t    3 \t 12.35 \t 80250 \t -6.02 \r\n");
-    EXPECT_STREQ(PulseColumnHeading(PulseTableColumns(p).back()), "Max freq amplitude ");
-    EXPECT_EQ(PulseTableText(VesPulsParms(), {r}), "          \r\n  \r\n") << "no column enabled";
+    EXPECT_STREQ(pulseColumnHeading(pulseTableColumns(p).back()), "Max freq amplitude ");
+    EXPECT_EQ(pulseTableText(VesPulsParms(), {r}), "          \r\n  \r\n") << "no column enabled";
 }
 
 TEST(PulseTable, CsvRowsHaveEveryColumnAndQuoteFileNames)
 {
-    EXPECT_EQ(PulseCsvHeader(),
+    EXPECT_EQ(pulseCsvHeader(),
               "file,pulse,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,peak_level_db\n");
     PulseResult r;
     r.pulse = 2;
@@ -35,23 +35,23 @@ TEST(PulseTable, CsvRowsHaveEveryColumnAndQuoteFileNames)
     r.strongestHz = 66000;
     r.strongestDb = -6.8249;
     r.strongestFound = true;
-    EXPECT_EQ(PulseCsvRow("a,\"b\".wav", r), "\"a,\"\"b\"\".wav\",2,10.015,14.981,4.966,82500.0,37500.0,66000.0,-6.82\n");
+    EXPECT_EQ(pulseCsvRow("a,\"b\".wav", r), "\"a,\"\"b\"\".wav\",2,10.015,14.981,4.966,82500.0,37500.0,66000.0,-6.82\n");
     r.strongestDb = std::numeric_limits<double>::lowest();  // a silent stretch
-    EXPECT_EQ(PulseCsvRow("f", r), "f,2,10.015,14.981,4.966,82500.0,37500.0,66000.0,-inf\n");
+    EXPECT_EQ(pulseCsvRow("f", r), "f,2,10.015,14.981,4.966,82500.0,37500.0,66000.0,-inf\n");
 }
 
 TEST(PulsCharSettings, WarningsLevelsAndFieldTexts)
 {
-    EXPECT_EQ(PulseFftWarning(false, false), "");
-    EXPECT_NE(PulseFftWarning(true, true).find("for FFT size and overlap. We recommend"), std::string::npos);
-    EXPECT_NE(PulseFftWarning(false, true).find("for FFT overlap."), std::string::npos);
-    EXPECT_NE(PulseFftWarning(true, false).find("for FFT size."), std::string::npos);
+    EXPECT_EQ(pulseFftWarning(false, false), "");
+    EXPECT_NE(pulseFftWarning(true, true).find("for FFT size and overlap. We recommend"), std::string::npos);
+    EXPECT_NE(pulseFftWarning(false, true).find("for FFT overlap."), std::string::npos);
+    EXPECT_NE(pulseFftWarning(true, false).find("for FFT size."), std::string::npos);
     EXPECT_EQ(PulsLevelToAmpThres(631), -1199);   // 6.31 % of full scale
     EXPECT_EQ(PulsLevelToAmpThres(-631), -1199);
     EXPECT_EQ(PulsLevelToAmpThres(0), -1000000);
     EXPECT_EQ(PulsAmpThresToLevel(-1200), 630);
-    EXPECT_EQ(PulsFftSizeText(0), "--");
-    EXPECT_EQ(PulsFftSizeText(256), "256 samples");
-    EXPECT_EQ(PulsFftOverlapText(192, 256), "75%");
-    EXPECT_EQ(PulsFftWindowText(8), "Cosine");
+    EXPECT_EQ(pulsFftSizeText(0), "--");
+    EXPECT_EQ(pulsFftSizeText(256), "256 samples");
+    EXPECT_EQ(pulsFftOverlapText(192, 256), "75%");
+    EXPECT_EQ(pulsFftWindowText(8), "Cosine");
 }

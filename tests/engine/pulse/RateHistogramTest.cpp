@@ -248,12 +248,12 @@ TEST(RateHistogram, StoppedCalculationLeavesNoCounts)
 
 TEST(RateSettings, DialogConversionsAndChecks)
 {
-    EXPECT_EQ(RateThresholdToPercent(3277), 10);
+    EXPECT_EQ(rateThresholdToPercent(3277), 10);
     EXPECT_EQ(RatePercentToThreshold(10), 3277);
     EXPECT_EQ(RateLevelToThreshold(-2500), 8192);
     EXPECT_EQ(RateThresholdToLevel(8192), 2500);
-    EXPECT_FALSE(ValidateRateSettings(0, 10, 10));
-    EXPECT_EQ(ValidateRateSettings(10, 10, 2).value_or(""), "Histogram end must be greather then Histogram start.");
-    EXPECT_EQ(ValidateRateSettings(0, 10, 11).value_or(""),
+    EXPECT_FALSE(validateRateSettings(0, 10, 10));
+    EXPECT_EQ(validateRateSettings(10, 10, 2).value_or(""), "Histogram end must be greather then Histogram start.");
+    EXPECT_EQ(validateRateSettings(0, 10, 11).value_or(""),
               "Number of histogram bars to high! Each bar must represent at least 1 millisecond.");
 }
