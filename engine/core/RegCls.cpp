@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/LoggCls.h"
+#include "core/TextTrim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,14 +29,7 @@ bool equalNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using vkit::trimBlanks;
 
 // Keys are written without leading/trailing backslashes.
 std::string normaliseKey(std::string_view key)
@@ -60,7 +54,7 @@ int hexDigit(char c)
 
 bool parseHexNumber(std::string_view s, std::uint64_t& out, size_t maxDigits)
 {
-    s = trim(s);
+    s = trimBlanks(s);
     if (s.empty() || s.size() > maxDigits)
         return false;
     std::uint64_t v = 0;
@@ -137,7 +131,7 @@ std::string quoted(std::string_view s)
 
 bool parseValue(std::string_view raw, RegCls::Value& v)
 {
-    raw = trim(raw);
+    raw = trimBlanks(raw);
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"') {
         v.kind = RegCls::Kind::Text;
         v.text = unescape(raw.substr(1, raw.size() - 2));
@@ -156,7 +150,7 @@ bool parseValue(std::string_view raw, RegCls::Value& v)
         std::string_view rest = raw.substr(4);
         while (!rest.empty()) {
             const size_t comma = rest.find(',');
-            std::string_view item = trim(rest.substr(0, comma));
+            std::string_view item = trimBlanks(rest.substr(0, comma));
             std::uint64_t b = 0;
             if (!item.empty()) {
                 if (!parseHexNumber(item, b, 2))
@@ -259,7 +253,7 @@ std::vector<RegCls::Section> RegCls::parse(std::string_view text)
     Section* current = nullptr;
     while (!text.empty()) {
         const size_t nl = text.find('\n');
-        std::string_view line = trim(text.substr(0, nl));
+        std::string_view line = trimBlanks(text.substr(0, nl));
         text = (nl == std::string_view::npos) ? std::string_view() : text.substr(nl + 1);
         if (line.empty() || line.front() == ';' || line.front() == '#')
             continue;
@@ -293,7 +287,7 @@ std::vector<RegCls::Section> RegCls::parse(std::string_view text)
         } else {
             eq = line.find('=');
             if (eq != std::string_view::npos)
-                v.name = std::string(trim(line.substr(0, eq)));
+                v.name = std::string(trimBlanks(line.substr(0, eq)));
         }
         if (eq == std::string_view::npos || v.name.empty() || !parseValue(line.substr(eq + 1), v))
             continue;
@@ -315,7 +309,7 @@ std::string RegCls::format(const std::vector<Section>& sections)
         for (const auto& v : s.values) {
             const bool plainName = std::all_of(v.name.begin(), v.name.end(), [](char c) {
                 return c != '=' && c != '"' && c != '\n' && c != '\r' && c != '[' && c != ';' && c != '#';
-            }) && v.name == std::string(trim(v.name));
+            }) && v.name == std::string(trimBlanks(v.name));
             out += plainName ? v.name : quoted(v.name);
             out += '=';
             out += formatValue(v);
@@ -419,7 +413,7 @@ std::int64_t RegCls::readInt(std::string_view key, std::string_view name, std::i
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(v->number));
     if (v->kind == Kind::Qword)
         return static_cast<std::int64_t>(v->number);
-    std::string_view t = trim(v->kind == Kind::Text ? std::string_view(v->text) : std::string_view());
+    std::string_view t = trimBlanks(v->kind == Kind::Text ? std::string_view(v->text) : std::string_view());
     if (!t.empty() && t.front() == '+')
         t.remove_prefix(1);
     std::int64_t out = 0;

@@ -1,6 +1,7 @@
 #include "records/GuanoRecord.h"
 
 #include "core/NumberText.h"
+#include "core/TextTrim.h"
 
 #include <cmath>
 #include <cstdio>
@@ -45,14 +46,7 @@ std::size_t utf8Sequence(const std::uint8_t* p, std::size_t left)
     return n;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using vkit::trimBlanks;
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back.
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
@@ -135,16 +129,16 @@ bool GuanoRecord::parse(const std::uint8_t* data, std::size_t size, GuanoRecord&
         }
         const std::string_view line(reinterpret_cast<const char*>(data + pos), end - pos);
         pos = end + 1;
-        const std::string_view t = trim(line);
+        const std::string_view t = trimBlanks(line);
         if (t.empty())
             continue;
         const std::size_t colon = t.find(':');
         GuanoField f;
-        if (colon == std::string_view::npos || trim(t.substr(0, colon)).empty()) {
+        if (colon == std::string_view::npos || trimBlanks(t.substr(0, colon)).empty()) {
             f.value = std::string(t);
         } else {
-            f.key = std::string(trim(t.substr(0, colon)));
-            f.value = std::string(trim(t.substr(colon + 1)));
+            f.key = std::string(trimBlanks(t.substr(0, colon)));
+            f.value = std::string(trimBlanks(t.substr(colon + 1)));
             if (warning && warning->empty() && rec.find(f.key))
                 *warning = "GUANO metadata repeats the key \"" + f.key + "\"; every copy is kept.";
         }
@@ -208,7 +202,7 @@ std::optional<double> GuanoRecord::number(std::string_view key) const
     if (!v)
         return std::nullopt;
     double x = 0;
-    if (!vkit::parseDouble(trim(*v), x))
+    if (!vkit::parseDouble(trimBlanks(*v), x))
         return std::nullopt;
     return x;
 }
@@ -272,7 +266,7 @@ GuanoRecord guanoForNewRecording(const NewRecordingInfo& info)
 
 std::string shiftGuanoTimestamp(std::string_view text, double seconds)
 {
-    const std::string_view t = trim(text);
+    const std::string_view t = trimBlanks(text);
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (!digits(t, 0, 4, y) || t.size() < 19 || t[4] != '-' || !digits(t, 5, 2, mo) || t[7] != '-' ||
         !digits(t, 8, 2, d) || (t[10] != 'T' && t[10] != ' ') || !digits(t, 11, 2, h) || t[13] != ':' ||

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdlib>
@@ -142,6 +143,14 @@ void writeToneWave(const std::string& path, std::uint32_t rate, double seconds, 
     vestest::ByteWriter w;
     w.chunk("fmt ", vestest::pcmFormat(1, rate, static_cast<std::uint16_t>(bits))).chunk("data", data);
     vestest::writeFile(path, vestest::riffWave(w.data()));
+}
+
+void whenModal(std::function<void(QWidget*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            answer(w);
+    });
 }
 
 }  // namespace apptest

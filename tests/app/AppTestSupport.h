@@ -9,10 +9,12 @@
 #include "TestSupport.h"
 
 #include <QString>
+#include <QWidget>
 #include <QStringList>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -82,6 +84,19 @@ private:
     std::unique_ptr<CVesSoundApp> m_app;
     ScriptedDialogs* m_dialogs = nullptr;
 };
+
+// The child of `parent` with the accessible name given (nullptr when none).
+template <class T>
+T* child(QWidget* parent, const QString& accessibleName)
+{
+    for (T* w : parent->findChildren<T*>())
+        if (w->accessibleName() == accessibleName)
+            return w;
+    return nullptr;
+}
+
+// Runs `answer` on the dialog the next modal loop shows.
+void whenModal(std::function<void(QWidget*)> answer);
 
 // A mono wave file of a sine tone (or silence with hz 0).
 void writeToneWave(const std::string& path, std::uint32_t rate, double seconds, double hz, double amplitude = 0.5,

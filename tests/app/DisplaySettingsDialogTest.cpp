@@ -41,22 +41,8 @@ namespace {
 using apptest::processEvents;
 using Kind = CVesAnaView::SettingsKind;
 
-template <class T>
-T* child(QWidget* parent, const QString& accessibleName)
-{
-    for (T* w : parent->findChildren<T*>())
-        if (w->accessibleName() == accessibleName)
-            return w;
-    return nullptr;
-}
-
-void whenModal(std::function<void(QWidget*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            answer(w);
-    });
-}
+using apptest::child;
+using apptest::whenModal;
 
 // The image row with the most red of the "Yellow & Red" scheme: the tone's
 // band (axes and text are black, the background white).

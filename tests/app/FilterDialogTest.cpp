@@ -49,24 +49,8 @@ double toneLevel(CVesSoundDoc& doc, double hz, std::int64_t from, std::int64_t t
     return 2 * std::hypot(re, im) / static_cast<double>(x.size());
 }
 
-template <class T>
-T* child(QWidget* parent, const QString& accessibleName)
-{
-    for (T* w : parent->findChildren<T*>())
-        if (w->accessibleName() == accessibleName)
-            return w;
-    return nullptr;
-}
-
-// Runs `answer` on the dialog the next modal loop shows.
-void whenModal(std::function<void(QWidget*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (w)
-            answer(w);
-    });
-}
+using apptest::child;
+using apptest::whenModal;
 
 class FilterDialogTest : public apptest::AppTest {
 protected:
