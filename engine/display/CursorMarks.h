@@ -14,7 +14,7 @@
 #include <vector>
 
 class CVesSoundDoc;
-struct PlotLayout;
+class PlotLayout;
 
 enum class CursorType : int {
     Marking = 1,           // a time position on one channel
