@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 
 namespace {
 
@@ -173,9 +174,22 @@ MarkSyncResult syncMarkDisplays(std::vector<AnaMarkSave>& view, const std::vecto
     ordered.reserve(doc.size());
     for (const AnaMarkSave& m : doc)
         ordered.push_back(&m);
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const AnaMarkSave* a, const AnaMarkSave* b) { return a->m_markNr < b->m_markNr; });
-    std::stable_sort(view.begin(), view.end(), [](const AnaMarkSave& a, const AnaMarkSave& b) { return a.m_markNr < b.m_markNr; });
+    // By mark number, equal numbers in their order. (A plain sort with the
+    // position as tie-break: std::stable_sort's temporary buffer trips
+    // clang's AddressSanitizer on libstdc++ 12.)
+    std::sort(ordered.begin(), ordered.end(), [](const AnaMarkSave* a, const AnaMarkSave* b) {
+        return a->m_markNr != b->m_markNr ? a->m_markNr < b->m_markNr : a < b;
+    });
+    std::vector<std::size_t> byNumber(view.size());
+    std::iota(byNumber.begin(), byNumber.end(), std::size_t{0});
+    std::sort(byNumber.begin(), byNumber.end(), [&view](std::size_t a, std::size_t b) {
+        return view[a].m_markNr != view[b].m_markNr ? view[a].m_markNr < view[b].m_markNr : a < b;
+    });
+    std::vector<AnaMarkSave> sortedView;
+    sortedView.reserve(view.size());
+    for (std::size_t k : byNumber)
+        sortedView.push_back(std::move(view[k]));
+    view = std::move(sortedView);
 
     MarkSyncResult r;
     std::vector<AnaMarkSave> out;
