@@ -144,3 +144,23 @@ void makeConjugateSymmetric(std::vector<std::complex<double>>& roots)
     out.insert(out.end(), pairs.begin(), pairs.end());
     roots = std::move(out);
 }
+
+bool filterPolynomialRootsInZ(const std::vector<double>& c, std::vector<std::complex<double>>& roots)
+{
+    std::size_t n = c.size();
+    while (n > 0 && c[n - 1] == 0)
+        --n;
+    std::size_t first = 0;
+    while (first < n && c[first] == 0)
+        ++first;
+    roots.clear();
+    if (first == n)
+        return false;
+    if (n - first == 1)
+        return true;
+    // Σ_{k=first}^{n-1} c_k z^(n-1-k), in ascending powers of z.
+    const std::vector<double> poly(c.rbegin() + static_cast<std::ptrdiff_t>(c.size() - n),
+                                   c.rend() - static_cast<std::ptrdiff_t>(first));
+    roots = polynomialRoots(poly);
+    return roots.size() == n - first - 1;
+}

@@ -13,6 +13,12 @@
 // the iteration does not settle.
 std::vector<std::complex<double>> polynomialRoots(const std::vector<double>& p);
 
+// The roots in z of a filter polynomial c[0] + c[1] z^-1 + c[2] z^-2 + ...:
+// those of the polynomial without its leading zero coefficients (a delay of
+// that many samples, which has no finite root) and its trailing ones. False
+// when c has no coefficient other than 0 or its roots cannot be found.
+bool filterPolynomialRootsInZ(const std::vector<double>& c, std::vector<std::complex<double>>& roots);
+
 // Makes a set of estimated roots of a real polynomial conjugate-symmetric:
 // roots whose imaginary part is within 1e-5 of their size become real (a
 // pair that close to the axis is a double real root for every purpose of a

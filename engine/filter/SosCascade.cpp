@@ -107,37 +107,14 @@ SosCascade SosCascade::fromTransferFunction(const std::vector<double>& b, const 
 {
     if (a.empty() || b.empty() || a[0] == 0)
         return {};
-    // Roots in z of Σ c_k z^-k are the roots of the reversed polynomial in z.
-    auto rootsInZ = [](const std::vector<double>& c, double& leading, bool& ok) {
-        std::size_t n = c.size();
-        while (n > 1 && c[n - 1] == 0)
-            --n;
-        std::size_t first = 0;
-        while (first < n && c[first] == 0)
-            ++first;
-        leading = first < n ? c[first] : 0;
-        std::vector<Complex> roots;
-        ok = first < n;
-        if (!ok || n - first == 1)
-            return roots;
-        // Σ_{k=first}^{n-1} c_k z^{n-1-k}: ascending powers of z.
-        std::vector<double> poly(c.rbegin() + static_cast<std::ptrdiff_t>(c.size() - n),
-                                 c.rend() - static_cast<std::ptrdiff_t>(first));
-        roots = polynomialRoots(poly);
-        ok = roots.size() == n - first - 1;
-        return roots;
-    };
-    double bLead = 0, aLead = 0;
-    bool bOk = false, aOk = false;
-    const std::vector<Complex> zeros = rootsInZ(b, bLead, bOk);
-    const std::vector<Complex> poles = rootsInZ(a, aLead, aOk);
-    if (!bOk || !aOk)
+    std::vector<Complex> zeros, poles;
+    if (!filterPolynomialRootsInZ(b, zeros) || !filterPolynomialRootsInZ(a, poles))
         return {};
     // Leading zero coefficients of b are a pure delay z^-k: sections with b0 = 0.
     std::size_t delay = 0;
     while (delay < b.size() && b[delay] == 0)
         ++delay;
-    SosCascade s = fromZerosPoles(zeros, poles, bLead / aLead);
+    SosCascade s = fromZerosPoles(zeros, poles, b[delay] / a[0]);
     if (s.empty())
         return s;
     std::vector<Biquad> sections = s.sections();
@@ -214,26 +191,33 @@ std::complex<double> transferFunctionResponse(const std::vector<double>& b, cons
     return Complex(static_cast<double>(h.real()), static_cast<double>(h.imag()));
 }
 
-double largestResponseDifferenceDb(const SosCascade& sections, const std::vector<double>& b,
-                                   const std::vector<double>& a, int points, double floorDb)
+double largestResponseDifferenceDb(const SosCascade& sections, const std::function<std::complex<double>(double)>& reference,
+                                   int points, double floorDb)
 {
-    std::vector<double> sos(static_cast<std::size_t>(points)), tf(static_cast<std::size_t>(points));
+    std::vector<double> sos(static_cast<std::size_t>(points)), ref(static_cast<std::size_t>(points));
     double peak = 0;
     for (int i = 0; i < points; ++i) {
         const double omega = M_PI * i / (points - 1);
         sos[static_cast<std::size_t>(i)] = std::abs(sections.response(omega));
-        tf[static_cast<std::size_t>(i)] = std::abs(transferFunctionResponse(b, a, omega));
-        peak = std::max({peak, sos[static_cast<std::size_t>(i)], tf[static_cast<std::size_t>(i)]});
+        ref[static_cast<std::size_t>(i)] = std::abs(reference(omega));
+        peak = std::max({peak, sos[static_cast<std::size_t>(i)], ref[static_cast<std::size_t>(i)]});
     }
     if (!(peak > 0) || !std::isfinite(peak))
-        return std::isfinite(peak) ? 0 : INFINITY;
+        return INFINITY;
     const double floor = peak * std::pow(10.0, floorDb / 20);
     double worst = 0;
     for (std::size_t i = 0; i < sos.size(); ++i) {
-        if (sos[i] < floor && tf[i] < floor)
+        if (sos[i] < floor && ref[i] < floor)
             continue;
-        const double d = 20 * std::log10(std::max(sos[i], 1e-300) / std::max(tf[i], 1e-300));
+        const double d = 20 * std::log10(std::max(sos[i], 1e-300) / std::max(ref[i], 1e-300));
         worst = std::max(worst, std::fabs(d));
     }
     return worst;
+}
+
+double largestResponseDifferenceDb(const SosCascade& sections, const std::vector<double>& b,
+                                   const std::vector<double>& a, int points, double floorDb)
+{
+    return largestResponseDifferenceDb(
+        sections, [&](double omega) { return transferFunctionResponse(b, a, omega); }, points, floorDb);
 }

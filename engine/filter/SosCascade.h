@@ -8,6 +8,7 @@
 #pragma once
 
 #include <complex>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,12 @@ private:
 // b(e^{-jω}) / a(e^{-jω}) of a transfer function (0 when a is 0 there).
 std::complex<double> transferFunctionResponse(const std::vector<double>& b, const std::vector<double>& a, double omega);
 
-// The largest difference in dB between the cascade's and the transfer
-// function's magnitude at `points` frequencies spread over 0..π, counted where
-// either lies above `floorDb` below the larger one's peak (far down in the
-// stopband the transfer function's own rounding decides).
+// The largest difference in dB between the cascade's magnitude and that of
+// `reference` (H at ω) at `points` frequencies spread over 0..π, counted
+// where either lies above `floorDb` below the larger one's peak (far down in
+// the stopband rounding decides). Infinite when there is no finite peak.
+double largestResponseDifferenceDb(const SosCascade& sections, const std::function<std::complex<double>(double)>& reference,
+                                   int points, double floorDb);
+// The same against a transfer function b(z^-1)/a(z^-1).
 double largestResponseDifferenceDb(const SosCascade& sections, const std::vector<double>& b,
                                    const std::vector<double>& a, int points = 2048, double floorDb = -40);
