@@ -33,21 +33,9 @@ CAnaFreqDlg::CAnaFreqDlg(const VesAnaParms& parms, std::int64_t rate, bool defau
     form()->addRow(QString(), settingsfields::row(m_left, m_right));
     m_lines = checkBox(QStringLiteral("Line between values"));
     form()->addRow(QString(), m_lines);
-    m_freqGrid = combo({}, QStringLiteral("Frequency grid"));
-    m_freqGrid->addItem(QStringLiteral("None"), -1);
-    m_freqGrid->addItem(QStringLiteral("1 / value"), 0);
-    for (int i = 1; i <= 5; ++i)
-        m_freqGrid->addItem(QStringLiteral("%1 / tick mark").arg(i), i);
-    form()->addRow(QStringLiteral("Frequency grid"), m_freqGrid);
-    m_timeGrid = combo({}, QStringLiteral("Time grid"));
-    m_timeGrid->addItem(QStringLiteral("None"), 0);
-    for (int i = 1; i <= 5; ++i)
-        m_timeGrid->addItem(QString::number(i), i);
-    form()->addRow(QStringLiteral("Time grid"), m_timeGrid);
-    m_fontSize = new QSpinBox(this);
-    m_fontSize->setRange(1, 72);
-    m_fontSize->setAccessibleName(QStringLiteral("Font size"));
-    form()->addRow(QStringLiteral("Font size"), m_fontSize);
+    m_freqGrid = addFrequencyGridRow();
+    m_timeGrid = addTimeGridRow(QStringLiteral("%1"));
+    m_fontSize = addFontSizeRow();
     finishLayout();
 }
 

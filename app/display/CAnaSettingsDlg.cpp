@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QSpinBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QToolButton>
@@ -98,6 +99,36 @@ QComboBox* CAnaSettingsDlg::combo(const QStringList& items, const QString& name)
     auto* c = new QComboBox;
     c->addItems(items);
     c->setAccessibleName(name);
+    return c;
+}
+
+QSpinBox* CAnaSettingsDlg::addFontSizeRow()
+{
+    auto* box = new QSpinBox(this);
+    box->setRange(1, 72);
+    box->setAccessibleName(QStringLiteral("Font size"));
+    form()->addRow(QStringLiteral("Font size"), box);
+    return box;
+}
+
+QComboBox* CAnaSettingsDlg::addFrequencyGridRow()
+{
+    QComboBox* c = combo({}, QStringLiteral("Frequency grid"));
+    c->addItem(QStringLiteral("None"), -1);
+    c->addItem(QStringLiteral("1 / value"), 0);
+    for (int i = 1; i <= 5; ++i)
+        c->addItem(QStringLiteral("%1 / tick mark").arg(i), i);
+    form()->addRow(QStringLiteral("Frequency grid"), c);
+    return c;
+}
+
+QComboBox* CAnaSettingsDlg::addTimeGridRow(const QString& stepText)
+{
+    QComboBox* c = combo({}, QStringLiteral("Time grid"));
+    c->addItem(QStringLiteral("None"), 0);
+    for (int i = 1; i <= 5; ++i)
+        c->addItem(stepText.arg(i), i);
+    form()->addRow(QStringLiteral("Time grid"), c);
     return c;
 }
 

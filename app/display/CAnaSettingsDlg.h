@@ -19,6 +19,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QDialogButtonBox;
 class QFormLayout;
 class QToolButton;
@@ -88,6 +89,12 @@ protected:
     CPlotSizeField* plotSize() const { return m_plotSize; }
     static QComboBox* combo(const QStringList& items, const QString& accessibleName);
     QCheckBox* checkBox(const QString& text);
+    // Rows the dialogs share: "Font size" (1 … 72), "Frequency grid" (None,
+    // 1 / value, n / tick mark) and "Time grid" (None and 1 … 5, each shown
+    // as `stepText` with %1 for the number).
+    QSpinBox* addFontSizeRow();
+    QComboBox* addFrequencyGridRow();
+    QComboBox* addTimeGridRow(const QString& stepText);
     void finishLayout();
     // A combo's entry whose data is `value` (appended with `text` when missing).
     static void selectData(QComboBox* c, int value, const QString& text);

@@ -142,23 +142,11 @@ CAnaSpectDiag::CAnaSpectDiag(const VesAnaParms& parms, std::int64_t rate, bool d
     m_scale = checkBox(QStringLiteral("Show amplitude color bar"));
     m_invColors = checkBox(QStringLiteral("Low level de-emphasis"));
     form()->addRow(QString(), pair(m_scale, m_invColors));
-    m_fontSize = new QSpinBox(this);
-    m_fontSize->setRange(1, 72);
-    m_fontSize->setAccessibleName(QStringLiteral("Font size"));
-    form()->addRow(QStringLiteral("Font size"), m_fontSize);
+    m_fontSize = addFontSizeRow();
     m_allTicks = checkBox(QStringLiteral("Values at all ticks (frequency axis)"));
     form()->addRow(QString(), m_allTicks);
-    m_freqGrid = combo({}, QStringLiteral("Frequency grid"));
-    m_freqGrid->addItem(QStringLiteral("None"), -1);
-    m_freqGrid->addItem(QStringLiteral("1 / value"), 0);
-    for (int i = 1; i <= 5; ++i)
-        m_freqGrid->addItem(QStringLiteral("%1 / tick mark").arg(i), i);
-    form()->addRow(QStringLiteral("Frequency grid"), m_freqGrid);
-    m_timeGrid = combo({}, QStringLiteral("Time grid"));
-    m_timeGrid->addItem(QStringLiteral("None"), 0);
-    for (int i = 1; i <= 5; ++i)
-        m_timeGrid->addItem(QStringLiteral("%1 / value").arg(i), i);
-    form()->addRow(QStringLiteral("Time grid"), m_timeGrid);
+    m_freqGrid = addFrequencyGridRow();
+    m_timeGrid = addTimeGridRow(QStringLiteral("%1 / value"));
     finishLayout();
 }
 

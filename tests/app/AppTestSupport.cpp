@@ -1,8 +1,10 @@
 #include "AppTestSupport.h"
 
+#include "commands/CommandTable.h"
 #include "display/CVesAnaView.h"
 #include "shell/CMainFrame.h"
 #include "shell/CVesSoundApp.h"
+#include "soundfiles/VesFileType.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -143,6 +145,19 @@ void writeToneWave(const std::string& path, std::uint32_t rate, double seconds, 
     vestest::ByteWriter w;
     w.chunk("fmt ", vestest::pcmFormat(1, rate, static_cast<std::uint16_t>(bits))).chunk("data", data);
     vestest::writeFile(path, vestest::riffWave(w.data()));
+}
+
+bool AppTest::saveOwnCloseAndReopen(const std::string& path)
+{
+    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
+    if (!app().runCommand(cmd::FileSaveAs) || !app().runCommand(cmd::FileClose))
+        return false;
+    processEvents();
+    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
+    if (!app().runCommand(cmd::FileOpen))
+        return false;
+    processEvents();
+    return true;
 }
 
 void whenModal(std::function<void(QWidget*)> answer)

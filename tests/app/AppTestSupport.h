@@ -76,6 +76,9 @@ protected:
     ScriptedDialogs& dialogs() { return *m_dialogs; }
     CVesAnaView* activeView();
     CAppDocument* activeDocument();
+    // Save As the program's own recording file at `path`, Close, then Open it
+    // again through the dialogs, as a user would; false when a command failed.
+    bool saveOwnCloseAndReopen(const std::string& path);
 
     vestest::TempDir dir;
     std::string configHome;

@@ -139,13 +139,7 @@ TEST_F(CursorEditTest, DragShiftCutUndoMarkSaveAndReopen)
     EXPECT_EQ(view->markDisplays().size(), 1u);
 
     const std::string path = dir.file("marked.vprd");
-    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
-    ASSERT_TRUE(app().runCommand(cmd::FileSaveAs));
-    ASSERT_TRUE(app().runCommand(cmd::FileClose));
-    processEvents();
-    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
-    ASSERT_TRUE(app().runCommand(cmd::FileOpen));
-    processEvents();
+    ASSERT_TRUE(saveOwnCloseAndReopen(path));
     view = activeView();
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(doc().marks().size(), 1u);

@@ -330,13 +330,7 @@ TEST_F(DisplaySettingsDialogTest, RecordingFileKeepsTheViewSettingsAndBringsItsM
     processEvents();
     app().userColorMaps().clear();
     const std::string path = dir.file("settings.vprd");
-    dialogs().saveAnswers.push_back(SaveChoice{path, kTypeVesperonWave});
-    ASSERT_TRUE(app().runCommand(cmd::FileSaveAs));
-    ASSERT_TRUE(app().runCommand(cmd::FileClose));
-    processEvents();
-    dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
-    ASSERT_TRUE(app().runCommand(cmd::FileOpen));
-    processEvents();
+    ASSERT_TRUE(saveOwnCloseAndReopen(path));
     ASSERT_NE(activeView(), nullptr);
     const VesAnaParms& back = activeView()->parms();
     EXPECT_EQ(back.m_colorScheme, 100);
