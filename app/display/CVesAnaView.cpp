@@ -268,15 +268,14 @@ bool CVesAnaView::filterSelection()
     if (dlg.exec() != QDialog::Accepted)
         return false;
     CVesFilterDlg::programRecord() = dlg.record();
-    std::int64_t first = 0, last = m_doc.lengthFrames();
+    // The selection, else from the cursor (or the start) to the end, as every edit.
+    std::int64_t first = 0, last = -1;
     ChannelSel channel = ChannelSel::Both;
-    if (m_selection) {
-        first = m_selection->first();
-        last = m_selection->last();
-        channel = m_selection->channel;
-    }
+    editRange(first, last, channel);
+    if (last < 0)
+        last = m_doc.lengthFrames();
     const bool ok = filterDocument(m_doc, first, last, channel, dlg.sections());
-    m_host.viewSelectionChanged();  // Undo follows
+    afterEdit();
     return ok;
 }
 

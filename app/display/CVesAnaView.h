@@ -65,7 +65,8 @@ public:
     void selectAll();
     bool saveSelectedInterval();
     // Edit > Filter: the filter dialog, then the filter over the selection
-    // (the whole recording when nothing is selected). False when cancelled.
+    // (without one, from the cursor or the start to the end). False when
+    // cancelled.
     bool filterSelection();
 
     // ---- display settings (CVesAnaViewSettings.cpp) ----
