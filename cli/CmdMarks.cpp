@@ -2,6 +2,7 @@
 // label track, and marks added to a recording from one.
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "core/AtomicFile.h"
 #include "core/NumberText.h"
 
 #include "document/CVesSoundDoc.h"
@@ -85,11 +86,9 @@ int cmdMarks(const CliArgs& args)
             std::fwrite(text.data(), 1, text.size(), stdout);
             return 0;
         }
-        std::ofstream out(output, std::ios::binary);
-        out << text;
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "vesperon-cli marks: cannot write %s\n", output.c_str());
+        std::string error;
+        if (!vkit::writeFileAtomically(output, text, &error)) {
+            std::fprintf(stderr, "vesperon-cli marks: cannot write %s: %s\n", output.c_str(), error.c_str());
             return 1;
         }
         return 0;

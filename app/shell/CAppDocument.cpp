@@ -2,6 +2,8 @@
 
 #include "commands/CommandTable.h"
 #include "display/CVesAnaView.h"
+#include "core/AtomicFile.h"
+#include "document/MarkTables.h"
 #include "document/ViewUpdate.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFilePropDlg.h"
@@ -23,8 +25,64 @@ CAppDocument::CAppDocument(CVesSoundApp& app)
     m_commands.on(cmd::FileClose, [this](int) { close(); });
     m_commands.on(cmd::FileProperties, [this](int) {
         CFilePropDlg dlg(*m_doc, m_app.mainFrame());
-        dlg.exec();
+        const bool wasModified = m_doc->modified();
+        if (dlg.exec() == QDialog::Accepted && m_doc->modified() != wasModified)
+            updateTitles();
     });
+    m_commands.on(cmd::ExportMarks, [this](int) { exportMarks(); }, [this](int, CommandState& s) { s.enabled = !m_doc->marks().empty(); });
+    m_commands.on(cmd::ImportMarks, [this](int) { importMarks(); });
+}
+
+bool CAppDocument::exportMarks()
+{
+    std::string proposed = plainPath();
+    if (const size_t dot = proposed.find_last_of('.'); dot != std::string::npos && proposed.find('/', dot) == std::string::npos)
+        proposed.erase(dot);
+    if (!proposed.empty())
+        proposed += ".selections.txt";
+    const std::optional<MarkTableChoice> choice = m_app.dialogs().markTableFile(m_app.mainFrame(), true, proposed);
+    if (!choice)
+        return false;
+    const AnnotationTable table = marksToTable(*m_doc);
+    const std::string text = choice->selectionTable ? writeSelectionTable(table) : writeLabelTrack(table);
+    std::string error;
+    if (!vkit::writeFileAtomically(choice->path, text, &error)) {
+        message("Cannot write " + choice->path + ": " + error);
+        return false;
+    }
+    status(std::to_string(table.rows.size()) + (table.rows.size() == 1 ? " mark" : " marks") + " written to " +
+           choice->path);
+    return true;
+}
+
+bool CAppDocument::importMarks()
+{
+    const std::optional<MarkTableChoice> choice = m_app.dialogs().markTableFile(m_app.mainFrame(), false, plainPath());
+    if (!choice)
+        return false;
+    // Tables of many thousands of marks stay far below this; a larger file is not one.
+    constexpr std::size_t kMaxTableBytes = 64u << 20;
+    std::string text;
+    if (!vkit::readWholeFile(choice->path, text, kMaxTableBytes)) {
+        message("Cannot read " + choice->path);
+        return false;
+    }
+    const bool selection = looksLikeSelectionTable(text);
+    AnnotationTable table;
+    std::string error;
+    if (!(selection ? readSelectionTable(text, table, error) : readLabelTrack(text, table, error))) {
+        message(choice->path + ": " + error);
+        return false;
+    }
+    const int added = addMarksFromTable(*m_doc, table, error);
+    if (added < 0) {
+        message(choice->path + ": " + error);
+        return false;
+    }
+    CVesAnaView::marksChanged(*m_doc);
+    updateTitles();
+    status(std::to_string(added) + (added == 1 ? " mark" : " marks") + " added from " + choice->path);
+    return true;
 }
 
 CAppDocument::~CAppDocument() = default;

@@ -63,6 +63,10 @@ public:
     bool saveInterval(std::int64_t first, std::int64_t last) override;
     // Asks to save a modified document before it closes; false when the user cancels.
     bool saveModified();
+    // "Export Marks": the marks as a selection table or label track, in real time.
+    bool exportMarks();
+    // "Import Marks": one mark per row of a table (its kind read from its first line).
+    bool importMarks();
     // Closes every frame of the document (after saveModified, unless `ask` is false).
     bool close(bool ask = true);
     bool closing() const { return m_closing; }

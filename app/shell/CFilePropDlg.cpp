@@ -1,7 +1,13 @@
 #include "shell/CFilePropDlg.h"
 
+#include "document/CVesSoundDoc.h"
 #include "document/FileProperties.h"
+#include "records/GuanoRecord.h"
 
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -12,14 +18,33 @@ QString html(const std::string& s)
     return QString::fromStdString(s).toHtmlEscaped();
 }
 
+// The labels of the editable keys, as the dialog shows them.
+QString metadataLabel(const std::string& key)
+{
+    if (key == "Species Manual ID")
+        return QStringLiteral("&Species:");
+    if (key == "Note")
+        return QStringLiteral("&Note:");
+    if (key == "Loc Position")
+        return QStringLiteral("&Location (lat lon):");
+    if (key == "Loc Elevation")
+        return QStringLiteral("&Elevation (m):");
+    if (key == "Make")
+        return QStringLiteral("Ma&ke:");
+    if (key == "Model")
+        return QStringLiteral("&Model:");
+    return QString::fromStdString(key + ":");
+}
+
 }  // namespace
 
-CFilePropDlg::CFilePropDlg(const CVesSoundDoc& doc, QWidget* parent) : QDialog(parent)
+CFilePropDlg::CFilePropDlg(CVesSoundDoc& doc, QWidget* parent) : QDialog(parent), m_doc(doc)
 {
     setWindowTitle(QStringLiteral("File properties"));
     m_text = new QTextEdit(this);
     m_text->setObjectName(QStringLiteral("1391"));
     m_text->setReadOnly(true);
+    m_text->setAccessibleName(QStringLiteral("Properties"));
     m_text->setLineWrapMode(QTextEdit::WidgetWidth);
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(2, 2, 2, 2);
@@ -48,5 +73,75 @@ CFilePropDlg::CFilePropDlg(const CVesSoundDoc& doc, QWidget* parent) : QDialog(p
     }
     body += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\" style=\"font-size:10pt\">%1</table>").arg(rows);
     m_text->setHtml(body);
-    resize(520, 480);
+
+    GuanoRecord guano;
+    std::string error;
+    if (!doc.guano(guano, error) && !error.empty())
+        m_metadataReadable = false;
+    auto* group = new QGroupBox(QStringLiteral("Metadata (GUANO)"), this);
+    group->setAccessibleName(QStringLiteral("Metadata"));
+    auto* form = new QFormLayout(group);
+    for (const std::string& key : GuanoRecord::editableKeys()) {
+        auto* edit = new QLineEdit(group);
+        const QString name = QString::fromStdString(key);
+        edit->setObjectName(name);
+        edit->setAccessibleName(name);
+        if (const std::string* value = guano.find(key))
+            edit->setText(QString::fromStdString(*value));
+        edit->setEnabled(m_metadataReadable);
+        form->addRow(metadataLabel(key), edit);
+        m_fields.push_back(edit);
+    }
+    if (!m_metadataReadable)
+        group->setToolTip(QString::fromStdString("The GUANO metadata cannot be read (" + error +
+                                                 "); it is kept as it is."));
+    box->addWidget(group);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    box->addWidget(buttons);
+    resize(520, 600);
+}
+
+QLineEdit* CFilePropDlg::metadataField(const std::string& key) const
+{
+    const auto& keys = GuanoRecord::editableKeys();
+    for (std::size_t i = 0; i < keys.size() && i < m_fields.size(); ++i)
+        if (keys[i] == key)
+            return m_fields[i];
+    return nullptr;
+}
+
+bool CFilePropDlg::applyMetadata()
+{
+    if (!m_metadataReadable)
+        return false;
+    GuanoRecord guano;
+    std::string error;
+    m_doc.guano(guano, error);
+    bool changed = false;
+    const auto& keys = GuanoRecord::editableKeys();
+    for (std::size_t i = 0; i < keys.size() && i < m_fields.size(); ++i) {
+        // A value is one line of the chunk: line breaks pasted in become blanks.
+        std::string value = m_fields[i]->text().simplified().toStdString();
+        const std::string* old = guano.find(keys[i]);
+        if (value.empty()) {
+            changed = guano.remove(keys[i]) || changed;
+        } else if (!old || *old != value) {
+            guano.set(keys[i], std::move(value));
+            changed = true;
+        }
+    }
+    if (!changed)
+        return false;
+    // A new record gets its version line when it is written.
+    m_doc.setGuano(guano);
+    return true;
+}
+
+void CFilePropDlg::accept()
+{
+    applyMetadata();
+    QDialog::accept();
 }

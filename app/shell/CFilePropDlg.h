@@ -1,18 +1,36 @@
 // "File properties": a read-only text of the recording's size, times, rates,
-// format, recording information, detector header lines and file dates.
+// format, recording information, detector header lines and file dates, and
+// the common GUANO metadata fields (species, note, location, make and model)
+// for the user to fill in or correct. OK writes changed fields into the
+// document's GUANO record (adding one when the recording has none); the
+// record goes out with the next save.
 #pragma once
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 class CVesSoundDoc;
+class QLineEdit;
 class QTextEdit;
 
 class CFilePropDlg : public QDialog {
     Q_OBJECT
 public:
-    CFilePropDlg(const CVesSoundDoc& doc, QWidget* parent = nullptr);
+    CFilePropDlg(CVesSoundDoc& doc, QWidget* parent = nullptr);
     QTextEdit* textField() const { return m_text; }
+    // The field of a GUANO key (GuanoRecord::editableKeys()), or null.
+    QLineEdit* metadataField(const std::string& key) const;
+
+    // Writes the edited fields into the document; true when one changed.
+    bool applyMetadata();
+
+    void accept() override;
 
 private:
+    CVesSoundDoc& m_doc;
     QTextEdit* m_text;
+    std::vector<QLineEdit*> m_fields;  // one per editable key, in its order
+    bool m_metadataReadable = true;    // false: a damaged chunk that editing would replace
 };

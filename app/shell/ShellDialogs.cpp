@@ -47,6 +47,25 @@ bool CShellDialogs::compressedSaveParms(QWidget* parent, int& silentLevelDb, int
     return true;
 }
 
+std::optional<MarkTableChoice> CShellDialogs::markTableFile(QWidget* parent, bool saving,
+                                                           const std::string& proposedPath)
+{
+    const QString selection = QStringLiteral("Raven selection table (*.txt)");
+    const QString labels = QStringLiteral("Audacity label track (*.txt)");
+    QFileDialog dlg(parent, saving ? QStringLiteral("Export Marks") : QStringLiteral("Import Marks"),
+                    QString::fromStdString(proposedPath));
+    dlg.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dlg.setNameFilters(saving ? QStringList{selection, labels}
+                              : QStringList{QStringLiteral("Mark tables (*.txt)"), QStringLiteral("All files (*)")});
+    dlg.setDefaultSuffix(QStringLiteral("txt"));
+    if (!proposedPath.empty())
+        dlg.selectFile(QString::fromStdString(proposedPath));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return MarkTableChoice{dlg.selectedFiles().front().toStdString(), dlg.selectedNameFilter() != labels};
+}
+
 void CShellDialogs::message(QWidget* parent, const std::string& text, Icon icon)
 {
     const QString t = QString::fromStdString(text);

@@ -20,6 +20,13 @@ struct SaveChoice {
     int type = 9;
 };
 
+// A file of marks: a selection table (tab-separated, as bat-acoustics
+// programs read them) or a label track.
+struct MarkTableChoice {
+    std::string path;
+    bool selectionTable = true;  // on opening, the file's first line decides
+};
+
 class IShellDialogs {
 public:
     enum class Answer { Yes, No, Cancel };
@@ -35,6 +42,8 @@ public:
     virtual std::optional<SaveChoice> saveFile(QWidget* parent, const std::string& initialPath, int documentType) = 0;
     // "Save Compressed Parameters" (CSaveVcsParmsDlg); false when cancelled.
     virtual bool compressedSaveParms(QWidget* parent, int& silentLevelDb, int& beforeMs, int& afterMs) = 0;
+    // "Export Marks" (saving, proposing `proposedPath`) and "Import Marks"; nothing when cancelled.
+    virtual std::optional<MarkTableChoice> markTableFile(QWidget* parent, bool saving, const std::string& proposedPath) = 0;
     virtual void message(QWidget* parent, const std::string& text, Icon icon) = 0;
     // "Save changes to <title>?"
     virtual Answer askSaveChanges(QWidget* parent, const std::string& title) = 0;
@@ -47,6 +56,7 @@ public:
     std::vector<std::string> importFiles(QWidget* parent, const std::string& folder) override;
     std::optional<SaveChoice> saveFile(QWidget* parent, const std::string& initialPath, int documentType) override;
     bool compressedSaveParms(QWidget* parent, int& silentLevelDb, int& beforeMs, int& afterMs) override;
+    std::optional<MarkTableChoice> markTableFile(QWidget* parent, bool saving, const std::string& proposedPath) override;
     void message(QWidget* parent, const std::string& text, Icon icon) override;
     Answer askSaveChanges(QWidget* parent, const std::string& title) override;
 };

@@ -54,6 +54,17 @@ public:
     std::vector<std::string> importFiles(QWidget*, const std::string&) override { return std::exchange(importAnswer, {}); }
     std::optional<SaveChoice> saveFile(QWidget*, const std::string& initialPath, int documentType) override;
     bool compressedSaveParms(QWidget*, int& level, int& before, int& after) override;
+    std::deque<std::optional<MarkTableChoice>> markTableAnswers;  // empty queue: cancel
+    std::vector<std::string> markTableProposals;                  // the paths proposed
+    std::optional<MarkTableChoice> markTableFile(QWidget*, bool, const std::string& proposed) override
+    {
+        markTableProposals.push_back(proposed);
+        if (markTableAnswers.empty())
+            return std::nullopt;
+        auto a = markTableAnswers.front();
+        markTableAnswers.pop_front();
+        return a;
+    }
     void message(QWidget*, const std::string& text, Icon) override { messages.push_back(text); }
     Answer askSaveChanges(QWidget*, const std::string&) override { return saveChangesAnswer; }
 };
