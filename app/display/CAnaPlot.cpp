@@ -1,5 +1,7 @@
 #include "display/CAnaPlot.h"
 
+#include "display/CAnaPlotAccessible.h"
+
 #include "document/CVesSoundDoc.h"
 
 #include <QContextMenuEvent>
@@ -18,6 +20,8 @@ CAnaPlot::CAnaPlot(CVesSoundDoc& doc, VesAnaParms& parms, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setMinimumSize(120, 80);
+    // Before anything asks for the plot's accessible interface (a name change does).
+    installPlotAccessibility();
     setAccessibleName(QStringLiteral("Analysis plot"));
     m_timer.setSingleShot(false);
     connect(&m_timer, &QTimer::timeout, this, &CAnaPlot::onTimer);
