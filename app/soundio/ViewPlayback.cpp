@@ -142,6 +142,10 @@ bool ViewPlayback::play()
         first = m_view.selection()->first();
         end = m_view.selection()->last();
         text = QStringLiteral("Playing selection");
+    } else if (ViewDetector* detector = ViewDetector::of(&m_view); detector && detector->on() && detector->cursorFrame() >= 0) {
+        // The detector listens from its cursor.
+        first = detector->cursorFrame();
+        text = QStringLiteral("Playing from cursor");
     } else {
         first = std::max<std::int64_t>(0, m_view.parms().m_plotStart);
         text = QStringLiteral("Playing");

@@ -41,8 +41,7 @@ std::int64_t blockFrames(const SoundFormat& format, std::uint32_t outputRateHz, 
 
 HeterodyneOscillator::HeterodyneOscillator(std::uint32_t rateHz, std::int32_t timeExp25)
     : m_modulus(std::max<std::int64_t>(1, static_cast<std::int64_t>(timeExp25 > 0 ? timeExp25 : 1000) *
-                                              std::max<std::int64_t>(1, rateHz))),
-      m_timeExp(timeExp25 > 0 ? timeExp25 : 1000)
+                                              std::max<std::int64_t>(1, rateHz)))
 {
 }
 

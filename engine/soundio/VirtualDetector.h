@@ -64,7 +64,6 @@ private:
     std::int64_t m_modulus;  // units per cycle of the sample rate
     std::int64_t m_step = 0;  // units per frame
     std::int64_t m_phase = 0;
-    std::int64_t m_timeExp;
     std::int64_t m_tuningHz = 0;
 };
 
