@@ -165,7 +165,9 @@ std::shared_ptr<DetectorSource> ViewDetector::startPlayback(std::int64_t first, 
                         (!m_view.selection() && L && L->stereo && !L->bothChannels && !L->channels.empty() &&
                          L->channels.front().channel == ChannelIndex::Right));
     setup.channel = right ? ChannelIndex::Right : ChannelIndex::Left;
-    setup.speedFactor = m_useSpeedFactor ? m_speedFactor : 1;
+    // Every k-th frame is heard either way; without the speed factor's rate
+    // the detector plays k times faster than real time.
+    setup.speedFactor = m_speedFactor;
     setup.timeExp25 = doc.effectiveTimeExp25();
     setup.filter = m_sections;
     setup.filterOrder = m_record.order;
@@ -191,12 +193,12 @@ void ViewDetector::followPlay(std::int64_t frame)
     showCursor();
 }
 
-void ViewDetector::playEnded()
+void ViewDetector::playEnded(std::int64_t stoppedAt)
 {
     m_source.reset();
     if (!m_on)
         return;
-    m_frame = m_playStart;
+    m_frame = stoppedAt >= 0 ? stoppedAt : m_playStart;
     showCursor();
 }
 

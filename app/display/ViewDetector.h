@@ -52,8 +52,9 @@ public:
     bool playing() const { return m_source != nullptr; }
     // The frame being heard.
     void followPlay(std::int64_t frame);
-    // The playback ended: the cursor goes back to where it started.
-    void playEnded();
+    // The playback ended: the cursor goes to `stoppedAt` (a pause), else
+    // back to where listening began.
+    void playEnded(std::int64_t stoppedAt = -1);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

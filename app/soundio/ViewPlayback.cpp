@@ -259,8 +259,12 @@ void ViewPlayback::finish()
     const int failure = m_player->failure();
     m_player.reset();
     m_state = Closed;
-    if (ViewDetector* detector = ViewDetector::of(&m_view); detector && detector->playing())
-        detector->playEnded();
+    // A paused detector keeps its cursor where the sound stopped (Play goes
+    // on from there); otherwise it returns to where listening began.
+    ViewDetector* detector = ViewDetector::of(&m_view);
+    const bool detectorPlayed = detector && detector->playing();
+    if (detectorPlayed)
+        detector->playEnded(m_paused ? pos : -1);
     if (m_restarting && failure == 0) {
         m_restarting = false;
         if (startAt(pos, m_end, m_playText, false))
@@ -271,7 +275,7 @@ void ViewPlayback::finish()
         m_view.statusStrip()->setStatusText(QStringLiteral("End of play"));
         m_view.statusStrip()->setMiddleText(QString());
     }
-    if (m_paused)
+    if (m_paused && !detectorPlayed)
         setPlayCursorEverywhere(pos);
     else
         setPlayCursorEverywhere(-1);

@@ -115,16 +115,29 @@ protected:
         forgetProgramFilter();
     }
     // The mode on through the command, its dialog answered with `factor`.
-    bool switchOn(int factor = 0)
+    bool switchOn(int factor = 0, bool useSpeedFactor = true)
     {
         bool asked = false;
         whenModal([&](QWidget* dlg) {
             asked = qobject_cast<CVirtStartDlg*>(dlg) != nullptr;
             if (factor > 0)
                 child<QSpinBox>(dlg, "Speed factor")->setValue(factor);
+            child<QCheckBox>(dlg, "Use the speed factor to calculate playback sampling rate")->setChecked(useSpeedFactor);
             child<QPushButton>(dlg, "OK")->click();
         });
         return app().runCommand(cmd::VirtualDetector) && asked;
+    }
+    // Plays to the end; the bytes the device got.
+    std::vector<char> playToTheEnd()
+    {
+        EXPECT_TRUE(app().runCommand(cmd::PlaySound));
+        QElapsedTimer t;
+        t.start();
+        while (soundBusy() && t.elapsed() < 20000)
+            processEvents();
+        EXPECT_FALSE(soundBusy());
+        std::ifstream in(out, std::ios::binary);
+        return std::vector<char>((std::istreambuf_iterator<char>(in)), {});
     }
     QPoint pointOf(CAnaPlot* plot, std::int64_t frame, double hz)
     {
@@ -225,6 +238,24 @@ TEST_F(VirtualDetectorViewTest, PlaySoundListensThroughTheDetectorAtTheLowerRate
     const std::int64_t blocks = (view->doc().lengthFrames() - from) / block;
     EXPECT_EQ(static_cast<std::int64_t>(played.size()), blocks * (block / 10) * 2);
     EXPECT_NEAR(static_cast<double>(played.size()) / 2 / 38400, 0.9, static_cast<double>(block) / kRate);
+}
+
+// Without the speed factor's rate every k-th frame is still heard, at the
+// recording's own rate: k times faster than real time.
+TEST_F(VirtualDetectorViewTest, WithoutTheSpeedFactorsRateItPlaysKTimesFaster)
+{
+    start({wav});
+    startSoundDevices("", "");
+    CVesAnaView* view = activeView();
+    ASSERT_TRUE(switchOn(10, false));
+    ViewDetector* det = ViewDetector::of(view);
+    EXPECT_EQ(det->playbackRateHz(), kRate);
+    ASSERT_TRUE(det->setCursor(0, 40000));
+    const std::vector<char> played = playToTheEnd();
+    EXPECT_EQ(ViewPlayback::of(view)->openedRateHz(), kRate);
+    const std::int64_t block = detector::blockFrames(view->doc().format(), kRate, 10);
+    ASSERT_GT(block, 0);
+    EXPECT_EQ(static_cast<std::int64_t>(played.size()), view->doc().lengthFrames() / block * (block / 10) * 2);
 }
 
 }  // namespace
