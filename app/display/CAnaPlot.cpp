@@ -292,6 +292,7 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
         if (!r.isEmpty())
             p.fillRect(r, QColor(220, 0, 0));
     }
+    drawDetectorCursor(p);
     m_lastPaintMicros = clock.nsecsElapsed() / 1000;
 }
 
@@ -306,6 +307,41 @@ QRect CAnaPlot::playCursorRect() const
     if (x < plotLeft || x > plotRight)
         return {};
     return QRect(static_cast<int>(x) - 1, 0, 2, height());
+}
+
+void CAnaPlot::setDetectorCursor(std::int64_t frame, double frequencyHz)
+{
+    if (frame == m_detectorFrame && frequencyHz == m_detectorHz)
+        return;
+    m_detectorFrame = frame;
+    m_detectorHz = frequencyHz;
+    update();  // drawn over the picture: nothing is recomputed
+}
+
+void CAnaPlot::drawDetectorCursor(QPainter& p) const
+{
+    if (m_detectorFrame < 0 || !m_painter)
+        return;
+    const double scale = m_painter->deviceScale();
+    const double plotLeft = static_cast<double>(m_layout.plotLeft) * scale;
+    const double plotRight = static_cast<double>(m_layout.plotLeft + m_layout.plotWidth) * scale;
+    const double x = m_painter->sampleToDeviceX(static_cast<double>(m_detectorFrame));
+    if (x < plotLeft || x > plotRight)
+        return;
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setPen(QPen(QColor(0, 170, 0), 1, Qt::DashLine));
+    p.drawLine(QPointF(x, 0), QPointF(x, height()));
+    p.setPen(QPen(QColor(0, 170, 0), 2));
+    for (std::size_t i = 0; i < m_layout.channels.size(); ++i) {
+        const TwipsRect& pane = m_layout.channels[i].freqPane;
+        if (pane.empty())
+            continue;
+        const double y = m_painter->frequencyToDeviceY(m_detectorHz, i);
+        p.drawLine(QPointF(std::max(plotLeft, x - 30), y), QPointF(std::min(plotRight, x + 30), y));
+        p.drawEllipse(QPointF(x, y), 4, 4);
+    }
+    p.restore();
 }
 
 void CAnaPlot::setPlayCursor(std::int64_t frame)

@@ -78,6 +78,12 @@ public:
     // drawn over the data like the selection.
     void setPlayCursor(std::int64_t frame);
     std::int64_t playCursor() const { return m_playCursor; }
+    // The detector cursor of the virtual bat detector: a line across the
+    // panes at a frame and a mark at its tuning frequency (the frequency
+    // axis's hertz) in every frequency pane; frame -1 removes it.
+    void setDetectorCursor(std::int64_t frame, double frequencyHz);
+    std::int64_t detectorCursorFrame() const { return m_detectorFrame; }
+    double detectorCursorHz() const { return m_detectorHz; }
 
     // For tests: full drawings of data so far, whether requests are being
     // deferred, and the timer that ends the deferral.
@@ -126,5 +132,8 @@ private:
     CursorRecord m_cursor;
     std::int64_t m_lastPaintMicros = 0;
     std::int64_t m_playCursor = -1;
+    std::int64_t m_detectorFrame = -1;
+    double m_detectorHz = 0;
+    void drawDetectorCursor(QPainter& p) const;
     QRect playCursorRect() const;
 };

@@ -1,5 +1,6 @@
 #include "display/CVesAnaView.h"
 #include "soundio/ViewPlayback.h"
+#include "display/ViewDetector.h"
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
@@ -124,6 +125,9 @@ void CVesAnaView::registerCommands()
     registerEditCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
+    // The virtual bat detector mode and its cursor (after the playback: its
+    // keys come first).
+    attachDetector(*this, m_commands);
 }
 
 // ---- layout, scroll bar, repaint ----

@@ -12,6 +12,7 @@ class CVesAnaView;
 class CVesSoundDoc;
 class QPoint;
 struct VesAnaParms;
+struct VesDefData;
 
 class IViewHost : public IColorMapStore {
 public:
@@ -22,6 +23,9 @@ public:
     virtual const VesAnaParms& defaultAnaParms() const = 0;
     // OK in a defaults settings dialog: the new defaults, kept at once.
     virtual void setDefaultAnaParms(const VesAnaParms& parms) = 0;
+    // The program's defaults for new recordings (sound format, recording
+    // information); the Sound format dialog updates them.
+    virtual VesDefData& defaultData() = 0;
 
     // The document's views: a view registers at construction and leaves at
     // destruction; the active one is the one a new view copies.

@@ -315,6 +315,8 @@ const VesAnaParms& CAppDocument::defaultAnaParms() const
     return m_app.defaultAnaParms();
 }
 
+VesDefData& CAppDocument::defaultData() { return m_app.defData(); }
+
 void CAppDocument::setDefaultAnaParms(const VesAnaParms& parms)
 {
     m_app.setDefaultAnaParms(parms);

@@ -88,6 +88,7 @@ private:
     // IViewHost
     const VesAnaParms& defaultAnaParms() const override;
     void setDefaultAnaParms(const VesAnaParms& parms) override;
+    VesDefData& defaultData() override;
     std::vector<VesColorMap>& userColorMaps() override;
     void saveUserColorMaps() override;
     void viewSelectionChanged() override;

@@ -3,6 +3,7 @@
 #include "core/NumberText.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
+#include "records/VesSettings.h"
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
 #include "soundio/WaveError.h"
@@ -150,7 +151,7 @@ void CSndFormat::accept()
     QDialog::accept();
 }
 
-bool CSndFormat::apply(CVesSoundDoc& doc) const
+bool CSndFormat::apply(CVesSoundDoc& doc, VesDefData* defaults) const
 {
     VesRecData& rec = doc.recData();
     rec.m_at = m_contents->text().toStdString();
@@ -170,6 +171,11 @@ bool CSndFormat::apply(CVesSoundDoc& doc) const
         }
         doc.setFormat(f);
         recalc = true;
+        if (defaults) {
+            defaults->m_chans = f.channels;
+            defaults->m_bits = f.bitsPerSample;
+            defaults->m_rate = static_cast<std::int32_t>(f.samplesPerSec);
+        }
     }
     const std::int32_t te = timeExp25();
     if (te != rec.m_timeExp25) {
@@ -177,6 +183,13 @@ bool CSndFormat::apply(CVesSoundDoc& doc) const
         recalc = true;
     }
     doc.setModified(true);
+    if (defaults) {
+        defaults->m_timeExp25 = rec.m_timeExp25;
+        defaults->m_at = rec.m_at;
+        defaults->m_by = rec.m_by;
+        defaults->m_date = rec.m_date;
+        defaults->m_time = rec.m_time;
+    }
     return recalc;
 }
 
@@ -187,7 +200,7 @@ void runSoundFormat(CVesAnaView& view)
     CSndFormat dlg(view.doc(), &view);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    if (dlg.apply(view.doc()))
+    if (dlg.apply(view.doc(), &view.viewHost().defaultData()))
         view.doc().updateAllViews(viewupdate::Format{});
     else
         view.doc().updateAllViews(viewupdate::Repaint{});

@@ -10,6 +10,7 @@
 
 class CVesAnaView;
 class CVesSoundDoc;
+struct VesDefData;
 class QButtonGroup;
 class QLineEdit;
 
@@ -24,7 +25,10 @@ public:
     SoundFormatChoice choice() const;
     std::int32_t timeExp25() const;
     // Stores what the dialog holds into the document; true when the views must recompute.
-    bool apply(CVesSoundDoc& doc) const;
+    // With `defaults`: a format set on the recording (empty, or a new
+    // frequency) becomes the format of new recordings, and the recording's
+    // time expansion and comments their defaults.
+    bool apply(CVesSoundDoc& doc, VesDefData* defaults = nullptr) const;
 
     QButtonGroup* rateGroup() const { return m_rate; }
     QButtonGroup* bitsGroup() const { return m_bits; }

@@ -5,11 +5,13 @@
 #include "display/CAnaPlot.h"
 #include "display/CRecStatus.h"
 #include "display/CVesAnaView.h"
+#include "display/ViewDetector.h"
 #include "document/CVesSoundDoc.h"
 #include "soundio/CPlaySpeedDlg.h"
 #include "soundio/CSndFormat.h"
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
+#include "soundio/VirtualDetector.h"
 #include "soundio/WaveError.h"
 
 #include <QApplication>
@@ -140,6 +142,10 @@ bool ViewPlayback::play()
         first = m_view.selection()->first();
         end = m_view.selection()->last();
         text = QStringLiteral("Playing selection");
+    } else if (ViewDetector* detector = ViewDetector::of(&m_view); detector && detector->on() && detector->cursorFrame() >= 0) {
+        // The detector listens from its cursor.
+        first = detector->cursorFrame();
+        text = QStringLiteral("Playing from cursor");
     } else {
         first = std::max<std::int64_t>(0, m_view.parms().m_plotStart);
         text = QStringLiteral("Playing");
@@ -157,7 +163,16 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     SoundDeviceTables& devs = soundDevices();
     VesPlaySpeedDataLst list = presets(m_doc);
     const VesPlaySpeedData& preset = list.current(devs.playbackDeviceName());
-    const std::uint32_t rate = playbackRate(m_doc.format().samplesPerSec, preset, devs.playbackRateChange());
+    // In detector mode the detector's rate, and its processed frames.
+    ViewDetector* detector = ViewDetector::of(&m_view);
+    if (detector && !detector->on())
+        detector = nullptr;
+    const std::uint32_t rate = detector ? detector->playbackRateHz()
+                                        : playbackRate(m_doc.format().samplesPerSec, preset, devs.playbackRateChange());
+    if (rate == 0) {
+        QApplication::beep();
+        return false;
+    }
     if (askRate && rate > devs.playbackHighestFrequency()) {
         const QString q = QStringLiteral("Do you really want to use a playback sampling rate of %1 Hz ?").arg(rate);
         if (QMessageBox::question(&m_view, QStringLiteral("Vesperon"), q) != QMessageBox::Yes)
@@ -170,10 +185,18 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     req.endFrame = std::min(end, m_doc.lengthFrames());
     req.rateHz = rate;
     req.deviceId = devs.playbackDeviceId().empty() ? std::string("default") : devs.playbackDeviceId();
+    if (detector) {
+        req.source = detector->startPlayback(first, req.endFrame);
+        if (!req.source)
+            return false;
+        req.bufferMs = 250;  // four play buffers: a new tuning is heard soon
+    }
     auto player = std::make_unique<SoundPlayer>(audioBackend());
     player->setGain(g_volume / 65535.0);
     const int code = player->start(req);
     if (code != wave::NoError) {
+        if (detector)
+            detector->playEnded();
         QMessageBox::warning(&m_view, QStringLiteral("Vesperon"),
                              QString::fromStdString(WaveErrorText("Failed to open waveform output device.", code)));
         return false;
@@ -187,18 +210,25 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     m_playText = text;
     // Seconds on the view's time axis: real time, before time expansion.
     const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
-    m_statusText = QStringLiteral("%1 %2 - %3. ").arg(text, secondsText(first / rateD), secondsText(m_end / rateD));
+    m_statusText = QString::fromLatin1(detector ? "%1 %2 - %3 " : "%1 %2 - %3. ")
+                       .arg(text, secondsText(first / rateD), secondsText(m_end / rateD));
     QString middle = QStringLiteral("%1 Hz  x%2  %3")
                          .arg(m_openedRate)
                          .arg(currentSpeed(preset), 0, 'f', 2)
                          .arg(QString::fromStdString(devs.playbackDeviceName()));
+    if (detector)
+        middle = QStringLiteral("%1 Hz  detector at %2 kHz  %3")
+                     .arg(m_openedRate)
+                     .arg(detector->tuningHz() / 1000.0, 0, 'f', 1)
+                     .arg(QString::fromStdString(devs.playbackDeviceName()));
     if (m_openedRate != rate)
         middle += QStringLiteral("  (device plays %1 Hz, not %2 Hz)").arg(m_openedRate).arg(rate);
     if (m_view.statusStrip()) {
         m_view.statusStrip()->setStatusText(m_statusText);
         m_view.statusStrip()->setMiddleText(middle);
     }
-    setPlayCursorEverywhere(first);
+    if (!detector)
+        setPlayCursorEverywhere(first);
     m_timer.start();
     return true;
 }
@@ -210,7 +240,11 @@ void ViewPlayback::poll()
     const std::int64_t pos = m_player->position();
     const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
     if (!m_stopRequested) {
-        setPlayCursorEverywhere(pos);
+        ViewDetector* detector = ViewDetector::of(&m_view);
+        if (detector && detector->playing())
+            detector->followPlay(pos);
+        else
+            setPlayCursorEverywhere(pos);
         if (m_view.statusStrip())
             m_view.statusStrip()->setStatusText(m_statusText + QStringLiteral("current: %1").arg(secondsText(pos / rateD)));
     }
@@ -225,6 +259,12 @@ void ViewPlayback::finish()
     const int failure = m_player->failure();
     m_player.reset();
     m_state = Closed;
+    // A paused detector keeps its cursor where the sound stopped (Play goes
+    // on from there); otherwise it returns to where listening began.
+    ViewDetector* detector = ViewDetector::of(&m_view);
+    const bool detectorPlayed = detector && detector->playing();
+    if (detectorPlayed)
+        detector->playEnded(m_paused ? pos : -1);
     if (m_restarting && failure == 0) {
         m_restarting = false;
         if (startAt(pos, m_end, m_playText, false))
@@ -235,7 +275,7 @@ void ViewPlayback::finish()
         m_view.statusStrip()->setStatusText(QStringLiteral("End of play"));
         m_view.statusStrip()->setMiddleText(QString());
     }
-    if (m_paused)
+    if (m_paused && !detectorPlayed)
         setPlayCursorEverywhere(pos);
     else
         setPlayCursorEverywhere(-1);

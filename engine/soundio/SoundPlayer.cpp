@@ -23,16 +23,18 @@ int SoundPlayer::start(const PlayRequest& request)
 {
     if (m_thread.joinable())
         return wave::StillPlaying;
-    if (!request.store || request.format.blockAlign == 0)
+    if ((!request.store && !request.source) || request.format.blockAlign == 0)
         return wave::InvalidParam;
     if (!acquireSoundBusy())
         return wave::Allocated;
     m_holdsBusy = true;
     m_req = request;
     const std::int64_t align = request.format.blockAlign;
-    const std::int64_t storeFrames = request.store->length() / align;
-    m_req.endFrame = request.endFrame < 0 ? storeFrames : std::min(request.endFrame, storeFrames);
-    m_req.startFrame = std::clamp<std::int64_t>(request.startFrame, 0, m_req.endFrame);
+    if (!request.source) {
+        const std::int64_t storeFrames = request.store->length() / align;
+        m_req.endFrame = request.endFrame < 0 ? storeFrames : std::min(request.endFrame, storeFrames);
+        m_req.startFrame = std::clamp<std::int64_t>(request.startFrame, 0, m_req.endFrame);
+    }
     AudioStreamFormat fmt;
     fmt.channels = request.format.channels;
     fmt.bitsPerSample = request.format.bitsPerSample;
@@ -47,7 +49,7 @@ int SoundPlayer::start(const PlayRequest& request)
     m_stop = false;
     m_done = false;
     m_failure = 0;
-    m_position = m_req.startFrame;
+    m_position = m_req.source ? m_req.source->sourceFrame(0) : m_req.startFrame;
     m_thread = std::thread([this] { run(); });
     return wave::NoError;
 }
@@ -84,9 +86,26 @@ void SoundPlayer::run()
     const std::int64_t align = m_req.format.blockAlign;
     const std::int64_t period = std::max<std::int64_t>(64, m_stream->periodFrames());
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(period * align));
-    std::int64_t next = m_req.startFrame;  // the next frame to hand over
+    IPlaySource* source = m_req.source.get();
+    // The next frame to hand over: of the store, or counted from 0 for a source.
+    std::int64_t next = source ? 0 : m_req.startFrame;
+    const auto heardAt = [&](std::int64_t frame) {
+        return source ? source->sourceFrame(std::max<std::int64_t>(0, frame)) : std::max(m_req.startFrame, frame);
+    };
     std::int64_t pendingFrom = 0, pendingCount = 0;  // part of `buffer` not taken yet
     while (!m_stop.load()) {
+        if (pendingCount == 0 && source) {
+            const std::int64_t got = source->fill(buffer.data(), period);
+            if (got < 0)
+                m_failure = wave::Error;
+            if (got <= 0)
+                break;
+            const double gain = m_gain.load();
+            if (gain != 1.0)
+                applyGain(buffer.data(), got, gain);
+            pendingFrom = 0;
+            pendingCount = got;
+        }
         if (pendingCount == 0) {
             if (next >= m_req.endFrame)
                 break;
@@ -120,17 +139,17 @@ void SoundPlayer::run()
         pendingFrom += written;
         pendingCount -= written;
         next += written;
-        m_position = std::max(m_req.startFrame, next - m_stream->delayFrames());
+        m_position = heardAt(next - m_stream->delayFrames());
     }
     if (m_stop.load() || m_failure.load()) {
         // What the device has not played yet is dropped; the position is the
         // frame after the last one heard.
-        const std::int64_t heard = std::max(m_req.startFrame, next - m_stream->delayFrames());
+        const std::int64_t heard = heardAt(next - m_stream->delayFrames());
         m_stream->drop();
         m_position = heard;
     } else {
         m_stream->drain();
-        m_position = next;
+        m_position = heardAt(next);
     }
     m_done = true;
 }

@@ -18,6 +18,18 @@
 #include <string>
 #include <thread>
 
+// Frames made on the feeding thread in place of a stretch of the store (the
+// virtual bat detector).
+class IPlaySource {
+public:
+    virtual ~IPlaySource() = default;
+    // Up to `maxFrames` frames in the request's format into `out`: the count,
+    // 0 at the end, -1 when the source cannot be read.
+    virtual std::int64_t fill(std::uint8_t* out, std::int64_t maxFrames) = 0;
+    // The store frame that the `played`-th frame handed out stands for.
+    virtual std::int64_t sourceFrame(std::int64_t played) const = 0;
+};
+
 struct PlayRequest {
     FileCls* store = nullptr;
     SoundFormat format;          // of the stored frames
@@ -26,6 +38,9 @@ struct PlayRequest {
     std::uint32_t rateHz = 0;    // the device's rate (0: the format's)
     std::string deviceId = "default";
     int bufferMs = 500;
+    // When set, the frames come from here (the store is not read) and
+    // position() is the store frame they stand for.
+    std::shared_ptr<IPlaySource> source;
 };
 
 class SoundPlayer {

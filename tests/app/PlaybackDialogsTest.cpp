@@ -5,6 +5,7 @@
 #include "document/CVesSoundDoc.h"
 #include "soundio/CDevs.h"
 #include "soundio/CPlaySpeedDlg.h"
+#include "records/VesSettings.h"
 #include "soundio/CSndFormat.h"
 #include "soundio/SoundDevices.h"
 
@@ -110,6 +111,38 @@ TEST_F(SoundFormatDialogTest, TimeExpansionAndCommentsAreStored)
     EXPECT_TRUE(dlg.apply(doc)) << "a new time expansion recomputes the views";
     EXPECT_EQ(doc.recData().m_timeExp25, 10000);
     EXPECT_EQ(doc.format().samplesPerSec, 384000u);
+}
+
+// A format set on the recording becomes the format of new recordings; a
+// recording whose frequency stays keeps the defaults' format. Time expansion
+// and comments always become the defaults.
+TEST_F(SoundFormatDialogTest, AppliedFormatAndCommentsBecomeTheDefaultsForNewRecordings)
+{
+    for (const bool newRate : {true, false}) {
+        SCOPED_TRACE(newRate);
+        VesDefData defaults;
+        defaults.m_rate = 44100;
+        CSndFormat dlg(doc);
+        if (newRate)
+            dlg.otherRate()->setText(QString::number(doc.format().samplesPerSec == 250000 ? 300000 : 250000));
+        dlg.timeExpansion()->setText(QStringLiteral("10"));
+        apptest::child<QLineEdit>(&dlg, "Contents")->setText(QStringLiteral("Pipistrelle roost"));
+        apptest::child<QLineEdit>(&dlg, "Recorded by")->setText(QStringLiteral("A. Recorder"));
+        dlg.apply(doc, &defaults);
+        EXPECT_EQ(defaults.m_rate, newRate ? static_cast<std::int32_t>(doc.format().samplesPerSec) : 44100);
+        EXPECT_EQ(defaults.m_chans, 1);
+        EXPECT_EQ(defaults.m_bits, 16);
+        EXPECT_EQ(defaults.m_timeExp25, 10000);
+        EXPECT_EQ(defaults.m_at, "Pipistrelle roost");
+        EXPECT_EQ(defaults.m_by, "A. Recorder");
+    }
+    // A new recording takes them.
+    VesDefData defaults;
+    CSndFormat dlg(doc);
+    dlg.otherRate()->setText(QStringLiteral("192000"));
+    dlg.apply(doc, &defaults);
+    CVesSoundDoc fresh(host, defaults);
+    EXPECT_EQ(fresh.format().samplesPerSec, 192000u);
 }
 
 TEST(PlaySpeedDialog, FieldsMakeThePreset)

@@ -1,6 +1,7 @@
 // Playback end to end through real ALSA: the test configuration's `file`
 // plugin writes what is played into a raw file, which must hold exactly the
 // frames asked for.
+#include "AlsaTestConfig.h"
 #include "TestSupport.h"
 
 #include "core/FileCls.h"
@@ -23,34 +24,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// One ALSA configuration for the whole test program (alsa-lib reads it once).
-class AlsaFileConfig {
-public:
-    static AlsaFileConfig& get()
-    {
-        static AlsaFileConfig config;
-        return config;
-    }
-    std::string outFile() const { return m_dir.file("play_out.raw"); }
-    Bytes played() const
-    {
-        std::ifstream in(outFile(), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    AlsaFileConfig()
-    {
-        const std::string conf = m_dir.file("alsa.conf");
-        std::ofstream out(conf);
-        out << "pcm.fileplay { type file slave.pcm { type null } file \"" << outFile()
-            << "\" format \"raw\" }\n"
-               "pcm.default { type asym playback.pcm \"fileplay\" capture.pcm \"fileplay\" }\n";
-        out.close();
-        setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
-    }
-    vestest::TempDir m_dir;
-};
+using vestest::AlsaFileConfig;
 
 // A store of `frames` 16-bit stereo frames, each sample distinct.
 struct StoreFixture {
@@ -210,6 +184,47 @@ TEST_P(PlaybackTest, VolumeIsAGainOnTheSamples)
         const auto outv = static_cast<std::int16_t>(played[i] | played[i + 1] << 8);
         ASSERT_EQ(outv, static_cast<std::int16_t>(std::lround(in * 0.5))) << "sample " << i / 2;
     }
+}
+
+// The device stops taking sound while playing: the player ends by itself,
+// frees the device and the sound-busy flag, and keeps the code for the
+// wave error text.
+TEST(AlsaPlayback, ADeviceThatFailsWhilePlayingStopsCleanlyWithTheWaveErrorText)
+{
+    AlsaFileConfig::get();
+    auto backend = makeAudioBackend(AudioBackendKind::Alsa);
+    StoreFixture f(3000000);
+    SoundPlayer player(*backend);
+    PlayRequest r;
+    r.store = &f.store;
+    r.format = f.format;
+    r.rateHz = 38400;
+    r.deviceId = AlsaFileConfig::kVanishingDevice;
+    ASSERT_EQ(player.start(r), wave::NoError);
+    ASSERT_TRUE(waitFinished(player));
+    EXPECT_FALSE(soundBusy());
+    EXPECT_EQ(WaveErrorText("Failed to write block to device", player.failure()),
+              "Failed to write block to device\r\nWave Error#1: Unspecified error.");
+    EXPECT_GE(player.position(), 0);
+    EXPECT_LT(player.position(), 3000000);
+    // The device is free again for the next playback.
+    r.deviceId = "default";
+    r.endFrame = 4000;
+    ASSERT_EQ(player.start(r), wave::NoError);
+    ASSERT_TRUE(waitFinished(player));
+    EXPECT_EQ(player.failure(), 0);
+}
+
+// A device that has only some rates: the format query refuses the others
+// with the wave error text; the rate it has passes.
+TEST(AlsaPlayback, RefusedRateGivesTheWaveErrorText)
+{
+    AlsaFileConfig::get();
+    auto backend = makeAudioBackend(AudioBackendKind::Alsa);
+    const int refused = backend->queryPlayback(AlsaFileConfig::kFixedRateDevice, {1, 16, 96000});
+    EXPECT_EQ(WaveErrorText("Failed to open waveform output device.", refused),
+              "Failed to open waveform output device.\r\nWave Error#32: Unsupported wave format.");
+    EXPECT_EQ(backend->queryPlayback(AlsaFileConfig::kFixedRateDevice, {1, 16, 48000}), wave::NoError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, PlaybackTest,
