@@ -38,7 +38,6 @@ bool CAutoRecWave::open(std::string& error)
         error = WaveErrorText("Failed to open waveform recording device.", code);
         return false;
     }
-    m_stream->stop();
     m_buffer.assign(static_cast<std::size_t>(m_bufferBytes), 0);
     return true;
 }
