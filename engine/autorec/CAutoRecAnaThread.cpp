@@ -798,19 +798,23 @@ void CAutoRecAnaThread::post(Item&& item)
     m_cv.notify_one();
 }
 
-bool CAutoRecAnaThread::postData(std::vector<std::uint8_t>&& buffer, bool wait)
+bool CAutoRecAnaThread::postData(std::vector<std::uint8_t>&& buffer, int waitMs)
 {
     std::unique_lock<std::mutex> lock(m_mx);
-    if (m_finished || m_endRequested)
+    if (m_finished)
         return false;
     if (m_dataQueued >= m_queueLimit) {
-        if (!wait) {
+        const auto room = [&] { return m_dataQueued < m_queueLimit || m_finished; };
+        if (waitMs < 0)
+            m_room.wait(lock, room);
+        else
+            m_room.wait_for(lock, std::chrono::milliseconds(waitMs), room);
+        if (m_finished)
+            return false;
+        if (m_dataQueued >= m_queueLimit) {
             ++m_lost;
             return false;
         }
-        m_room.wait(lock, [&] { return m_dataQueued < m_queueLimit || m_finished || m_endRequested; });
-        if (m_finished || m_endRequested)
-            return false;
     }
     ++m_dataQueued;
     m_queue.push_back({Cmd::Data, std::move(buffer), {}, false});
