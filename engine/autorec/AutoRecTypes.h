@@ -153,6 +153,9 @@ struct AutoRecConfig {
     // Free disk space below this stops the run with "Disk full" (bytes; 0:
     // two seconds of sound plus 1 MiB, checked at least every second of sound).
     std::int64_t diskReserveBytes = 0;
+    // The run ends after this many bytes of sound (0: no end); a pulse in
+    // progress is kept up to that point.
+    std::int64_t maxStreamBytes = 0;
     // Start listening at once (the CLI, trigger-split); else listen() starts it.
     bool listenAtStart = false;
 };

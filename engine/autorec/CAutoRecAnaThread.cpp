@@ -205,6 +205,8 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
     if (m_ending || !m_started || n <= 0)
         return;
     n = n / m_align * m_align;
+    if (m_cfg.maxStreamBytes > 0)
+        n = std::min(n, m_cfg.maxStreamBytes - m_total);
     // Larger than the ring can hold at once: in pieces.
     const std::int64_t piece = std::max<std::int64_t>(m_align, (m_ringSize / 3) / m_align * m_align);
     for (std::int64_t done = 0; done < n && !m_ending;) {
@@ -227,6 +229,13 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
     }
     if (m_total >= m_nextDiskCheck && !m_ending)
         checkDisk();
+    if (m_cfg.maxStreamBytes > 0 && m_total >= m_cfg.maxStreamBytes && !m_ending) {
+        stop();
+        m_host.recLog("Duration reached.\r\n" + lastRecordingLine());
+        m_ending = m_stopAnalysing = true;
+        closeFile();
+        m_host.recEnded();
+    }
 }
 
 bool AutoRecAnalyzer::frameTriggers(std::int64_t p) const
