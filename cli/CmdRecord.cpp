@@ -38,7 +38,8 @@ void helpRecord()
         "retains, one wave file per recording (with a GUANO chunk: make, model,\n"
         "version, time, rate, time expansion, length, device). Runs until Ctrl+C or\n"
         "SIGTERM (which finish the current file), --duration, or --max-recordings.\n"
-        "Prints one line per file written: PATH, frames and seconds, separated by tabs.\n\n"
+        "Prints one line per file written: PATH, frames, its length and its start in the\n"
+        "stream (real seconds), separated by tabs.\n\n"
         "Device:\n"
         "  --device NAME      capture device (ALSA name such as hw:1,0, or a name from\n"
         "                     --list-devices; default \"default\")\n"
@@ -156,7 +157,7 @@ int cmdRecord(const CliArgs& args)
     if (durationMs > 0)
         cfg.maxStreamBytes = autorec::realMillisToBytes(cfg.format, cfg.timeExp25, durationMs);
 
-    CliRecordHost host(o.verbose, cfg.format.samplesPerSec);
+    CliRecordHost host(o.verbose, cfg.format.samplesPerSec, cfg.timeExp25);
     autorec::AutoRecEngine engine;
     std::string error;
     struct sigaction sa = {};

@@ -75,7 +75,8 @@ void helpTriggerSplit()
         "GUANO Length and Timestamp brought up to the stretch. Names begin with the\n"
         "source's name (or --prefix); dated and timed names use the time the sound\n"
         "was recorded (from GUANO, else the file's time).\n"
-        "Prints one line per file written: PATH, frames and seconds, separated by tabs.\n\n"
+        "Prints one line per file written: PATH, frames, its length and its start in the\n"
+        "stream (real seconds), separated by tabs.\n\n"
         "%s\n"
         "Exit status 1 when a file cannot be read or written, 2 for wrong options.\n",
         recordOptionsHelp());
@@ -136,7 +137,7 @@ int cmdTriggerSplit(const CliArgs& args)
         for (const ForeignChunk& c : doc.foreignChunks())
             if (c.id != "JUNK")  // reserved room of a wave writer, not metadata
                 cfg.extraChunks.push_back({c.id, c.bytes});
-        CliRecordHost host(o.verbose, cfg.format.samplesPerSec);
+        CliRecordHost host(o.verbose, cfg.format.samplesPerSec, cfg.timeExp25);
         autorec::AutoRecEngine engine;
         std::string error;
         if (!engine.start(cfg, host, error)) {

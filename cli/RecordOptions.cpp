@@ -180,12 +180,20 @@ void CliRecordHost::recLog(const std::string& text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+void CliRecordHost::recFileSpan(const std::string&, std::int64_t streamFrame, std::int64_t)
+{
+    std::lock_guard<std::mutex> lock(m_mx);
+    m_spanStart = streamFrame;
+}
+
 void CliRecordHost::recFileWritten(const std::string& path, std::int64_t frames, std::int64_t)
 {
     std::lock_guard<std::mutex> lock(m_mx);
     ++m_files;
-    vkit::printfC("%s\t%lld\t%.3f\n", path.c_str(), static_cast<long long>(frames),
-                  m_rate ? static_cast<double>(frames) / m_rate : 0.0);
+    // Real seconds: the file's own seconds shortened by the time expansion.
+    const double toReal = m_rate ? 1000.0 / m_timeExp25 / m_rate : 0.0;
+    vkit::printfC("%s\t%lld\t%.6f\t%.6f\n", path.c_str(), static_cast<long long>(frames), frames * toReal,
+                  m_spanStart * toReal);
     std::fflush(stdout);
 }
 

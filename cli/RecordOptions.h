@@ -30,12 +30,17 @@ const char* recordOptionsHelp();
 // A time "8h", "30m", "90s", "250ms" or plain seconds, as milliseconds; -1 when invalid.
 std::int64_t parseDurationMs(const std::string& text);
 
-// Prints one line per file written ("PATH<TAB>FRAMES<TAB>SECONDS"), log
+// Prints one line per file written ("PATH<TAB>FRAMES<TAB>SECONDS<TAB>START"
+// with START the real time in seconds of its first frame in the stream), log
 // lines with --verbose, errors on standard error.
 class CliRecordHost : public autorec::IAutoRecHost {
 public:
-    CliRecordHost(bool verbose, std::uint32_t rate) : m_verbose(verbose), m_rate(rate) {}
+    CliRecordHost(bool verbose, std::uint32_t rate, std::int32_t timeExp25 = 1000)
+        : m_verbose(verbose), m_rate(rate), m_timeExp25(timeExp25 > 0 ? timeExp25 : 1000)
+    {
+    }
     void recLog(const std::string& text) override;
+    void recFileSpan(const std::string& path, std::int64_t streamFrame, std::int64_t frames) override;
     void recFileWritten(const std::string& path, std::int64_t frames, std::int64_t number) override;
     void recError(const std::string& text, bool endsRun) override;
     void recEnded() override { m_ended = true; }
@@ -48,6 +53,8 @@ private:
     std::mutex m_mx;
     bool m_verbose;
     std::uint32_t m_rate;
+    std::int32_t m_timeExp25;
+    std::int64_t m_spanStart = 0;
     std::atomic<bool> m_ended{false};
     std::atomic<bool> m_failed{false};
     std::atomic<std::int64_t> m_files{0};

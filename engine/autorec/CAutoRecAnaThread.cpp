@@ -548,11 +548,13 @@ bool AutoRecAnalyzer::closeFile()
     }
     bool kept = false;
     const bool ok = m_writer.finish(&kept);
+    const std::int64_t streamStart = std::max<std::int64_t>(0, m_fileStreamStart);
     m_fileStartMicros = -1;
     m_fileStreamStart = -1;
     if (ok) {
         ++m_filesWritten;
         m_lastFile = m_writer.path();
+        m_host.recFileSpan(m_writer.path(), streamStart / m_align, frames);
         m_host.recFileWritten(m_writer.path(), frames, m_count);
         return true;
     }
@@ -767,6 +769,7 @@ public:
     {
         m_inner.recFileWritten(p, f, n);
     }
+    void recFileSpan(const std::string& p, std::int64_t s, std::int64_t f) override { m_inner.recFileSpan(p, s, f); }
     void recError(const std::string& t, bool e) override { m_inner.recError(t, e); }
     void recEnded() override
     {

@@ -385,6 +385,7 @@ TEST(AutoRecTexts, FileNamesMarksAndStatusTexts)
     EXPECT_EQ(recordingFileName("/d/b", 5, 3, t), "/d/b_220509_042");
     EXPECT_EQ(withExtension("/d.x/b#1", "wav"), "/d.x/b#1.wav");
     EXPECT_EQ(withExtension("/d/b.vprd", "wav"), "/d/b.vprd");
+    EXPECT_EQ(withExtension("/d/site_42.94_23.03#1", "wav"), "/d/site_42.94_23.03#1.wav");
     EXPECT_EQ(markText(3, 1, t, 0), "220509_042");
     EXPECT_EQ(diskSizeText(3000000000LL), "2.79 Gb");
     EXPECT_EQ(diskSizeText(5000000000000LL), "4656 Gb");
