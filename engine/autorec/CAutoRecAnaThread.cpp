@@ -164,7 +164,9 @@ void AutoRecAnalyzer::start()
     }
     if (m_cfg.store && m_naming == 0)
         m_writePos = m_cfg.store->length();
-    m_recording = false;
+    // Continuous recording resumes the same recording after a pause (no new mark).
+    if (m_trigger != 9)
+        m_recording = false;
     m_state = StateCode::Listening;
     m_host.recState(StateCode::Listening);
     switch (m_trigger) {
@@ -529,6 +531,7 @@ bool AutoRecAnalyzer::closeFile()
     if (ownGuano) {
         const LocalTime lt = localTimeOf(at);
         NewRecordingInfo info;
+        info.make = "Vesperon";
         info.version = m_cfg.programVersion;
         info.unixSeconds = at / 1000000;
         info.utcOffsetMinutes =
@@ -653,10 +656,11 @@ void AutoRecAnalyzer::stop()
         return;
     if (!m_ending && m_inPulse && m_lastTrig - m_pulseStart >= m_minimum)
         write(m_pulseStart - m_before, m_total);
-    if (m_recording && !m_ending)
+    if (m_recording && !m_ending && m_trigger != 9)
         finishRecording();
     m_inPulse = false;
-    m_recording = false;
+    if (m_trigger != 9)
+        m_recording = false;
     m_silence = m_length = 0;
     m_started = false;
     if (m_cfg.store && !m_storeFailed) {
@@ -669,6 +673,8 @@ void AutoRecAnalyzer::stop()
 void AutoRecAnalyzer::end()
 {
     stop();
+    if (m_recording && !m_ending)
+        finishRecording();
     m_ending = true;
     m_stopAnalysing = true;
     closeFile();

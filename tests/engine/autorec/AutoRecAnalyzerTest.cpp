@@ -294,6 +294,7 @@ TEST(AutoRecFiles, EachFileIsAWaveWithItsGuanoAndNoFileIsOverwritten)
                 ASSERT_NE(g.find("Length"), nullptr);
                 EXPECT_NEAR(*g.number("Length"), (kept[i].second - kept[i].first) / double(kRate), 1e-3);
                 EXPECT_EQ(*g.find("Samplerate"), "10000");
+                EXPECT_EQ(*g.find("Make"), "Vesperon");
                 guano = true;
             }
         EXPECT_TRUE(guano);
@@ -354,7 +355,7 @@ TEST(AutoRecSpectrum, BandIsRealFrequencyUnderTimeExpansion)
     EXPECT_GT((an.topBin() + 1) * binHz, 50000);
 }
 
-TEST(AutoRecContinuous, KeepsEverythingAndAppendsAfterExistingSound)
+TEST(AutoRecContinuous, KeepsEverythingAppendsAfterExistingSoundAndResumesWithoutANewMark)
 {
     VesAutoRecParms p;
     p.m_trigger = 9;
@@ -368,7 +369,11 @@ TEST(AutoRecContinuous, KeepsEverythingAndAppendsAfterExistingSound)
     s.pulse(100, 29000, 2000);
     run.feed(s.bytes);
     run.an->stop();
-    EXPECT_EQ(run.stored(), concat({before, s.bytes}));
+    // Pausing and resuming goes on with the same recording: no further mark.
+    run.an->start();
+    run.feed(s.bytes);
+    run.an->end();
+    EXPECT_EQ(run.stored(), concat({before, s.bytes, s.bytes}));
     ASSERT_EQ(run.host.marks.size(), 1u);
     EXPECT_EQ(run.host.marks[0].frame, 500);
     EXPECT_EQ(run.host.marks[0].name, "0 ms");
