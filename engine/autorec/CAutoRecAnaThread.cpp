@@ -374,7 +374,7 @@ void AutoRecAnalyzer::step(std::int64_t p, bool trig, std::int64_t unit)
         const std::int64_t s = m_recStart >= 0 ? m_recStart : std::max<std::int64_t>(0, m_pulseStart - m_before);
         if (p - s >= m_maximum) {
             // Never past the sound received so far.
-            write(s, std::min(m_lastTrig + unit + m_after, std::min(p + unit, m_total)));
+            write(s, std::min({m_lastTrig + unit + m_after, p, m_total}));
             finishRecording();
             m_recording = false;
             if (m_naming == 0)
