@@ -7,6 +7,7 @@
 #include "autorec/AutoRecTexts.h"
 #include "autorec/CAutoRecAnaThread.h"
 #include "core/FileCls.h"
+#include "document/SampleCodec.h"
 #include "records/GuanoRecord.h"
 #include "soundfiles/RiffFile.h"
 
@@ -433,4 +434,45 @@ TEST(AutoRecRun, DisplayBacklogSwitchesRealtimeGraphicsOff)
     EXPECT_TRUE(run.host.logHas("Overload - Graphics disabled"));
     EXPECT_EQ(run.pending.load(), 26);
     EXPECT_EQ(run.store.length(), 40 * static_cast<std::int64_t>(chunk.size()));
+}
+
+TEST(AutoRecLevel, EveryWidthAndOnlyTheChosenChannelTriggers)
+{
+    // One loud sample in one channel of a frame; which widths, channels and
+    // trigger channel settings keep it.
+    struct Case {
+        int bits, channels, trigChans, loudChannel;
+        std::int64_t value;  // raw sample value
+        bool kept;
+    } cases[] = {
+        {24, 2, 2, 1, 419431, true},   {24, 2, 2, 1, 419430, false}, {24, 2, 1, 1, -8000000, false},
+        {24, 2, 0, 1, -419431, true},  {32, 1, 0, 0, -107375, true}, {32, 1, 0, 0, 107374, false},
+        {8, 1, 0, 0, -33, true},       {8, 1, 0, 0, 32, false},      {16, 2, 1, 0, 3278, true},
+        {16, 2, 1, 1, 30000, false},
+    };
+    for (const Case& c : cases) {
+        VesAutoRecParms p = levelParms(0, 0, 0);
+        p.m_trigChans = c.trigChans;
+        p.m_ampThresProc = c.bits == 8 ? 2500 : c.bits == 32 ? 1 : 1000;
+        RecordingHost host;
+        std::atomic<int> pending{0};
+        FileCls store;
+        ASSERT_TRUE(store.createTemp("VpTest"));
+        AutoRecConfig cfg;
+        cfg.parms = p;
+        cfg.format = SoundFormat::pcm(c.channels, c.bits, kRate);
+        cfg.store = &store;
+        AutoRecAnalyzer an(cfg, host, pending);
+        std::string err;
+        ASSERT_TRUE(an.init(err));
+        an.start();
+        const int bytes = c.bits / 8, frame = bytes * c.channels;
+        Bytes b(static_cast<std::size_t>(frame * 4000), c.bits == 8 ? 128 : 0);
+        std::uint8_t* at = &b[static_cast<std::size_t>(frame * 1777 + c.loudChannel * bytes)];
+        encodeRawSample(at, bytes, c.value);
+        an.data(b.data(), static_cast<std::int64_t>(b.size()));
+        an.stop();
+        EXPECT_EQ(store.length(), c.kept ? frame : 0)
+            << c.bits << " bits, " << c.channels << " ch, trigger " << c.trigChans << ", value " << c.value;
+    }
 }
