@@ -164,6 +164,9 @@ int cmdTriggerSplit(const CliArgs& args)
         engine.wait(600000);
         if (host.failed())
             status = 1;
+        // Files of several sources under one prefix go on numbering.
+        if (!o.prefix.empty())
+            o.parms.m_fileSeqStart = static_cast<std::int32_t>(engine.status().sequenceNumber);
         if (o.verbose)
             std::fprintf(stderr, "%s: %lld recordings\n", in.c_str(), static_cast<long long>(engine.status().recordings));
     }
