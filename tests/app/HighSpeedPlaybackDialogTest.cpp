@@ -2,6 +2,10 @@
 // offscreen through the simulated card.
 #include "AppTestSupport.h"
 
+#include "commands/CommandTable.h"
+#include "core/RegCls.h"
+#include "records/VesSettings.h"
+#include "shell/CVesSoundApp.h"
 #include "soundio/DaqCard.h"
 #include "soundio/HspDialogs.h"
 #include "soundio/NidaqPlayCls.h"
@@ -267,6 +271,43 @@ TEST_F(HighSpeedPlaybackDialogTest, ClosingTheStatusWhilePlayingStopsTheFileInTh
     // Closing the list lets every converted file go.
     dlg->done(QDialog::Accepted);
     EXPECT_EQ(openConvertedFiles(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using HighSpeedPlaybackCommandTest = apptest::AppTest;
+
+TEST_F(HighSpeedPlaybackCommandTest, CardSettingsAreReadAtStartTheMenuOpensTheListAndExitWritesThem)
+{
+    {
+        vkit::RegCls reg;
+        reg.beginUpdate();
+        reg.writeInt("Settings\\NI", "SampFreq", 123456);
+        reg.writeText(DaqCardSettings::kRegKey, "Card", "simulated");
+        reg.writeText(DaqCardSettings::kRegKey, "SimOutput", dir.file("sim.raw"));
+        ASSERT_TRUE(reg.endUpdate());
+    }
+    start({});
+    EXPECT_EQ(app().cardParms(VesCardParms::Card::NI).m_sampFreq, 123456);
+    EXPECT_EQ(app().daqCardSettings().m_card, "simulated");
+    ASSERT_TRUE(app().commandState(cmd::HighSpeedPlayback).enabled);
+    QString cardText;
+    apptest::whenModal([&](QWidget* w) {
+        auto* list = qobject_cast<NidaqPlayCls*>(w);
+        ASSERT_NE(list, nullptr);
+        cardText = list->cardField()->text();
+        apptest::child<QPushButton>(list, "Close")->click();
+    });
+    EXPECT_TRUE(app().runCommand(cmd::HighSpeedPlayback));
+    EXPECT_EQ(cardText, QString::fromStdString("Card: Simulated card (plays into " + dir.file("sim.raw") + ")"));
+    quit();
+    vkit::RegCls reg;
+    EXPECT_EQ(reg.readInt("Settings\\NI", "SampFreq", 0), 123456);
+    EXPECT_TRUE(reg.hasValue("Settings\\CB", "SampFreq"));
+    EXPECT_FALSE(reg.hasValue("Settings\\CB", "Gain"));
+    EXPECT_EQ(reg.readText(DaqCardSettings::kRegKey, "Card", ""), "simulated");
 }
 
 }  // namespace
