@@ -360,6 +360,29 @@ TEST(HspTexts, EntriesOutsideTheCardAreRefused)
     EXPECT_FALSE(checkHspEntryForCard(e, card).empty());
 }
 
+TEST(DaqCardChoice, WithoutARealCardTheSimulatedOnePlaysAndSaysWhy)
+{
+    struct Case {
+        const char* card;
+        bool noteExpected;
+    };
+    for (const Case& c : {Case{"simulated", false}, Case{"/nonexistent/comedi7", true}, Case{"auto", true}}) {
+        DaqCardSettings settings;
+        settings.m_card = c.card;
+        settings.m_simOutput = "/tmp/out.raw";
+        std::string note;
+        const std::unique_ptr<IDaqCard> card = makeDaqCard(settings, note);
+        ASSERT_TRUE(card);
+        if (!card->simulated())
+            continue;  // a machine with a Comedi card
+        EXPECT_EQ(card->description(), "Simulated card (plays into /tmp/out.raw)");
+        if (c.noteExpected)
+            EXPECT_NE(note.find("the simulated card is used"), std::string::npos) << c.card;
+        else
+            EXPECT_TRUE(note.empty()) << c.card;
+    }
+}
+
 // ---- the worker ----
 
 class RecordingSink : public IHspSink {
