@@ -9,6 +9,7 @@
 
 #include "soundio/CDevs.h"
 #include "soundio/ExternalControl.h"
+#include "soundio/NidaqPlayCls.h"
 #include "soundio/SoundDevices.h"
 
 #include <QAction>
@@ -260,6 +261,8 @@ void CMainFrame::registerCommands()
                                         this);
     control->registerOnSessionBus();
     m_commands.on(cmd::SoundDevices, [this](int) { runSoundDevices(this); },
+                  [](int, CommandState& s) { s.enabled = !soundBusy(); });
+    m_commands.on(cmd::HighSpeedPlayback, [this](int) { runHighSpeedPlayback(this, m_app.daqCardSettings()); },
                   [](int, CommandState& s) { s.enabled = !soundBusy(); });
     m_commands.on(cmd::ViewToolbar, [this](int) { m_toolbar->setVisible(!m_toolbar->isVisible()); },
                   [this](int, CommandState& s) { s.checked = m_toolbar->isVisible(); });

@@ -97,6 +97,9 @@ void CVesSoundApp::loadSettings()
     m_rate.load(*m_reg);
     m_puls.load(*m_reg);
     m_autoRec.load(*m_reg);
+    for (VesCardParms& c : m_cards)
+        c.load(*m_reg);
+    m_daqCard.load(*m_reg);
     m_recent.load(*m_reg);
 }
 
@@ -128,6 +131,9 @@ bool CVesSoundApp::saveSettings()
     ok = m_rate.save(*m_reg) && ok;
     ok = m_puls.save(*m_reg) && ok;
     ok = m_autoRec.save(*m_reg) && ok;
+    for (const VesCardParms& c : m_cards)
+        ok = c.save(*m_reg) && ok;
+    ok = m_daqCard.save(*m_reg) && ok;
     ok = m_recent.save(*m_reg) && ok;
     return m_reg->endUpdate() && ok;
 }

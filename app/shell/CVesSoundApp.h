@@ -12,6 +12,7 @@
 #include "display/ViewPolicy.h"
 #include "records/VesAnaParms.h"
 #include "records/VesSettings.h"
+#include "soundio/DaqCard.h"
 #include "commands/CommandRouter.h"
 #include "shell/ProgressStack.h"
 #include "shell/RecentFileList.h"
@@ -68,6 +69,10 @@ public:
     std::vector<VesColorMap>& userColorMaps() { return m_colorMaps; }
     bool saveUserColorMaps();
     RecentFileList& recentFiles() { return m_recent; }
+    // The acquisition card records (Settings\CB, NI, INES) and the choice of
+    // the card that high-speed playback plays through.
+    VesCardParms& cardParms(VesCardParms::Card card) { return m_cards[static_cast<int>(card)]; }
+    DaqCardSettings& daqCardSettings() { return m_daqCard; }
     // The host of "Help on the Web": WebHost under Settings\Help.
     QString webHost() const;
 
@@ -147,6 +152,9 @@ private:
     VesRateParms m_rate;
     VesPulsParms m_puls;
     VesAutoRecParms m_autoRec;
+    VesCardParms m_cards[3] = {VesCardParms(VesCardParms::Card::CB), VesCardParms(VesCardParms::Card::NI),
+                               VesCardParms(VesCardParms::Card::INES)};
+    DaqCardSettings m_daqCard;
     RecentFileList m_recent;
     std::unique_ptr<IShellDialogs> m_dialogs;
     std::unique_ptr<CMainFrame> m_frame;

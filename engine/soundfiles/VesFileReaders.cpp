@@ -267,17 +267,13 @@ bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
     return true;
 }
 
-void CVesWaveFile::readSegmentTable(WaveFile& wave)
+bool parseSegmentTable(const std::uint8_t* p, std::int64_t n, SegmentTableHeader& header,
+                       std::vector<SegmentRecord>& segments)
 {
-    LoadedRecording& rec = m_recording;
-    RiffCls* vprc = wave.find("VPrC");
-    if (!vprc)
-        return;
-    const std::uint8_t* p = vprc->buffer();
-    const std::int64_t n = vprc->bufferLength();
+    segments.clear();
     if (!p || n < static_cast<std::int64_t>(SegmentTableHeader::kSize))
-        return;
-    std::memcpy(rec.segmentHeader.bytes.data(), p, SegmentTableHeader::kSize);
+        return false;
+    std::memcpy(header.bytes.data(), p, SegmentTableHeader::kSize);
     std::int64_t pos = SegmentTableHeader::kSize;
     std::int64_t lastEnd = 0;
     while (pos + 4 <= n) {
@@ -290,10 +286,19 @@ void CVesWaveFile::readSegmentTable(WaveFile& wave)
         if (r.startFrame < lastEnd)
             break;  // segments must follow each other
         lastEnd = r.startFrame + r.frames;
-        rec.segments.push_back(r);
+        segments.push_back(r);
         pos += len;
     }
-    if (!rec.segments.empty())
+    return !segments.empty();
+}
+
+void CVesWaveFile::readSegmentTable(WaveFile& wave)
+{
+    LoadedRecording& rec = m_recording;
+    RiffCls* vprc = wave.find("VPrC");
+    if (!vprc)
+        return;
+    if (parseSegmentTable(vprc->buffer(), vprc->bufferLength(), rec.segmentHeader, rec.segments))
         m_type = kTypeWaveComp;
 }
 

@@ -111,6 +111,12 @@ public:
 // tag, else from the extension; a plain wave is checked against its content.
 std::unique_ptr<IVesFile> makeReader(const std::string& path, IReadHost* host);
 
+// The segment table of a compressed wave (form VPrC, `n` bytes at `p`): its
+// 168-byte header and the segment records, read up to the first record that is
+// cut off, too short or out of order. False when it holds no segment.
+bool parseSegmentTable(const std::uint8_t* p, std::int64_t n, SegmentTableHeader& header,
+                       std::vector<SegmentRecord>& segments);
+
 // The information lines of a detector header ("Record time (utc):...",
 // "Latitude : ...", ...), one per field that holds text.
 std::vector<std::string> detectorHeaderLines(const std::uint8_t* header);
