@@ -27,6 +27,14 @@ struct PageTexts {
     QString footerRight;
 };
 
+// The page texts of a measurement window (power spectrum, rate histograms):
+// the document's title above, "Vesperon by Vallomer" and the window's title
+// below.
+inline PageTexts windowPageTexts(const QString& documentTitle, const QString& windowTitle)
+{
+    return {documentTitle, QStringLiteral("Vesperon by Vallomer"), windowTitle};
+}
+
 class IPrintablePicture {
 public:
     virtual ~IPrintablePicture() = default;

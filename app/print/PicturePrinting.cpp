@@ -3,7 +3,9 @@
 #include "core/AtomicFile.h"
 #include "render/PicturePage.h"
 
+#include <QAction>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -160,6 +162,17 @@ QPrintPreviewDialog* openPrintPreview(std::shared_ptr<IPrintablePicture> picture
         std::string error;
         printPictureOn(*printer, *picture, error, true);
     });
+    // The preview's own Print button prints as File > Print does, so that a
+    // PDF is written whole or not at all and a failure is reported.
+    const QString printText = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+    for (QAction* a : dlg->findChildren<QAction*>())
+        if (a->text() == printText) {
+            QObject::disconnect(a, &QAction::triggered, dlg, nullptr);
+            QObject::connect(a, &QAction::triggered, dlg, [dlg, picture, guard] {
+                if (guard && runPrint(*picture, dlg, false) == PrintOutcome::Printed)
+                    dlg->close();
+            });
+        }
     dlg->resize(900, 700);
     dlg->show();
     return dlg;

@@ -19,6 +19,7 @@
 #include "shell/CVesSoundApp.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -414,6 +415,25 @@ TEST_F(PrintExportTest, APrintPreviewShowsOnePageAndGoesWithItsView)
     auto* pages = preview->findChild<QPrintPreviewWidget*>();
     ASSERT_NE(pages, nullptr);
     EXPECT_EQ(pages->pageCount(), 1);
+
+    // Its Print button prints through the print dialog like File > Print.
+    QAction* print = nullptr;
+    for (QAction* a : preview->findChildren<QAction*>())
+        if (a->text() == QStringLiteral("Print"))
+            print = a;
+    ASSERT_NE(print, nullptr);
+    const std::string pdf = dir.file("from-preview.pdf");
+    vprint::sharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    vprint::sharedPrinter().setOutputFileName(QString::fromStdString(pdf));
+    whenDialog(isA<QPrintDialog>(), [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); });
+    print->trigger();
+    EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
+    processEvents();
+    EXPECT_TRUE(preview.isNull()) << "the preview stays after printing";
+    ASSERT_TRUE(app().runCommand(cmd::FilePrintPreview));
+    processEvents();
+    preview = vprint::printPreviewOf(view);
+    ASSERT_NE(preview, nullptr);
 
     // A second request shows the same preview.
     ASSERT_TRUE(app().runCommand(cmd::FilePrintPreview));
