@@ -70,7 +70,6 @@ public:
     const std::optional<ViewSelection>& selection() const { return m_selection; }
     // The cursor drawn over the data (not set: none).
     void setCursorOverlay(const CursorRecord& cursor);
-    const CursorRecord& cursorOverlay() const { return m_cursor; }
     // The cursor into any painter in the plot's pixel coordinates:
     // `inverting` as on the screen (exclusive-or, gone on the next paint),
     // else in black with a white edge, for pictures that cannot invert.
