@@ -19,7 +19,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # independent readers and tools the tests use
-  libsndfile1-dev sox ffmpeg xvfb xauth locales
+  libsndfile1-dev sox ffmpeg xvfb xauth locales poppler-utils
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }

@@ -3,12 +3,16 @@
 // automatic overlap, and its first second with 50 % overlap. The yardstick is
 // the column engine alone on the same layout, run in the same process; the
 // counter x_engine is the drawing time divided by the engine-only time.
+// The picture files of the 10-minute view (PNG, JPEG, SVG, PDF, encoded in
+// memory as Export Graphics does) are timed against one paint of the same
+// layout into an image: the counter x_paint.
 #ifdef VES_HAVE_RENDER
 
 #include "display/ColumnEngine.h"
 #include "document/CVesSoundDoc.h"
 #include "BenchSupport.h"
 #include "render/HeadlessGui.h"
+#include "render/PlotExport.h"
 #include "render/PlotPainter.h"
 
 #include <QGuiApplication>
@@ -97,8 +101,76 @@ void BM_DrawCombinedFirstSecond(benchmark::State& state)
     drawCombined(state, 1000000, 50);
 }
 
+PlotLayout tenMinuteLayout(CVesSoundDoc& doc)
+{
+    VesAnaParms parms;
+    parms.m_ampPlot = true;
+    parms.m_spectPlot = true;
+    parms.m_scale = true;
+    parms.m_fftSize = 0;
+    parms.m_fftOverLap = -1;
+    parms.m_plotSize = kSeconds * 1000000;
+    parms.m_plotStart = 0;
+    return PrepareLayout(parms, SoundInfo::of(doc), PlotDevice::fromScreen(1600, 900, 150000));
+}
+
+void exportPicture(benchmark::State& state, const char* extension)
+{
+    Recording& r = recording();
+    const PlotLayout layout = tenMinuteLayout(r.doc);
+    PlotPicture picture(layout, r.doc);
+    double seconds = 0;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        QByteArray out;
+        std::string error;
+        if (!encodePicture(picture, QByteArray(extension), PictureOptions{}, out, error))
+            state.SkipWithError(error.c_str());
+        bytes = static_cast<std::size_t>(out.size());
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    // The yardstick: one paint of the same layout into an image.
+    QImage image(1600, 900, QImage::Format_RGB32);
+    PlotPainter painter(layout, r.doc);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        QPainter p(&image);
+        painter.paint(p);
+    }
+    const double paint = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double perPass = seconds / static_cast<double>(state.iterations());
+    state.counters["paint_ms"] = paint * 1e3;
+    state.counters["x_paint"] = perPass / paint;
+    state.counters["file_kB"] = static_cast<double>(bytes) / 1024.0;
+}
+
+void BM_ExportPng10Minutes(benchmark::State& state)
+{
+    exportPicture(state, "png");
+}
+
+void BM_ExportJpeg10Minutes(benchmark::State& state)
+{
+    exportPicture(state, "jpg");
+}
+
+void BM_ExportSvg10Minutes(benchmark::State& state)
+{
+    exportPicture(state, "svg");
+}
+
+void BM_ExportPdf10Minutes(benchmark::State& state)
+{
+    exportPicture(state, "pdf");
+}
+
 BENCHMARK(BM_DrawCombined10Minutes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawCombinedFirstSecond)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPng10Minutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportJpeg10Minutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportSvg10Minutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPdf10Minutes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "display/PlotLayout.h"
+#include "render/PictureFile.h"
 
 #include <QImage>
 
@@ -11,22 +12,29 @@
 
 class CVesSoundDoc;
 
-enum class PictureFormat { Unknown, Raster, Svg, Pdf };
+// The full drawing of a plot (PlotPainter) as a printable picture: its size
+// is the layout's window, its pixels the layout's twips per pixel.
+class PlotPicture : public IPrintablePicture {
+public:
+    // Both must outlive the picture.
+    PlotPicture(const PlotLayout& layout, CVesSoundDoc& doc, PageTexts texts = {});
 
-// The picture format of a file name by its extension (without regard to
-// case): "svg", "pdf", or any extension Qt's image writers take (png, jpg,
-// jpeg, bmp, ...); Unknown otherwise.
-PictureFormat pictureFormatOf(const std::string& path);
+    QSize pictureSize() const override;
+    double pictureDpi() const override;
+    void paintPicture(QPainter& p, const QRectF& target, PictureMedium medium) override;
+    PageTexts pageTexts() const override { return m_texts; }
 
-struct PictureOptions {
-    int jpegQuality = 30;  // 0 .. 99, as the export's quality dialog
-    std::string title;     // SVG title and PDF document title
+private:
+    const PlotLayout& m_layout;
+    CVesSoundDoc& m_doc;
+    PageTexts m_texts;
 };
 
 // The plot drawn into an image of the plot's size in device pixels.
 QImage renderPlotImage(const PlotLayout& layout, CVesSoundDoc& doc);
 
-// Writes the plot to `path` in the format its extension names. False with
-// `error` set when the format is unknown or the file cannot be written.
+// Writes the plot to `path` in the format its extension names, replacing
+// the file atomically. False with `error` set when the format is unknown or
+// the file cannot be written (the file at `path` is then as it was).
 bool writePlotPicture(const std::string& path, const PlotLayout& layout, CVesSoundDoc& doc,
                       const PictureOptions& options, std::string& error);

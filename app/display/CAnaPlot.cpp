@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -190,7 +191,7 @@ void CAnaPlot::setCursorOverlay(const CursorRecord& cursor)
     update();
 }
 
-void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
+void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c, bool inverting) const
 {
     if (!c.isSet() || !m_painter)
         return;
@@ -215,11 +216,7 @@ void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
     const bool measurement = isMeasurementType(c.type) && c.hasValue;
     if (!measurement && (x < plotLeft || x > plotRight))
         return;
-    // The exclusive-or of white: visible on every palette, gone on the next paint.
-    p.save();
-    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p.setPen(QPen(Qt::white, 1));
-    p.setClipRect(QRectF(QPointF(plotLeft, 0), QPointF(plotRight + 1, height())));
+    QVarLengthArray<QLineF, 8> lines;
     for (std::size_t i = 0; i < m_layout.channels.size(); ++i) {
         const ChannelPanes& ch = m_layout.channels[i];
         if (m_layout.bothChannels && c.channel != ChannelSel::Both && c.type != CursorType::MarkingStereo &&
@@ -229,11 +226,11 @@ void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
         if (!measurement) {
             for (const TwipsRect* pane : {&ch.freqPane, &ch.oscPane})
                 if (!pane->empty())
-                    p.drawLine(QPointF(x, yOf(pane->top)), QPointF(x, yOf(pane->bottom)));
+                    lines.append(QLineF(QPointF(x, yOf(pane->top)), QPointF(x, yOf(pane->bottom))));
             if (c.hasValue && c.inFrequencyPane && !ch.freqPane.empty()) {
                 const double y = m_painter->frequencyToDeviceY(static_cast<double>(c.value), i);
                 const double half = 400 * scale;
-                p.drawLine(QPointF(x - half, y), QPointF(x + half, y));
+                lines.append(QLineF(QPointF(x - half, y), QPointF(x + half, y)));
             }
             continue;
         }
@@ -243,13 +240,25 @@ void CAnaPlot::drawCursor(QPainter& p, const CursorRecord& c) const
         const double y = c.inFrequencyPane ? m_painter->frequencyToDeviceY(static_cast<double>(c.value), i)
                                            : m_painter->amplitudeToDeviceY(static_cast<double>(c.value), i);
         if (c.type == CursorType::LargeMeasurement) {
-            p.drawLine(QPointF(plotLeft, y), QPointF(plotRight, y));
-            p.drawLine(QPointF(x, yOf(pane.top)), QPointF(x, yOf(pane.bottom)));
+            lines.append(QLineF(QPointF(plotLeft, y), QPointF(plotRight, y)));
+            lines.append(QLineF(QPointF(x, yOf(pane.top)), QPointF(x, yOf(pane.bottom))));
         } else {
-            p.drawLine(QPointF(x - 20, y), QPointF(x + 20, y));
-            p.drawLine(QPointF(x, y - 20), QPointF(x, y + 20));
+            lines.append(QLineF(QPointF(x - 20, y), QPointF(x + 20, y)));
+            lines.append(QLineF(QPointF(x, y - 20), QPointF(x, y + 20)));
         }
     }
+    p.save();
+    p.setClipRect(QRectF(QPointF(plotLeft, 0), QPointF(plotRight + 1, height())), Qt::IntersectClip);
+    if (inverting) {
+        // The exclusive-or of white: visible on every palette, gone on the next paint.
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.setPen(QPen(Qt::white, 1));
+    } else {
+        p.setPen(QPen(Qt::white, 3));
+        p.drawLines(lines.data(), static_cast<int>(lines.size()));
+        p.setPen(QPen(Qt::black, 1));
+    }
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
     p.restore();
 }
 
@@ -285,7 +294,7 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     m_painter->drawMarks(p);
-    drawCursor(p, m_cursor);
+    drawCursor(p, m_cursor, true);
     if (m_playCursor >= 0) {
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         const QRect r = playCursorRect();

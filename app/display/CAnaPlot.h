@@ -70,6 +70,10 @@ public:
     const std::optional<ViewSelection>& selection() const { return m_selection; }
     // The cursor drawn over the data (not set: none).
     void setCursorOverlay(const CursorRecord& cursor);
+    // The cursor into any painter in the plot's pixel coordinates:
+    // `inverting` as on the screen (exclusive-or, gone on the next paint),
+    // else in black with a white edge, for pictures that cannot invert.
+    void drawCursor(QPainter& p, bool inverting) const { drawCursor(p, m_cursor, inverting); }
     // The marks are drawn over the picture too: a change redraws no data.
     void marksChanged() { update(); }
     // Time of the last paint event in microseconds (for measurements).
@@ -115,7 +119,7 @@ protected:
 private:
     void invalidate(const QRegion& region);
     QRect selectionRect(const ChannelPanes& ch) const;
-    void drawCursor(QPainter& p, const CursorRecord& c) const;
+    void drawCursor(QPainter& p, const CursorRecord& c, bool inverting) const;
 
     CVesSoundDoc& m_doc;
     VesAnaParms& m_parms;

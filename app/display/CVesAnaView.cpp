@@ -123,6 +123,7 @@ void CVesAnaView::registerCommands()
     registerSettingsCommands();
     registerCursorCommands();
     registerEditCommands();
+    registerPrintCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
     // The virtual bat detector mode and its cursor (after the playback: its

@@ -127,6 +127,12 @@ public:
     bool editCopyAscii();
     bool editUndo();
 
+    // ---- pictures (CVesAnaViewPrint.cpp) ----
+    // "Export Graphics...": the save dialog, then the plot as a picture file.
+    void exportGraphics();
+    // The plot on the clipboard as a bitmap and as SVG.
+    void copyPicture();
+
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
@@ -149,6 +155,7 @@ private:
     void registerSettingsCommands();
     void registerCursorCommands();
     void registerEditCommands();
+    void registerPrintCommands();
     void cursorOrSelectionChanged();
     void syncMarkDisplays();
     void afterEdit();

@@ -70,7 +70,7 @@ bool CVesAnaView::editCopy()
     ChannelSel c;
     editRange(s, e, c);
     // A picture of the plot first, then the samples into the clip store.
-    QApplication::clipboard()->setImage(m_plot->grab().toImage());
+    copyPicture();
     const bool ok = m_doc.copy(s, e, c);
     m_host.viewSelectionChanged();
     return ok;

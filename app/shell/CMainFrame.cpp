@@ -2,6 +2,7 @@
 
 #include "core/RegCls.h"
 #include "detectorfiles/DetectorFileDialogs.h"
+#include "print/PicturePrinting.h"
 #include "display/CVesAnaView.h"
 #include "shell/CAppDocument.h"
 #include "shell/CChildFrame.h"
@@ -252,6 +253,7 @@ void CMainFrame::fillWindowMenu(QMenu* menu)
 void CMainFrame::registerCommands()
 {
     m_commands.on(cmd::DetectorFileManagement, [this](int) { runDetectorFileManagement(this); });
+    m_commands.on(cmd::FilePrintSetup, [this](int) { vprint::runPrintSetup(this); });
     // Another program's play-then-record messages, over the session bus.
     auto* control = new ExternalControl([this] { return activeView(); },
                                         [this] {

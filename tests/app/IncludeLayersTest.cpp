@@ -46,6 +46,8 @@ TEST(IncludeLayers, NoFolderIncludesTheOneAboveIt)
         std::vector<std::string> forbidden;
     } rules[] = {
         {"app/display", {"\"shell/"}},
+        // Printing serves the views and the measurement windows alike.
+        {"app/print", {"\"shell/", "\"display/", "\"power/", "\"pulse/"}},
         {"app/commands", {"\"shell/", "\"display/", "<Q"}},
         {"engine", {"<Q", "\"shell/", "\"render/"}},
     };
