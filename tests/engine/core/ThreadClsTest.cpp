@@ -52,6 +52,7 @@ protected:
 
 // Shared with a thread that outlives its object.
 struct Outside {
+    std::atomic<bool> entered{false};  // execute holds its own reference
     std::atomic<bool> release{false};
     std::atomic<bool> done{false};
 };
@@ -67,6 +68,7 @@ protected:
     int execute() override
     {
         auto o = m_outside;  // keep it alive past this object
+        o->entered = true;
         while (!o->release)
             std::this_thread::sleep_for(1ms);
         o->done = true;
@@ -139,7 +141,9 @@ TEST(ThreadCls, DestroyingAThreadThatIgnoresStopGivesUpAndLeavesItRunning)
     {
         Stubborn t(outside);
         ASSERT_TRUE(t.start());
-        while (!t.started())
+        // Not just started: the object's members go before the base class
+        // waits, so execute must have taken its reference first.
+        while (!outside->entered)
             std::this_thread::sleep_for(1ms);
     }  // waits the destroy time, then goes on
     EXPECT_FALSE(outside->done);
