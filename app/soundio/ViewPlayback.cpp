@@ -188,15 +188,14 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     // Seconds on the view's time axis: real time, before time expansion.
     const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
     m_statusText = QStringLiteral("%1 %2 - %3. ").arg(text, secondsText(first / rateD), secondsText(m_end / rateD));
-    QString middle = QStringLiteral("%1 Hz  x%2  %3")
-                         .arg(m_openedRate)
-                         .arg(currentSpeed(preset), 0, 'f', 2)
-                         .arg(QString::fromStdString(devs.playbackDeviceName()));
-    if (m_openedRate != rate)
-        middle += QStringLiteral("  (device plays %1 Hz, not %2 Hz)").arg(m_openedRate).arg(rate);
-    if (m_view.statusStrip()) {
-        m_view.statusStrip()->setStatusText(m_statusText);
-        m_view.statusStrip()->setMiddleText(middle);
+    if (CRecStatus* strip = m_view.statusStrip()) {
+        strip->setStatusText(m_statusText);
+        strip->setDeviceName(QString::fromStdString(devs.playbackDeviceName()));
+        strip->setRate(m_openedRate, currentSpeed(preset), devs.playbackRateChange());
+        // A device that cannot play the rate asked for says so in the override.
+        strip->setMiddleText(m_openedRate != rate ? strip->deviceName() +
+                                                        QStringLiteral(", %1 Hz (not %2 Hz)").arg(m_openedRate).arg(rate)
+                                                  : QString());
     }
     setPlayCursorEverywhere(first);
     m_timer.start();
@@ -234,6 +233,7 @@ void ViewPlayback::finish()
     if (m_view.statusStrip()) {
         m_view.statusStrip()->setStatusText(QStringLiteral("End of play"));
         m_view.statusStrip()->setMiddleText(QString());
+        m_view.statusStrip()->setDeviceName(QString());
     }
     if (m_paused)
         setPlayCursorEverywhere(pos);
