@@ -18,6 +18,21 @@ int IAudioBackend::queryPlayback(const std::string& deviceId, const AudioStreamF
     return code;
 }
 
+int IAudioBackend::openCapture(const std::string&, const AudioStreamFormat&, int, std::unique_ptr<ICaptureStream>& stream)
+{
+    stream.reset();
+    return wave::NotSupported;
+}
+
+int IAudioBackend::queryCapture(const std::string& deviceId, const AudioStreamFormat& format)
+{
+    std::unique_ptr<ICaptureStream> stream;
+    const int code = openCapture(deviceId, format, 200, stream);
+    if (code == wave::NoError && stream->rateHz() != format.rateHz)
+        return wave::BadFormat;
+    return code;
+}
+
 std::unique_ptr<IAudioBackend> makeAudioBackend(AudioBackendKind kind)
 {
     switch (kind) {

@@ -42,6 +42,22 @@ public:
     virtual void drop() = 0;
 };
 
+// An open capture stream, started on open. Used by one thread at a time.
+class ICaptureStream {
+public:
+    virtual ~ICaptureStream() = default;
+    virtual std::uint32_t rateHz() const = 0;
+    // Reads up to `frames` frames, waiting at most `timeoutMs` for sound; sets
+    // `got` to the frames read (possibly 0). A result code; an overrun of the
+    // device is recovered and counted, not returned.
+    virtual int read(void* data, std::int64_t frames, int timeoutMs, std::int64_t& got) = 0;
+    // Overruns of the device's own buffer since the stream opened (sound lost there).
+    virtual std::int64_t overruns() const = 0;
+    // Stops capturing; read() returns nothing afterwards until start().
+    virtual void stop() = 0;
+    virtual int start() = 0;
+};
+
 class IAudioBackend {
 public:
     virtual ~IAudioBackend() = default;
@@ -53,6 +69,12 @@ public:
                              std::unique_ptr<IPlaybackStream>& stream) = 0;
     // Whether the device would play this format (opens and closes it).
     virtual int queryPlayback(const std::string& deviceId, const AudioStreamFormat& format);
+    // Opens `deviceId` for capture with room for `bufferMs` of sound in the
+    // device; the stream is started. NotSupported by a back end without capture.
+    virtual int openCapture(const std::string& deviceId, const AudioStreamFormat& format, int bufferMs,
+                            std::unique_ptr<ICaptureStream>& stream);
+    // Whether the device would record this format (opens and closes it).
+    int queryCapture(const std::string& deviceId, const AudioStreamFormat& format);
 };
 
 enum class AudioBackendKind { Alsa, PortAudio };
