@@ -8,6 +8,7 @@
 #include "shell/CVesSoundApp.h"
 
 #include "soundio/CDevs.h"
+#include "autorec/RecordingCommands.h"
 #include "soundio/ExternalControl.h"
 #include "soundio/SoundDevices.h"
 
@@ -259,6 +260,7 @@ void CMainFrame::registerCommands()
                                         },
                                         this);
     control->registerOnSessionBus();
+    recording::registerCommands(m_commands, m_app, [this] { return activeView(); }, this);
     m_commands.on(cmd::SoundDevices, [this](int) { runSoundDevices(this); },
                   [](int, CommandState& s) { s.enabled = !soundBusy(); });
     m_commands.on(cmd::ViewToolbar, [this](int) { m_toolbar->setVisible(!m_toolbar->isVisible()); },
