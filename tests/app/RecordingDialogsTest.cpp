@@ -1,0 +1,507 @@
+// The recording dialogs and the status strip: the parameters dialog's fields
+// and checks, the status window driving a real engine (fed sound without a
+// device, and through ALSA's file plugin), the help text and the strip's
+// device and rate texts.
+#include "AppTestSupport.h"
+
+#include "autorec/AutoRecRun.h"
+#include "autorec/CAutoRecDlg.h"
+#include "autorec/CAutoRecHelpDlg.h"
+#include "autorec/CAutoRecStatusDlg.h"
+#include "autorec/RecDiskSpace.h"
+#include "autorec/RecordingCommands.h"
+#include "commands/CommandTable.h"
+#include "display/CNumEdit.h"
+#include "display/CRecStatus.h"
+#include "display/CVesAnaView.h"
+#include "document/CVesSoundDoc.h"
+#include "shell/CAppDocument.h"
+#include "shell/CVesSoundApp.h"
+#include "soundio/SoundDevices.h"
+#include "soundio/SoundSystem.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextBrowser>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Status strip
+
+TEST(RecStatusText, DeviceNamesAreShortenedAtTheFirstFittingCut)
+{
+    struct Case {
+        const char* name;
+        const char* shortened;
+    } cases[] = {
+        // "(" at position 30 and a blank at 22: the "(" cut first, then the blank.
+        {"USB Ultrasound Mic Pro 500k (hw:1,0) card", "USB Ultrasound Mic Pro"},
+        // Short enough: unchanged.
+        {"Default input", "Default input"},
+        // A "(" after the 10th character that leaves less than 26 is enough.
+        {"Bat Card (hw:CARD=Bat,DEV=0) ultrasonic", "Bat Card"},
+        // No blank after the 20th character: the "," is next.
+        {"ultrasonic_capture_device,hw:0,0,snd_usb", "ultrasonic_capture_device"},
+        // Nothing to cut at: the name stays as it is.
+        {"abcdefghijklmnopqrstuvwxyz0123456789", "abcdefghijklmnopqrstuvwxyz0123456789"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CRecStatus::shortenDeviceName(QString::fromLatin1(c.name)), QString::fromLatin1(c.shortened))
+            << c.name;
+}
+
+TEST(RecStatusText, RateTextSaysWhetherTheRateAlreadyHoldsTheSpeed)
+{
+    EXPECT_EQ(CRecStatus::rateText(30000, 0.1, false), QStringLiteral(" 30000 Hz x (300000 Hz x 0.10). "));
+    EXPECT_EQ(CRecStatus::rateText(384000, 0.1, true), QStringLiteral(" 384000 Hz x 0.10. "));
+    EXPECT_EQ(CRecStatus::rateText(500000, 1.0, false), QStringLiteral(" 500000 Hz. "));
+    EXPECT_EQ(CRecStatus::rateText(96, 1.0, false), QStringLiteral("   96 Hz. "));
+
+    CRecStatus strip;
+    EXPECT_EQ(strip.middleText(), QString()) << "no device, no override: nothing";
+    strip.setDeviceName(QStringLiteral("USB Ultrasound Mic Pro 500k (hw:1,0) card"));
+    strip.setRate(30000, 0.1, false);
+    EXPECT_EQ(strip.middleText(), QStringLiteral("USB Ultrasound Mic Pro,  30000 Hz x (300000 Hz x 0.10). "));
+    strip.setRate(-1, -1, true);  // keeps both
+    EXPECT_TRUE(strip.middleText().endsWith(QStringLiteral("x 0.10). ")));
+    strip.setMiddleText(QStringLiteral("override"));
+    EXPECT_EQ(strip.middleText(), QStringLiteral("override"));
+}
+
+// ---------------------------------------------------------------------------
+// Help
+
+TEST(AutoRecHelp, RichTextBecomesStyledTextWithoutItsTables)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Helvetica;}}{\\colortbl;\\red0\\green0\\blue0;}"
+                           "{\\*\\generator Writer;}\\f0 {\\b Bold} plain\\par 25\\'b5s \\u8211? x\\{y\\}}";
+    const QString html = CAutoRecHelpDlg::rtfToHtml(rtf);
+    EXPECT_TRUE(html.contains(QStringLiteral("<b>Bold</b>"))) << html.toStdString();
+    EXPECT_FALSE(html.contains(QStringLiteral("Helvetica"))) << "font table skipped";
+    EXPECT_FALSE(html.contains(QStringLiteral("Writer"))) << "hidden group skipped";
+    QTextDocument doc;
+    doc.setHtml(html);
+    EXPECT_EQ(doc.toPlainText(), QString::fromUtf8("Bold plain\n25\xC2\xB5s \xE2\x80\x93 x{y}"));
+}
+
+TEST(AutoRecHelp, ShowsTheShippedHelpAndStaysEmptyWithoutIt)
+{
+    apptest::processEvents();
+    const QString shipped = CAutoRecHelpDlg::findHelpFile();
+    ASSERT_FALSE(shipped.isEmpty()) << "HlpARec.rtf is built beside the program";
+    CAutoRecHelpDlg dlg(shipped);
+    EXPECT_TRUE(dlg.text()->toPlainText().contains(QStringLiteral("Recording time before trigger")));
+    EXPECT_TRUE(dlg.text()->isReadOnly());
+    CAutoRecHelpDlg missing(QStringLiteral("/nonexistent/HlpARec.rtf"));
+    EXPECT_TRUE(missing.text()->toPlainText().isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// Parameters dialog
+
+class RecordingDialogTest : public apptest::AppTest {
+protected:
+    void SetUp() override
+    {
+        CNumEdit::setMessageSink([this](QWidget*, const std::string& text) { fieldMessages.push_back(text); });
+    }
+    void TearDown() override { CNumEdit::setMessageSink({}); }
+
+    // A new recording of the given format in the program.
+    CVesAnaView* newRecording(int channels, int bits, std::uint32_t rate)
+    {
+        start({});
+        app().runCommand(cmd::FileNew);
+        apptest::processEvents();
+        CVesAnaView* view = activeView();
+        if (view) {
+            view->doc().setFormat(SoundFormat::pcm(static_cast<std::uint16_t>(channels),
+                                                   static_cast<std::uint16_t>(bits), rate));
+            view->doc().updateAllViews(viewupdate::Format{});
+        }
+        return view;
+    }
+
+    std::vector<std::string> fieldMessages;
+};
+
+TEST_F(RecordingDialogTest, DefaultThresholdOfZeroDbStaysInsideThePercentFieldAndDoesNotBlockStart)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    VesAutoRecParms defaults;  // 0 dB
+    CAutoRecDlg dlg(*view, defaults);
+    EXPECT_EQ(dlg.thresholdPercent()->text(), QStringLiteral("99.99"));
+    EXPECT_TRUE(dlg.readFields(true));
+    EXPECT_TRUE(fieldMessages.empty()) << fieldMessages.front();
+    EXPECT_EQ(dlg.parms().m_ampThresProc, 9999);
+    // The default upper frequency limit (-1, the whole band) reads back in range too.
+    EXPECT_EQ(dlg.parms().m_frecMax, 0);
+
+    VesAutoRecParms manual;
+    manual.m_trigger = 9;
+    CAutoRecDlg manualDlg(*view, manual);
+    EXPECT_TRUE(manualDlg.readFields(true));
+    EXPECT_EQ(manualDlg.parms().m_trigger, 9) << "the trigger radios are not exchanged in manual mode";
+}
+
+TEST_F(RecordingDialogTest, LeavingAThresholdFieldSetsTheOther)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CAutoRecDlg dlg(*view, VesAutoRecParms{});
+    struct Case {
+        bool fromDb;
+        const char* typed;
+        const char* other;
+    } cases[] = {
+        {true, "-6.00", "50.12"}, {false, "10.00", "-20.00"}, {true, "-100.00", "0.01"}, {false, "0", "-100.00"}};
+    for (const Case& c : cases) {
+        CNumEdit* from = c.fromDb ? dlg.thresholdDb() : dlg.thresholdPercent();
+        CNumEdit* to = c.fromDb ? dlg.thresholdPercent() : dlg.thresholdDb();
+        from->setText(QString::fromLatin1(c.typed));
+        if (c.fromDb)
+            dlg.dbLeft();
+        else
+            dlg.percentLeft();
+        EXPECT_EQ(to->text(), QString::fromLatin1(c.other)) << c.typed;
+    }
+    // A coupling still pending when Close reads the fields is applied first.
+    dlg.thresholdDb()->setText(QStringLiteral("-6.00"));
+    emit dlg.thresholdDb()->textEdited(dlg.thresholdDb()->text());
+    ASSERT_TRUE(dlg.readFields(true));
+    EXPECT_EQ(dlg.parms().m_ampThresDb, -600);
+    EXPECT_EQ(dlg.parms().m_ampThresProc, 5012);
+}
+
+TEST_F(RecordingDialogTest, FieldsAreEnabledByTriggerTypeAndNumberingAndReadBackWithTheirCodes)
+{
+    CVesAnaView* view = newRecording(2, 16, 384000);
+    ASSERT_NE(view, nullptr);
+    VesAutoRecParms p;
+    p.m_trigger = 0;
+    p.m_trigChans = 2;
+    CAutoRecDlg dlg(*view, p);
+    EXPECT_TRUE(dlg.thresholdDb()->isEnabled());
+    EXPECT_FALSE(dlg.lowerFrequency()->isEnabled());
+    EXPECT_TRUE(dlg.triggerSource()->button(2)->isChecked());
+    EXPECT_TRUE(dlg.triggerSource()->button(1)->isEnabled()) << "stereo: the source can be chosen";
+
+    dlg.triggerType()->button(1)->click();
+    for (QWidget* w : std::initializer_list<QWidget*>{dlg.lowerFrequency(), dlg.upperFrequency(), dlg.spectrumThreshold(),
+                                                      dlg.fftSize(), dlg.fftOverlap(), dlg.fftWindow(), dlg.minDuration()})
+        EXPECT_TRUE(w->isEnabled()) << w->accessibleName().toStdString();
+    EXPECT_FALSE(dlg.thresholdDb()->isEnabled());
+    EXPECT_FALSE(dlg.thresholdPercent()->isEnabled());
+
+    struct Naming {
+        int index;
+        bool name, sequence;
+    } namings[] = {{0, false, false}, {1, true, true}, {2, true, true}, {3, true, false}, {4, true, false}, {5, true, false}};
+    for (const Naming& n : namings) {
+        dlg.fileNumbering()->setCurrentIndex(n.index);
+        EXPECT_EQ(dlg.fileName()->isEnabled(), n.name) << n.index;
+        EXPECT_EQ(dlg.sequenceStart()->isEnabled(), n.sequence) << n.index;
+    }
+
+    dlg.fftWindow()->setCurrentText(QStringLiteral("Parzen"));
+    dlg.fftSize()->setCurrentText(QStringLiteral("512 samples"));
+    dlg.fftOverlap()->setValue(50);
+    dlg.upperFrequency()->setValue(120000);
+    ASSERT_TRUE(dlg.readFields(true));
+    EXPECT_EQ(dlg.parms().m_trigger, 1);
+    EXPECT_EQ(dlg.parms().m_fftWindow, 1);
+    EXPECT_EQ(dlg.parms().m_fftSize, 512);
+    EXPECT_EQ(dlg.parms().m_fftMinOverLap, 50);
+    EXPECT_EQ(dlg.parms().m_frecMax, 120000);
+    EXPECT_EQ(dlg.parms().m_trigChans, 2);
+}
+
+TEST_F(RecordingDialogTest, MonoRecordingDisablesTheSourceAndStoresBothChannels)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    VesAutoRecParms p;
+    p.m_trigChans = 2;
+    CAutoRecDlg dlg(*view, p);
+    for (QAbstractButton* b : dlg.triggerSource()->buttons())
+        EXPECT_FALSE(b->isEnabled());
+    ASSERT_TRUE(dlg.readFields(true));
+    EXPECT_EQ(dlg.parms().m_trigChans, 0);
+}
+
+TEST_F(RecordingDialogTest, AFieldOutOfRangeKeepsTheDialogWithItsMessage)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CAutoRecDlg dlg(*view, VesAutoRecParms{});
+    dlg.show();
+    dlg.timeBefore()->setText(QStringLiteral("20000"));
+    dlg.accept();
+    EXPECT_TRUE(dlg.isVisible());
+    ASSERT_EQ(fieldMessages.size(), 1u);
+    dlg.timeBefore()->setText(QStringLiteral("100"));
+    dlg.fileName()->setText(QString(300, QLatin1Char('n')));
+    EXPECT_FALSE(dlg.readFields(false)) << "a name longer than its 260-byte field";
+    dlg.fileName()->setText(QString::fromStdString(dir.file("night")));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.parms().m_recTimeBefore, 100);
+    EXPECT_EQ(dlg.parms().m_fileName, dir.file("night"));
+}
+
+TEST_F(RecordingDialogTest, FreeSpaceLineNamesTheDriveOfTheFiles)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    VesAutoRecParms p;
+    p.m_fileSwitch = 1;
+    p.m_fileName = dir.file("not/yet/there/bat");
+    CAutoRecDlg dlg(*view, p);
+    const auto space = recdisk::diskSpaceOf(p.m_fileName);
+    ASSERT_TRUE(space.has_value()) << "measured at the nearest folder that exists";
+    EXPECT_GT(space->freeBytes, 0);
+    EXPECT_TRUE(dlg.freeSpaceLine()->text().contains(QString::fromStdString(space->drive)))
+        << dlg.freeSpaceLine()->text().toStdString();
+    EXPECT_FALSE(recdisk::diskSpaceOf("").has_value() && false);
+}
+
+TEST_F(RecordingDialogTest, StartWithoutADeviceLeavesNoInvisibleDialog)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    soundDevices().fill({}, {});
+    VesAutoRecParms manual;
+    manual.m_trigger = 9;
+    CAutoRecDlg dlg(*view, manual);
+    EXPECT_EQ(dlg.run(), QDialog::Rejected);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    ASSERT_FALSE(dialogs().messages.empty());
+    EXPECT_EQ(dialogs().messages.back(), "No recording device selected");
+
+    // The command itself opens "Sound devices" first, then gives up.
+    apptest::whenModal([](QWidget* w) { w->close(); });
+    EXPECT_FALSE(app().runCommand(cmd::RecordSound) && !dialogs().messages.empty() &&
+                 dialogs().messages.back() != "No recording device selected!");
+    EXPECT_EQ(dialogs().messages.back(), "No recording device selected!");
+    EXPECT_FALSE(soundBusy());
+}
+
+TEST_F(RecordingDialogTest, DeviceErrorBeforeTheStatusWindowIsShown)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    soundDevices().fill({AudioDeviceInfo{"hw:CARD=NoSuchCard,DEV=7", "Missing card", 1, 8000, 500000}}, {});
+    soundDevices().selectByName("", "Missing card");
+    ASSERT_TRUE(soundDevices().recordingDevicePresent());
+    CAutoRecDlg dlg(*view, VesAutoRecParms{});
+    dlg.show();
+    EXPECT_FALSE(dlg.start());
+    EXPECT_EQ(dlg.statusDialog(), nullptr);
+    EXPECT_TRUE(dlg.isVisible()) << "the dialog stays for another try";
+    ASSERT_FALSE(dialogs().messages.empty());
+    EXPECT_NE(dialogs().messages.back().find("Failed to open waveform recording device."), std::string::npos)
+        << dialogs().messages.back();
+}
+
+// ---------------------------------------------------------------------------
+// Status window on a real engine fed with sound
+
+// 16-bit mono samples: silence with tone bursts of `burstMs` at `burstAt` ms.
+std::vector<std::int16_t> burstSound(std::uint32_t rate, int totalMs, const std::vector<int>& burstAt, int burstMs)
+{
+    std::vector<std::int16_t> s(static_cast<std::size_t>(rate) * totalMs / 1000, 0);
+    for (int at : burstAt)
+        for (std::int64_t i = 0; i < std::int64_t(rate) * burstMs / 1000; ++i)
+            s[static_cast<std::size_t>(std::int64_t(rate) * at / 1000 + i)] =
+                static_cast<std::int16_t>(16000 * std::sin(2 * M_PI * 5000.0 * i / rate));
+    return s;
+}
+
+template <class Pred>
+bool waitFor(Pred pred, int ms = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms)
+        apptest::processEvents();
+    return pred();
+}
+
+TEST_F(RecordingDialogTest, StatusWindowFollowsARunAndMarksTheSecondRecording)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 0;
+    config.parms.m_ampThresDb = -2000;  // 10 %
+    config.parms.m_ampThresProc = 1000;
+    config.parms.m_recTimeBefore = 10;
+    config.parms.m_recTimeAfter = 50;
+    config.parms.m_fileMarks = 1;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    EXPECT_TRUE(status.runningState()) << "an empty recording starts listening at once";
+    EXPECT_FALSE(status.clearButton()->isEnabled());
+    EXPECT_FALSE(status.newFileButton()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return status.windowTitle() == QStringLiteral("Automatic Recording Status"); }));
+
+    const auto sound = burstSound(48000, 3000, {1000, 2000}, 100);
+    ASSERT_TRUE(run.engine().feed(sound.data(), static_cast<std::int64_t>(sound.size() * 2)));
+    ASSERT_TRUE(waitFor([&] { return run.status().recordings == 2 && status.stateText() == QStringLiteral("Listening  "); }));
+
+    status.startStopButton()->click();  // Stop
+    ASSERT_TRUE(waitFor([&] { return status.stateText() == QStringLiteral("Paused"); }));
+    EXPECT_EQ(status.startStopButton()->text(), QStringLiteral("Start"));
+    EXPECT_TRUE(status.clearButton()->isEnabled());
+    // Two recordings of before + burst + after, one after the other.
+    const std::int64_t each = 48000 * (10 + 100 + 50) / 1000;
+    EXPECT_NEAR(static_cast<double>(doc.lengthFrames()), 2.0 * each, 48.0 * 2);
+    ASSERT_EQ(doc.marks().size(), 1u) << "the first recording begins an empty store: no mark";
+    EXPECT_EQ(doc.marks()[0].m_label, "#2");
+    EXPECT_NEAR(static_cast<double>(doc.marks()[0].m_posX), static_cast<double>(each), 48.0);
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Oscillogram level triggered recording initiated.")));
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Recording #2")));
+    status.updateRecordedTime();
+    EXPECT_EQ(status.timeLabel()->text(), QStringLiteral("320 ms recorded"));
+    EXPECT_TRUE(status.countsLabel()->text().contains(QStringLiteral("Lost buffers: 0")));
+
+    // The retained stretches are the input's samples exactly.
+    std::vector<std::int16_t> kept(static_cast<std::size_t>(doc.lengthFrames()));
+    doc.samples().read(kept.data(), static_cast<std::int64_t>(kept.size() * 2), 0);
+    const std::size_t firstStart = 48000 * (1000 - 10) / 1000;
+    ASSERT_GE(kept.size(), std::size_t(each));
+    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + each, sound.begin() + static_cast<std::ptrdiff_t>(firstStart)));
+
+    status.exitButton()->click();
+    EXPECT_EQ(status.result(), QDialog::Accepted);
+    run.finish();
+    EXPECT_FALSE(run.status().running);
+}
+
+TEST_F(RecordingDialogTest, RecordingWithSoundWaitsForStartAndClearFileEmptiesIt)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    const std::vector<std::int16_t> old(4800, 1000);
+    ASSERT_TRUE(doc.appendSamples(old.data(), 9600));
+    doc.setLengthFrames(4800);
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 9;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    EXPECT_FALSE(status.runningState());
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("File not empty!")));
+    EXPECT_EQ(status.startStopButton()->text(), QStringLiteral("Start"));
+    EXPECT_EQ(status.timeLabel()->text(), QStringLiteral("100 ms recorded"));
+    EXPECT_TRUE(status.clearButton()->isEnabled());
+
+    status.clearButton()->click();
+    ASSERT_TRUE(waitFor([&] { return doc.samples().length() == 0 && doc.lengthFrames() == 0; }));
+    status.startStopButton()->click();  // Start
+    EXPECT_EQ(status.startStopButton()->text(), QStringLiteral("Stop"));
+    const std::vector<std::int16_t> fresh(9600, -7);
+    ASSERT_TRUE(run.engine().feed(fresh.data(), 19200));
+    ASSERT_TRUE(waitFor([&] { return doc.samples().length() >= 19200; }));
+    status.exitButton()->click();
+    run.finish();
+    EXPECT_EQ(doc.lengthFrames(), 9600);
+}
+
+// ---------------------------------------------------------------------------
+// Record sound through ALSA's file plugin
+
+class RecordSoundAlsaTest : public apptest::AppTest {
+protected:
+    void SetUp() override
+    {
+        in = dir.file("capture_in.raw");
+        const std::string conf = dir.file("alsa.conf");
+        std::ofstream(conf) << "pcm.filecap { type file slave.pcm { type null } file \"" << dir.file("tee.raw")
+                            << "\" infile \"" << in << "\" format \"raw\" }\n"
+                            << "pcm.fileplay { type file slave.pcm { type null } file \"" << dir.file("play.raw")
+                            << "\" format \"raw\" }\n"
+                            << "pcm.default { type asym playback.pcm \"fileplay\" capture.pcm \"filecap\" }\n";
+        setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    }
+    void TearDown() override { unsetenv("ALSA_CONFIG_PATH"); }
+    std::string in;
+};
+
+TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
+{
+    // Two seconds of a known ramp, then zeros.
+    std::vector<std::int16_t> ramp(48000 * 2);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
+    ramp.resize(ramp.size() + 48000 * 30, 0);
+    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(ramp.data()),
+                                              static_cast<std::streamsize>(ramp.size() * 2));
+    start({});
+    startSoundDevices("", "");
+    app().runCommand(cmd::FileNew);
+    apptest::processEvents();
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    view->doc().setFormat(SoundFormat::pcm(1, 16, 48000));
+    ASSERT_TRUE(soundDevices().recordingDevicePresent());
+    ASSERT_TRUE(app().commandState(cmd::RecordSound).enabled);
+
+    QString state, title;
+    bool busyDuring = false;
+    apptest::whenModal([&](QWidget* w) {
+        auto* status = qobject_cast<CAutoRecStatusDlg*>(w);
+        ASSERT_NE(status, nullptr);
+        busyDuring = soundBusy();
+        CVesSoundDoc& doc = CAppDocument::of(*activeView()).doc();
+        waitFor([&] { return doc.samples().length() >= 48000 * 2 * 3; });
+        state = status->stateText();
+        title = status->windowTitle();
+        status->exitButton()->click();
+    });
+    ASSERT_TRUE(app().runCommand(cmd::RecordSound));
+    apptest::processEvents();
+    EXPECT_TRUE(busyDuring);
+    EXPECT_FALSE(soundBusy());
+    EXPECT_EQ(title, QStringLiteral("Recording Status"));
+    EXPECT_EQ(state, QStringLiteral("RECORDING"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    CVesSoundDoc& doc = view->doc();
+    ASSERT_GE(doc.lengthFrames(), 48000 * 3);
+    std::vector<std::int16_t> got(48000 * 2);
+    doc.samples().read(got.data(), static_cast<std::int64_t>(got.size() * 2), 0);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), ramp.begin())) << "every captured sample, in order";
+    EXPECT_EQ(doc.recData().m_recDev, soundDevices().recordingDeviceName());
+    EXPECT_TRUE(doc.modified());
+    EXPECT_EQ(app().autoRecParms(), VesAutoRecParms{}) << "manual recording leaves the stored settings";
+}
+
+}  // namespace
