@@ -91,6 +91,70 @@ private:
     std::int64_t m_period;
 };
 
+class AlsaCaptureStream : public ICaptureStream {
+public:
+    AlsaCaptureStream(snd_pcm_t* pcm, std::uint32_t rate) : m_pcm(pcm), m_rate(rate) {}
+    ~AlsaCaptureStream() override { snd_pcm_close(m_pcm); }
+
+    std::uint32_t rateHz() const override { return m_rate; }
+    std::int64_t overruns() const override { return m_overruns; }
+
+    int read(void* data, std::int64_t frames, int timeoutMs, std::int64_t& got) override
+    {
+        got = 0;
+        if (!m_running)
+            return wave::NoError;
+        const int w = snd_pcm_wait(m_pcm, timeoutMs);
+        if (w < 0 && recover(w) < 0)
+            return codeOf(w);
+        const snd_pcm_sframes_t n = snd_pcm_readi(m_pcm, data, static_cast<snd_pcm_uframes_t>(frames));
+        if (n == -EAGAIN)
+            return wave::NoError;
+        if (n < 0) {
+            if (recover(static_cast<int>(n)) < 0)
+                return codeOf(static_cast<int>(n));
+            return wave::NoError;
+        }
+        got = n;
+        return wave::NoError;
+    }
+
+    void stop() override
+    {
+        snd_pcm_drop(m_pcm);
+        m_running = false;
+    }
+
+    int start() override
+    {
+        if (m_running)
+            return wave::NoError;
+        int r = snd_pcm_prepare(m_pcm);
+        if (r >= 0)
+            r = snd_pcm_start(m_pcm);
+        if (r < 0)
+            return codeOf(r);
+        m_running = true;
+        return wave::NoError;
+    }
+
+private:
+    int recover(int err)
+    {
+        if (err == -EPIPE)
+            ++m_overruns;
+        const int r = snd_pcm_recover(m_pcm, err, 1);
+        if (r >= 0 && err == -EPIPE)
+            snd_pcm_start(m_pcm);
+        return r;
+    }
+
+    snd_pcm_t* m_pcm;
+    std::uint32_t m_rate;
+    std::int64_t m_overruns = 0;
+    bool m_running = true;
+};
+
 bool rateRange(const char* id, snd_pcm_stream_t dir, AudioDeviceInfo& info)
 {
     snd_pcm_t* pcm = nullptr;
@@ -163,6 +227,39 @@ public:
         }
         stream = std::make_unique<AlsaPlaybackStream>(pcm, rate,
                                                       static_cast<std::int64_t>(std::max<snd_pcm_uframes_t>(period, 1)));
+        return wave::NoError;
+    }
+
+    int openCapture(const std::string& deviceId, const AudioStreamFormat& format, int bufferMs,
+                    std::unique_ptr<ICaptureStream>& stream) override
+    {
+        stream.reset();
+        const snd_pcm_format_t fmt = formatOf(format.bitsPerSample);
+        if (fmt == SND_PCM_FORMAT_UNKNOWN || format.channels < 1 || format.rateHz == 0)
+            return wave::BadFormat;
+        snd_pcm_t* pcm = nullptr;
+        int r = snd_pcm_open(&pcm, deviceId.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+        if (r < 0)
+            return codeOf(r);
+        snd_pcm_hw_params_t* hw;
+        snd_pcm_hw_params_alloca(&hw);
+        unsigned int rate = format.rateHz;
+        unsigned int bufferUs = static_cast<unsigned int>(std::max(bufferMs, 100)) * 1000u;
+        unsigned int periodUs = bufferUs / 8;
+        int dir = 0;
+        if ((r = snd_pcm_hw_params_any(pcm, hw)) < 0 ||
+            (r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
+            (r = snd_pcm_hw_params_set_format(pcm, hw, fmt)) < 0 ||
+            (r = snd_pcm_hw_params_set_channels(pcm, hw, static_cast<unsigned int>(format.channels))) < 0 ||
+            (r = snd_pcm_hw_params_set_rate_resample(pcm, hw, 0)) < 0 ||
+            (r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, &dir)) < 0 ||
+            (r = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, &dir)) < 0 ||
+            (r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir)) < 0 ||
+            (r = snd_pcm_hw_params(pcm, hw)) < 0 || (r = snd_pcm_prepare(pcm)) < 0 || (r = snd_pcm_start(pcm)) < 0) {
+            snd_pcm_close(pcm);
+            return codeOf(r);
+        }
+        stream = std::make_unique<AlsaCaptureStream>(pcm, rate);
         return wave::NoError;
     }
 

@@ -86,6 +86,62 @@ private:
     std::int64_t m_buffer;
 };
 
+class PaCaptureStream : public ICaptureStream {
+public:
+    PaCaptureStream(PaStream* s, std::uint32_t rate) : m_stream(s), m_rate(rate) {}
+    ~PaCaptureStream() override
+    {
+        Pa_AbortStream(m_stream);
+        Pa_CloseStream(m_stream);
+    }
+    std::uint32_t rateHz() const override { return m_rate; }
+    std::int64_t overruns() const override { return m_overruns; }
+
+    int read(void* data, std::int64_t frames, int timeoutMs, std::int64_t& got) override
+    {
+        got = 0;
+        if (!m_running)
+            return wave::NoError;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        long avail = 0;
+        while ((avail = Pa_GetStreamReadAvailable(m_stream)) == 0) {
+            if (std::chrono::steady_clock::now() >= until)
+                return wave::NoError;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (avail < 0)
+            return codeOf(static_cast<PaError>(avail));
+        const std::int64_t n = std::min<std::int64_t>(frames, avail);
+        const PaError e = Pa_ReadStream(m_stream, data, static_cast<unsigned long>(n));
+        if (e == paInputOverflowed)
+            ++m_overruns;
+        else if (e != paNoError)
+            return codeOf(e);
+        got = n;
+        return wave::NoError;
+    }
+    void stop() override
+    {
+        if (m_running)
+            Pa_AbortStream(m_stream);
+        m_running = false;
+    }
+    int start() override
+    {
+        if (m_running)
+            return wave::NoError;
+        const PaError e = Pa_StartStream(m_stream);
+        m_running = e == paNoError;
+        return codeOf(e);
+    }
+
+private:
+    PaStream* m_stream;
+    std::uint32_t m_rate;
+    std::int64_t m_overruns = 0;
+    bool m_running = true;
+};
+
 class PortAudioBackend : public IAudioBackend {
 public:
     PortAudioBackend() : m_init(Pa_Initialize()) {}
@@ -129,13 +185,43 @@ public:
         return wave::NoError;
     }
 
+    int openCapture(const std::string& deviceId, const AudioStreamFormat& format, int bufferMs,
+                    std::unique_ptr<ICaptureStream>& stream) override
+    {
+        stream.reset();
+        if (m_init != paNoError)
+            return wave::NoDriver;
+        const PaDeviceIndex dev = find(deviceId, false);
+        if (dev < 0)
+            return wave::BadDeviceId;
+        PaStreamParameters p{};
+        p.device = dev;
+        p.channelCount = format.channels;
+        p.sampleFormat = formatOf(format.bitsPerSample);
+        p.suggestedLatency = std::max(bufferMs, 100) / 1000.0;
+        if (!p.sampleFormat)
+            return wave::BadFormat;
+        const std::int64_t period = std::max<std::int64_t>(64, format.rateHz / 50);
+        PaStream* s = nullptr;
+        const PaError e = Pa_OpenStream(&s, &p, nullptr, format.rateHz, static_cast<unsigned long>(period), paClipOff,
+                                        nullptr, nullptr);
+        if (e != paNoError)
+            return codeOf(e);
+        if (Pa_StartStream(s) != paNoError) {
+            Pa_CloseStream(s);
+            return wave::Error;
+        }
+        stream = std::make_unique<PaCaptureStream>(s, format.rateHz);
+        return wave::NoError;
+    }
+
 private:
-    PaDeviceIndex find(const std::string& id) const
+    PaDeviceIndex find(const std::string& id, bool output = true) const
     {
         const PaDeviceIndex n = Pa_GetDeviceCount();
         for (PaDeviceIndex i = 0; i < n; ++i) {
             const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
-            if (d && d->maxOutputChannels > 0 && id == d->name)
+            if (d && (output ? d->maxOutputChannels : d->maxInputChannels) > 0 && id == d->name)
                 return i;
         }
         return -1;
