@@ -53,7 +53,9 @@ TEST(RecStatusText, DeviceNamesAreShortenedAtTheFirstFittingCut)
         // Short enough: unchanged.
         {"Default input", "Default input"},
         // A "(" after the 10th character that leaves less than 26 is enough.
-        {"Bat Card (hw:CARD=Bat,DEV=0) ultrasonic", "Bat Card"},
+        {"Ultrasound Card (hw:CARD=Bat,DEV=0)", "Ultrasound Card"},
+        // A "(" within the first ten characters does not count: the "," after the 20th does.
+        {"Bat Card (hw:CARD=Bat,DEV=0) ultrasonic", "Bat Card (hw:CARD=Bat"},
         // No blank after the 20th character: the "," is next.
         {"ultrasonic_capture_device,hw:0,0,snd_usb", "ultrasonic_capture_device"},
         // Nothing to cut at: the name stays as it is.
@@ -169,7 +171,7 @@ TEST_F(RecordingDialogTest, LeavingAThresholdFieldSetsTheOther)
         const char* typed;
         const char* other;
     } cases[] = {
-        {true, "-6.00", "50.12"}, {false, "10.00", "-20.00"}, {true, "-100.00", "0.01"}, {false, "0", "-100.00"}};
+        {true, "-6.00", "50.12"}, {false, "10.00", "-20.00"}, {true, "-40.00", "1.00"}, {false, "0", "-100.00"}};
     for (const Case& c : cases) {
         CNumEdit* from = c.fromDb ? dlg.thresholdDb() : dlg.thresholdPercent();
         CNumEdit* to = c.fromDb ? dlg.thresholdPercent() : dlg.thresholdDb();
@@ -343,63 +345,6 @@ bool waitFor(Pred pred, int ms = 20000)
     return pred();
 }
 
-TEST_F(RecordingDialogTest, StatusWindowFollowsARunAndMarksTheSecondRecording)
-{
-    CVesAnaView* view = newRecording(1, 16, 48000);
-    ASSERT_NE(view, nullptr);
-    CVesSoundDoc& doc = view->doc();
-    autorec::AutoRecConfig config;
-    config.parms.m_trigger = 0;
-    config.parms.m_ampThresDb = -2000;  // 10 %
-    config.parms.m_ampThresProc = 1000;
-    config.parms.m_recTimeBefore = 10;
-    config.parms.m_recTimeAfter = 50;
-    config.parms.m_fileMarks = 1;
-    config.format = doc.format();
-    config.store = &doc.samples();
-    AutoRecRun run(doc);
-    std::string error;
-    ASSERT_TRUE(run.start(config, error)) << error;
-    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
-    status.show();
-    EXPECT_TRUE(status.runningState()) << "an empty recording starts listening at once";
-    EXPECT_FALSE(status.clearButton()->isEnabled());
-    EXPECT_FALSE(status.newFileButton()->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return status.windowTitle() == QStringLiteral("Automatic Recording Status"); }));
-
-    const auto sound = burstSound(48000, 3000, {1000, 2000}, 100);
-    ASSERT_TRUE(run.engine().feed(sound.data(), static_cast<std::int64_t>(sound.size() * 2)));
-    ASSERT_TRUE(waitFor([&] { return run.status().recordings == 2 && status.stateText() == QStringLiteral("Listening  "); }));
-
-    status.startStopButton()->click();  // Stop
-    ASSERT_TRUE(waitFor([&] { return status.stateText() == QStringLiteral("Paused"); }));
-    EXPECT_EQ(status.startStopButton()->text(), QStringLiteral("Start"));
-    EXPECT_TRUE(status.clearButton()->isEnabled());
-    // Two recordings of before + burst + after, one after the other.
-    const std::int64_t each = 48000 * (10 + 100 + 50) / 1000;
-    EXPECT_NEAR(static_cast<double>(doc.lengthFrames()), 2.0 * each, 48.0 * 2);
-    ASSERT_EQ(doc.marks().size(), 1u) << "the first recording begins an empty store: no mark";
-    EXPECT_EQ(doc.marks()[0].m_label, "#2");
-    EXPECT_NEAR(static_cast<double>(doc.marks()[0].m_posX), static_cast<double>(each), 48.0);
-    EXPECT_TRUE(status.logText().contains(QStringLiteral("Oscillogram level triggered recording initiated.")));
-    EXPECT_TRUE(status.logText().contains(QStringLiteral("Recording #2")));
-    status.updateRecordedTime();
-    EXPECT_EQ(status.timeLabel()->text(), QStringLiteral("320 ms recorded"));
-    EXPECT_TRUE(status.countsLabel()->text().contains(QStringLiteral("Lost buffers: 0")));
-
-    // The retained stretches are the input's samples exactly.
-    std::vector<std::int16_t> kept(static_cast<std::size_t>(doc.lengthFrames()));
-    doc.samples().read(kept.data(), static_cast<std::int64_t>(kept.size() * 2), 0);
-    const std::size_t firstStart = 48000 * (1000 - 10) / 1000;
-    ASSERT_GE(kept.size(), std::size_t(each));
-    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + each, sound.begin() + static_cast<std::ptrdiff_t>(firstStart)));
-
-    status.exitButton()->click();
-    EXPECT_EQ(status.result(), QDialog::Accepted);
-    run.finish();
-    EXPECT_FALSE(run.status().running);
-}
-
 TEST_F(RecordingDialogTest, RecordingWithSoundWaitsForStartAndClearFileEmptiesIt)
 {
     CVesAnaView* view = newRecording(1, 16, 48000);
@@ -452,8 +397,102 @@ protected:
         setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
     }
     void TearDown() override { unsetenv("ALSA_CONFIG_PATH"); }
+
+    // The device's sound, with `zeros` frames of silence after it.
+    void writeCapture(std::vector<std::int16_t> samples, std::size_t zeros)
+    {
+        samples.resize(samples.size() + zeros, 0);
+        std::ofstream(in, std::ios::binary)
+            .write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
+    }
+    // A new mono 16-bit 48 kHz recording in the program, the capture device chosen.
+    CVesAnaView* newRecording()
+    {
+        start({});
+        startSoundDevices("", "");
+        app().runCommand(cmd::FileNew);
+        apptest::processEvents();
+        CVesAnaView* view = activeView();
+        if (view)
+            view->doc().setFormat(SoundFormat::pcm(1, 16, 48000));
+        return view;
+    }
     std::string in;
 };
+
+TEST_F(RecordSoundAlsaTest, StatusWindowFollowsARunAndMarksTheSecondRecording)
+{
+    // The capture device plays calls at 1 s and 2 s, then silence.
+    const auto sound = burstSound(48000, 3000, {1000, 2000}, 100);
+    writeCapture(sound, 48000 * 30);
+    CVesAnaView* view = newRecording();
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 0;
+    config.parms.m_ampThresDb = -2000;  // 10 %
+    config.parms.m_ampThresProc = 1000;
+    config.parms.m_recTimeBefore = 10;
+    config.parms.m_recTimeAfter = 50;
+    config.parms.m_fileMarks = 1;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    config.backend = &audioBackend();
+    config.deviceId = "default";
+    config.deviceName = "Test capture";
+    // The file plugin delivers far faster than real time; a long queue keeps
+    // the first seconds whatever the analysis does.
+    config.inputBuffers = 4096;
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    EXPECT_TRUE(status.runningState()) << "an empty recording starts listening at once";
+    EXPECT_FALSE(status.clearButton()->isEnabled());
+    EXPECT_FALSE(status.newFileButton()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return status.windowTitle() == QStringLiteral("Automatic Recording Status"); }));
+
+    ASSERT_TRUE(waitFor([&] { return run.status().recordings == 2 && status.stateText() == QStringLiteral("Listening  "); }));
+
+    status.startStopButton()->click();  // Stop
+    ASSERT_TRUE(waitFor([&] { return status.stateText() == QStringLiteral("Paused"); }));
+    EXPECT_EQ(status.startStopButton()->text(), QStringLiteral("Start"));
+    EXPECT_TRUE(status.clearButton()->isEnabled());
+    // Two recordings of before + burst + after, one after the other.
+    const std::int64_t each = 48000 * (10 + 100 + 50) / 1000;
+    EXPECT_NEAR(static_cast<double>(doc.lengthFrames()), 2.0 * each, 48.0 * 2);
+    ASSERT_EQ(doc.marks().size(), 1u) << "the first recording begins an empty store: no mark";
+    EXPECT_EQ(doc.marks()[0].m_label, "#2");
+    EXPECT_NEAR(static_cast<double>(doc.marks()[0].m_posX), static_cast<double>(each), 48.0);
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Oscillogram level triggered recording initiated.")));
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Recording #2")));
+    status.updateRecordedTime();
+    const QString timeText = status.timeLabel()->text();
+    ASSERT_TRUE(timeText.endsWith(QStringLiteral(" ms recorded"))) << timeText.toStdString();
+    EXPECT_NEAR(timeText.section(QLatin1Char(' '), 0, 0).toInt(), 320, 2) << timeText.toStdString();
+    const autorec::AutoRecStatus st = run.status();
+    EXPECT_TRUE(status.countsLabel()->text().startsWith(QStringLiteral("Recordings: 2   Files: 0   Lost buffers: ")))
+        << status.countsLabel()->text().toStdString();
+    EXPECT_GE(st.buffersReceived, 48);
+
+    // The retained stretches are the input's samples exactly.
+    std::vector<std::int16_t> kept(static_cast<std::size_t>(doc.lengthFrames()));
+    doc.samples().read(kept.data(), static_cast<std::int64_t>(kept.size() * 2), 0);
+    // The first recording begins the time before the trigger ahead of the
+    // first sample above the threshold (3277).
+    std::ptrdiff_t firstTrigger = 0;
+    while (std::abs(sound[static_cast<std::size_t>(firstTrigger)]) <= 3277)
+        ++firstTrigger;
+    const std::ptrdiff_t checked = each - 48;
+    ASSERT_GE(static_cast<std::ptrdiff_t>(kept.size()), checked);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + checked, sound.begin() + firstTrigger - 480));
+
+    status.exitButton()->click();
+    EXPECT_EQ(status.result(), QDialog::Accepted);
+    run.finish();
+    EXPECT_FALSE(run.status().running);
+}
 
 TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
 {
@@ -461,16 +500,9 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
     std::vector<std::int16_t> ramp(48000 * 2);
     for (std::size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
-    ramp.resize(ramp.size() + 48000 * 30, 0);
-    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(ramp.data()),
-                                              static_cast<std::streamsize>(ramp.size() * 2));
-    start({});
-    startSoundDevices("", "");
-    app().runCommand(cmd::FileNew);
-    apptest::processEvents();
-    CVesAnaView* view = activeView();
+    writeCapture(ramp, 48000 * 30);
+    CVesAnaView* view = newRecording();
     ASSERT_NE(view, nullptr);
-    view->doc().setFormat(SoundFormat::pcm(1, 16, 48000));
     ASSERT_TRUE(soundDevices().recordingDevicePresent());
     ASSERT_TRUE(app().commandState(cmd::RecordSound).enabled);
 
@@ -481,7 +513,9 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
         ASSERT_NE(status, nullptr);
         busyDuring = soundBusy();
         CVesSoundDoc& doc = CAppDocument::of(*activeView()).doc();
-        waitFor([&] { return doc.samples().length() >= 48000 * 2 * 3; });
+        waitFor([&] {
+            return doc.samples().length() >= 48000 * 2 * 3 && status->stateText() == QStringLiteral("RECORDING");
+        });
         state = status->stateText();
         title = status->windowTitle();
         status->exitButton()->click();
