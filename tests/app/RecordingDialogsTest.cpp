@@ -18,7 +18,9 @@
 #include "shell/CAppDocument.h"
 #include "shell/CVesSoundApp.h"
 #include "soundio/SoundDevices.h"
+#include "soundio/ExternalControl.h"
 #include "soundio/SoundSystem.h"
+#include "shell/CMainFrame.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,6 +33,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdlib>
@@ -536,6 +539,84 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
     EXPECT_EQ(doc.recData().m_recDev, soundDevices().recordingDeviceName());
     EXPECT_TRUE(doc.modified());
     EXPECT_EQ(app().autoRecParms(), VesAutoRecParms{}) << "manual recording leaves the stored settings";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordSoundAlsaTest, RecordingIntoARecordingWithSoundAppendsAfterAMarkOnceStarted)
+{
+    std::vector<std::int16_t> calls(48000);
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        calls[i] = static_cast<std::int16_t>((i * 91) % 30000 - 15000);
+    writeCapture(calls, 48000 * 30);
+    const std::string wav = dir.file("old.wav");
+    apptest::writeToneWave(wav, 48000, 0.5, 2000);
+    start({wav});
+    startSoundDevices("", "");
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    const std::int64_t oldFrames = doc.lengthFrames();
+    ASSERT_EQ(oldFrames, 24000);
+    std::vector<std::int16_t> old(24000);
+    doc.samples().read(old.data(), 48000, 0);
+
+    bool waitedForStart = false;
+    apptest::whenModal([&](QWidget* w) {
+        auto* status = qobject_cast<CAutoRecStatusDlg*>(w);
+        ASSERT_NE(status, nullptr);
+        apptest::processEvents();
+        waitedForStart = status->logText().contains(QStringLiteral("File not empty!")) &&
+                         doc.samples().length() == 48000 && !status->runningState();
+        status->startStopButton()->click();
+        waitFor([&] { return doc.samples().length() >= 48000 + 96000; });
+        status->exitButton()->click();
+    });
+    ASSERT_TRUE(app().runCommand(cmd::RecordSound));
+    apptest::processEvents();
+    EXPECT_TRUE(waitedForStart) << "nothing is recorded before Start";
+    ASSERT_GE(doc.lengthFrames(), oldFrames + 48000);
+    std::vector<std::int16_t> all(static_cast<std::size_t>(oldFrames + 48000));
+    doc.samples().read(all.data(), static_cast<std::int64_t>(all.size() * 2), 0);
+    EXPECT_TRUE(std::equal(old.begin(), old.end(), all.begin())) << "the old sound stays";
+    EXPECT_TRUE(std::equal(calls.begin(), calls.end(), all.begin() + oldFrames)) << "the new sound follows it";
+    ASSERT_EQ(doc.marks().size(), 1u);
+    EXPECT_EQ(doc.marks()[0].m_label, "0 ms");
+    EXPECT_EQ(doc.marks()[0].m_posX, oldFrames);
+    EXPECT_EQ(doc.marks()[0].m_desc.rfind("Recorded ", 0), 0u) << doc.marks()[0].m_desc;
+}
+
+TEST_F(RecordSoundAlsaTest, ExternalControlOpensANewRecordingAndRecordsIntoIt)
+{
+    std::vector<std::int16_t> sound(48000, 1234);
+    writeCapture(sound, 48000 * 30);
+    CVesAnaView* first = newRecording();
+    ASSERT_NE(first, nullptr);
+    auto* control = app().mainFrame()->findChild<ExternalControl*>();
+    ASSERT_NE(control, nullptr);
+    const std::size_t before = app().documents().size();
+    bool recording = false;
+    ASSERT_EQ(control->Message(0x428, 0), 0);
+    // "New" ran at once; "Record sound" is posted after it.
+    EXPECT_EQ(app().documents().size(), before + 1);
+    QTimer::singleShot(0, [&] {
+        apptest::whenModal([&](QWidget* w) {
+            auto* status = qobject_cast<CAutoRecStatusDlg*>(w);
+            ASSERT_NE(status, nullptr);
+            recording = waitFor([&] { return status->stateText() == QStringLiteral("RECORDING"); });
+            status->exitButton()->click();
+        });
+    });
+    waitFor([&] { return recording; }, 5000);
+    apptest::processEvents();
+    EXPECT_TRUE(recording);
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(view, first);
+    EXPECT_GT(view->doc().lengthFrames(), 0);
+    EXPECT_EQ(first->doc().lengthFrames(), 0);
 }
 
 }  // namespace
