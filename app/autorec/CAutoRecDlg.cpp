@@ -298,6 +298,8 @@ void CAutoRecDlg::dbLeft()
 {
     const NumEditRead r = m_ampDb->read();
     if (r.ok())
+        m_ampDb->setValue(r.value);
+    if (r.ok())
         m_ampPercent->setValue(autorec::thresholdDbToPercent(static_cast<std::int32_t>(r.value)));
     if (m_pendingCoupling == 1)
         m_pendingCoupling = 0;
@@ -306,6 +308,8 @@ void CAutoRecDlg::dbLeft()
 void CAutoRecDlg::percentLeft()
 {
     const NumEditRead r = m_ampPercent->read();
+    if (r.ok())
+        m_ampPercent->setValue(r.value);
     if (r.ok())
         m_ampDb->setValue(autorec::thresholdPercentToDb(static_cast<std::int32_t>(r.value)));
     if (m_pendingCoupling == 2)

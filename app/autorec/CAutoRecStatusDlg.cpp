@@ -119,6 +119,8 @@ CAutoRecStatusDlg::CAutoRecStatusDlg(AutoRecRun& run, const VesAutoRecParms& par
         m_newFile->setEnabled(false);
         m_clear->setEnabled(false);
     } else {
+        // Nothing is recorded until Start: the state says so.
+        setState(QStringLiteral("Paused"), kGrey);
         updateRecordedTime();
         addLog(QStringLiteral("File not empty!"), &kDarkRed, true);
         m_running = false;
