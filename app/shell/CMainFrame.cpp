@@ -1,14 +1,15 @@
 #include "shell/CMainFrame.h"
 
+#include "autorec/RecordingCommands.h"
 #include "core/RegCls.h"
 #include "detectorfiles/DetectorFileDialogs.h"
 #include "display/CVesAnaView.h"
 #include "shell/CAppDocument.h"
 #include "shell/CChildFrame.h"
 #include "shell/CVesSoundApp.h"
+#include "shell/StatusPanes.h"
 
 #include "soundio/CDevs.h"
-#include "autorec/RecordingCommands.h"
 #include "soundio/ExternalControl.h"
 #include "soundio/SoundDevices.h"
 
@@ -103,6 +104,7 @@ CMainFrame::CMainFrame(CVesSoundApp& app) : m_app(app)
         else
             m_toolbar->addAction(action(id));
     }
+    new StatusPanes(statusBar());
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setVisible(false);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_app.requestCancel(); });
@@ -327,6 +329,10 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
         if (frame == m_wanted)
             m_wanted = nullptr;
         frame->view()->activated();
+    }
+    if (auto* panes = statusBar()->findChild<StatusPanes*>()) {
+        auto* frame = qobject_cast<CChildFrame*>(window);
+        panes->follow(frame ? frame->view()->statusStrip() : nullptr);
     }
     updateTitle();
     scheduleCommandUpdate();

@@ -21,6 +21,7 @@
 #include "soundio/ExternalControl.h"
 #include "soundio/SoundSystem.h"
 #include "shell/CMainFrame.h"
+#include "shell/StatusPanes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -130,6 +131,11 @@ protected:
     CVesAnaView* newRecording(int channels, int bits, std::uint32_t rate)
     {
         start({});
+        return newRecordingView(channels, bits, rate);
+    }
+    // Another new recording in the running program.
+    CVesAnaView* newRecordingView(int channels, int bits, std::uint32_t rate)
+    {
         app().runCommand(cmd::FileNew);
         apptest::processEvents();
         CVesAnaView* view = activeView();
@@ -617,6 +623,78 @@ TEST_F(RecordSoundAlsaTest, ExternalControlOpensANewRecordingAndRecordsIntoIt)
     EXPECT_NE(view, first);
     EXPECT_GT(view->doc().lengthFrames(), 0);
     EXPECT_EQ(first->doc().lengthFrames(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordingDialogTest, NewFileInASingleFileRunSavesTheRecordingAndEmptiesIt)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    std::vector<std::int16_t> sound(4800);
+    for (std::size_t i = 0; i < sound.size(); ++i)
+        sound[i] = static_cast<std::int16_t>(i * 7);
+    ASSERT_TRUE(doc.appendSamples(sound.data(), 9600));
+    doc.setLengthFrames(4800);
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 9;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    std::string proposed;
+    const std::string target = dir.file("first-night");
+    status.setAskSavePath([&](QWidget*, const std::string& p) {
+        proposed = p;
+        return target;
+    });
+    status.show();
+    ASSERT_TRUE(status.newFileButton()->isEnabled());
+    status.newFileButton()->click();
+    ASSERT_TRUE(waitFor([&] { return doc.lengthFrames() == 0 && doc.samples().length() == 0; }));
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Saving file first-night.wav")));
+    EXPECT_EQ(proposed, std::string()) << "a recording never saved proposes no name";
+
+    // The saved file holds the sound, read back by the program's own reader.
+    CVesSoundDoc saved(doc.host());
+    ASSERT_TRUE(saved.open(target + ".wav"));
+    ASSERT_EQ(saved.lengthFrames(), 4800);
+    std::vector<std::int16_t> back(4800);
+    saved.samples().read(back.data(), 9600, 0);
+    EXPECT_EQ(back, sound);
+    status.exitButton()->click();
+    run.finish();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordingDialogTest, MainWindowPanesMirrorTheActiveViewsStrip)
+{
+    CVesAnaView* view = newRecording(2, 24, 384000);
+    ASSERT_NE(view, nullptr);
+    apptest::processEvents();
+    auto* panes = app().mainFrame()->findChild<StatusPanes*>();
+    ASSERT_NE(panes, nullptr);
+    EXPECT_EQ(panes->pane(3)->text(), QStringLiteral("Stereo, 24 bits, 384000 Hz."));
+    view->statusStrip()->setStatusText(QStringLiteral("Cursor 1.000 s"));
+    EXPECT_EQ(panes->pane(1)->text(), QStringLiteral("Cursor 1.000 s  "));
+    view->statusStrip()->setDeviceName(QStringLiteral("Bat recorder"));
+    view->statusStrip()->setRate(384000, 1.0, false);
+    EXPECT_EQ(panes->pane(2)->text(), QStringLiteral("Bat recorder,  384000 Hz. "));
+
+    // Another recording's view takes the panes over.
+    CVesAnaView* second = newRecordingView(1, 16, 48000);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second, view);
+    EXPECT_EQ(panes->pane(3)->text(), QStringLiteral("Mono, 16 bits, 48000 Hz."));
+    EXPECT_EQ(panes->pane(1)->text(), QString());
 }
 
 }  // namespace
