@@ -34,11 +34,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -695,6 +697,52 @@ TEST_F(RecordingDialogTest, MainWindowPanesMirrorTheActiveViewsStrip)
     ASSERT_NE(second, view);
     EXPECT_EQ(panes->pane(3)->text(), QStringLiteral("Mono, 16 bits, 48000 Hz."));
     EXPECT_EQ(panes->pane(1)->text(), QString());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordingDialogTest, EngineReportsReachTheWindowThreadAndAnErrorEndsTheRun)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    const std::vector<std::int16_t> old(4800, 5);
+    ASSERT_TRUE(doc.appendSamples(old.data(), 9600));
+    doc.setLengthFrames(4800);
+    autorec::AutoRecConfig config;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    QThread* logThread = nullptr;
+    QObject::connect(&run, &AutoRecRun::logLine, &status, [&](const QString&) { logThread = QThread::currentThread(); });
+
+    // Reported from a worker thread, as the engine does.
+    autorec::IAutoRecHost& host = run;
+    std::thread worker([&] {
+        host.recLog("Recording #1 to file night.wav");
+        host.recAddMark(2400, "#1", "Recorded now", 1);
+        host.recStarted("Bat recorder", "Monday");
+        host.recError("Disk full: /data/night#3.wav was removed.", true);
+    });
+    worker.join();
+    EXPECT_TRUE(doc.marks().empty()) << "nothing reaches the document before the window thread runs";
+    ASSERT_TRUE(waitFor([&] { return !status.isVisible(); }, 5000)) << "an error that ends the run closes the window";
+    EXPECT_EQ(logThread, QThread::currentThread());
+    EXPECT_TRUE(status.logText().contains(QStringLiteral("Recording #1 to file night.wav")));
+    ASSERT_EQ(doc.marks().size(), 1u);
+    EXPECT_EQ(doc.marks()[0].m_label, "#1");
+    EXPECT_EQ(doc.marks()[0].m_posX, 2400);
+    EXPECT_EQ(doc.recData().m_recDev, "Bat recorder");
+    ASSERT_FALSE(dialogs().messages.empty());
+    EXPECT_EQ(dialogs().messages.back(), "Disk full: /data/night#3.wav was removed.");
+    EXPECT_EQ(status.result(), QDialog::Rejected);
+    run.finish();
 }
 
 }  // namespace
