@@ -31,6 +31,10 @@ int cmdDemo(const CliArgs& args);
 void helpDemo();
 int cmdDetectorFiles(const CliArgs& args);
 void helpDetectorFiles();
+int cmdRecord(const CliArgs& args);
+void helpRecord();
+int cmdTriggerSplit(const CliArgs& args);
+void helpTriggerSplit();
 #ifdef VES_HAVE_RENDER
 int cmdSpectrogram(const CliArgs& args);
 void helpSpectrogram();

@@ -16,6 +16,8 @@ const CliCommand kCommands[] = {
     {"demo", "write the synthetic demonstration recording", cmdDemo, helpDemo},
     {"detector-files", "list, copy under dated names and export R450Z/R9000Z detector recordings of a folder",
      cmdDetectorFiles, helpDetectorFiles},
+    {"record", "triggered recording from a sound device, one file per recording", cmdRecord, helpRecord},
+    {"trigger-split", "one file per triggered stretch of existing recordings", cmdTriggerSplit, helpTriggerSplit},
 #ifdef VES_HAVE_RENDER
     {"spectrogram", "draw the analysis plot of recordings as PNG, JPEG, SVG or PDF", cmdSpectrogram,
      helpSpectrogram},

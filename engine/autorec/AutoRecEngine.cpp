@@ -128,7 +128,7 @@ bool AutoRecEngine::feed(const void* data, std::int64_t bytes)
         return m_ana && bytes <= 0;
     const auto* p = static_cast<const std::uint8_t*>(data);
     std::vector<std::uint8_t> buf(p, p + bytes);
-    return m_ana->postData(std::move(buf), true);
+    return m_ana->postData(std::move(buf), -1);
 }
 
 AutoRecStatus AutoRecEngine::status() const

@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 
 #include <chrono>
+#include <cctype>
 #include <cmath>
 
 namespace autorec {
@@ -92,10 +93,23 @@ std::string recordingFileName(const std::string& base, int naming, std::int64_t 
 
 std::string withExtension(const std::string& name, const std::string& extension)
 {
-    const std::size_t slash = name.find_last_of('/');
-    const std::size_t dot = name.find('.', slash == std::string::npos ? 0 : slash + 1);
-    if (dot != std::string::npos || extension.empty())
+    if (extension.empty())
         return name;
+    // A name that already ends in a sound file's extension keeps it; a dot
+    // elsewhere ("site_42.94_23.03#1") does not count as one.
+    static const char* const known[] = {"wav", "vprd", "vprdp", "raw", "dat"};
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        std::string ext = name.substr(dot + 1);
+        for (char& c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const char* k : known)
+            if (ext == k)
+                return name;
+        if (ext == extension)
+            return name;
+    }
     return name + "." + extension;
 }
 

@@ -37,7 +37,8 @@ std::int64_t nowUnixMicros();
 // naming 1 "#<seq>", 2 "_YYYYMMDD#<seq as %02d>", 3 "_YYYYMMDD_hhmmss",
 // 4 "_hhmmss", 5 "_hhmmss_mmm". Naming 0 gives `base`.
 std::string recordingFileName(const std::string& base, int naming, std::int64_t sequence, const LocalTime& t);
-// `name` with "." + extension appended when its file part has no dot.
+// `name` with "." + extension appended unless it already ends in a sound
+// file's extension (wav, vprd, vprdp, raw, dat, or `extension`).
 std::string withExtension(const std::string& name, const std::string& extension);
 // The first path not in use: `path` itself, else "<stem>(2).<ext>", "(3)"...
 std::string unusedPath(const std::string& path);

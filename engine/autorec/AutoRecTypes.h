@@ -103,6 +103,9 @@ public:
     // A file was written completely (per-file naming): its path, frames, and
     // the run's recording number.
     virtual void recFileWritten(const std::string& /*path*/, std::int64_t /*frames*/, std::int64_t /*number*/) {}
+    // The same file's place in the stream: its first frame counted from the
+    // start of listening (called just before recFileWritten).
+    virtual void recFileSpan(const std::string& /*path*/, std::int64_t /*streamFrame*/, std::int64_t /*frames*/) {}
     // An error the user must see (device failure, disk full, store failure).
     // With `endsRun` the run is over: the status window stops and closes.
     virtual void recError(const std::string& /*text*/, bool /*endsRun*/) {}
@@ -153,6 +156,9 @@ struct AutoRecConfig {
     // Free disk space below this stops the run with "Disk full" (bytes; 0:
     // two seconds of sound plus 1 MiB, checked at least every second of sound).
     std::int64_t diskReserveBytes = 0;
+    // The run ends after this many bytes of sound (0: no end); a pulse in
+    // progress is kept up to that point.
+    std::int64_t maxStreamBytes = 0;
     // Start listening at once (the CLI, trigger-split); else listen() starts it.
     bool listenAtStart = false;
 };

@@ -164,7 +164,9 @@ void AutoRecAnalyzer::start()
     }
     if (m_cfg.store && m_naming == 0)
         m_writePos = m_cfg.store->length();
-    m_recording = false;
+    // Continuous recording resumes the same recording after a pause (no new mark).
+    if (m_trigger != 9)
+        m_recording = false;
     m_state = StateCode::Listening;
     m_host.recState(StateCode::Listening);
     switch (m_trigger) {
@@ -205,6 +207,8 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
     if (m_ending || !m_started || n <= 0)
         return;
     n = n / m_align * m_align;
+    if (m_cfg.maxStreamBytes > 0)
+        n = std::min(n, m_cfg.maxStreamBytes - m_total);
     // Larger than the ring can hold at once: in pieces.
     const std::int64_t piece = std::max<std::int64_t>(m_align, (m_ringSize / 3) / m_align * m_align);
     for (std::int64_t done = 0; done < n && !m_ending;) {
@@ -227,6 +231,13 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
     }
     if (m_total >= m_nextDiskCheck && !m_ending)
         checkDisk();
+    if (m_cfg.maxStreamBytes > 0 && m_total >= m_cfg.maxStreamBytes && !m_ending) {
+        stop();
+        m_host.recLog("Duration reached.\r\n" + lastRecordingLine());
+        m_ending = m_stopAnalysing = true;
+        closeFile();
+        m_host.recEnded();
+    }
 }
 
 bool AutoRecAnalyzer::frameTriggers(std::int64_t p) const
@@ -363,7 +374,7 @@ void AutoRecAnalyzer::step(std::int64_t p, bool trig, std::int64_t unit)
         const std::int64_t s = m_recStart >= 0 ? m_recStart : std::max<std::int64_t>(0, m_pulseStart - m_before);
         if (p - s >= m_maximum) {
             // Never past the sound received so far.
-            write(s, std::min(m_lastTrig + unit + m_after, std::min(p + unit, m_total)));
+            write(s, std::min({m_lastTrig + unit + m_after, p, m_total}));
             finishRecording();
             m_recording = false;
             if (m_naming == 0)
@@ -520,6 +531,7 @@ bool AutoRecAnalyzer::closeFile()
     if (ownGuano) {
         const LocalTime lt = localTimeOf(at);
         NewRecordingInfo info;
+        info.make = "Vesperon";
         info.version = m_cfg.programVersion;
         info.unixSeconds = at / 1000000;
         info.utcOffsetMinutes =
@@ -539,11 +551,13 @@ bool AutoRecAnalyzer::closeFile()
     }
     bool kept = false;
     const bool ok = m_writer.finish(&kept);
+    const std::int64_t streamStart = std::max<std::int64_t>(0, m_fileStreamStart);
     m_fileStartMicros = -1;
     m_fileStreamStart = -1;
     if (ok) {
         ++m_filesWritten;
         m_lastFile = m_writer.path();
+        m_host.recFileSpan(m_writer.path(), streamStart / m_align, frames);
         m_host.recFileWritten(m_writer.path(), frames, m_count);
         return true;
     }
@@ -642,10 +656,11 @@ void AutoRecAnalyzer::stop()
         return;
     if (!m_ending && m_inPulse && m_lastTrig - m_pulseStart >= m_minimum)
         write(m_pulseStart - m_before, m_total);
-    if (m_recording && !m_ending)
+    if (m_recording && !m_ending && m_trigger != 9)
         finishRecording();
     m_inPulse = false;
-    m_recording = false;
+    if (m_trigger != 9)
+        m_recording = false;
     m_silence = m_length = 0;
     m_started = false;
     if (m_cfg.store && !m_storeFailed) {
@@ -658,6 +673,8 @@ void AutoRecAnalyzer::stop()
 void AutoRecAnalyzer::end()
 {
     stop();
+    if (m_recording && !m_ending)
+        finishRecording();
     m_ending = true;
     m_stopAnalysing = true;
     closeFile();
@@ -758,6 +775,7 @@ public:
     {
         m_inner.recFileWritten(p, f, n);
     }
+    void recFileSpan(const std::string& p, std::int64_t s, std::int64_t f) override { m_inner.recFileSpan(p, s, f); }
     void recError(const std::string& t, bool e) override { m_inner.recError(t, e); }
     void recEnded() override
     {
@@ -798,19 +816,23 @@ void CAutoRecAnaThread::post(Item&& item)
     m_cv.notify_one();
 }
 
-bool CAutoRecAnaThread::postData(std::vector<std::uint8_t>&& buffer, bool wait)
+bool CAutoRecAnaThread::postData(std::vector<std::uint8_t>&& buffer, int waitMs)
 {
     std::unique_lock<std::mutex> lock(m_mx);
-    if (m_finished || m_endRequested)
+    if (m_finished)
         return false;
     if (m_dataQueued >= m_queueLimit) {
-        if (!wait) {
+        const auto room = [&] { return m_dataQueued < m_queueLimit || m_finished; };
+        if (waitMs < 0)
+            m_room.wait(lock, room);
+        else
+            m_room.wait_for(lock, std::chrono::milliseconds(waitMs), room);
+        if (m_finished)
+            return false;
+        if (m_dataQueued >= m_queueLimit) {
             ++m_lost;
             return false;
         }
-        m_room.wait(lock, [&] { return m_dataQueued < m_queueLimit || m_finished || m_endRequested; });
-        if (m_finished || m_endRequested)
-            return false;
     }
     ++m_dataQueued;
     m_queue.push_back({Cmd::Data, std::move(buffer), {}, false});

@@ -143,9 +143,10 @@ public:
 
     bool init(std::string& error);
     void startThread();
-    // Queues a buffer. With `wait` blocks while the queue is full; otherwise
-    // a full queue drops the buffer and counts it lost (returns false).
-    bool postData(std::vector<std::uint8_t>&& buffer, bool wait);
+    // Queues a buffer. While the queue is full waits up to `waitMs` for room
+    // (-1: as long as it takes); then drops the buffer and counts it lost
+    // (returns false).
+    bool postData(std::vector<std::uint8_t>&& buffer, int waitMs);
     void postStart();
     void postStop();
     void postEnd();

@@ -9,6 +9,12 @@
 
 namespace autorec {
 
+namespace {
+// The device holds a second of sound: waiting half of it for room in the
+// queue loses nothing; only beyond that is a buffer dropped (and counted).
+constexpr int kQueueWaitMs = 500;
+}  // namespace
+
 CAutoRecWave::CAutoRecWave(const AutoRecConfig& config, IAutoRecHost& host, CAutoRecAnaThread& analysis)
     : m_cfg(config), m_host(host), m_ana(analysis)
 {
@@ -38,7 +44,6 @@ bool CAutoRecWave::open(std::string& error)
         error = WaveErrorText("Failed to open waveform recording device.", code);
         return false;
     }
-    m_stream->stop();
     m_buffer.assign(static_cast<std::size_t>(m_bufferBytes), 0);
     return true;
 }
@@ -84,7 +89,7 @@ void CAutoRecWave::flush()
 {
     if (m_fill > 0) {
         std::vector<std::uint8_t> part(m_buffer.begin(), m_buffer.begin() + m_fill);
-        m_ana.postData(std::move(part), false);
+        m_ana.postData(std::move(part), kQueueWaitMs);
         m_fill = 0;
     }
 }
@@ -143,7 +148,7 @@ void CAutoRecWave::run()
         if (m_fill >= m_bufferBytes) {
             std::vector<std::uint8_t> full(static_cast<std::size_t>(m_bufferBytes));
             full.swap(m_buffer);
-            m_ana.postData(std::move(full), false);
+            m_ana.postData(std::move(full), kQueueWaitMs);
             m_fill = 0;
             ++m_received;
             m_ana.setInputFigures(m_received, m_stream->overruns());

@@ -72,7 +72,7 @@ bool RecordingFileWriter::open(const std::string& path, const SoundFormat& forma
 bool RecordingFileWriter::writeHeader(std::int64_t dataBytes, std::int64_t riffSize)
 {
     std::uint8_t h[kHeaderBytes] = {};
-    const bool rf64 = riffSize > 0xFFFFFFFFLL || dataBytes > 0xFFFFFFFFLL;
+    const bool rf64 = riffSize > m_riffLimit || dataBytes > m_riffLimit;
     std::memcpy(h, rf64 ? "RF64" : "RIFF", 4);
     put32(h + 4, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riffSize));
     std::memcpy(h + 8, "WAVE", 4);

@@ -39,6 +39,9 @@ public:
     // removed, unless it holds whole frames under a valid header: `kept`).
     bool finish(bool* kept = nullptr);
 
+    // Sizes above this are written as RF64 (default: RIFF's 32-bit limit).
+    void setRiffLimit(std::int64_t bytes) { m_riffLimit = bytes; }
+
     const std::string& path() const { return m_path; }
     std::int64_t dataBytes() const { return m_data; }
     bool failed() const { return m_failed; }
@@ -51,6 +54,7 @@ private:
     std::string m_path;
     SoundFormat m_format;
     std::int64_t m_data = 0;
+    std::int64_t m_riffLimit = 0xFFFFFFFFLL;
     bool m_failed = false;
     std::string m_failure;
     struct Chunk {

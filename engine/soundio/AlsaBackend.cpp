@@ -152,7 +152,7 @@ private:
     snd_pcm_t* m_pcm;
     std::uint32_t m_rate;
     std::int64_t m_overruns = 0;
-    bool m_running = true;
+    bool m_running = false;
 };
 
 bool rateRange(const char* id, snd_pcm_stream_t dir, AudioDeviceInfo& info)
@@ -255,7 +255,7 @@ public:
             (r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, &dir)) < 0 ||
             (r = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, &dir)) < 0 ||
             (r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir)) < 0 ||
-            (r = snd_pcm_hw_params(pcm, hw)) < 0 || (r = snd_pcm_prepare(pcm)) < 0 || (r = snd_pcm_start(pcm)) < 0) {
+            (r = snd_pcm_hw_params(pcm, hw)) < 0) {
             snd_pcm_close(pcm);
             return codeOf(r);
         }

@@ -42,7 +42,7 @@ public:
     virtual void drop() = 0;
 };
 
-// An open capture stream, started on open. Used by one thread at a time.
+// An open capture stream, stopped until start(). Used by one thread at a time.
 class ICaptureStream {
 public:
     virtual ~ICaptureStream() = default;
@@ -70,7 +70,7 @@ public:
     // Whether the device would play this format (opens and closes it).
     virtual int queryPlayback(const std::string& deviceId, const AudioStreamFormat& format);
     // Opens `deviceId` for capture with room for `bufferMs` of sound in the
-    // device; the stream is started. NotSupported by a back end without capture.
+    // device; it captures from start() on. NotSupported by a back end without capture.
     virtual int openCapture(const std::string& deviceId, const AudioStreamFormat& format, int bufferMs,
                             std::unique_ptr<ICaptureStream>& stream);
     // Whether the device would record this format (opens and closes it).

@@ -139,7 +139,7 @@ private:
     PaStream* m_stream;
     std::uint32_t m_rate;
     std::int64_t m_overruns = 0;
-    bool m_running = true;
+    bool m_running = false;
 };
 
 class PortAudioBackend : public IAudioBackend {
@@ -207,10 +207,6 @@ public:
                                         nullptr, nullptr);
         if (e != paNoError)
             return codeOf(e);
-        if (Pa_StartStream(s) != paNoError) {
-            Pa_CloseStream(s);
-            return wave::Error;
-        }
         stream = std::make_unique<PaCaptureStream>(s, format.rateHz);
         return wave::NoError;
     }

@@ -7,6 +7,7 @@
 #include "autorec/AutoRecTexts.h"
 #include "autorec/CAutoRecAnaThread.h"
 #include "core/FileCls.h"
+#include "document/SampleCodec.h"
 #include "records/GuanoRecord.h"
 #include "soundfiles/RiffFile.h"
 
@@ -198,7 +199,7 @@ TEST(AutoRecLevel, MaximumTimeNeverWritesPastTheReceivedSound)
         Bytes got(static_cast<std::size_t>(w.dataLength()));
         w.readData(got.data(), w.dataLength(), 0);
         const std::int64_t n = w.dataLength() / 2;
-        ASSERT_LE(n, 501) << f;
+        ASSERT_LE(n, 500) << f;
         EXPECT_EQ(got, s.frameRange(frame, frame + n)) << f;
         frame += n;
     }
@@ -294,6 +295,7 @@ TEST(AutoRecFiles, EachFileIsAWaveWithItsGuanoAndNoFileIsOverwritten)
                 ASSERT_NE(g.find("Length"), nullptr);
                 EXPECT_NEAR(*g.number("Length"), (kept[i].second - kept[i].first) / double(kRate), 1e-3);
                 EXPECT_EQ(*g.find("Samplerate"), "10000");
+                EXPECT_EQ(*g.find("Make"), "Vesperon");
                 guano = true;
             }
         EXPECT_TRUE(guano);
@@ -354,7 +356,7 @@ TEST(AutoRecSpectrum, BandIsRealFrequencyUnderTimeExpansion)
     EXPECT_GT((an.topBin() + 1) * binHz, 50000);
 }
 
-TEST(AutoRecContinuous, KeepsEverythingAndAppendsAfterExistingSound)
+TEST(AutoRecContinuous, KeepsEverythingAppendsAfterExistingSoundAndResumesWithoutANewMark)
 {
     VesAutoRecParms p;
     p.m_trigger = 9;
@@ -368,7 +370,11 @@ TEST(AutoRecContinuous, KeepsEverythingAndAppendsAfterExistingSound)
     s.pulse(100, 29000, 2000);
     run.feed(s.bytes);
     run.an->stop();
-    EXPECT_EQ(run.stored(), concat({before, s.bytes}));
+    // Pausing and resuming goes on with the same recording: no further mark.
+    run.an->start();
+    run.feed(s.bytes);
+    run.an->end();
+    EXPECT_EQ(run.stored(), concat({before, s.bytes, s.bytes}));
     ASSERT_EQ(run.host.marks.size(), 1u);
     EXPECT_EQ(run.host.marks[0].frame, 500);
     EXPECT_EQ(run.host.marks[0].name, "0 ms");
@@ -385,6 +391,7 @@ TEST(AutoRecTexts, FileNamesMarksAndStatusTexts)
     EXPECT_EQ(recordingFileName("/d/b", 5, 3, t), "/d/b_220509_042");
     EXPECT_EQ(withExtension("/d.x/b#1", "wav"), "/d.x/b#1.wav");
     EXPECT_EQ(withExtension("/d/b.vprd", "wav"), "/d/b.vprd");
+    EXPECT_EQ(withExtension("/d/site_42.94_23.03#1", "wav"), "/d/site_42.94_23.03#1.wav");
     EXPECT_EQ(markText(3, 1, t, 0), "220509_042");
     EXPECT_EQ(diskSizeText(3000000000LL), "2.79 Gb");
     EXPECT_EQ(diskSizeText(5000000000000LL), "4656 Gb");
@@ -393,4 +400,79 @@ TEST(AutoRecTexts, FileNamesMarksAndStatusTexts)
     EXPECT_FALSE(diskSpaceLow(100LL << 30, -1, 1000000, 15000));
     // A 500 kHz stereo 32-bit run writes 60 MB in 15 s: 50 MB free is not enough.
     EXPECT_TRUE(diskSpaceLow(50000000, -1, 4000000, 15000));
+}
+
+TEST(AutoRecRun, EndsByItselfWhereTheSettingsSaySo)
+{
+    // Single file: the maximum recording time ends the run; the stored
+    // stretch is exactly that long.
+    VesAutoRecParms p = levelParms(0, 10, 0);
+    p.m_recMaxTime = 100;
+    PulseSignal s(20000);
+    s.pulse(3000, 20000);
+    StoreRun run(p);
+    run.feed(s.bytes);
+    EXPECT_TRUE(run.an->ending());
+    EXPECT_EQ(run.stored().size(), s.frameRange(3000, 4000).size());
+    EXPECT_EQ(run.stored(), s.frameRange(3000, 4000));
+    EXPECT_TRUE(run.host.logHas("Maximum recording time reached."));
+    EXPECT_EQ(run.host.ended, 1);
+}
+
+TEST(AutoRecRun, DisplayBacklogSwitchesRealtimeGraphicsOff)
+{
+    // The host never finishes a redraw: past 25 pending updates the engine
+    // stops posting them and says so, and recording goes on.
+    VesAutoRecParms p;
+    p.m_trigger = 9;
+    p.m_graphics = true;
+    StoreRun run(p);
+    const Bytes chunk(static_cast<std::size_t>(AutoRecEngine::bufferBytes(run.cfg.format)), 1);
+    for (int i = 0; i < 40; ++i)
+        run.an->data(chunk.data(), static_cast<std::int64_t>(chunk.size()));
+    EXPECT_EQ(run.host.graphics, std::vector<bool>{false});
+    EXPECT_TRUE(run.host.logHas("Overload - Graphics disabled"));
+    EXPECT_EQ(run.pending.load(), 26);
+    EXPECT_EQ(run.store.length(), 40 * static_cast<std::int64_t>(chunk.size()));
+}
+
+TEST(AutoRecLevel, EveryWidthAndOnlyTheChosenChannelTriggers)
+{
+    // One loud sample in one channel of a frame; which widths, channels and
+    // trigger channel settings keep it.
+    struct Case {
+        int bits, channels, trigChans, loudChannel;
+        std::int64_t value;  // raw sample value
+        bool kept;
+    } cases[] = {
+        {24, 2, 2, 1, 419431, true},   {24, 2, 2, 1, 419430, false}, {24, 2, 1, 1, -8000000, false},
+        {24, 2, 0, 1, -419431, true},  {32, 1, 0, 0, -107375, true}, {32, 1, 0, 0, 107374, false},
+        {8, 1, 0, 0, -33, true},       {8, 1, 0, 0, 32, false},      {16, 2, 1, 0, 3278, true},
+        {16, 2, 1, 1, 30000, false},
+    };
+    for (const Case& c : cases) {
+        VesAutoRecParms p = levelParms(0, 0, 0);
+        p.m_trigChans = c.trigChans;
+        p.m_ampThresProc = c.bits == 8 ? 2500 : c.bits == 32 ? 1 : 1000;
+        RecordingHost host;
+        std::atomic<int> pending{0};
+        FileCls store;
+        ASSERT_TRUE(store.createTemp("VpTest"));
+        AutoRecConfig cfg;
+        cfg.parms = p;
+        cfg.format = SoundFormat::pcm(c.channels, c.bits, kRate);
+        cfg.store = &store;
+        AutoRecAnalyzer an(cfg, host, pending);
+        std::string err;
+        ASSERT_TRUE(an.init(err));
+        an.start();
+        const int bytes = c.bits / 8, frame = bytes * c.channels;
+        Bytes b(static_cast<std::size_t>(frame * 4000), c.bits == 8 ? 128 : 0);
+        std::uint8_t* at = &b[static_cast<std::size_t>(frame * 1777 + c.loudChannel * bytes)];
+        encodeRawSample(at, bytes, c.value);
+        an.data(b.data(), static_cast<std::int64_t>(b.size()));
+        an.stop();
+        EXPECT_EQ(store.length(), c.kept ? frame : 0)
+            << c.bits << " bits, " << c.channels << " ch, trigger " << c.trigChans << ", value " << c.value;
+    }
 }

@@ -53,6 +53,11 @@ public:
         Lock g(m);
         ++ended;
     }
+    void recDisplay(const autorec::DisplayUpdate& u) override
+    {
+        Lock g(m);
+        displays.push_back(u.kind);
+    }
     void recGraphics(bool on) override
     {
         Lock g(m);
@@ -84,6 +89,7 @@ public:
     std::vector<std::string> files;
     std::vector<std::string> errors;
     std::vector<bool> graphics;
+    std::vector<autorec::DisplayKind> displays;
     int ended = 0;
 
 private:
