@@ -8,6 +8,7 @@
 #include "autorec/RecDiskSpace.h"
 #include "display/CAnaPlot.h"
 #include "display/CNumEdit.h"
+#include "display/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "shell/CAppDocument.h"
@@ -448,12 +449,20 @@ void CAutoRecDlg::closeEvent(QCloseEvent* event)
 
 void CAutoRecDlg::setLive(bool on)
 {
-    for (CVesAnaView* v : CAppDocument::of(m_view).views())
+    const QString device = QString::fromStdString(soundDevices().recordingDeviceName());
+    const std::uint32_t rate = m_view.viewHost().doc().format().samplesPerSec;
+    for (CVesAnaView* v : CAppDocument::of(m_view).views()) {
         if (CAnaPlot* plot = v->plot()) {
             plot->setLiveMode(on);
             if (!on)
                 v->lengthFromStore();
         }
+        // The strip names the device that records, and its rate.
+        if (CRecStatus* strip = v->statusStrip()) {
+            strip->setDeviceName(on ? device : QString());
+            strip->setRate(rate, 1.0, false);
+        }
+    }
 }
 
 bool CAutoRecDlg::start()

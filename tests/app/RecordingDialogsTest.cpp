@@ -517,7 +517,7 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
     ASSERT_TRUE(soundDevices().recordingDevicePresent());
     ASSERT_TRUE(app().commandState(cmd::RecordSound).enabled);
 
-    QString state, title;
+    QString state, title, strip;
     bool busyDuring = false;
     apptest::whenModal([&](QWidget* w) {
         auto* status = qobject_cast<CAutoRecStatusDlg*>(w);
@@ -529,6 +529,7 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
         });
         state = status->stateText();
         title = status->windowTitle();
+        strip = activeView()->statusStrip()->middleText();
         status->exitButton()->click();
     });
     ASSERT_TRUE(app().runCommand(cmd::RecordSound));
@@ -537,6 +538,10 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
     EXPECT_FALSE(soundBusy());
     EXPECT_EQ(title, QStringLiteral("Recording Status"));
     EXPECT_EQ(state, QStringLiteral("RECORDING"));
+    EXPECT_EQ(strip, CRecStatus::shortenDeviceName(QString::fromStdString(soundDevices().recordingDeviceName())) +
+                         QStringLiteral(",  48000 Hz. "))
+        << "the strip names the recording device while it records";
+    EXPECT_EQ(view->statusStrip()->middleText(), QString()) << "and forgets it afterwards";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     CVesSoundDoc& doc = view->doc();
