@@ -46,6 +46,8 @@ void AutoRecRun::finish(int timeoutMs)
 
 void AutoRecRun::syncLength()
 {
+    if (!m_config.store)
+        return;
     const std::int64_t frames = m_doc.bytesToFrames(m_doc.samples().length());
     if (frames != m_doc.lengthFrames()) {
         m_doc.setLengthFrames(frames);
@@ -142,6 +144,12 @@ void AutoRecRun::recEnded()
 void AutoRecRun::onDisplay(const autorec::DisplayUpdate& update)
 {
     using autorec::DisplayKind;
+    // A run that writes files of its own leaves the document as it is.
+    if (!m_config.store && update.kind != DisplayKind::SequenceNumber) {
+        if (update.kind == DisplayKind::Redraw)
+            m_engine.displayDone();
+        return;
+    }
     switch (update.kind) {
     case DisplayKind::SequenceNumber:
         emit sequenceNumber(update.sequence);

@@ -112,7 +112,9 @@ CAutoRecStatusDlg::CAutoRecStatusDlg(AutoRecRun& run, const VesAutoRecParms& par
     connect(&m_run, &AutoRecRun::runEnded, this, &CAutoRecStatusDlg::onRunEnded);
 
     setState(QStringLiteral("Initiating  "), Qt::black);
-    if (m_run.doc().samples().length() == 0) {
+    // A run into the document waits for Start when the document holds sound;
+    // a run that writes files of its own leaves the document alone.
+    if (!storeRun(m_parms) || m_run.doc().samples().length() == 0) {
         m_run.engine().listen();
         m_running = true;
         m_startStop->setText(QStringLiteral("Stop"));

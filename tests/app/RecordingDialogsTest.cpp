@@ -12,6 +12,7 @@
 #include "autorec/RecordingCommands.h"
 #include "commands/CommandTable.h"
 #include "display/CNumEdit.h"
+#include "display/CursorMarks.h"
 #include "display/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
@@ -39,6 +40,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -748,6 +750,91 @@ TEST_F(RecordingDialogTest, EngineReportsReachTheWindowThreadAndAnErrorEndsTheRu
     EXPECT_EQ(dialogs().messages.back(), "Disk full: /data/night#3.wav was removed.");
     EXPECT_EQ(status.result(), QDialog::Rejected);
     run.finish();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordSoundAlsaTest, ExternalControlPlaysTheRecordingThenRecordsIntoANewOne)
+{
+    writeCapture(std::vector<std::int16_t>(48000, 321), 48000 * 30);
+    const std::string wav = dir.file("played.wav");
+    apptest::writeToneWave(wav, 48000, 0.2, 1000);
+    start({wav});
+    startSoundDevices("", "");
+    CVesAnaView* played = activeView();
+    ASSERT_NE(played, nullptr);
+    auto* control = app().mainFrame()->findChild<ExternalControl*>();
+    ASSERT_NE(control, nullptr);
+
+    // Answers the status window whenever it shows: waits for sound, then Exit.
+    bool recorded = false;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* status = qobject_cast<CAutoRecStatusDlg*>(QApplication::activeModalWidget());
+        if (!status || recorded)
+            return;
+        recorded = waitFor([&] { return status->stateText() == QStringLiteral("RECORDING"); }, 5000);
+        status->exitButton()->click();
+    });
+    watcher.start();
+    ASSERT_EQ(control->Message(0x42A, 1), 0);
+    EXPECT_TRUE(soundBusy()) << "playing first";
+    ASSERT_TRUE(waitFor([&] { return recorded && !soundBusy(); }, 20000));
+    watcher.stop();
+    apptest::processEvents();
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(view, played) << "a new recording";
+    EXPECT_GT(view->doc().lengthFrames(), 0);
+    EXPECT_EQ(played->doc().lengthFrames(), 9600) << "the played one is left as it was";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordSoundAlsaTest, OneFilePerRecordingLeavesTheOpenRecordingAlone)
+{
+    writeCapture(burstSound(48000, 3000, {1000, 2000}, 100), 48000 * 30);
+    const std::string wav = dir.file("kept.wav");
+    apptest::writeToneWave(wav, 48000, 0.1, 1000);
+    start({wav});
+    startSoundDevices("", "");
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    CursorRecord c;
+    c.position = 100;
+    addCursorMark(doc, c, "mine", "");
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 0;
+    config.parms.m_ampThresDb = -2000;
+    config.parms.m_ampThresProc = 1000;
+    config.parms.m_recTimeBefore = 10;
+    config.parms.m_recTimeAfter = 50;
+    config.parms.m_fileSwitch = 1;
+    config.parms.m_fileName = dir.file("bat");
+    config.format = doc.format();
+    config.backend = &audioBackend();
+    config.deviceId = "default";
+    config.inputBuffers = 4096;
+    AutoRecRun run(doc);
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    EXPECT_TRUE(status.runningState()) << "files of its own: no need to wait for Start";
+    ASSERT_TRUE(waitFor([&] { return run.status().filesWritten >= 2; }));
+    status.exitButton()->click();
+    run.finish();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("bat#1.wav")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("bat#2.wav")));
+    EXPECT_EQ(doc.lengthFrames(), 4800);
+    ASSERT_EQ(doc.marks().size(), 1u);
+    EXPECT_EQ(doc.marks()[0].m_label, "mine");
 }
 
 }  // namespace
