@@ -838,3 +838,71 @@ TEST_F(RecordSoundAlsaTest, OneFilePerRecordingLeavesTheOpenRecordingAlone)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecordSoundAlsaTest, AutomaticRecordingStoresTheSettingsOnCloseOnly)
+{
+    writeCapture(std::vector<std::int16_t>(4800, 0), 48000);
+    CVesAnaView* view = newRecording();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(app().commandState(cmd::AutomaticRecording).enabled);
+    // Cancel: nothing changes.
+    apptest::whenModal([](QWidget* w) {
+        auto* dlg = qobject_cast<CAutoRecDlg*>(w);
+        if (!dlg)
+            w->close();
+        ASSERT_NE(dlg, nullptr) << w->metaObject()->className();
+        dlg->timeBefore()->setText(QStringLiteral("250"));
+        dlg->reject();
+    });
+    app().runCommand(cmd::AutomaticRecording);
+    EXPECT_EQ(app().autoRecParms().m_recTimeBefore, 0);
+    EXPECT_FALSE(soundBusy());
+
+    bool busyWhileOpen = false;
+    apptest::whenModal([&](QWidget* w) {
+        auto* dlg = qobject_cast<CAutoRecDlg*>(w);
+        if (!dlg)
+            w->close();
+        ASSERT_NE(dlg, nullptr) << w->metaObject()->className();
+        busyWhileOpen = soundBusy();
+        dlg->timeBefore()->setText(QStringLiteral("250"));
+        dlg->fileNumbering()->setCurrentIndex(3);
+        dlg->fileName()->setText(QString::fromStdString(dir.file("site3")));
+        dlg->accept();
+    });
+    app().runCommand(cmd::AutomaticRecording);
+    EXPECT_TRUE(busyWhileOpen) << "no other sound activity while the dialog is open";
+    EXPECT_FALSE(soundBusy());
+    EXPECT_EQ(app().autoRecParms().m_recTimeBefore, 250);
+    EXPECT_EQ(app().autoRecParms().m_fileSwitch, 3);
+    VesAutoRecParms stored;
+    stored.load(app().settings());
+    EXPECT_EQ(stored, app().autoRecParms()) << "written to the settings at once";
+}
+
+TEST_F(RecordSoundAlsaTest, RealtimeGraphicsBoxSwitchesTheRunsDrawing)
+{
+    writeCapture(std::vector<std::int16_t>(48000, 0), 48000 * 30);
+    CVesAnaView* view = newRecording();
+    ASSERT_NE(view, nullptr);
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 9;
+    config.format = view->doc().format();
+    config.store = &view->doc().samples();
+    config.backend = &audioBackend();
+    config.deviceId = "default";
+    AutoRecRun run(view->doc());
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+    status.show();
+    EXPECT_TRUE(status.graphicsBox()->isChecked());
+    status.graphicsBox()->setChecked(false);
+    EXPECT_TRUE(waitFor([&] { return !run.status().graphics; }, 5000));
+    status.exitButton()->click();
+    run.finish();
+}
+
+}  // namespace
