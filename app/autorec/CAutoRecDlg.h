@@ -48,8 +48,7 @@ public:
     // Whether a run has recorded anything into the document.
     bool recordedSomething() const { return m_recorded; }
 
-    // The status window of the run in progress (nullptr between runs), and a
-    // hook that runs once it is shown (tests drive it from there).
+    // The status window of the run in progress and the run (nullptr between runs).
     CAutoRecStatusDlg* statusDialog() const { return m_status; }
     AutoRecRun* currentRun() const { return m_run.get(); }
 

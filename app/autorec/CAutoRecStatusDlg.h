@@ -28,8 +28,8 @@ public:
     static constexpr int kDiskCheckMs = 15000;
     static constexpr int kTimeTextMs = 250;
 
-    // `fileName` is the beginning of the recordings' names (their folder is
-    // measured for free space); the work files are in `workFolder`.
+    // Controls `run`; the folder of parms' file name (else the document's) and
+    // the temporary folder are measured for free space.
     CAutoRecStatusDlg(AutoRecRun& run, const VesAutoRecParms& parms, const QString& title, QWidget* parent = nullptr);
     ~CAutoRecStatusDlg() override;
 
