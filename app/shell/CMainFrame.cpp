@@ -1,5 +1,6 @@
 #include "shell/CMainFrame.h"
 
+#include "autorec/RecordingCommands.h"
 #include "core/RegCls.h"
 #include "detectorfiles/DetectorFileDialogs.h"
 #include "print/PicturePrinting.h"
@@ -7,6 +8,7 @@
 #include "shell/CAppDocument.h"
 #include "shell/CChildFrame.h"
 #include "shell/CVesSoundApp.h"
+#include "shell/StatusPanes.h"
 
 #include "soundio/CDevs.h"
 #include "soundio/ExternalControl.h"
@@ -104,6 +106,7 @@ CMainFrame::CMainFrame(CVesSoundApp& app) : m_app(app)
         else
             m_toolbar->addAction(action(id));
     }
+    new StatusPanes(statusBar());
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setVisible(false);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_app.requestCancel(); });
@@ -262,6 +265,7 @@ void CMainFrame::registerCommands()
                                         },
                                         this);
     control->registerOnSessionBus();
+    recording::registerCommands(m_commands, m_app, [this] { return activeView(); }, this);
     m_commands.on(cmd::SoundDevices, [this](int) { runSoundDevices(this); },
                   [](int, CommandState& s) { s.enabled = !soundBusy(); });
     m_commands.on(cmd::HighSpeedPlayback, [this](int) { runHighSpeedPlayback(this, m_app.daqCardSettings()); },
@@ -330,6 +334,10 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
         if (frame == m_wanted)
             m_wanted = nullptr;
         frame->view()->activated();
+    }
+    if (auto* panes = statusBar()->findChild<StatusPanes*>()) {
+        auto* frame = qobject_cast<CChildFrame*>(window);
+        panes->follow(frame ? frame->view()->statusStrip() : nullptr);
     }
     updateTitle();
     scheduleCommandUpdate();

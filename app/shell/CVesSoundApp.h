@@ -63,6 +63,8 @@ public:
     vkit::RegCls& settings() { return *m_reg; }
     VesDefData& defData() { return m_defData; }
     VesAnaParms& defaultAnaParms() { return m_defAnaParms; }
+    // The automatic recording settings ("Settings\\AutoRec").
+    VesAutoRecParms& autoRecParms() { return m_autoRec; }
     // New defaults from a settings dialog, written to the settings at once.
     void setDefaultAnaParms(const VesAnaParms& parms);
     // The user's colour maps, read at start-up; written whenever they change.

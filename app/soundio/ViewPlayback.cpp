@@ -212,20 +212,21 @@ bool ViewPlayback::startAt(std::int64_t first, std::int64_t end, const QString& 
     const double rateD = std::max(1u, m_doc.format().samplesPerSec) * (m_doc.effectiveTimeExp25() / 1000.0);
     m_statusText = QString::fromLatin1(detector ? "%1 %2 - %3 " : "%1 %2 - %3. ")
                        .arg(text, secondsText(first / rateD), secondsText(m_end / rateD));
-    QString middle = QStringLiteral("%1 Hz  x%2  %3")
-                         .arg(m_openedRate)
-                         .arg(currentSpeed(preset), 0, 'f', 2)
-                         .arg(QString::fromStdString(devs.playbackDeviceName()));
-    if (detector)
-        middle = QStringLiteral("%1 Hz  detector at %2 kHz  %3")
-                     .arg(m_openedRate)
-                     .arg(detector->tuningHz() / 1000.0, 0, 'f', 1)
-                     .arg(QString::fromStdString(devs.playbackDeviceName()));
-    if (m_openedRate != rate)
-        middle += QStringLiteral("  (device plays %1 Hz, not %2 Hz)").arg(m_openedRate).arg(rate);
-    if (m_view.statusStrip()) {
-        m_view.statusStrip()->setStatusText(m_statusText);
-        m_view.statusStrip()->setMiddleText(middle);
+    if (CRecStatus* strip = m_view.statusStrip()) {
+        strip->setStatusText(m_statusText);
+        strip->setDeviceName(QString::fromStdString(devs.playbackDeviceName()));
+        strip->setRate(m_openedRate, currentSpeed(preset), devs.playbackRateChange());
+        // The detector names its tuning; a device that cannot play the rate
+        // asked for says so in the override.
+        QString middle;
+        if (detector)
+            middle = strip->deviceName() + QStringLiteral(", %1 Hz, detector at %2 kHz")
+                                               .arg(m_openedRate)
+                                               .arg(detector->tuningHz() / 1000.0, 0, 'f', 1);
+        if (m_openedRate != rate)
+            middle = (middle.isEmpty() ? strip->deviceName() + QStringLiteral(", %1 Hz").arg(m_openedRate) : middle) +
+                     QStringLiteral(" (not %1 Hz)").arg(rate);
+        strip->setMiddleText(middle);
     }
     if (!detector)
         setPlayCursorEverywhere(first);
@@ -274,6 +275,7 @@ void ViewPlayback::finish()
     if (m_view.statusStrip()) {
         m_view.statusStrip()->setStatusText(QStringLiteral("End of play"));
         m_view.statusStrip()->setMiddleText(QString());
+        m_view.statusStrip()->setDeviceName(QString());
     }
     if (m_paused && !detectorPlayed)
         setPlayCursorEverywhere(pos);
