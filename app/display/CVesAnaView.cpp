@@ -92,6 +92,7 @@ CVesAnaView::CVesAnaView(IViewHost& host, ViewKind kind, QWidget* parent)
 
 CVesAnaView::~CVesAnaView()
 {
+    closeMeasurementWindows();
     m_doc.detachView(this);
     m_host.removeView(this);
 }
@@ -122,6 +123,7 @@ void CVesAnaView::registerCommands()
     registerSettingsCommands();
     registerCursorCommands();
     registerEditCommands();
+    registerMeasureCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
 }

@@ -62,6 +62,10 @@ public:
     vkit::RegCls& settings() { return *m_reg; }
     VesDefData& defData() { return m_defData; }
     VesAnaParms& defaultAnaParms() { return m_defAnaParms; }
+    // The default records of the measurement windows, written on exit.
+    VesPowerParms& powerParms() { return m_power; }
+    VesRateParms& rateParms() { return m_rate; }
+    VesPulsParms& pulsParms() { return m_puls; }
     // New defaults from a settings dialog, written to the settings at once.
     void setDefaultAnaParms(const VesAnaParms& parms);
     // The user's colour maps, read at start-up; written whenever they change.
