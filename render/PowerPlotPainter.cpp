@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double kTopTwips = 140;
+constexpr double kTopTwips = 200;  // 140 and room for the top label
 constexpr double kRightTwips = 120;
 constexpr double kLeftTwips = 80 * 8;
 constexpr double kLeftPixels = 5;

@@ -43,7 +43,7 @@ RatePlotPainter::RatePlotPainter(const RatePicture& picture, const QRectF& targe
 {
     const double left = target.left() + 800 * m_scale;
     const double top = target.top() + 200 * m_scale;
-    const double right = std::max(left + 2, target.right() - 300 * m_scale);
+    const double right = std::max(left + 2, target.right() - 450 * m_scale);
     const double bottom = std::max(top + 2, target.bottom() - 700 * m_scale);
     m_area = QRectF(QPointF(left, top), QPointF(right, bottom));
     m_foot = QRectF(QPointF(target.left(), target.bottom() - 260 * m_scale), target.bottomRight());
