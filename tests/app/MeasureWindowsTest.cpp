@@ -9,6 +9,8 @@
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
+#include "power/CPowerSettingsDlg.h"
+#include "pulse/CAnaRateSet.h"
 #include "power/CPowerWnd.h"
 #include "power/PowerScale.h"
 #include "pulse/CRateWnd.h"
@@ -22,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -162,6 +165,20 @@ TEST_F(MeasureWindowsTest, PowerSpectrumOfASelectionPeaksAtTheToneInDataPictureA
     ASSERT_GE(topX, 0) << "no curve drawn";
     EXPECT_NEAR(geometry.frequencyAtX(topX), kToneHz, 2.0 * kRate / r.fftSize + 400);
 
+    // The read-out under the mouse, and relative to a clicked cursor.
+    CPowerPlot* plot = w->plot();
+    const PowerPlotPainter onScreen = plot->painterForSize();
+    const QPoint mid = onScreen.plotArea().center().toPoint();
+    const auto moveTo = [plot](QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), plot->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(plot, &move);
+    };
+    moveTo(mid);
+    EXPECT_TRUE(plot->accessibleDescription().contains(QStringLiteral(" kHz, "))) << plot->accessibleDescription().toStdString();
+    QTest::mouseClick(plot, Qt::LeftButton, {}, mid);
+    moveTo(mid + QPoint(20, 10));
+    EXPECT_TRUE(plot->accessibleDescription().contains(QStringLiteral(" dB Distance: "))) << plot->accessibleDescription().toStdString();
+
     // Copy Ascii gives the export text, which is that of the command-line tool.
     ASSERT_TRUE(w->commands().runCommand(CPowerWnd::kCopyAscii));
     const std::string copied = QApplication::clipboard()->text().toStdString();
@@ -298,6 +315,7 @@ TEST_F(MeasureWindowsTest, HistogramsFollowTheSelectionAndTheLevelCursor)
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseInterval));
     ASSERT_EQ(view->rateWindows().size(), 1u);
     CRateWnd* w = view->rateWindows().front();
+    EXPECT_TRUE(w->calculating()) << "the passes run on a worker, not in the command";
     ASSERT_TRUE(waitFor([w] { return !w->calculating(); }));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Pulse Interval Analysis"));
     EXPECT_EQ(w->histogram().total, 9) << "nine intervals between ten pulses";
@@ -415,6 +433,50 @@ TEST_F(MeasureWindowsTest, EditsAndClosingStopThePulseWorkerFirst)
     ASSERT_TRUE(d->calculate());
     ASSERT_TRUE(app().runCommand(cmd::FileClose));
     processEvents();
+}
+
+TEST_F(MeasureWindowsTest, SettingsDialogsCheckTheirFieldsAndKeepAnAutomaticThresholdApart)
+{
+    openTone(0.2);
+    // Power spectrum settings: the first failing check keeps the dialog open.
+    VesPowerParms p;
+    CPowerSettingsDlg power(p, kRate);
+    apptest::child<QLineEdit>(&power, QStringLiteral("Max freq"))->setText(QStringLiteral("250000"));
+    power.accept();
+    EXPECT_EQ(power.result(), 0);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: Max frequency > 192000"});
+    apptest::child<QLineEdit>(&power, QStringLiteral("Max freq"))->setText(QStringLiteral("100000"));
+    // Ticking off the logarithmic scale swaps the level fields to V².
+    apptest::child<QCheckBox>(&power, QStringLiteral("Logarithmic scale"))->setChecked(false);
+    EXPECT_EQ(apptest::child<QLineEdit>(&power, QStringLiteral("Max level"))->text(), QStringLiteral("1"));
+    power.accept();
+    EXPECT_EQ(power.result(), QDialog::Accepted);
+    EXPECT_FALSE(power.parms().m_logScale);
+    EXPECT_EQ(power.parms().m_maxFrequency, 100000);
+    EXPECT_EQ(power.parms().m_maxDB, 0) << "the dB pair is kept";
+
+    // Histogram settings: an empty threshold is the one from the sound, a typed one is kept.
+    messages.clear();
+    VesRateParms r;
+    r.m_threshold = 5000;  // derived from the data by an earlier calculation
+    CAnaRateSet automatic(r, true);
+    QLineEdit* threshold = apptest::child<QLineEdit>(&automatic, QStringLiteral("Detection threshold %"));
+    EXPECT_TRUE(threshold->text().isEmpty());
+    automatic.accept();
+    EXPECT_TRUE(automatic.thresholdAutomatic());
+    EXPECT_EQ(automatic.parms().m_threshold, -1);
+    CAnaRateSet typed(r, true);
+    apptest::child<QLineEdit>(&typed, QStringLiteral("Detection threshold %"))->setText(QStringLiteral("20"));
+    typed.accept();
+    EXPECT_FALSE(typed.thresholdAutomatic());
+    EXPECT_EQ(typed.parms().m_threshold, RatePercentToThreshold(20));
+    CAnaRateSet bars(r, false);
+    apptest::child<QLineEdit>(&bars, QStringLiteral("Histogram end time"))->setText(QStringLiteral("10"));
+    apptest::child<QLineEdit>(&bars, QStringLiteral("Number of histogram bars"))->setText(QStringLiteral("20"));
+    bars.accept();
+    EXPECT_EQ(bars.result(), 0);
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Number of histogram bars to high! Each bar must represent at least 1 millisecond."});
 }
 
 }  // namespace
