@@ -258,6 +258,9 @@ PulsCharDiagCls* CVesAnaView::openPulseCharacteristics()
                         m_pulseDlg->levelCursorValue());
     });
     connect(d, &PulsCharDiagCls::marksChanged, this, [this] { marksChanged(m_doc); });
+    connect(d, &PulsCharDiagCls::resultWindowOpened, this, [this](PulsCharDispCls* r) {
+        connect(r, &PulsCharDispCls::marksChanged, this, [this] { marksChanged(m_doc); });
+    });
     d->show();
     return d;
 }

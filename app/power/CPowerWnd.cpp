@@ -159,24 +159,21 @@ void CPowerWnd::setRange(std::int64_t start, std::int64_t end, ChannelSel channe
 {
     const std::int64_t length = m_doc.lengthFrames();
     start = std::clamp<std::int64_t>(start, 0, std::max<std::int64_t>(0, length));
-    const bool hadCursorStretch = m_cursorMode;
-    m_cursorMode = end <= start;
-    if (!m_cursorMode) {
+    bool cursor = end <= start;
+    if (!cursor) {
         end = std::min(end, length);
-        if (end <= start)
-            m_cursorMode = true;
+        cursor = end <= start;
     }
-    if (m_cursorMode && hadCursorStretch && start == m_start && m_calc == nullptr && !m_result.power.empty() &&
-        m_result.start == start)
-        return;  // the cursor-mode stretch itself, shown as the view's selection
-    if (!m_cursorMode && hadCursorStretch && start == m_result.start && end == m_result.end)
+    // The stretch of a cursor-mode window comes back as the view's selection
+    // (or as the same cursor): nothing to do.
+    if (m_cursorMode && !m_calc && !m_result.power.empty() && start == m_result.start &&
+        (cursor || end == m_result.end))
         return;
+    m_cursorMode = cursor;
     m_start = start;
-    m_end = m_cursorMode ? start : end;
+    m_end = cursor ? start : end;
     // Both (or no) channel of a stereo recording: the left one.
     m_channel = channel == ChannelSel::Right && m_doc.format().channels >= 2 ? ChannelIndex::Right : ChannelIndex::Left;
-    if (hadCursorStretch && !m_cursorMode)
-        emit cursorStretch(m_slot, -1, -1);
     recalculate();
 }
 

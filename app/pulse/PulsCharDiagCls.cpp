@@ -267,9 +267,9 @@ bool PulsCharDiagCls::calculate()
         return false;
     auto* window = new PulsCharDispCls(m_doc, m_parms, parentWidget());
     window->setWindowFlag(Qt::Window, true);
-    connect(window, &PulsCharDispCls::marksChanged, this, &PulsCharDiagCls::marksChanged);
     m_results.emplace_back(window);
     m_target = window;
+    emit resultWindowOpened(window);
     window->show();
     PulseRequest req;
     req.first = m_first;

@@ -60,6 +60,8 @@ signals:
     void levelTargetRequested();
     void marksChanged();
     void workerDone();
+    // A result window opened (it outlives the dialog when the dialog is closed with Close).
+    void resultWindowOpened(PulsCharDispCls* window);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
