@@ -422,12 +422,26 @@ TEST_F(MeasureWindowsTest, EditsAndClosingStopThePulseWorkerFirst)
     apptest::child<QCheckBox>(d, QStringLiteral("Mark start time"))->setChecked(true);
     apptest::child<QLineEdit>(d, QStringLiteral("Minimum separation "))->setText(QStringLiteral("1"));
     ASSERT_TRUE(d->calculate());
+    // A power spectrum calculating at the same time.
+    CPowerWnd* power = openPower();
+    ASSERT_NE(power, nullptr);
+    // Without a pass of the event loop neither worker has been taken back
+    // yet: an edit now must stop and join both before it changes the samples.
+    ViewSelection s;
+    s.a = 0;
+    s.b = 1000;
+    view->setSelection(s);
     ASSERT_TRUE(d->running());
-    // An edit stops the worker before it changes the samples.
-    select(0, 1000);
+    ASSERT_TRUE(power->calculating());
+    const std::int64_t before = view->doc().lengthFrames();
     ASSERT_TRUE(view->commands().runCommand(cmd::EditDelete));
+    EXPECT_EQ(view->doc().lengthFrames(), before - 1000);
     EXPECT_FALSE(d->running());
+    EXPECT_FALSE(power->calculating());
+    // The spectrum is calculated again on what the edit left.
     processEvents();
+    ASSERT_TRUE(finished(power));
+    EXPECT_TRUE(power->result().complete);
     // Run again and close the view while it runs: stopped and joined.
     select(0, view->doc().lengthFrames());
     ASSERT_TRUE(d->calculate());
