@@ -25,6 +25,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -184,9 +185,13 @@ TEST_F(MeasureWindowsTest, PowerSpectrumOfASelectionPeaksAtTheToneInDataPictureA
     const std::string copied = QApplication::clipboard()->text().toStdString();
     EXPECT_EQ(copied, w->asciiText());
 #ifdef VES_CLI_PATH
-    char cmdline[1024];
-    std::snprintf(cmdline, sizeof cmdline, "'%s' power --start 10000 --end 200000 --fft %d --window hanning --log '%s'",
-                  VES_CLI_PATH, r.fftSize, wav.c_str());
+    // The tool with the program's settings, drawing its picture too.
+    const std::string image = dir.file("cli.png");
+    char cmdline[2048];
+    std::snprintf(cmdline, sizeof cmdline,
+                  "XDG_CONFIG_HOME='%s' XDG_CONFIG_DIRS='%s' '%s' power --start 10000 --end 200000 --fft %d "
+                  "--window hanning --log --image '%s' '%s'",
+                  configHome.c_str(), dir.file("none").c_str(), VES_CLI_PATH, r.fftSize, image.c_str(), wav.c_str());
     std::string cli;
     if (FILE* p = popen(cmdline, "r")) {
         char buf[4096];
@@ -195,6 +200,20 @@ TEST_F(MeasureWindowsTest, PowerSpectrumOfASelectionPeaksAtTheToneInDataPictureA
         EXPECT_EQ(pclose(p), 0);
     }
     EXPECT_EQ(copied, cli);
+    // The same picture as the window's at the window's size.
+    const QImage drawn(QString::fromStdString(image));
+    ASSERT_FALSE(drawn.isNull());
+    // (the window's own measurement cursor left out)
+    PowerPicture shown = w->plot()->picture();
+    shown.cursor.reset();
+    shown.message.clear();
+    QImage window(drawn.size(), QImage::Format_RGB32);
+    {
+        QPainter p(&window);
+        PowerPlotPainter(shown, QRectF(QPointF(0, 0), QSizeF(drawn.size()))).paint(p);
+    }
+    EXPECT_TRUE(drawn.convertToFormat(QImage::Format_RGB32) == window)
+        << "the tool and the window draw different pictures";
 #endif
 
     // Ascii File Export writes the same text; the picture goes to the clipboard as an image.
