@@ -196,6 +196,14 @@ CRateWnd* CVesAnaView::openRateWindow(bool intervalMode)
         m_levelTarget = s;
         showLevelTarget(r->firstFrame(), r->lastFrame(), r->analysedChannel(), r->levelCursorValue());
     });
+    connect(w, &CRateWnd::activated, this, [this](int s) {
+        if (m_levelTarget == kPulseLevelTarget && currentCursorType() == CursorType::Level)
+            return;  // the pulse dialog keeps the level cursor it asked for
+        m_levelTarget = s;
+        CRateWnd* r = m_rateWnds[static_cast<std::size_t>(s)];
+        if (r && currentCursorType() == CursorType::Level)
+            showLevelTarget(r->firstFrame(), r->lastFrame(), r->analysedChannel(), r->levelCursorValue());
+    });
     connect(w, &CRateWnd::calculated, this, [this](int s) {
         // A threshold computed from the data shows on the level cursor.
         CRateWnd* r = m_rateWnds[static_cast<std::size_t>(s)];
@@ -329,6 +337,10 @@ void CVesAnaView::sendToMeasurements()
         w->followSelection(first, last, channel);
     for (CRateWnd* w : rateWindows())
         w->followSelection(first, last, channel);
-    if (m_pulseDlg)
+    if (m_pulseDlg) {
         m_pulseDlg->selectionChanged(first, last, channel);
+        if (m_levelTarget == kPulseLevelTarget && currentCursorType() == CursorType::Level)
+            showLevelTarget(m_pulseDlg->first(), m_pulseDlg->last(), m_pulseDlg->analysedChannel(),
+                            m_pulseDlg->levelCursorValue());
+    }
 }

@@ -257,6 +257,13 @@ bool CRateWnd::editSettings()
     return true;
 }
 
+void CRateWnd::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_closed)
+        emit activated(m_slot);
+}
+
 void CRateWnd::closeEvent(QCloseEvent* event)
 {
     if (!m_closed) {

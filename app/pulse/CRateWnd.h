@@ -79,9 +79,12 @@ signals:
     // This window becomes the level-cursor target (message 1047).
     void levelTargetRequested(int slot);
     void calculated(int slot);
+    // The window became the active one: the level cursor's target from now on.
+    void activated(int slot);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void registerCommands();

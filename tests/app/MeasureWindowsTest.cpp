@@ -426,6 +426,26 @@ TEST_F(MeasureWindowsTest, PulseDialogFindsTheCallsPlacesMarksAndCopiesTheTable)
     processEvents();
     EXPECT_TRUE(view->doc().marks().empty());
     EXPECT_TRUE(view->markDisplays().empty());
+
+    // Typing a threshold makes the view show it with the level cursor, and
+    // the level cursor moved in the view comes back as the threshold.
+    QLineEdit* threshold = apptest::child<QLineEdit>(d, QStringLiteral("Oscillogram threshold"));
+    threshold->clear();
+    QTest::keyClicks(threshold, QStringLiteral("-20"));
+    processEvents();
+    EXPECT_EQ(currentCursorType(), CursorType::Level);
+    // The threshold's decibels are 10·log10 of the amplitude ratio: -20 dB is 1 % of full scale.
+    EXPECT_EQ(view->cursorRecord().value, 100);
+    CursorRecord level = view->cursorRecord();
+    level.value = 5000;  // 50 %
+    view->setCursorRecord(level);
+    processEvents();
+    EXPECT_EQ(threshold->text(), QStringLiteral("-3.01"));
+    // Closing the dialog leaves level-cursor mode.
+    apptest::child<QPushButton>(d, QStringLiteral("Close"))->click();
+    processEvents();
+    EXPECT_EQ(view->pulseDialog(), nullptr);
+    EXPECT_NE(currentCursorType(), CursorType::Level);
 }
 
 TEST_F(MeasureWindowsTest, EditsAndClosingStopThePulseWorkerFirst)
