@@ -4,6 +4,7 @@
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
+#include "power/PictureClipboard.h"
 #include "power/PowerScale.h"
 
 #include <QApplication>
@@ -297,9 +298,8 @@ std::string CPowerWnd::asciiText() const
 
 bool CPowerWnd::copyPicture()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QApplication::clipboard()->setImage(pictureImage(m_plot->size()));
-    QApplication::restoreOverrideCursor();
+    copyPictureToClipboard(m_plot->size(), windowTitle(),
+                           [this](QPainter& p, const QRectF& target) { paintPicture(p, target); });
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
+#include "power/PictureClipboard.h"
 #include "pulse/CAnaRateSet.h"
 #include "pulse/CRatePlot.h"
 
@@ -228,9 +229,8 @@ QImage CRateWnd::pictureImage(const QSize& size) const
 
 bool CRateWnd::copyPicture()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QApplication::clipboard()->setImage(pictureImage(m_plot->size()));
-    QApplication::restoreOverrideCursor();
+    copyPictureToClipboard(m_plot->size(), windowTitle(),
+                           [this](QPainter& p, const QRectF& target) { paintPicture(p, target); });
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "pulse/CAnaRateSet.h"
 #include "power/CPowerWnd.h"
 #include "power/PowerScale.h"
+#include "pulse/CRatePlot.h"
 #include "pulse/CRateWnd.h"
 #include "pulse/PulsCharDiagCls.h"
 #include "pulse/PulsCharDispCls.h"
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -226,7 +228,8 @@ TEST_F(MeasureWindowsTest, PowerSpectrumOfASelectionPeaksAtTheToneInDataPictureA
     text << in.rdbuf();
     EXPECT_EQ(text.str(), copied);
     ASSERT_TRUE(w->commands().runCommand(CPowerWnd::kCopy));
-    EXPECT_FALSE(QApplication::clipboard()->image().isNull());
+    EXPECT_EQ(QApplication::clipboard()->image().size(), w->plot()->size());
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->data(QStringLiteral("image/svg+xml")).contains("<svg"));
 
     // Print stays with the printing path: not offered by the window itself.
     CommandState s;
@@ -343,6 +346,8 @@ TEST_F(MeasureWindowsTest, HistogramsFollowTheSelectionAndTheLevelCursor)
     ASSERT_TRUE(w->commands().runCommand(CRateWnd::kCopyAscii));
     const QString table = QApplication::clipboard()->text();
     EXPECT_TRUE(table.startsWith(QStringLiteral("From (ms)\tTo (ms)\t# observations\r\n")));
+    ASSERT_TRUE(w->commands().runCommand(CRateWnd::kCopy));
+    EXPECT_EQ(QApplication::clipboard()->image().size(), w->plot()->size());
 
     // Update threshold: the window becomes the level cursor's target, and the
     // view shows its threshold.
