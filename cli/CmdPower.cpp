@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "MeasurePictures.h"
 
 #include "document/CVesSoundDoc.h"
 #include "power/PowerCalc.h"
@@ -22,7 +23,9 @@ void helpPower()
                 "                    code (default: the settings)\n"
                 "  --channel left|right   channel of a stereo recording (default left)\n"
                 "  --log / --linear  level in dB relative to full scale, or as power (default:\n"
-                "                    the settings)\n\n"
+                "                    the settings)\n"
+                "  --image FILE      also draw the spectrum as the power spectrum window shows\n"
+                "                    it (PNG, JPEG, BMP by the extension; one recording only)\n\n"
                 "With several files, each spectrum follows a line \"# FILE\".\n");
 }
 
@@ -38,6 +41,7 @@ int cmdPower(const CliArgs& args)
     req.window = parms.m_fftWindow;
     bool logScale = parms.m_logScale;
     std::vector<std::string> files;
+    std::string image;
     for (std::size_t i = 0; i < args.size();) {
         std::string v;
         if (takeOption(args, i, "--start", v) || takeOption(args, i, "--end", v) || takeOption(args, i, "--fft", v)) {
@@ -68,6 +72,8 @@ int cmdPower(const CliArgs& args)
                 return 2;
             }
             req.channel = v == "right" ? ChannelIndex::Right : ChannelIndex::Left;
+        } else if (takeOption(args, i, "--image", v)) {
+            image = v;
         } else if (args[i] == "--log" || args[i] == "--linear") {
             logScale = args[i++] == "--log";
         } else if (args[i].rfind("--", 0) == 0) {
@@ -79,6 +85,10 @@ int cmdPower(const CliArgs& args)
     }
     if (files.empty()) {
         helpPower();
+        return 2;
+    }
+    if (!image.empty() && files.size() != 1) {
+        std::fprintf(stderr, "vesperon-cli power: --image takes one recording\n");
         return 2;
     }
     int status = 0;
@@ -96,6 +106,15 @@ int cmdPower(const CliArgs& args)
         if (!writePowerExport(r, logScale, stdout, error)) {
             host.message(error);
             return 1;
+        }
+        if (!image.empty()) {
+            VesPowerParms shown = parms;
+            shown.m_logScale = logScale;
+            shown.m_fftWindow = req.window;
+            if (!writePowerPicture(image, r, shown, 520, 220, error)) {
+                std::fprintf(stderr, "vesperon-cli power: %s\n", error.c_str());
+                return 1;
+            }
         }
     }
     return status;

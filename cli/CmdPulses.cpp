@@ -10,6 +10,7 @@
 #include "pulse/PulseAnalysis.h"
 #include "pulse/PulseTable.h"
 #include "pulse/RateHistogram.h"
+#include "MeasurePictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +77,8 @@ void helpHistogram()
         "  --channel left|right     channel of a stereo recording (default left)\n"
         "  --delay MS         detection delay: the hold-off that ends a pulse and the\n"
         "                     minimum pulse length\n"
+        "  --image FILE       also draw the histogram as its window shows it (PNG, JPEG,\n"
+        "                     BMP by the extension; one recording only)\n"
         "  --threshold P      detection threshold in percent of full scale (1..100),\n"
         "                     or \"auto\" to compute it from the sound\n"
         "  --auto             bar width, start, end, count and threshold from the data\n"
@@ -490,9 +493,14 @@ int cmdHistogram(const CliArgs& args)
     parms.m_intervalMode = true;
     parms.m_leftChan = parms.m_rightChan = true;  // left of a stereo recording unless asked
     CommonOptions common;
+    std::string image;
     for (std::size_t i = 0; i < args.size();) {
         std::string v;
         bool matched = false;
+        if (takeOption(args, i, "--image", v)) {
+            image = v;
+            continue;
+        }
         if (!takeScaled(cmd, args, i, "--delay", 1, 0, parms.m_delay, matched))
             return 2;
         if (matched)
@@ -553,6 +561,10 @@ int cmdHistogram(const CliArgs& args)
             return 2;
         }
     }
+    if (!image.empty() && common.files.size() != 1) {
+        std::fprintf(stderr, "vesperon-cli histogram: --image takes one recording\n");
+        return 2;
+    }
     const bool several = common.files.size() > 1;
     bool failed = false;
     runInOrder(
@@ -573,6 +585,17 @@ int cmdHistogram(const CliArgs& args)
             if (several)
                 out.text += "# " + file + "\n";
             out.text += histogram.asciiTable();
+            if (!image.empty()) {
+                std::string error;
+                char range[96];
+                vkit::snprintfC(range, sizeof range, "     %.3f s - %.3f s",
+                                static_cast<double>(doc.framesToRealMicros(histogram.firstFrame)) / 1e6,
+                                static_cast<double>(doc.framesToRealMicros(histogram.lastFrame)) / 1e6);
+                if (!writeHistogramPicture(image, histogram, range, 420, 220, error)) {
+                    std::fprintf(stderr, "vesperon-cli histogram: %s\n", error.c_str());
+                    out.failed = true;
+                }
+            }
             return out;
         },
         failed);

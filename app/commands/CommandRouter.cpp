@@ -15,6 +15,11 @@ void CommandHandlers::remove(int id)
     m_handlers.erase(id);
 }
 
+void CommandHandlers::beforeRun(int id, std::function<void()> hook)
+{
+    m_before[id] = std::move(hook);
+}
+
 const CommandHandlers::Handler* CommandHandlers::find(int id) const
 {
     auto it = m_handlers.upper_bound(id);
@@ -42,6 +47,10 @@ bool CommandHandlers::runCommand(int id)
         return false;
     // The handler may remove itself (a view closing its own frame): keep a copy.
     const Run run = h->run;
+    if (const auto b = m_before.find(id); b != m_before.end() && b->second) {
+        const auto hook = b->second;
+        hook();
+    }
     if (run)
         run(id);
     return true;

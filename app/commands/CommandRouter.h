@@ -39,6 +39,9 @@ public:
     void onRange(int first, int last, Run run, Update update = {});
     // Forgets the handler of `id` (and of the range that begins there).
     void remove(int id);
+    // `hook` runs before the handler of `id` whenever the command is run
+    // (one hook per number; a later one replaces it).
+    void beforeRun(int id, std::function<void()> hook);
 
     bool commandState(int id, CommandState& state) override;
     bool runCommand(int id) override;
@@ -51,6 +54,7 @@ private:
     };
     const Handler* find(int id) const;
     std::map<int, Handler> m_handlers;  // by first number
+    std::map<int, std::function<void()>> m_before;
 };
 
 // The state of `id` along a chain of targets (nullptr entries are skipped):

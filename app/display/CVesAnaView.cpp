@@ -93,6 +93,7 @@ CVesAnaView::CVesAnaView(IViewHost& host, ViewKind kind, QWidget* parent)
 
 CVesAnaView::~CVesAnaView()
 {
+    closeMeasurementWindows();
     m_doc.detachView(this);
     m_host.removeView(this);
 }
@@ -124,6 +125,8 @@ void CVesAnaView::registerCommands()
     registerCursorCommands();
     registerEditCommands();
     registerPrintCommands();
+
+    registerMeasureCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
     // The virtual bat detector mode and its cursor (after the playback: its

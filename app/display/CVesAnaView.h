@@ -17,6 +17,7 @@
 #include "display/ViewPolicy.h"
 #include "document/DocHost.h"
 #include "records/VesAnaParms.h"
+#include "records/VesSettings.h"
 #include "commands/CommandRouter.h"
 
 #include <QPointer>
@@ -30,6 +31,10 @@
 
 class CAnaPlot;
 class CAnaSettingsDlg;
+class CPowerWnd;
+class CRateWnd;
+class PulsCharDiagCls;
+class QTimer;
 class CRecStatus;
 class CVesSoundDoc;
 class QScrollBar;
@@ -136,6 +141,22 @@ public:
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
+    // ---- measurement windows (CVesAnaViewMeasure.cpp) ----
+    static constexpr int kMaxMeasureWindows = 16;
+    // A power spectrum of the selection (else of one FFT length at the
+    // cursor or the start of the view); nullptr after the message when all
+    // 16 are open.
+    CPowerWnd* openPowerSpectrum();
+    // A pulse interval (or pulse length) histogram; nullptr when all 16 are open.
+    CRateWnd* openRateWindow(bool intervalMode);
+    // The pulse characteristics dialog (one per view).
+    PulsCharDiagCls* openPulseCharacteristics();
+    std::vector<CPowerWnd*> powerWindows() const;
+    std::vector<CRateWnd*> rateWindows() const;
+    PulsCharDiagCls* pulseDialog() const;
+    // Stops every worker that reads this view's document (before an edit).
+    void stopMeasurementWorkers();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -156,6 +177,14 @@ private:
     void registerCursorCommands();
     void registerEditCommands();
     void registerPrintCommands();
+
+    void registerMeasureCommands();
+    // The selection, cursor or level cursor changed: the measurement windows follow.
+    void forwardToMeasurements();
+    void sendToMeasurements();
+    void closeMeasurementWindows();
+    void showLevelTarget(std::int64_t first, std::int64_t last, ChannelSel channel, std::int64_t level);
+    void leaveLevelCursor();
     void cursorOrSelectionChanged();
     void syncMarkDisplays();
     void afterEdit();
@@ -183,6 +212,15 @@ private:
     bool m_moveMark = false;
     bool m_extending = false;
     std::vector<AnaMarkSave> m_markDisplays;
+    std::array<QPointer<CPowerWnd>, kMaxMeasureWindows> m_powerWnds;
+    std::array<QPointer<CRateWnd>, kMaxMeasureWindows> m_rateWnds;
+    QPointer<PulsCharDiagCls> m_pulseDlg;
+    std::optional<VesPulsParms> m_pulsParms;  // the view's own copy of the pulse settings
+    int m_levelTarget = -1;               // rate window slot, kPulseLevelTarget, or -1
+    static constexpr int kPulseLevelTarget = 1000;
+    std::int64_t m_levelSent = -1;
+    QTimer* m_forwardTimer = nullptr;
+    bool m_showingMeasureStretch = false;
 };
 
 class CVesSpectView : public CVesAnaView {

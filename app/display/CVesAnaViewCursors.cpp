@@ -125,6 +125,7 @@ void CVesAnaView::cursorOrSelectionChanged()
     m_strip->setStatusText(QString::fromStdString(text));
     m_strip->setAccessibleDescription(QString::fromStdString(text));
     m_host.viewSelectionChanged();
+    forwardToMeasurements();
 }
 
 void CVesAnaView::onMousePress(QMouseEvent* event)
@@ -155,6 +156,7 @@ void CVesAnaView::onMousePress(QMouseEvent* event)
         m_cursor.channel = clicked;
         m_strip->setStatusText(QString::fromStdString(" " + L.ampScale.readout(static_cast<double>(m_cursor.value))));
         m_plot->setCursorOverlay(m_cursor);
+        forwardToMeasurements();  // the level goes to the pulse window that asked for it
         return;
     }
 

@@ -14,6 +14,10 @@ class QPoint;
 struct VesAnaParms;
 struct VesDefData;
 
+struct VesPowerParms;
+struct VesPulsParms;
+struct VesRateParms;
+
 class IViewHost : public IColorMapStore {
 public:
     virtual ~IViewHost() = default;
@@ -40,4 +44,10 @@ public:
     virtual void showCursorMenu(const QPoint& globalPos, int hit) = 0;
     // Saves frames first .. last (all with last < 0) through the save dialog.
     virtual bool saveInterval(std::int64_t first, std::int64_t last) = 0;
+
+    // The program's default records of the measurement windows: a new
+    // window starts with them, the "Settings - Default" dialogs change them.
+    virtual VesPowerParms& powerDefaults() = 0;
+    virtual VesRateParms& rateDefaults() = 0;
+    virtual VesPulsParms& pulsDefaults() = 0;
 };

@@ -348,3 +348,18 @@ bool CAppDocument::askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int
 {
     return m_app.dialogs().compressedSaveParms(m_app.mainFrame(), silentLevelDb, beforeMs, afterMs);
 }
+
+VesPowerParms& CAppDocument::powerDefaults()
+{
+    return m_app.powerParms();
+}
+
+VesRateParms& CAppDocument::rateDefaults()
+{
+    return m_app.rateParms();
+}
+
+VesPulsParms& CAppDocument::pulsDefaults()
+{
+    return m_app.pulsParms();
+}

@@ -93,6 +93,9 @@ private:
     void saveUserColorMaps() override;
     void viewSelectionChanged() override;
     void showCursorMenu(const QPoint& globalPos, int hit) override;
+    VesPowerParms& powerDefaults() override;
+    VesRateParms& rateDefaults() override;
+    VesPulsParms& pulsDefaults() override;
 
     void openCombinedView() override;
     void handlePostedCommand(int command);

@@ -65,6 +65,11 @@ public:
     VesAnaParms& defaultAnaParms() { return m_defAnaParms; }
     // The automatic recording settings ("Settings\\AutoRec").
     VesAutoRecParms& autoRecParms() { return m_autoRec; }
+
+    // The default records of the measurement windows, written on exit.
+    VesPowerParms& powerParms() { return m_power; }
+    VesRateParms& rateParms() { return m_rate; }
+    VesPulsParms& pulsParms() { return m_puls; }
     // New defaults from a settings dialog, written to the settings at once.
     void setDefaultAnaParms(const VesAnaParms& parms);
     // The user's colour maps, read at start-up; written whenever they change.

@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std::atomic<bool>* stop)
+PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std::atomic<bool>* stop,
+                                 std::atomic<int>* permille)
 {
     PowerResult r;
     int n = std::clamp(req.fftSize, 16, 16384);
@@ -51,6 +52,8 @@ PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std:
             r.power[static_cast<size_t>(b)] += (re * re + im * im) * scale;
         }
         ++r.frames;
+        if (permille)
+            permille->store(static_cast<int>((i + 1) * 1000 / k), std::memory_order_relaxed);
     }
     if (r.frames > 0)
         for (double& p : r.power)
@@ -78,7 +81,7 @@ bool PowerCalc::stop()
 
 int PowerCalc::execute()
 {
-    m_result = computePowerSpectrum(m_doc, m_request, &m_stop);
+    m_result = computePowerSpectrum(m_doc, m_request, &m_stop, &m_permille);
     if (m_result.complete && !stopRequested() && m_done)
         m_done(*this);
     return m_result.complete ? 0 : 1;

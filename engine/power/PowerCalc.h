@@ -31,15 +31,17 @@ struct PowerResult {
     std::int64_t start = 0;       // the stretch analysed, frames
     std::int64_t end = 0;
     std::vector<double> power;    // bins 0 .. N/2, averaged power relative to full scale (1.0 = full-scale sine)
-    int frames = 0;               // FFT frames averaged
+    std::int64_t frames = 0;      // FFT frames averaged
     bool complete = false;        // false when the calculation was stopped
 
     double binFrequency(int bin) const { return fftSize ? bin * rateHz / fftSize : 0.0; }
 };
 
 // The computation itself, on the calling thread. `stop` is polled before each
-// frame; when it is set the result comes back incomplete.
-PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest request, const std::atomic<bool>* stop = nullptr);
+// frame; when it is set the result comes back incomplete. `permille`, when
+// given, follows the share of frames done (0 .. 1000).
+PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest request, const std::atomic<bool>* stop = nullptr,
+                                 std::atomic<int>* permille = nullptr);
 
 // The message a finished calculation posts to its window.
 constexpr std::uint32_t kMsgPowerDone = vkit::kMsgUser + 101;
@@ -53,6 +55,8 @@ public:
 
     bool stop() override;
     const PowerResult& result() const { return m_result; }  // valid after `done` ran / the thread finished
+    // Share of the frames done, 0 .. 1000 (any thread).
+    int progressPermille() const { return m_permille.load(std::memory_order_relaxed); }
 
 protected:
     int execute() override;
@@ -63,4 +67,5 @@ private:
     std::function<void(PowerCalc&)> m_done;
     PowerResult m_result;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_permille{0};
 };

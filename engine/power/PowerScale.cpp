@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 #include "display/FftWindow.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -37,12 +38,15 @@ std::vector<PowerTick> powerFrequencyTicks(const PowerFrequencyRange& r)
 {
     std::vector<PowerTick> ticks;
     const double w = r.maxHz - r.minHz;
-    if (w <= 0)
+    if (!(w > 0) || !std::isfinite(w))
         return ticks;
     const double u = std::pow(10.0, std::floor(std::log10(w) + 0.0001));
     long k = static_cast<long>(w / u);
     if (k > 1 && (k % 2) == 1)
         --k;
+    // A width just below a power of ten rounds up to it: k would be 0 and
+    // the label step with it.
+    k = std::max(k, 1L);
     const double labelStep = u * static_cast<double>(k) / 2;
     const double minorStep = u / 10 * (k < 2 ? 1 : (k < 5 ? 5 : 10));
     for (double v = std::floor(r.minHz / minorStep + 1) * minorStep; v < r.maxHz; v += minorStep)

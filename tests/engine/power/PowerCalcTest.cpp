@@ -174,3 +174,40 @@ TEST(PowerSpectrum, WorkerDeliversItsResultAndStopsPromptlyWhenAsked)
     EXPECT_FALSE(delivered);
     EXPECT_FALSE(calc.result().complete);
 }
+
+TEST(PowerSpectrum, StretchAtTheEndOfTheRecordingIsPaddedWithSilence)
+{
+    RecordingHost host;
+    CVesSoundDoc doc(host);
+    fillSine(doc, 192000, 192000.0 * 32 / 512, 16000, 1000);
+    // The last 100 frames: the FFT frame reaches 412 frames past the end.
+    const PowerResult r = computePowerSpectrum(doc, {900, -1, ChannelIndex::Left, 512, 2});
+    ASSERT_TRUE(r.complete);
+    EXPECT_EQ(r.start, 900);
+    EXPECT_EQ(r.frames, 1);
+    // A fifth of the frame is sine: its level is well below a full frame's and finite.
+    const double level = powerLevel(r.power[32], true);
+    EXPECT_TRUE(std::isfinite(level));
+    EXPECT_LT(level, 20 * std::log10(16000.0 / 32768.0) - 6);
+}
+
+TEST(PowerSpectrum, DegenerateScalesGiveFiniteTicks)
+{
+    // Widths just below a power of ten must still give a label step.
+    for (const double w : {9999.99, 99999.999, 0.99999, 1.0, 3.0, 192000.0}) {
+        const auto ticks = powerFrequencyTicks({0, w});
+        int labelled = 0;
+        for (const auto& t : ticks)
+            labelled += t.labelled;
+        EXPECT_GE(labelled, 1) << w;
+        EXPECT_LT(ticks.size(), 200u) << w;
+    }
+    EXPECT_TRUE(powerFrequencyTicks({5000, 5000}).empty());
+    EXPECT_TRUE(powerFrequencyTicks({5000, 4000}).empty());
+    VesPowerParms p;
+    p.m_zeroDB = p.m_maxDB = -10;
+    EXPECT_EQ(powerLevelTicks(p).size(), 1u);
+    p.m_logScale = false;
+    p.m_zeroV = p.m_maxV = 0.5;
+    EXPECT_EQ(powerLevelTicks(p).size(), 1u);
+}
