@@ -4,7 +4,9 @@
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
-#include "power/PictureClipboard.h"
+#include "print/PaintedPicture.h"
+#include "print/PictureClipboard.h"
+#include "print/PicturePrinting.h"
 #include "power/PowerScale.h"
 
 #include <QApplication>
@@ -78,6 +80,9 @@ CPowerWnd::CPowerWnd(CVesSoundDoc& doc, const VesPowerParms& parms, int slot, QW
         if (m_parms.m_fftSize <= 0 && fftSizeToUse() != m_result.fftSize && !m_closed)
             recalculate();
     });
+    m_picture = std::make_shared<vprint::PaintedPicture>(
+        m_plot, [this](QPainter& p, const QRectF& target, double unitsPerTwip) { paintPicture(p, target, unitsPerTwip); },
+        [this] { return windowPageTexts(QString::fromStdString(m_doc.title()), windowTitle()); });
     registerCommands();
     updatePicture();
 }
@@ -92,6 +97,7 @@ void CPowerWnd::registerCommands()
 {
     const auto hasResult = [this](int, CommandState& s) { s.enabled = !m_result.power.empty(); };
     m_commands.on(kCopy, [this](int) { copyPicture(); });
+    m_commands.on(kPrint, [this](int) { vprint::runPrint(*m_picture, this, false); });
     m_commands.on(kCopyAscii, [this](int) { copyAscii(); }, hasResult);
     m_commands.on(kSettingsCurrent, [this](int) { editSettings(); });
     m_commands.on(kContinuousUpdate, [this](int) {
@@ -107,7 +113,7 @@ void CPowerWnd::registerCommands()
         if (!path.empty())
             exportAscii(path);
     }, hasResult);
-    // Print and print preview: registered by the printing path of the program.
+    m_commands.on(kPrintPreview, [this](int) { vprint::openPrintPreview(m_picture, this); });
 }
 
 void CPowerWnd::showContextMenu(const QPoint& globalPos)
@@ -298,8 +304,7 @@ std::string CPowerWnd::asciiText() const
 
 bool CPowerWnd::copyPicture()
 {
-    copyPictureToClipboard(m_plot->size(), windowTitle(),
-                           [this](QPainter& p, const QRectF& target) { paintPicture(p, target); });
+    vprint::copyPictureToClipboard(*m_picture);
     return true;
 }
 

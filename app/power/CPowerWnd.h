@@ -7,10 +7,10 @@
 // a run that has since been replaced is ignored, so a late message can never
 // take the result of, or delete, the worker that runs now.
 //
-// Its context menu ("Power menue"): Copy (the picture as a bitmap), Copy
-// Ascii, Print (left to the printing path of the program; disabled until it
-// is connected through commands()), Settings - Current diagram, Continuous
-// update, Logarithmic scale, Ascii File Export.
+// Its context menu ("Power menue"): Copy (the picture as a bitmap and SVG),
+// Copy Ascii, Print (the picture on one page, with the document's title
+// above it; a print preview is a command of the window too), Settings -
+// Current diagram, Continuous update, Logarithmic scale, Ascii File Export.
 #pragma once
 
 #include "commands/CommandRouter.h"
@@ -30,6 +30,9 @@
 class CPowerPlot;
 class CVesSoundDoc;
 class QPainter;
+namespace vprint {
+class PaintedPicture;
+}
 
 class CPowerWnd : public QWidget {
     Q_OBJECT
@@ -122,6 +125,7 @@ private:
     int m_slot;
     CPowerPlot* m_plot = nullptr;
     CommandHandlers m_commands;
+    std::shared_ptr<vprint::PaintedPicture> m_picture;  // printing, preview and the clipboard
     std::int64_t m_start = 0, m_end = 0;
     ChannelIndex m_channel = ChannelIndex::Left;
     bool m_cursorMode = false;

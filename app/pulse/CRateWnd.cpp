@@ -2,7 +2,9 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
-#include "power/PictureClipboard.h"
+#include "print/PaintedPicture.h"
+#include "print/PictureClipboard.h"
+#include "print/PicturePrinting.h"
 #include "pulse/CAnaRateSet.h"
 #include "pulse/CRatePlot.h"
 
@@ -30,6 +32,9 @@ CRateWnd::CRateWnd(CVesSoundDoc& doc, const VesRateParms& parms, int slot, QWidg
     box->addWidget(m_plot);
     setGeometry(80, 80, kDefaultWidth, kDefaultHeight);
     connect(m_plot, &CRatePlot::contextMenuRequested, this, &CRateWnd::showContextMenu);
+    m_picture = std::make_shared<vprint::PaintedPicture>(
+        m_plot, [this](QPainter& p, const QRectF& target, double unitsPerTwip) { paintPicture(p, target, unitsPerTwip); },
+        [this] { return windowPageTexts(QString::fromStdString(m_doc.title()), windowTitle()); });
     registerCommands();
 }
 
@@ -43,6 +48,7 @@ void CRateWnd::registerCommands()
 {
     const auto calculatedOnly = [this](int, CommandState& s) { s.enabled = !m_hist.pending() && !calculating(); };
     m_commands.on(kCopy, [this](int) { copyPicture(); });
+    m_commands.on(kPrint, [this](int) { vprint::runPrint(*m_picture, this, false); });
     m_commands.on(kCopyAscii, [this](int) { copyAscii(); }, calculatedOnly);
     m_commands.on(kSettingsCurrent, [this](int) { editSettings(); });
     m_commands.on(kContinuousUpdate, [this](int) {
@@ -229,8 +235,7 @@ QImage CRateWnd::pictureImage(const QSize& size) const
 
 bool CRateWnd::copyPicture()
 {
-    copyPictureToClipboard(m_plot->size(), windowTitle(),
-                           [this](QPainter& p, const QRectF& target) { paintPicture(p, target); });
+    vprint::copyPictureToClipboard(*m_picture);
     return true;
 }
 

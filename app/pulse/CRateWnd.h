@@ -5,9 +5,10 @@
 // window), one run at a time; the result of a run that has since been
 // replaced is dropped.
 //
-// Its context menu ("Rate menue"): Copy, Copy Ascii, Print (connected by the
-// printing path through commands()), Settings - Current diagram, Continuous
-// update, Automatic settings, Update threshold.
+// Its context menu ("Rate menue"): Copy (the picture as a bitmap and SVG),
+// Copy Ascii, Print (the picture on one page, with the document's title
+// above it), Settings - Current diagram, Continuous update, Automatic
+// settings, Update threshold.
 #pragma once
 
 #include "commands/CommandRouter.h"
@@ -26,6 +27,9 @@
 class CRatePlot;
 class CVesSoundDoc;
 class QPainter;
+namespace vprint {
+class PaintedPicture;
+}
 
 class CRateWnd : public QWidget {
     Q_OBJECT
@@ -97,6 +101,7 @@ private:
     int m_slot;
     CRatePlot* m_plot = nullptr;
     CommandHandlers m_commands;
+    std::shared_ptr<vprint::PaintedPicture> m_picture;  // printing, preview and the clipboard
     std::int64_t m_first = 0, m_last = -1;
     bool m_thresholdAutomatic = true;
     RateHistogram m_hist;

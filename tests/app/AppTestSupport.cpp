@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cmath>
@@ -158,6 +160,17 @@ bool AppTest::saveOwnCloseAndReopen(const std::string& path)
         return false;
     processEvents();
     return true;
+}
+
+std::optional<QString> pdfText(const std::string& pdf)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        return std::nullopt;
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 void whenModal(std::function<void(QWidget*)> answer)

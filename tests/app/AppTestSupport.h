@@ -109,6 +109,9 @@ T* child(QWidget* parent, const QString& accessibleName)
     return nullptr;
 }
 
+// The text of a PDF file through pdftotext; nullopt when poppler's tools are missing.
+std::optional<QString> pdfText(const std::string& pdf);
+
 // Runs `answer` on the dialog the next modal loop shows.
 void whenModal(std::function<void(QWidget*)> answer);
 

@@ -13,6 +13,7 @@
 #include "pulse/CAnaRateSet.h"
 #include "power/CPowerWnd.h"
 #include "power/PowerScale.h"
+#include "print/PicturePrinting.h"
 #include "pulse/CRatePlot.h"
 #include "pulse/CRateWnd.h"
 #include "pulse/PulsCharDiagCls.h"
@@ -28,6 +29,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -231,9 +235,25 @@ TEST_F(MeasureWindowsTest, PowerSpectrumOfASelectionPeaksAtTheToneInDataPictureA
     EXPECT_EQ(QApplication::clipboard()->image().size(), w->plot()->size());
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->data(QStringLiteral("image/svg+xml")).contains("<svg"));
 
-    // Print stays with the printing path: not offered by the window itself.
-    CommandState s;
-    EXPECT_FALSE(w->commands().commandState(CPowerWnd::kPrint, s));
+    // Print: one page through the program's printer, here a PDF file, with
+    // the document's title above the picture and the window's title below.
+    const std::string pdf = dir.file("power.pdf");
+    vprint::sharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    vprint::sharedPrinter().setOutputFileName(QString::fromStdString(pdf));
+    apptest::whenModal([](QWidget* dlg) { qobject_cast<QDialog*>(dlg)->accept(); });
+    ASSERT_TRUE(w->commands().runCommand(CPowerWnd::kPrint));
+    std::ifstream printed(pdf, std::ios::binary);
+    std::string head(5, '\0');
+    printed.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    if (const auto page = apptest::pdfText(pdf)) {
+        EXPECT_TRUE(page->contains(w->windowTitle())) << page->toStdString();
+        EXPECT_TRUE(page->contains(QString::fromStdString(w->doc().title()))) << page->toStdString();
+        EXPECT_TRUE(page->contains(QStringLiteral("kHz"))) << page->toStdString();
+    }
+    ASSERT_TRUE(w->commands().runCommand(CPowerWnd::kPrintPreview));
+    QPointer<QPrintPreviewDialog> preview = vprint::printPreviewOf(w);
+    ASSERT_NE(preview, nullptr);
 
     // The linear scale: the same bins as power.
     ASSERT_TRUE(w->commands().runCommand(CPowerWnd::kLogScale));

@@ -48,6 +48,7 @@
 
 namespace {
 
+using apptest::pdfText;
 using apptest::processEvents;
 
 constexpr double kToneHz = 60000;
@@ -110,18 +111,6 @@ bool isWhite(QRgb c)
 bool isDark(QRgb c)
 {
     return qRed(c) < 60 && qGreen(c) < 60 && qBlue(c) < 60;
-}
-
-// The text of a PDF file through pdftotext; nullopt when poppler's tools are missing.
-std::optional<QString> pdfText(const std::string& pdf)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        return std::nullopt;
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // The first page of a PDF file as an image at `dpi`; a null image when
