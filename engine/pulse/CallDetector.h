@@ -1,0 +1,104 @@
+// The call detector: finds the bat calls of a stretch of a recording and
+// measures them (CallMeasures.h), for batch work and for the program's
+// "Find calls".
+//
+// How it works:
+// 1. A short-time spectrum (Hann window of about 0.66 ms of real time, a power
+//    of two of 64 … 2048 frames, hop half the window) of one channel, or the
+//    summed power of both channels of a stereo recording, over the bins of
+//    the search band (default 10–150 kHz, cut to the recording's range).
+// 2. The background noise of every bin is the median of its level over about
+//    a second: the medians of blocks of a quarter of the noise window,
+//    combined by the median of five consecutive blocks centred on the column's
+//    block. Levels become levels above that noise (dB), so quiet and loud
+//    calls, and recordings made at any gain, are treated alike, and steady
+//    sounds (insects, hum, hiss) sink into the noise of their bins.
+// 3. A column belongs to a candidate when its strongest band bin is at least
+//    the detection SNR minus 4 dB above the noise; columns are joined into
+//    candidates across gaps shorter than the minimum interval between calls;
+//    a candidate needs at least one column at the detection SNR.
+// 4. Each candidate is measured from its strongest point (CallMeasures.h):
+//    its start and end are where its contour falls below the edge level,
+//    `edgeDropDb` below its peak or `edgeSnrDb` above the noise, whichever
+//    is higher. Calls shorter than the minimum duration are dropped.
+// 5. Echoes and harmonics: harmonics lie in the same columns, so they are
+//    part of the candidate (the contour follows the strongest one). A
+//    candidate that starts less than `echoWindowMs` after the end of the call
+//    before it, is at least `echoDropDb` weaker and has its peak frequency
+//    within that call's frequency range (±2 bins) is an echo of it and not a
+//    call.
+//
+// Memory is bounded whatever the length: only the columns of about two
+// seconds (and of a call up to `maxCallMs` long) are kept. The results depend
+// only on the samples, the format, the time expansion, the stretch and the
+// settings, so the same file gives the same calls alone or among others.
+#pragma once
+
+#include "pulse/CallMeasures.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CVesSoundDoc;
+
+enum class CallChannel { Mix, Left, Right };
+
+struct CallDetectorSettings {
+    double bandLowHz = 10000;      // the search band, real frequency; cut to 0 … half the rate
+    double bandHighHz = 150000;
+    double snrDb = 15;             // a call's peak must be this far above the noise
+    double edgeSnrDb = 10;         // a call's edges: this far above the noise …
+    double edgeDropDb = 24;        // … and not more than this below its peak
+    double minDurationMs = 1.0;    // shorter calls are dropped
+    double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged
+    double maxCallMs = 300;        // a candidate is closed after this long
+    double echoWindowMs = 10;
+    double echoDropDb = 10;
+    double noiseWindowSec = 1.0;
+    double windowMs = 0.66;        // analysis window, real time (rounded to a power of two of frames)
+    CallChannel channel = CallChannel::Mix;
+};
+
+// What the settings give for a recording.
+struct CallDetectorSetup {
+    int fftSize = 0;             // frames
+    int hop = 0;                 // frames
+    double effectiveRate = 0;    // real-time sample rate, Hz
+    int firstBin = 0, lastBin = -1;  // the band's bins (lastBin < firstBin: no bins)
+    int columnsPerBlock = 0;
+};
+CallDetectorSetup makeCallDetectorSetup(double effectiveRate, const CallDetectorSettings& settings);
+
+class ICallSink {
+public:
+    virtual ~ICallSink() = default;
+    virtual void callFound(const CallMeasures& call) = 0;
+    // Progress over the frames of the stretch; false asks the run to stop.
+    virtual bool callProgress(std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
+};
+
+class CallCollector : public ICallSink {
+public:
+    std::vector<CallMeasures> calls;
+    void callFound(const CallMeasures& call) override { calls.push_back(call); }
+};
+
+struct CallRunStats {
+    bool completed = false;      // false: aborted or stopped by the sink
+    int calls = 0;
+    int echoes = 0;              // candidates taken as echoes
+    int tooShort = 0;            // candidates shorter than the minimum duration
+    std::int64_t columns = 0;
+};
+
+// Finds the calls in frames [first, last) of the document (last < 0: to its
+// end) on the calling thread.
+CallRunStats detectCalls(CVesSoundDoc& doc, std::int64_t first, std::int64_t last,
+                         const CallDetectorSettings& settings, ICallSink& sink,
+                         const std::atomic<bool>* abort = nullptr);
+
+// Settings from a text of the command line, "LO,HI" in kHz (e.g. "15,120"):
+// false on a malformed text or LO >= HI.
+bool parseCallBand(const std::string& text, double& lowHz, double& highHz);
