@@ -48,12 +48,14 @@ void helpCalls()
         "  --min-duration MS  shorter calls are dropped (default %.1f)\n"
         "  --min-interval MS  gaps at least this long separate two calls (default %.1f)\n"
         "  --echo-window MS   a weaker sound this soon after a call is its echo (default %.0f)\n"
+        "  --max-roughness B  a contour whose median second difference exceeds B\n"
+        "                     frequency bins is noise, not a call (default %.1f)\n"
         "  --channel mix|left|right   channel of a stereo recording (default mix: both)\n"
         "  --time-expansion X treat the recordings as time-expanded by X (e.g. 10)\n"
         "  --jobs N           analyse N files at a time (output stays in input order)\n\n"
         "Exit status 1 when a file cannot be read, 2 for wrong options.\n",
         d.bandLowHz / 1000, d.bandHighHz / 1000, d.snrDb, d.edgeSnrDb, d.edgeDropDb, d.minDurationMs,
-        d.minIntervalMs, d.echoWindowMs);
+        d.minIntervalMs, d.echoWindowMs, d.maxRoughnessBins);
 }
 
 namespace {
@@ -131,7 +133,8 @@ int cmdCalls(const CliArgs& args)
             takeNumber(args, i, "--edge-drop", 1, 100, settings.edgeDropDb, matched, bad) ||
             takeNumber(args, i, "--min-duration", 0, 10000, settings.minDurationMs, matched, bad) ||
             takeNumber(args, i, "--min-interval", 0.01, 1000, settings.minIntervalMs, matched, bad) ||
-            takeNumber(args, i, "--echo-window", 0, 1000, settings.echoWindowMs, matched, bad);
+            takeNumber(args, i, "--echo-window", 0, 1000, settings.echoWindowMs, matched, bad) ||
+            takeNumber(args, i, "--max-roughness", 0, 1000, settings.maxRoughnessBins, matched, bad);
         if (bad)
             return 2;
         if (matched)

@@ -51,6 +51,9 @@ private:
     CallDetectorSetup m_setup;
     std::int64_t m_first = 0, m_length = 0;
     int m_order = 0, m_bins = 0;
+    // The lowest noise level taken: white noise of one unit (16-bit LSB) rms,
+    // so that digital silence does not make every later sound a call.
+    float m_noiseFloorDb = 0;
     std::int64_t m_totalColumns = 0;
     std::vector<double> m_window;
     std::vector<std::unique_ptr<SampleReader>> m_readers;
@@ -85,6 +88,8 @@ private:
     void finalizeBlock(std::int64_t block);
     void feed(std::int64_t c);
     void closeCandidate();
+    void emit(CallMeasures& call, double marginHz);
+    static constexpr float kWiped = -1000.0f;
 };
 
 Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDetectorSettings& settings,
@@ -101,6 +106,8 @@ Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDet
                         (doc.timeExpansion() > 0 ? doc.timeExpansion() : 1000) / 1000.0;
     m_setup = makeCallDetectorSetup(rate, settings);
     m_order = log2Of(m_setup.fftSize);
+    // E|X_k|² of unit-variance white noise through the Hann window and the 1/N scaling.
+    m_noiseFloorDb = fastDb(static_cast<float>(0.375 / m_setup.fftSize));
     m_bins = std::max(0, m_setup.lastBin - m_setup.firstBin + 1);
     const int n = m_setup.fftSize;
     if (m_length > 0)
@@ -190,7 +197,7 @@ void Run::finalizeBlock(std::int64_t block)
                 values.push_back(med[static_cast<std::size_t>(k)]);
         auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
         std::nth_element(values.begin(), mid, values.end());
-        noise[static_cast<std::size_t>(k)] = *mid;
+        noise[static_cast<std::size_t>(k)] = std::max(*mid, m_noiseFloorDb);
     }
     const std::int64_t c0 = block * m_setup.columnsPerBlock;
     const std::int64_t c1 = std::min(m_totalColumns, c0 + m_setup.columnsPerBlock);
@@ -255,18 +262,59 @@ void Run::closeCandidate()
     trace.edgeSnrDb = m_set.edgeSnrDb;
     trace.edgeDropDb = m_set.edgeDropDb;
     trace.gapColumns = 1;
-    CallMeasures m;
-    if (!measureCall(s, static_cast<int>(m_peakColumn - from), m_peakBin, trace, m))
-        return;
-    if (m.durationMs < m_set.minDurationMs) {
-        ++m_stats.tooShort;
-        return;
+
+    // The strongest call of the candidate first, then the strongest of the
+    // columns it left, and so on: a candidate may hold several calls (and
+    // their echoes) joined by sounds between them.
+    // Stronger sounds of the candidate (calls, and sounds taken for noise)
+    // claim what lies within the minimum interval of them.
+    std::vector<CallMeasures> found, taken;
+    for (;;) {
+        int bestColumn = -1, bestBin = 0;
+        float best = static_cast<float>(m_set.snrDb);
+        for (int c = 0; c < cols; ++c)
+            for (int k = 0; k < m_bins; ++k)
+                if (s.at(c, k) >= best) {
+                    best = s.at(c, k);
+                    bestColumn = c;
+                    bestBin = k;
+                }
+        if (bestColumn < 0)
+            break;
+        CallMeasures m;
+        int firstColumn = bestColumn, lastColumn = bestColumn;
+        const bool measured = measureCall(s, bestColumn, bestBin, trace, m, &firstColumn, &lastColumn);
+        std::fill(m_callBuffer.begin() + static_cast<std::ptrdiff_t>(firstColumn) * m_bins,
+                  m_callBuffer.begin() + static_cast<std::ptrdiff_t>(lastColumn + 1) * m_bins, kWiped);
+        if (!measured)
+            continue;
+        // Within the minimum interval of a stronger sound of the candidate:
+        // a harmonic or a piece of it.
+        const bool part = std::any_of(taken.begin(), taken.end(), [&](const CallMeasures& f) {
+            return m.startMs < f.endMs + m_set.minIntervalMs && m.endMs > f.startMs - m_set.minIntervalMs;
+        });
+        if (part)
+            ++m_stats.parts;
+        else if (m.durationMs < m_set.minDurationMs)
+            ++m_stats.tooShort;
+        else if (m.roughnessHz > m_set.maxRoughnessBins * s.binHz)
+            ++m_stats.rough;
+        else
+            found.push_back(m);
+        taken.push_back(m);
     }
+    std::sort(found.begin(), found.end(),
+              [](const CallMeasures& a, const CallMeasures& b) { return a.startMs < b.startMs; });
+    for (CallMeasures& m : found)
+        emit(m, 2 * s.binHz);
+}
+
+void Run::emit(CallMeasures& m, double marginHz)
+{
     if (m_haveLast) {
-        const double margin = 2 * s.binHz;
         const bool near = m.startMs - m_last.endMs < m_set.echoWindowMs;
         const bool weaker = m.snrDb <= m_last.snrDb - m_set.echoDropDb;
-        const bool inRange = m.peakFreqHz >= m_last.minFreqHz - margin && m.peakFreqHz <= m_last.maxFreqHz + margin;
+        const bool inRange = m.peakFreqHz >= m_last.minFreqHz - marginHz && m.peakFreqHz <= m_last.maxFreqHz + marginHz;
         if (near && weaker && inRange) {
             ++m_stats.echoes;
             return;

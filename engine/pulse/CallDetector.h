@@ -17,16 +17,24 @@
 //    the detection SNR minus 4 dB above the noise; columns are joined into
 //    candidates across gaps shorter than the minimum interval between calls;
 //    a candidate needs at least one column at the detection SNR.
-// 4. Each candidate is measured from its strongest point (CallMeasures.h):
-//    its start and end are where its contour falls below the edge level,
+// 4. Each candidate is searched for calls, strongest first: from its
+//    strongest point the call is traced and measured (CallMeasures.h); its
+//    start and end are where its contour falls below the edge level,
 //    `edgeDropDb` below its peak or `edgeSnrDb` above the noise, whichever
-//    is higher. Calls shorter than the minimum duration are dropped.
-// 5. Echoes and harmonics: harmonics lie in the same columns, so they are
-//    part of the candidate (the contour follows the strongest one). A
-//    candidate that starts less than `echoWindowMs` after the end of the call
-//    before it, is at least `echoDropDb` weaker and has its peak frequency
-//    within that call's frequency range (±2 bins) is an echo of it and not a
-//    call.
+//    is higher. The columns of the traced contour are then taken out and the
+//    strongest point of what is left (at the detection SNR) is the next call.
+//    A sound that starts or ends within the minimum interval of a stronger
+//    one found before it in the candidate is a harmonic or a piece of that
+//    one, not a call of its own.
+// 5. Calls shorter than the minimum duration are dropped, and so are sounds
+//    whose contour is rough (median second difference above
+//    `maxRoughnessBins` frequency bins): a bat call's frequency changes
+//    smoothly from column to column, the strongest bins of noise bursts
+//    (insects, rain, rustling) jump about.
+// 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
+//    call before it, is at least `echoDropDb` weaker and has its peak
+//    frequency within that call's frequency range (±2 bins) is an echo of it
+//    and not a call.
 //
 // Memory is bounded whatever the length: only the columns of about two
 // seconds (and of a call up to `maxCallMs` long) are kept. The results depend
@@ -56,6 +64,7 @@ struct CallDetectorSettings {
     double maxCallMs = 300;        // a candidate is closed after this long
     double echoWindowMs = 10;
     double echoDropDb = 10;
+    double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
     double noiseWindowSec = 1.0;
     double windowMs = 0.66;        // analysis window, real time (rounded to a power of two of frames)
     CallChannel channel = CallChannel::Mix;
@@ -90,6 +99,8 @@ struct CallRunStats {
     int calls = 0;
     int echoes = 0;              // candidates taken as echoes
     int tooShort = 0;            // candidates shorter than the minimum duration
+    int parts = 0;               // harmonics and pieces of a stronger call
+    int rough = 0;               // candidates whose contour is too rough for a call
     std::int64_t columns = 0;
 };
 

@@ -35,14 +35,25 @@ Point strongestNear(const CallSpectrum& s, int column, int bin, int reach)
 }
 
 // Traces from `from` in direction `step` (±1); appends the points found.
-void trace(const CallSpectrum& s, Point from, int step, int reach, double edge, int gapColumns,
-           std::vector<Point>& out)
+// Each column is searched around the frequency the last two points predict
+// (within `reach` bins; `firstReach` for the first step, which has no
+// prediction), so the trace stays on the call's ridge through noise.
+void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reach, int maxVelocity, double edge,
+           int gapColumns, std::vector<Point>& out)
 {
     Point last = from;
+    int velocity = 0;  // bins per column
+    bool haveVelocity = false;
     int misses = 0;
     for (int c = from.column + step; c >= 0 && c < s.columns; c += step) {
-        const Point p = strongestNear(s, c, last.bin, reach * (misses + 1));
+        const int gap = misses + 1;
+        const int predicted = std::clamp(last.bin + velocity * gap, 0, s.bins - 1);
+        const int r = haveVelocity ? reach * gap : firstReach;
+        const Point p = strongestNear(s, c, predicted, r);
         if (p.snr >= edge) {
+            const int v = (p.bin - last.bin) / gap;
+            velocity = std::clamp(haveVelocity ? (v + velocity) / 2 : v, -maxVelocity, maxVelocity);
+            haveVelocity = true;
             out.push_back(p);
             last = p;
             misses = 0;
@@ -112,7 +123,8 @@ double kneeFrequency(const std::vector<double>& timesMs, const std::vector<doubl
     return freqsHz[at];
 }
 
-bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallTraceParms& parms, CallMeasures& out)
+bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallTraceParms& parms, CallMeasures& out,
+                 int* firstColumn, int* lastColumn)
 {
     if (s.columns <= 0 || s.bins <= 0 || peakColumn < 0 || peakColumn >= s.columns || peakBin < 0 ||
         peakBin >= s.bins)
@@ -122,10 +134,11 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     if (peak.snr < edge)
         return false;
     const int reach = std::max(2, static_cast<int>(std::ceil(parms.maxSlopeKHzPerMs * 1000.0 * s.columnMs / s.binHz)));
+    const int near = std::max(2, static_cast<int>(std::ceil(parms.slopeChangeKHzPerMs * 1000.0 * s.columnMs / s.binHz)));
 
     std::vector<Point> before, after;
-    trace(s, peak, -1, reach, edge, parms.gapColumns, before);
-    trace(s, peak, +1, reach, edge, parms.gapColumns, after);
+    trace(s, peak, -1, reach, near, reach, edge, parms.gapColumns, before);
+    trace(s, peak, +1, reach, near, reach, edge, parms.gapColumns, after);
     std::vector<Point> contour(before.rbegin(), before.rend());
     contour.push_back(peak);
     contour.insert(contour.end(), after.begin(), after.end());
@@ -170,6 +183,18 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     const double span = times.back() - times.front();
     out.slopeKHzPerMs = span > 0 ? (freqs.front() - freqs.back()) / 1000.0 / span : 0.0;
     out.snrDb = peak.snr;
+    if (freqs.size() >= 3) {
+        std::vector<double> d2;
+        for (std::size_t i = 1; i + 1 < freqs.size(); ++i)
+            d2.push_back(std::fabs(freqs[i + 1] - 2 * freqs[i] + freqs[i - 1]));
+        auto mid = d2.begin() + static_cast<std::ptrdiff_t>(d2.size() / 2);
+        std::nth_element(d2.begin(), mid, d2.end());
+        out.roughnessHz = *mid;
+    }
     out.contourPoints = static_cast<int>(contour.size());
+    if (firstColumn)
+        *firstColumn = contour.front().column;
+    if (lastColumn)
+        *lastColumn = contour.back().column;
     return true;
 }

@@ -59,6 +59,9 @@ struct CallMeasures {
     std::int64_t startFrame = 0;  // frames of the recording (as stored)
     std::int64_t endFrame = 0;
     int contourPoints = 0;
+    // Median |second difference| of the contour, Hz: near 0 for a call
+    // whose frequency changes smoothly, large for the random peaks of noise.
+    double roughnessHz = 0;
 };
 
 // The levels above noise of a stretch of spectrogram columns, bins of the
@@ -78,15 +81,18 @@ struct CallSpectrum {
 struct CallTraceParms {
     double edgeSnrDb = 10;
     double edgeDropDb = 24;
-    double maxSlopeKHzPerMs = 60;  // how far the contour may move from one column to the next
+    double maxSlopeKHzPerMs = 60;     // how far the contour may move from one column to the next
+    double slopeChangeKHzPerMs = 6;   // how far from the frequency its last points predict
     int gapColumns = 1;
 };
 
 // Measures the call whose strongest point is (peakColumn, peakBin). False
 // when the strongest point is below the edge level (nothing to trace).
 // `call` and `intervalMs` are left for the caller; frames are not set.
+// The columns of the first and last contour point go to firstColumn and
+// lastColumn when given.
 bool measureCall(const CallSpectrum& spectrum, int peakColumn, int peakBin, const CallTraceParms& parms,
-                 CallMeasures& out);
+                 CallMeasures& out, int* firstColumn = nullptr, int* lastColumn = nullptr);
 
 // The characteristic and knee frequencies of a contour (times ms, frequencies
 // Hz, one point per column, in time order), as defined above.
