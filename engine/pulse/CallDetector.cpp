@@ -89,6 +89,11 @@ private:
     void feed(std::int64_t c);
     void closeCandidate();
     void emit(CallMeasures& call, double marginHz);
+    // A steep sweep may bend more from column to column than a flat call.
+    bool rough(const CallMeasures& m, double binHz) const
+    {
+        return m.roughnessHz > m_set.maxRoughnessBins * binHz + 0.5 * m.stepHz;
+    }
     static constexpr float kWiped = -1000.0f;
 };
 
@@ -297,7 +302,7 @@ void Run::closeCandidate()
             ++m_stats.parts;
         else if (m.durationMs < m_set.minDurationMs)
             ++m_stats.tooShort;
-        else if (m.roughnessHz > m_set.maxRoughnessBins * s.binHz)
+        else if (rough(m, s.binHz))
             ++m_stats.rough;
         else
             found.push_back(m);
@@ -314,7 +319,8 @@ void Run::emit(CallMeasures& m, double marginHz)
     if (m_haveLast) {
         const bool near = m.startMs - m_last.endMs < m_set.echoWindowMs;
         const bool weaker = m.snrDb <= m_last.snrDb - m_set.echoDropDb;
-        const bool inRange = m.peakFreqHz >= m_last.minFreqHz - marginHz && m.peakFreqHz <= m_last.maxFreqHz + marginHz;
+        // An echo repeats the call: its contour lies within the call's range.
+        const bool inRange = m.minFreqHz >= m_last.minFreqHz - marginHz && m.maxFreqHz <= m_last.maxFreqHz + marginHz;
         if (near && weaker && inRange) {
             ++m_stats.echoes;
             return;

@@ -28,13 +28,14 @@
 //    one, not a call of its own.
 // 5. Calls shorter than the minimum duration are dropped, and so are sounds
 //    whose contour is rough (median second difference above
-//    `maxRoughnessBins` frequency bins): a bat call's frequency changes
+//    `maxRoughnessBins` frequency bins plus half the median first
+//    difference, as steep sweeps bend more): a bat call's frequency changes
 //    smoothly from column to column, the strongest bins of noise bursts
 //    (insects, rain, rustling) jump about.
 // 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
-//    call before it, is at least `echoDropDb` weaker and has its peak
-//    frequency within that call's frequency range (±2 bins) is an echo of it
-//    and not a call.
+//    call before it, is at least `echoDropDb` weaker and whose contour lies
+//    within that call's frequency range (±2 bins) is an echo of it and not a
+//    call.
 //
 // Memory is bounded whatever the length: only the columns of about two
 // seconds (and of a call up to `maxCallMs` long) are kept. The results depend

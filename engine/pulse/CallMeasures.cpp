@@ -183,6 +183,14 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     const double span = times.back() - times.front();
     out.slopeKHzPerMs = span > 0 ? (freqs.front() - freqs.back()) / 1000.0 / span : 0.0;
     out.snrDb = peak.snr;
+    if (freqs.size() >= 2) {
+        std::vector<double> d1;
+        for (std::size_t i = 1; i < freqs.size(); ++i)
+            d1.push_back(std::fabs(freqs[i] - freqs[i - 1]));
+        auto mid = d1.begin() + static_cast<std::ptrdiff_t>(d1.size() / 2);
+        std::nth_element(d1.begin(), mid, d1.end());
+        out.stepHz = *mid;
+    }
     if (freqs.size() >= 3) {
         std::vector<double> d2;
         for (std::size_t i = 1; i + 1 < freqs.size(); ++i)

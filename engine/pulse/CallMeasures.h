@@ -62,6 +62,8 @@ struct CallMeasures {
     // Median |second difference| of the contour, Hz: near 0 for a call
     // whose frequency changes smoothly, large for the random peaks of noise.
     double roughnessHz = 0;
+    // Median |first difference| of the contour, Hz (how fast it moves).
+    double stepHz = 0;
 };
 
 // The levels above noise of a stretch of spectrogram columns, bins of the
