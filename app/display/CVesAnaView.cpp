@@ -122,6 +122,7 @@ void CVesAnaView::registerCommands()
     registerSettingsCommands();
     registerCursorCommands();
     registerEditCommands();
+    registerCallCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
 }

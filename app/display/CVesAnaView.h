@@ -30,6 +30,7 @@
 
 class CAnaPlot;
 class CAnaSettingsDlg;
+class CCallsWnd;
 class CRecStatus;
 class CVesSoundDoc;
 class QScrollBar;
@@ -127,6 +128,17 @@ public:
     bool editCopyAscii();
     bool editUndo();
 
+    // ---- Find calls (CVesAnaViewCalls.cpp) ----
+    // Runs the call detector over the selection, else the shown range, and
+    // shows the calls in the view's result window. False when cancelled.
+    bool findCalls();
+    CCallsWnd* callsWindow() const;
+    // Selects call `index` of the result window (a rectangle in the
+    // spectrogram), scrolling to it when it is not shown.
+    void showCall(int index);
+    // A mark over every call of the result window; how many were added.
+    int markCalls();
+
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
@@ -149,6 +161,7 @@ private:
     void registerSettingsCommands();
     void registerCursorCommands();
     void registerEditCommands();
+    void registerCallCommands();
     void cursorOrSelectionChanged();
     void syncMarkDisplays();
     void afterEdit();
@@ -165,6 +178,7 @@ private:
     CRecStatus* m_strip = nullptr;
     CommandHandlers m_commands;
     std::optional<ViewSelection> m_selection;
+    QPointer<CCallsWnd> m_callsWnd;
     std::int64_t m_scrollUnit = 1;
     bool m_settingScroll = false;
     bool m_dragging = false;

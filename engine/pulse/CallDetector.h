@@ -58,8 +58,8 @@ struct CallDetectorSettings {
     double bandLowHz = 10000;      // the search band, real frequency; cut to 0 … half the rate
     double bandHighHz = 150000;
     double snrDb = 15;             // a call's peak must be this far above the noise
-    double edgeSnrDb = 10;         // a call's edges: this far above the noise …
-    double edgeDropDb = 24;        // … and not more than this below its peak
+    double edgeSnrDb = 8;          // a call's edges: this far above the noise …
+    double edgeDropDb = 30;        // … and not more than this below its peak
     double minDurationMs = 1.0;    // shorter calls are dropped
     double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged
     double maxCallMs = 300;        // a candidate is closed after this long
