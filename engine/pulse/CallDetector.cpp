@@ -304,6 +304,8 @@ void Run::closeCandidate()
             ++m_stats.tooShort;
         else if (rough(m, s.binHz))
             ++m_stats.rough;
+        else if (m.maxFreqHz < s.firstBinHz + s.binHz || m.minFreqHz > s.firstBinHz + (m_bins - 2) * s.binHz)
+            ++m_stats.outside;  // held at an edge of the band: sound from outside it
         else
             found.push_back(m);
         taken.push_back(m);

@@ -31,7 +31,8 @@
 //    `maxRoughnessBins` frequency bins plus half the median first
 //    difference, as steep sweeps bend more): a bat call's frequency changes
 //    smoothly from column to column, the strongest bins of noise bursts
-//    (insects, rain, rustling) jump about.
+//    (insects, rain, rustling) jump about. So are sounds whose contour stays
+//    in the lowest or highest bin of the band: they come from outside it.
 // 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
 //    call before it, is at least `echoDropDb` weaker and whose contour lies
 //    within that call's frequency range (±2 bins) is an echo of it and not a
@@ -102,6 +103,7 @@ struct CallRunStats {
     int tooShort = 0;            // candidates shorter than the minimum duration
     int parts = 0;               // harmonics and pieces of a stronger call
     int rough = 0;               // candidates whose contour is too rough for a call
+    int outside = 0;             // candidates held at an edge of the band (sound from outside it)
     std::int64_t columns = 0;
 };
 
