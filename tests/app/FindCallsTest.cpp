@@ -14,6 +14,8 @@
 #include <QClipboard>
 #include <QTableWidget>
 
+#include <algorithm>
+
 namespace {
 
 using apptest::processEvents;
@@ -39,10 +41,17 @@ TEST_F(FindCallsTest, CallsOfTheSelectionShownSelectedAndMarked)
     ASSERT_NE(wnd, nullptr);
     EXPECT_TRUE(wnd->isVisible());
     EXPECT_EQ(wnd->accessibleName(), "Calls");
+    // Calls of the demo's two bats that overlap or follow within a
+    // millisecond are one sound.
     std::size_t expected = 0;
-    for (const DemoCall& c : demoCalls())
-        if (c.startSec + c.durationSec <= 0.5)
+    double end = -1;
+    for (const DemoCall& c : demoCalls()) {
+        if (c.startSec + c.durationSec > 0.5)
+            break;
+        if (c.startSec > end + 0.001)
             ++expected;
+        end = std::max(end, c.startSec + c.durationSec);
+    }
     const auto& calls = wnd->calls();
     EXPECT_EQ(calls.size(), expected);
     ASSERT_GE(calls.size(), 3u);
