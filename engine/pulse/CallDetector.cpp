@@ -302,7 +302,7 @@ void Run::closeCandidate()
             ++m_stats.parts;
         else if (m.durationMs < m_set.minDurationMs)
             ++m_stats.tooShort;
-        else if (rough(m, s.binHz))
+        else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb)
             ++m_stats.rough;
         else if (m.maxFreqHz < s.firstBinHz + s.binHz || m.minFreqHz > s.firstBinHz + (m_bins - 2) * s.binHz)
             ++m_stats.outside;  // held at an edge of the band: sound from outside it

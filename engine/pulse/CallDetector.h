@@ -31,7 +31,9 @@
 //    `maxRoughnessBins` frequency bins plus half the median first
 //    difference, as steep sweeps bend more): a bat call's frequency changes
 //    smoothly from column to column, the strongest bins of noise bursts
-//    (insects, rain, rustling) jump about. So are sounds whose contour stays
+//    (insects, rain, rustling) jump about; and sounds whose contour stands
+//    less than `minProminenceDb` above the median level of its band
+//    (broadband noise raises every bin alike). So are sounds whose contour stays
 //    in the lowest or highest bin of the band: they come from outside it.
 // 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
 //    call before it, is at least `echoDropDb` weaker and whose contour lies
@@ -67,6 +69,7 @@ struct CallDetectorSettings {
     double echoWindowMs = 10;
     double echoDropDb = 10;
     double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
+    double minProminenceDb = 10;    // … and so are those that stand out less above their band
     double noiseWindowSec = 1.0;
     double windowMs = 0.66;        // analysis window, real time (rounded to a power of two of frames)
     CallChannel channel = CallChannel::Mix;
@@ -102,7 +105,7 @@ struct CallRunStats {
     int echoes = 0;              // candidates taken as echoes
     int tooShort = 0;            // candidates shorter than the minimum duration
     int parts = 0;               // harmonics and pieces of a stronger call
-    int rough = 0;               // candidates whose contour is too rough for a call
+    int rough = 0;               // candidates too rough or not prominent enough for a call
     int outside = 0;             // candidates held at an edge of the band (sound from outside it)
     std::int64_t columns = 0;
 };

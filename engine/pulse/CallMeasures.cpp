@@ -183,6 +183,20 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     const double span = times.back() - times.front();
     out.slopeKHzPerMs = span > 0 ? (freqs.front() - freqs.back()) / 1000.0 / span : 0.0;
     out.snrDb = peak.snr;
+    {
+        std::vector<float> row(static_cast<std::size_t>(s.bins));
+        std::vector<double> prominence;
+        for (const Point& p : contour) {
+            std::copy(&s.snrDb[static_cast<std::size_t>(p.column) * s.bins],
+                      &s.snrDb[static_cast<std::size_t>(p.column + 1) * s.bins], row.begin());
+            auto mid = row.begin() + static_cast<std::ptrdiff_t>(row.size() / 2);
+            std::nth_element(row.begin(), mid, row.end());
+            prominence.push_back(p.snr - *mid);
+        }
+        auto mid = prominence.begin() + static_cast<std::ptrdiff_t>(prominence.size() / 2);
+        std::nth_element(prominence.begin(), mid, prominence.end());
+        out.prominenceDb = *mid;
+    }
     if (freqs.size() >= 2) {
         std::vector<double> d1;
         for (std::size_t i = 1; i < freqs.size(); ++i)

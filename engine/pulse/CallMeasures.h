@@ -64,6 +64,10 @@ struct CallMeasures {
     double roughnessHz = 0;
     // Median |first difference| of the contour, Hz (how fast it moves).
     double stepHz = 0;
+    // Median over the contour of its level above the median level of its
+    // column's band, dB: high for a call, low for broadband noise that
+    // raises every bin alike.
+    double prominenceDb = 0;
 };
 
 // The levels above noise of a stretch of spectrogram columns, bins of the

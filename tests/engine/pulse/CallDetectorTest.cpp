@@ -127,6 +127,30 @@ TEST(CallDetector, NoCallsInNoise)
     EXPECT_FALSE(detect(d.doc, wide).empty()) << "the low pulses are found when the band includes them";
 }
 
+// Bursts of broadband noise (as insects, rain or rustling leaves make), as
+// loud as the call among them, are not calls: their strongest frequency
+// jumps about instead of sweeping.
+TEST(CallDetector, NoiseBurstsAreNotCalls)
+{
+    const double rate = 384000;
+    std::vector<std::int16_t> s = pulsetest::synthesize(rate, 1.0, {{0.515, 0.005, 70000, 45000, 0.1}}, 0.002, 4);
+    std::mt19937 gen(2);
+    std::normal_distribution<double> noise(0.0, 1500.0);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        if (std::fmod(t, 0.03) >= 0.01 || (t > 0.5 && t < 0.53))
+            continue;
+        s[i] = static_cast<std::int16_t>(std::clamp(s[i] + noise(gen), -32768.0, 32767.0));
+    }
+    Doc d;
+    pulsetest::fill16(d.doc, 384000, s);
+    CallCollector sink;
+    const CallRunStats stats = detectCalls(d.doc, 0, -1, {}, sink);
+    ASSERT_EQ(sink.calls.size(), 1u);
+    EXPECT_NEAR(sink.calls[0].startMs, 515, 0.4);
+    EXPECT_GT(stats.rough, 0) << "the bursts were candidates, taken for noise";
+}
+
 // A call's second harmonic and its echo are not calls of their own, but two
 // calls a few milliseconds apart are two calls.
 TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
