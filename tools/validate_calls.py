@@ -79,8 +79,6 @@ class Score:
                 ok = any(min(r[1], float(d["end_ms"])) > max(r[0], float(d["start_ms"])) for r in refs)
                 if ok:
                     self.true_dets += 1
-                if os.environ.get("DUMP"):
-                    print("DUMP", self.name.split()[0], int(ok), d["snr_db"])
 
     def add_points(self, points_ms, dets, tolerance_ms=0.5):
         self.refs += len(points_ms)
@@ -93,15 +91,10 @@ class Score:
             ok = any(inside(p, d) for p in points_ms)
             if ok:
                 self.true_dets += 1
-            if os.environ.get("DUMP"):
-                print("DUMP", self.name.split()[0], int(ok), d["snr_db"])
 
     def add_noise(self, dets, seconds):
         self.noise_files += 1
         self.noise_dets += len(dets)
-        if os.environ.get("DUMP"):
-            for d in dets:
-                print("DUMP", self.name.split()[0] + "-noise", 0, d["snr_db"])
         self.noise_seconds += seconds
 
     def report(self):
