@@ -44,7 +44,6 @@ public:
     CallRunStats go();
 
 private:
-    CVesSoundDoc& m_doc;
     const CallDetectorSettings m_set;
     ICallSink& m_sink;
     const std::atomic<bool>* m_abort;
@@ -99,7 +98,7 @@ private:
 
 Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDetectorSettings& settings,
          ICallSink& sink, const std::atomic<bool>* abort)
-    : m_doc(doc), m_set(settings), m_sink(sink), m_abort(abort)
+    : m_set(settings), m_sink(sink), m_abort(abort)
 {
     const std::int64_t docLength = doc.lengthFrames();
     if (last < 0 || last > docLength)
