@@ -5,8 +5,10 @@
 // The spectrum is given as levels above the background noise of each
 // frequency bin (dB, "SNR"). From the column and bin of the call's strongest
 // point the contour is traced backward and forward: in each neighbouring
-// column the strongest bin within a slope limit of the previous contour bin
-// is taken while it stays at or above the edge level
+// column the strongest bin near the frequency the last contour points
+// predict (within `slopeChangeKHzPerMs`; the first step, without a
+// prediction, within `maxSlopeKHzPerMs`) is taken while it stays at or above
+// the edge level
 //     edge = max(edgeSnrDb, peak SNR − edgeDropDb).
 // A column below the edge level ends the trace, except that up to
 // `gapColumns` such columns are stepped over when a later one is above it.
