@@ -29,6 +29,8 @@ int cmdMarks(const CliArgs& args);
 void helpMarks();
 int cmdDemo(const CliArgs& args);
 void helpDemo();
+int cmdCalls(const CliArgs& args);
+void helpCalls();
 int cmdDetectorFiles(const CliArgs& args);
 void helpDetectorFiles();
 int cmdRecord(const CliArgs& args);

@@ -10,6 +10,7 @@ const CliCommand kCommands[] = {
     {"convert", "write recordings as another file type, whole or an interval", cmdConvert, helpConvert},
     {"power", "averaged power spectrum of recordings as text", cmdPower, helpPower},
     {"pulses", "pulse characteristics table of recordings (text or CSV)", cmdPulses, helpPulses},
+    {"calls", "find and measure the bat calls of recordings and folders (noise-adaptive)", cmdCalls, helpCalls},
     {"histogram", "pulse interval or pulse length histogram of recordings", cmdHistogram, helpHistogram},
     {"filter", "filter recordings with an IIR filter, or print its response", cmdFilter, helpFilter},
     {"marks", "export marks as Raven selection tables or Audacity labels, or import them", cmdMarks, helpMarks},

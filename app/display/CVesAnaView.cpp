@@ -125,8 +125,8 @@ void CVesAnaView::registerCommands()
     registerCursorCommands();
     registerEditCommands();
     registerPrintCommands();
-
     registerMeasureCommands();
+    registerCallCommands();
     // Play, pause, stop, play speeds and Sound Format (app/soundio).
     attachPlayback(*this, m_commands);
     // The virtual bat detector mode and its cursor (after the playback: its

@@ -31,13 +31,14 @@
 
 class CAnaPlot;
 class CAnaSettingsDlg;
+class CCallsWnd;
 class CPowerWnd;
 class CRateWnd;
-class PulsCharDiagCls;
-class QTimer;
 class CRecStatus;
 class CVesSoundDoc;
+class PulsCharDiagCls;
 class QScrollBar;
+class QTimer;
 
 class CVesAnaView : public QWidget, public IDocView {
     Q_OBJECT
@@ -138,6 +139,17 @@ public:
     // The plot on the clipboard as a bitmap and as SVG.
     void copyPicture();
 
+    // ---- Find calls (CVesAnaViewCalls.cpp) ----
+    // Runs the call detector over the selection, else the shown range, and
+    // shows the calls in the view's result window. False when cancelled.
+    bool findCalls();
+    CCallsWnd* callsWindow() const;
+    // Selects call `index` of the result window (a rectangle in the
+    // spectrogram), scrolling to it when it is not shown.
+    void showCall(int index);
+    // A mark over every call of the result window; how many were added.
+    int markCalls();
+
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
@@ -177,7 +189,6 @@ private:
     void registerCursorCommands();
     void registerEditCommands();
     void registerPrintCommands();
-
     void registerMeasureCommands();
     // The selection, cursor or level cursor changed: the measurement windows follow.
     void forwardToMeasurements();
@@ -185,6 +196,8 @@ private:
     void closeMeasurementWindows();
     void showLevelTarget(std::int64_t first, std::int64_t last, ChannelSel channel, std::int64_t level);
     void leaveLevelCursor();
+
+    void registerCallCommands();
     void cursorOrSelectionChanged();
     void syncMarkDisplays();
     void afterEdit();
@@ -201,6 +214,7 @@ private:
     CRecStatus* m_strip = nullptr;
     CommandHandlers m_commands;
     std::optional<ViewSelection> m_selection;
+    QPointer<CCallsWnd> m_callsWnd;
     std::int64_t m_scrollUnit = 1;
     bool m_settingScroll = false;
     bool m_dragging = false;

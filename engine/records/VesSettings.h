@@ -118,11 +118,17 @@ struct VesPulsParms {
     std::int32_t m_fontSize = 0;
     std::int32_t m_minFrequency = 0;         // Hz; below 1: no limit
     std::int32_t m_maxFrequency = 0;         // Hz; below 1: no limit
-    std::int32_t m_freqThreshold = -2400;    // 1/100 dB
-    std::int32_t m_freqSeparation = 0;       // Hz
-    std::int32_t m_ampSeparationMySec = 2;   // µs
-    std::int32_t m_durTimeMySec = 2;         // µs
-    std::int32_t m_ampThres = -1200;         // 1/100 dB
+    // Defaults that find whole calls in typical recordings: a gap of 1 ms
+    // ends a pulse (the dips at a call's zero crossings do not), pulses up
+    // to 0.3 ms long are clicks, the contour's bands may skip 2 kHz below
+    // the spectrogram threshold of −40 dB (the level of quiet calls in a
+    // 16-bit detector recording), and the oscillogram threshold is 10^−1.6
+    // of full scale.
+    std::int32_t m_freqThreshold = -4000;    // 1/100 dB
+    std::int32_t m_freqSeparation = 2000;    // Hz
+    std::int32_t m_ampSeparationMySec = 1000;  // µs
+    std::int32_t m_durTimeMySec = 300;       // µs
+    std::int32_t m_ampThres = -1600;         // 1/100 dB
     bool m_ampMaxAmp = false;
     bool m_energy = false;
     bool m_freqStrong = false;

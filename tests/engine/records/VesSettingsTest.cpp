@@ -217,7 +217,7 @@ TEST(VesSettings, MissingValuesKeepDefaultsAndReadOnlyValuesAreTaken)
     puls.load(reg);
     EXPECT_EQ(puls.m_ampSeparationMySec, 3000) << "ms value when the µs value is missing";
     EXPECT_EQ(puls.m_durTimeMySec, 250) << "the µs value wins";
-    EXPECT_EQ(puls.m_freqThreshold, -2400);
+    EXPECT_EQ(puls.m_freqThreshold, VesPulsParms{}.m_freqThreshold);
     EXPECT_TRUE(puls.m_contUpd);
 
     VesPowerParms power;

@@ -1,0 +1,404 @@
+#include "pulse/CallDetector.h"
+
+#include "core/NumberText.h"
+#include "display/RealFft.h"
+#include "document/CVesSoundDoc.h"
+#include "document/SampleCodec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <numbers>
+
+namespace {
+
+// 10·log10(p) within 0.001 dB, from the float's exponent and a polynomial
+// for the log of its mantissa.
+inline float fastDb(float p)
+{
+    p += 1e-30f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    const int e = static_cast<int>((bits >> 23) & 255) - 127;
+    bits = (bits & 0x7FFFFFu) | 0x3F800000u;
+    float m;
+    std::memcpy(&m, &bits, sizeof m);
+    const float log2m = -1.7417939f + (2.8212026f + (-1.4699568f + (0.44717955f - 0.056570851f * m) * m) * m) * m;
+    return 3.0102999566f * (static_cast<float>(e) + log2m);
+}
+
+int log2Of(int n)
+{
+    int m = 0;
+    while ((1 << m) < n)
+        ++m;
+    return m;
+}
+
+class Run {
+public:
+    Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDetectorSettings& settings,
+        ICallSink& sink, const std::atomic<bool>* abort);
+    CallRunStats go();
+
+private:
+    const CallDetectorSettings m_set;
+    ICallSink& m_sink;
+    const std::atomic<bool>* m_abort;
+    CallDetectorSetup m_setup;
+    std::int64_t m_first = 0, m_length = 0;
+    int m_order = 0, m_bins = 0;
+    // The lowest noise level taken: white noise of one unit (16-bit LSB) rms,
+    // so that digital silence does not make every later sound a call.
+    float m_noiseFloorDb = 0;
+    std::int64_t m_totalColumns = 0;
+    std::vector<double> m_window;
+    std::vector<std::unique_ptr<SampleReader>> m_readers;
+
+    // Columns (levels, then levels above noise once their block is final) in a ring.
+    std::int64_t m_ringColumns = 0;
+    std::vector<float> m_ring;
+    float* column(std::int64_t c) { return &m_ring[static_cast<std::size_t>(c % m_ringColumns) * m_bins]; }
+
+    // Block medians of the last blocks: (block index, medians).
+    std::deque<std::pair<std::int64_t, std::vector<float>>> m_medians;
+
+    // Candidate state.
+    bool m_open = false, m_seeded = false;
+    std::int64_t m_segStart = 0, m_segLast = 0, m_peakColumn = 0;
+    int m_peakBin = 0;
+    float m_peakSnr = 0;
+    std::int64_t m_finalColumns = 0;  // columns [0, m_finalColumns) hold levels above noise
+    int m_gapColumns = 1, m_maxCallColumns = 1;
+
+    bool m_haveLast = false;
+    CallMeasures m_last;
+    CallRunStats m_stats;
+    std::vector<float> m_callBuffer;
+
+    double columnMs(std::int64_t c) const
+    {
+        const double centre = static_cast<double>(m_first + c * m_setup.hop) + m_setup.fftSize / 2.0;
+        return centre / m_setup.effectiveRate * 1000.0;
+    }
+    void computeBlock(std::int64_t block, std::vector<float>& samples, std::vector<float>& samples2);
+    void finalizeBlock(std::int64_t block);
+    void feed(std::int64_t c);
+    void closeCandidate();
+    void emit(CallMeasures& call, double marginHz);
+    // A steep sweep may bend more from column to column than a flat call.
+    bool rough(const CallMeasures& m, double binHz) const
+    {
+        return m.roughnessHz > m_set.maxRoughnessBins * binHz + 0.5 * m.stepHz;
+    }
+    static constexpr float kWiped = -1000.0f;
+};
+
+Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDetectorSettings& settings,
+         ICallSink& sink, const std::atomic<bool>* abort)
+    : m_set(settings), m_sink(sink), m_abort(abort)
+{
+    const std::int64_t docLength = doc.lengthFrames();
+    if (last < 0 || last > docLength)
+        last = docLength;
+    first = std::clamp<std::int64_t>(first, 0, last);
+    m_first = first;
+    m_length = last - first;
+    const double rate = static_cast<double>(std::max<std::uint32_t>(1, doc.format().samplesPerSec)) *
+                        (doc.timeExpansion() > 0 ? doc.timeExpansion() : 1000) / 1000.0;
+    m_setup = makeCallDetectorSetup(rate, settings);
+    m_order = log2Of(m_setup.fftSize);
+    // E|X_k|² of unit-variance white noise through the Hann window and the 1/N scaling.
+    m_noiseFloorDb = fastDb(static_cast<float>(0.375 / m_setup.fftSize));
+    m_bins = std::max(0, m_setup.lastBin - m_setup.firstBin + 1);
+    const int n = m_setup.fftSize;
+    if (m_length > 0)
+        m_totalColumns = m_length >= n ? (m_length - n) / m_setup.hop + 1 : 1;
+    m_window.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        m_window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n);
+
+    const bool stereo = doc.format().channels > 1;
+    if (!stereo || settings.channel == CallChannel::Left)
+        m_readers.push_back(std::make_unique<SampleReader>(doc, ChannelIndex::Left, SampleScale::Units16));
+    else if (settings.channel == CallChannel::Right)
+        m_readers.push_back(std::make_unique<SampleReader>(doc, ChannelIndex::Right, SampleScale::Units16));
+    else {
+        m_readers.push_back(std::make_unique<SampleReader>(doc, ChannelIndex::Left, SampleScale::Units16));
+        m_readers.push_back(std::make_unique<SampleReader>(doc, ChannelIndex::Right, SampleScale::Units16));
+    }
+
+    const double colMs = m_setup.hop / m_setup.effectiveRate * 1000.0;
+    m_gapColumns = std::max(1, static_cast<int>(std::ceil(settings.minIntervalMs / colMs - 1e-9)));
+    m_maxCallColumns = std::max(4, static_cast<int>(std::ceil(settings.maxCallMs / colMs)));
+    const std::int64_t cpb = m_setup.columnsPerBlock;
+    // Blocks b−2 … b+2 while block b is finalised, plus the longest candidate.
+    m_ringColumns = cpb * 6 + m_maxCallColumns + 4;
+    m_ring.assign(static_cast<std::size_t>(m_ringColumns) * static_cast<std::size_t>(std::max(1, m_bins)), 0.0f);
+}
+
+void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vector<float>& samples2)
+{
+    const int n = m_setup.fftSize, hop = m_setup.hop;
+    const std::int64_t c0 = block * m_setup.columnsPerBlock;
+    const std::int64_t c1 = std::min(m_totalColumns, c0 + m_setup.columnsPerBlock);
+    const std::int64_t frames = (c1 - c0 - 1) * hop + n;
+    const std::int64_t from = m_first + c0 * hop;
+    const std::int64_t inRange = std::clamp<std::int64_t>(m_first + m_length - from, 0, frames);
+    samples.assign(static_cast<std::size_t>(frames), 0.0f);
+    m_readers[0]->read(from, inRange, samples.data());
+    if (m_readers.size() > 1) {
+        samples2.assign(static_cast<std::size_t>(frames), 0.0f);
+        m_readers[1]->read(from, inRange, samples2.data());
+    }
+    std::vector<double> buf(static_cast<std::size_t>(n));
+    const int lo = m_setup.firstBin;
+    for (std::int64_t c = c0; c < c1; ++c) {
+        float* out = column(c);
+        for (std::size_t r = 0; r < m_readers.size(); ++r) {
+            const float* x = (r == 0 ? samples : samples2).data() + (c - c0) * hop;
+            for (int i = 0; i < n; ++i)
+                buf[static_cast<std::size_t>(i)] = x[i] * m_window[static_cast<std::size_t>(i)];
+            RealFft(buf.data(), m_order);
+            for (int k = 0; k < m_bins; ++k) {
+                const double re = buf[static_cast<std::size_t>(lo + k)];
+                const double im = buf[static_cast<std::size_t>(n - lo - k)];
+                const float p = static_cast<float>(re * re + im * im);
+                out[k] = r == 0 ? p : out[k] + p;
+            }
+        }
+        for (int k = 0; k < m_bins; ++k)
+            out[k] = fastDb(out[k]);
+    }
+    // The block's median level of every bin, from at most 256 of its columns.
+    const std::int64_t count = c1 - c0;
+    const std::int64_t stride = std::max<std::int64_t>(1, (count + 255) / 256);
+    std::vector<float> values;
+    std::vector<float> medians(static_cast<std::size_t>(m_bins));
+    for (int k = 0; k < m_bins; ++k) {
+        values.clear();
+        for (std::int64_t c = c0; c < c1; c += stride)
+            values.push_back(column(c)[k]);
+        auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+        std::nth_element(values.begin(), mid, values.end());
+        medians[static_cast<std::size_t>(k)] = *mid;
+    }
+    m_medians.emplace_back(block, std::move(medians));
+    while (m_medians.size() > 5)
+        m_medians.pop_front();
+}
+
+void Run::finalizeBlock(std::int64_t block)
+{
+    std::vector<float> noise(static_cast<std::size_t>(m_bins));
+    std::vector<float> values;
+    for (int k = 0; k < m_bins; ++k) {
+        values.clear();
+        for (const auto& [b, med] : m_medians)
+            if (b >= block - 2 && b <= block + 2)
+                values.push_back(med[static_cast<std::size_t>(k)]);
+        auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+        std::nth_element(values.begin(), mid, values.end());
+        noise[static_cast<std::size_t>(k)] = std::max(*mid, m_noiseFloorDb);
+    }
+    const std::int64_t c0 = block * m_setup.columnsPerBlock;
+    const std::int64_t c1 = std::min(m_totalColumns, c0 + m_setup.columnsPerBlock);
+    for (std::int64_t c = c0; c < c1; ++c) {
+        float* col = column(c);
+        for (int k = 0; k < m_bins; ++k)
+            col[k] -= noise[static_cast<std::size_t>(k)];
+        m_finalColumns = c + 1;
+        feed(c);
+    }
+}
+
+void Run::feed(std::int64_t c)
+{
+    const float* col = column(c);
+    int best = 0;
+    for (int k = 1; k < m_bins; ++k)
+        if (col[k] > col[best])
+            best = k;
+    const float snr = col[best];
+    if (snr >= m_set.snrDb - 4) {
+        if (!m_open) {
+            m_open = true;
+            m_seeded = false;
+            m_segStart = c;
+            m_peakSnr = -1e30f;
+        }
+        m_segLast = c;
+        if (snr > m_peakSnr) {
+            m_peakSnr = snr;
+            m_peakColumn = c;
+            m_peakBin = best;
+        }
+        if (snr >= m_set.snrDb)
+            m_seeded = true;
+    }
+    if (m_open && (c - m_segLast >= m_gapColumns || c - m_segStart + 1 >= m_maxCallColumns))
+        closeCandidate();
+}
+
+void Run::closeCandidate()
+{
+    m_open = false;
+    if (!m_seeded)
+        return;
+    const std::int64_t from = std::max<std::int64_t>(0, m_segStart - 1);
+    const std::int64_t to = std::min(m_finalColumns - 1, m_segLast + 1);
+    const int cols = static_cast<int>(to - from + 1);
+    m_callBuffer.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(m_bins));
+    for (int i = 0; i < cols; ++i)
+        std::memcpy(&m_callBuffer[static_cast<std::size_t>(i) * m_bins], column(from + i),
+                    sizeof(float) * static_cast<std::size_t>(m_bins));
+    CallSpectrum s;
+    s.columns = cols;
+    s.bins = m_bins;
+    s.firstColumnMs = columnMs(from);
+    s.columnMs = m_setup.hop / m_setup.effectiveRate * 1000.0;
+    s.binHz = m_setup.effectiveRate / m_setup.fftSize;
+    s.firstBinHz = m_setup.firstBin * s.binHz;
+    s.snrDb = m_callBuffer.data();
+    CallTraceParms trace;
+    trace.edgeSnrDb = m_set.edgeSnrDb;
+    trace.edgeDropDb = m_set.edgeDropDb;
+    trace.gapColumns = 1;
+
+    // The strongest call of the candidate first, then the strongest of the
+    // columns it left, and so on: a candidate may hold several calls (and
+    // their echoes) joined by sounds between them.
+    // Stronger sounds of the candidate (calls, and sounds taken for noise)
+    // claim what lies within the minimum interval of them.
+    std::vector<CallMeasures> found, taken;
+    for (;;) {
+        int bestColumn = -1, bestBin = 0;
+        float best = static_cast<float>(m_set.snrDb);
+        for (int c = 0; c < cols; ++c)
+            for (int k = 0; k < m_bins; ++k)
+                if (s.at(c, k) >= best) {
+                    best = s.at(c, k);
+                    bestColumn = c;
+                    bestBin = k;
+                }
+        if (bestColumn < 0)
+            break;
+        CallMeasures m;
+        int firstColumn = bestColumn, lastColumn = bestColumn;
+        const bool measured = measureCall(s, bestColumn, bestBin, trace, m, &firstColumn, &lastColumn);
+        std::fill(m_callBuffer.begin() + static_cast<std::ptrdiff_t>(firstColumn) * m_bins,
+                  m_callBuffer.begin() + static_cast<std::ptrdiff_t>(lastColumn + 1) * m_bins, kWiped);
+        if (!measured)
+            continue;
+        // Within the minimum interval of a stronger sound of the candidate:
+        // a harmonic or a piece of it.
+        const bool part = std::any_of(taken.begin(), taken.end(), [&](const CallMeasures& f) {
+            return m.startMs < f.endMs + m_set.minIntervalMs && m.endMs > f.startMs - m_set.minIntervalMs;
+        });
+        if (part)
+            ++m_stats.parts;
+        else if (m.durationMs < m_set.minDurationMs)
+            ++m_stats.tooShort;
+        else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb)
+            ++m_stats.rough;
+        else if (m.maxFreqHz < s.firstBinHz + s.binHz || m.minFreqHz > s.firstBinHz + (m_bins - 2) * s.binHz)
+            ++m_stats.outside;  // held at an edge of the band: sound from outside it
+        else
+            found.push_back(m);
+        taken.push_back(m);
+    }
+    std::sort(found.begin(), found.end(),
+              [](const CallMeasures& a, const CallMeasures& b) { return a.startMs < b.startMs; });
+    for (CallMeasures& m : found)
+        emit(m, 2 * s.binHz);
+}
+
+void Run::emit(CallMeasures& m, double marginHz)
+{
+    if (m_haveLast) {
+        const bool near = m.startMs - m_last.endMs < m_set.echoWindowMs;
+        const bool weaker = m.snrDb <= m_last.snrDb - m_set.echoDropDb;
+        // An echo repeats the call: its contour lies within the call's range.
+        const bool inRange = m.minFreqHz >= m_last.minFreqHz - marginHz && m.maxFreqHz <= m_last.maxFreqHz + marginHz;
+        if (near && weaker && inRange) {
+            ++m_stats.echoes;
+            return;
+        }
+        m.intervalMs = m.startMs - m_last.startMs;
+    }
+    m.call = ++m_stats.calls;
+    m.startFrame = std::llround(m.startMs / 1000.0 * m_setup.effectiveRate);
+    m.endFrame = std::llround(m.endMs / 1000.0 * m_setup.effectiveRate);
+    m_last = m;
+    m_haveLast = true;
+    m_sink.callFound(m);
+}
+
+CallRunStats Run::go()
+{
+    if (m_bins <= 0 || m_totalColumns <= 0) {
+        m_stats.completed = true;
+        return m_stats;
+    }
+    const std::int64_t blocks = (m_totalColumns + m_setup.columnsPerBlock - 1) / m_setup.columnsPerBlock;
+    std::vector<float> samples, samples2;
+    std::int64_t finalized = 0;
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        if ((m_abort && m_abort->load()) ||
+            !m_sink.callProgress(std::min(m_length, b * m_setup.columnsPerBlock * m_setup.hop), m_length))
+            return m_stats;
+        computeBlock(b, samples, samples2);
+        if (b >= 2)
+            finalizeBlock(finalized++);
+    }
+    while (finalized < blocks)
+        finalizeBlock(finalized++);
+    if (m_open)
+        closeCandidate();
+    m_stats.columns = m_totalColumns;
+    m_stats.completed = true;
+    m_sink.callProgress(m_length, m_length);
+    return m_stats;
+}
+
+}  // namespace
+
+CallDetectorSetup makeCallDetectorSetup(double effectiveRate, const CallDetectorSettings& settings)
+{
+    CallDetectorSetup s;
+    s.effectiveRate = effectiveRate > 0 ? effectiveRate : 1;
+    const double target = std::max(1.0, s.effectiveRate * settings.windowMs / 1000.0);
+    const int order = std::clamp(static_cast<int>(std::lround(std::log2(target))), 6, 11);
+    s.fftSize = 1 << order;
+    s.hop = s.fftSize / 2;
+    const double binHz = s.effectiveRate / s.fftSize;
+    s.firstBin = std::max(1, static_cast<int>(std::ceil(settings.bandLowHz / binHz - 1e-9)));
+    s.lastBin = std::min(s.fftSize / 2 - 1, static_cast<int>(std::floor(settings.bandHighHz / binHz + 1e-9)));
+    const double blockSec = std::max(0.01, settings.noiseWindowSec / 4);
+    s.columnsPerBlock = std::max(8, static_cast<int>(std::lround(blockSec * s.effectiveRate / s.hop)));
+    return s;
+}
+
+CallRunStats detectCalls(CVesSoundDoc& doc, std::int64_t first, std::int64_t last,
+                         const CallDetectorSettings& settings, ICallSink& sink, const std::atomic<bool>* abort)
+{
+    Run run(doc, first, last, settings, sink, abort);
+    return run.go();
+}
+
+bool parseCallBand(const std::string& text, double& lowHz, double& highHz)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    double lo = 0, hi = 0;
+    if (!vkit::parseDouble(text.substr(0, comma), lo) || !vkit::parseDouble(text.substr(comma + 1), hi))
+        return false;
+    if (!(lo >= 0) || !(hi > lo) || hi > 1e4)
+        return false;
+    lowHz = lo * 1000;
+    highHz = hi * 1000;
+    return true;
+}

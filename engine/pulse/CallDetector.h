@@ -1,0 +1,121 @@
+// The call detector: finds the bat calls of a stretch of a recording and
+// measures them (CallMeasures.h), for batch work and for the program's
+// "Find calls".
+//
+// How it works:
+// 1. A short-time spectrum (Hann window of about 0.66 ms of real time, a power
+//    of two of 64 … 2048 frames, hop half the window) of one channel, or the
+//    summed power of both channels of a stereo recording, over the bins of
+//    the search band (default 10–150 kHz, cut to the recording's range).
+// 2. The background noise of every bin is the median of its level over about
+//    a second: the medians of blocks of a quarter of the noise window,
+//    combined by the median of five consecutive blocks centred on the column's
+//    block. Levels become levels above that noise (dB), so quiet and loud
+//    calls, and recordings made at any gain, are treated alike, and steady
+//    sounds (insects, hum, hiss) sink into the noise of their bins.
+// 3. A column belongs to a candidate when its strongest band bin is at least
+//    the detection SNR minus 4 dB above the noise; columns are joined into
+//    candidates across gaps shorter than the minimum interval between calls;
+//    a candidate needs at least one column at the detection SNR.
+// 4. Each candidate is searched for calls, strongest first: from its
+//    strongest point the call is traced and measured (CallMeasures.h); its
+//    start and end are where its contour falls below the edge level,
+//    `edgeDropDb` below its peak or `edgeSnrDb` above the noise, whichever
+//    is higher. The columns of the traced contour are then taken out and the
+//    strongest point of what is left (at the detection SNR) is the next call.
+//    A sound that starts or ends within the minimum interval of a stronger
+//    one found before it in the candidate is a harmonic or a piece of that
+//    one, not a call of its own.
+// 5. Calls shorter than the minimum duration are dropped, and so are sounds
+//    whose contour is rough (median second difference above
+//    `maxRoughnessBins` frequency bins plus half the median first
+//    difference, as steep sweeps bend more): a bat call's frequency changes
+//    smoothly from column to column, the strongest bins of noise bursts
+//    (insects, rain, rustling) jump about; and sounds whose contour stands
+//    less than `minProminenceDb` above the median level of its band
+//    (broadband noise raises every bin alike). So are sounds whose contour stays
+//    in the lowest or highest bin of the band: they come from outside it.
+// 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
+//    call before it, is at least `echoDropDb` weaker and whose contour lies
+//    within that call's frequency range (±2 bins) is an echo of it and not a
+//    call.
+//
+// Memory is bounded whatever the length: only the columns of about two
+// seconds (and of a call up to `maxCallMs` long) are kept. The results depend
+// only on the samples, the format, the time expansion, the stretch and the
+// settings, so the same file gives the same calls alone or among others.
+#pragma once
+
+#include "pulse/CallMeasures.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CVesSoundDoc;
+
+enum class CallChannel { Mix, Left, Right };
+
+struct CallDetectorSettings {
+    double bandLowHz = 10000;      // the search band, real frequency; cut to 0 … half the rate
+    double bandHighHz = 150000;
+    double snrDb = 15;             // a call's peak must be this far above the noise
+    double edgeSnrDb = 8;          // a call's edges: this far above the noise …
+    double edgeDropDb = 30;        // … and not more than this below its peak
+    double minDurationMs = 1.0;    // shorter calls are dropped
+    double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged
+    double maxCallMs = 300;        // a candidate is closed after this long
+    double echoWindowMs = 10;
+    double echoDropDb = 10;
+    double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
+    double minProminenceDb = 10;    // … and so are those that stand out less above their band
+    double noiseWindowSec = 1.0;
+    double windowMs = 0.66;        // analysis window, real time (rounded to a power of two of frames)
+    CallChannel channel = CallChannel::Mix;
+};
+
+// What the settings give for a recording.
+struct CallDetectorSetup {
+    int fftSize = 0;             // frames
+    int hop = 0;                 // frames
+    double effectiveRate = 0;    // real-time sample rate, Hz
+    int firstBin = 0, lastBin = -1;  // the band's bins (lastBin < firstBin: no bins)
+    int columnsPerBlock = 0;
+};
+CallDetectorSetup makeCallDetectorSetup(double effectiveRate, const CallDetectorSettings& settings);
+
+class ICallSink {
+public:
+    virtual ~ICallSink() = default;
+    virtual void callFound(const CallMeasures& call) = 0;
+    // Progress over the frames of the stretch; false asks the run to stop.
+    virtual bool callProgress(std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
+};
+
+class CallCollector : public ICallSink {
+public:
+    std::vector<CallMeasures> calls;
+    void callFound(const CallMeasures& call) override { calls.push_back(call); }
+};
+
+struct CallRunStats {
+    bool completed = false;      // false: aborted or stopped by the sink
+    int calls = 0;
+    int echoes = 0;              // candidates taken as echoes
+    int tooShort = 0;            // candidates shorter than the minimum duration
+    int parts = 0;               // harmonics and pieces of a stronger call
+    int rough = 0;               // candidates too rough or not prominent enough for a call
+    int outside = 0;             // candidates held at an edge of the band (sound from outside it)
+    std::int64_t columns = 0;
+};
+
+// Finds the calls in frames [first, last) of the document (last < 0: to its
+// end) on the calling thread.
+CallRunStats detectCalls(CVesSoundDoc& doc, std::int64_t first, std::int64_t last,
+                         const CallDetectorSettings& settings, ICallSink& sink,
+                         const std::atomic<bool>* abort = nullptr);
+
+// Settings from a text of the command line, "LO,HI" in kHz (e.g. "15,120"):
+// false on a malformed text or LO >= HI.
+bool parseCallBand(const std::string& text, double& lowHz, double& highHz);

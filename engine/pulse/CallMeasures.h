@@ -1,0 +1,108 @@
+// The measurements of one bat call, taken from the short-time spectrum of
+// the stretch the call detector found (CallDetector.h). Every value is in
+// real time (time expansion applied) and real frequency.
+//
+// The spectrum is given as levels above the background noise of each
+// frequency bin (dB, "SNR"). From the column and bin of the call's strongest
+// point the contour is traced backward and forward: in each neighbouring
+// column the strongest bin near the frequency the last contour points
+// predict (within `slopeChangeKHzPerMs`; the first step, without a
+// prediction, within `maxSlopeKHzPerMs`) is taken while it stays at or above
+// the edge level
+//     edge = max(edgeSnrDb, peak SNR − edgeDropDb).
+// A column below the edge level ends the trace, except that up to
+// `gapColumns` such columns are stepped over when a later one is above it.
+// The contour is the frequency of those bins (refined between bins by a
+// parabola through the three levels around each), one point per column.
+//
+// Definitions (the user guide lists the same):
+//   start, end      where the contour's level crosses the edge level, found
+//                   between the first (last) contour column and the column
+//                   before (after) it by linear interpolation of the levels;
+//                   ms from the start of the recording
+//   duration        end − start
+//   max, min freq   the highest and lowest frequency of the contour
+//   peak freq       the frequency of the strongest point of the call
+//   char freq       characteristic frequency: the contour frequency where
+//                   the contour (smoothed over three points) is flattest,
+//                   within the last 40 % of the call's contour points (the
+//                   later point when equally flat)
+//   knee freq       the contour frequency farthest from the straight line
+//                   from the contour's first to its last point, with time
+//                   measured in units of the call's duration and frequency
+//                   in units of its bandwidth (the first point when the
+//                   contour has fewer than three points)
+//   bandwidth       max freq − min freq
+//   slope           (first contour frequency − last contour frequency) /
+//                   time between them, kHz/ms: positive for a call that
+//                   sweeps down; 0 for a contour of one point
+//   interval        start of this call − start of the call before it in
+//                   the same run; below 0 for the first call
+//   snr             level of the strongest point above the noise of its bin
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct CallMeasures {
+    int call = 0;               // counted from 1 in each run
+    double startMs = 0;
+    double endMs = 0;
+    double durationMs = 0;
+    double maxFreqHz = 0;
+    double minFreqHz = 0;
+    double peakFreqHz = 0;
+    double charFreqHz = 0;
+    double kneeFreqHz = 0;
+    double bandwidthHz = 0;
+    double slopeKHzPerMs = 0;
+    double intervalMs = -1;     // below 0: no call before this one
+    double snrDb = 0;
+    std::int64_t startFrame = 0;  // frames of the recording (as stored)
+    std::int64_t endFrame = 0;
+    int contourPoints = 0;
+    // Median |second difference| of the contour, Hz: near 0 for a call
+    // whose frequency changes smoothly, large for the random peaks of noise.
+    double roughnessHz = 0;
+    // Median |first difference| of the contour, Hz (how fast it moves).
+    double stepHz = 0;
+    // Median over the contour of its level above the median level of its
+    // column's band, dB: high for a call, low for broadband noise that
+    // raises every bin alike.
+    double prominenceDb = 0;
+};
+
+// The levels above noise of a stretch of spectrogram columns, bins of the
+// search band only: snrDb[column · bins + bin].
+struct CallSpectrum {
+    int columns = 0;
+    int bins = 0;
+    double firstColumnMs = 0;   // real time of column 0 (the centre of its window)
+    double columnMs = 1;        // real time between columns
+    double firstBinHz = 0;      // frequency of bin 0
+    double binHz = 1;           // frequency between bins
+    const float* snrDb = nullptr;
+
+    float at(int column, int bin) const { return snrDb[static_cast<std::size_t>(column) * bins + bin]; }
+};
+
+struct CallTraceParms {
+    double edgeSnrDb = 10;
+    double edgeDropDb = 24;
+    double maxSlopeKHzPerMs = 60;     // how far the contour may move from one column to the next
+    double slopeChangeKHzPerMs = 6;   // how far from the frequency its last points predict
+    int gapColumns = 1;
+};
+
+// Measures the call whose strongest point is (peakColumn, peakBin). False
+// when the strongest point is below the edge level (nothing to trace).
+// `call` and `intervalMs` are left for the caller; frames are not set.
+// The columns of the first and last contour point go to firstColumn and
+// lastColumn when given.
+bool measureCall(const CallSpectrum& spectrum, int peakColumn, int peakBin, const CallTraceParms& parms,
+                 CallMeasures& out, int* firstColumn = nullptr, int* lastColumn = nullptr);
+
+// The characteristic and knee frequencies of a contour (times ms, frequencies
+// Hz, one point per column, in time order), as defined above.
+double characteristicFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz);
+double kneeFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz);

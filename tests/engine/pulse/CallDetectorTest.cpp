@@ -1,0 +1,349 @@
+// The call detector on synthetic recordings whose calls are known: whole
+// calls found once, their measurements, noise adaptation, echoes and
+// harmonics, close calls, the band, time expansion, stereo and long files.
+#include "pulse/CallDetector.h"
+#include "pulse/CallTable.h"
+
+#include "PulseFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using pulsetest::Call;
+
+namespace {
+
+std::vector<CallMeasures> detect(CVesSoundDoc& doc, const CallDetectorSettings& settings = {},
+                                 std::int64_t first = 0, std::int64_t last = -1)
+{
+    CallCollector sink;
+    const CallRunStats stats = detectCalls(doc, first, last, settings, sink);
+    EXPECT_TRUE(stats.completed);
+    EXPECT_EQ(stats.calls, static_cast<int>(sink.calls.size()));
+    return sink.calls;
+}
+
+struct Doc {
+    vestest::RecordingHost host;
+    CVesSoundDoc doc{host};
+};
+
+// A recording of calls in white noise, optionally with extra samples added.
+void fill(Doc& d, double rate, double seconds, const std::vector<Call>& calls, double noise = 0.002,
+          std::int32_t timeExp25 = 1000)
+{
+    pulsetest::fill16(d.doc, static_cast<std::uint32_t>(rate), pulsetest::synthesize(rate, seconds, calls, noise),
+                      nullptr, timeExp25);
+}
+
+}  // namespace
+
+// Calls of different shapes are found once each, with start, end and the
+// frequencies of their contour where they were made.
+TEST(CallDetector, FindsWholeCallsAndMeasuresThem)
+{
+    struct Case {
+        const char* what;
+        Call call;
+    };
+    const Case cases[] = {
+        {"shallow FM", {0.100, 0.005, 75000, 45000, 0.3}},
+        {"steep FM", {0.100, 0.0025, 95000, 30000, 0.3}},
+        {"constant frequency", {0.100, 0.030, 83000, 83000, 0.3}},
+        {"quiet FM", {0.100, 0.006, 60000, 40000, 0.01}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Doc d;
+        fill(d, 384000, 0.3, {c.call});
+        const auto calls = detect(d.doc);
+        ASSERT_EQ(calls.size(), 1u);
+        const CallMeasures& m = calls[0];
+        EXPECT_NEAR(m.startMs, 100.0, 0.4);
+        EXPECT_NEAR(m.endMs, 100.0 + c.call.durationSec * 1000, 0.4);
+        EXPECT_NEAR(m.durationMs, m.endMs - m.startMs, 1e-9);
+        const double hi = std::max(c.call.f0, c.call.f1), lo = std::min(c.call.f0, c.call.f1);
+        EXPECT_NEAR(m.maxFreqHz, hi, 4000);
+        EXPECT_NEAR(m.minFreqHz, lo, 4000);
+        EXPECT_NEAR(m.bandwidthHz, m.maxFreqHz - m.minFreqHz, 1e-6);
+        EXPECT_GE(m.peakFreqHz, lo - 2000);
+        EXPECT_LE(m.peakFreqHz, hi + 2000);
+        const double slope = (c.call.f0 - c.call.f1) / 1000 / (c.call.durationSec * 1000);
+        EXPECT_NEAR(m.slopeKHzPerMs, slope, std::max(1.5, std::fabs(slope) * 0.25));
+        EXPECT_LT(m.intervalMs, 0) << "no call before";
+        EXPECT_GT(m.snrDb, 15);
+        EXPECT_EQ(m.call, 1);
+        EXPECT_NEAR(static_cast<double>(m.startFrame), m.startMs * 384, 1);
+    }
+}
+
+// The threshold follows the noise: the same calls are found when the whole
+// recording (calls and noise) is 30 dB quieter, and a call far quieter than
+// the loudest one of the recording is found too.
+TEST(CallDetector, FollowsTheNoiseNotFullScale)
+{
+    const std::vector<Call> calls = {{0.05, 0.005, 70000, 45000, 0.5},
+                                     {0.15, 0.005, 70000, 45000, 0.02},
+                                     {0.25, 0.005, 70000, 45000, 0.5}};
+    Doc loud, quiet;
+    fill(loud, 384000, 0.4, calls, 0.004);
+    std::vector<Call> scaled = calls;
+    for (Call& c : scaled)
+        c.amplitude /= 31.6;
+    fill(quiet, 384000, 0.4, scaled, 0.004 / 31.6);
+    const auto a = detect(loud.doc), b = detect(quiet.doc);
+    ASSERT_EQ(a.size(), 3u);
+    ASSERT_EQ(b.size(), 3u);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_NEAR(a[i].startMs, calls[i].startSec * 1000, 0.4);
+        EXPECT_NEAR(b[i].startMs, a[i].startMs, 0.3);
+        EXPECT_NEAR(b[i].minFreqHz, a[i].minFreqHz, 2000);
+    }
+    EXPECT_NEAR(a[1].intervalMs, 100, 0.5);
+}
+
+// Noise alone gives no calls: white noise, a steady tone (an insect) inside
+// the band, and tone pulses below the band.
+TEST(CallDetector, NoCallsInNoise)
+{
+    const double rate = 384000;
+    std::vector<std::int16_t> s = pulsetest::synthesize(rate, 2.0, {}, 0.01, 3);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const bool lowPulse = std::fmod(t, 0.1) < 0.01;
+        const double v = 3000 * std::sin(2 * std::numbers::pi * 25000 * t) +
+                         (lowPulse ? 8000 * std::sin(2 * std::numbers::pi * 5000 * t) : 0.0);
+        s[i] = static_cast<std::int16_t>(std::clamp(s[i] + v, -32768.0, 32767.0));
+    }
+    Doc d;
+    pulsetest::fill16(d.doc, 384000, s);
+    for (const CallMeasures& m : detect(d.doc))
+        ADD_FAILURE() << "call at " << m.startMs << " ms, " << m.durationMs << " ms, " << m.minFreqHz << " to "
+                      << m.maxFreqHz << " Hz, SNR " << m.snrDb;
+    CallDetectorSettings wide;
+    wide.bandLowHz = 1000;
+    EXPECT_FALSE(detect(d.doc, wide).empty()) << "the low pulses are found when the band includes them";
+}
+
+// Bursts of broadband noise (as insects, rain or rustling leaves make), as
+// loud as the call among them, are not calls: their strongest frequency
+// jumps about instead of sweeping.
+TEST(CallDetector, NoiseBurstsAreNotCalls)
+{
+    const double rate = 384000;
+    std::vector<std::int16_t> s = pulsetest::synthesize(rate, 1.0, {{0.515, 0.005, 70000, 45000, 0.1}}, 0.002, 4);
+    std::mt19937 gen(2);
+    std::normal_distribution<double> noise(0.0, 1500.0);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        if (std::fmod(t, 0.03) >= 0.01 || (t > 0.5 && t < 0.53))
+            continue;
+        s[i] = static_cast<std::int16_t>(std::clamp(s[i] + noise(gen), -32768.0, 32767.0));
+    }
+    Doc d;
+    pulsetest::fill16(d.doc, 384000, s);
+    CallCollector sink;
+    const CallRunStats stats = detectCalls(d.doc, 0, -1, {}, sink);
+    ASSERT_EQ(sink.calls.size(), 1u);
+    EXPECT_NEAR(sink.calls[0].startMs, 515, 0.4);
+    EXPECT_GT(stats.rough, 0) << "the bursts were candidates, taken for noise";
+}
+
+// A call's second harmonic and its echo are not calls of their own, but two
+// calls a few milliseconds apart are two calls.
+TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
+{
+    Doc d;
+    fill(d, 384000, 0.4,
+         {{0.050, 0.005, 60000, 40000, 0.4, 0.5},   // with a second harmonic
+          {0.058, 0.005, 60000, 40000, 0.04},       // its echo, 20 dB down, 3 ms after its end
+          {0.200, 0.003, 70000, 45000, 0.3},        // two calls 4 ms apart
+          {0.207, 0.003, 70000, 45000, 0.3}});
+    const auto calls = detect(d.doc);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_NEAR(calls[0].startMs, 50, 0.4);
+    EXPECT_NEAR(calls[0].endMs, 55, 0.4);
+    EXPECT_LT(calls[0].maxFreqHz, 70000) << "the contour follows the fundamental";
+    EXPECT_NEAR(calls[1].startMs, 200, 0.4);
+    EXPECT_NEAR(calls[2].startMs, 207, 0.4);
+    EXPECT_NEAR(calls[2].intervalMs, 7, 0.5);
+}
+
+// A 10× time-expanded recording gives the real-time values of the same calls
+// recorded in real time; a stereo recording's calls are found on the channel
+// that has them, and by default on either.
+TEST(CallDetector, TimeExpansionAndChannels)
+{
+    const std::vector<Call> calls = {{0.040, 0.006, 60000, 40000, 0.3}, {0.140, 0.006, 60000, 40000, 0.3}};
+    Doc real;
+    fill(real, 384000, 0.2, calls);
+    std::vector<Call> slow = calls;
+    for (Call& c : slow) {
+        c.startSec *= 10;
+        c.durationSec *= 10;
+        c.f0 /= 10;
+        c.f1 /= 10;
+    }
+    Doc expanded;
+    fill(expanded, 38400, 2.0, slow, 0.002, 10000);
+    const auto a = detect(real.doc), b = detect(expanded.doc);
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NEAR(b[i].startMs, a[i].startMs, 0.05);
+        EXPECT_NEAR(b[i].endMs, a[i].endMs, 0.05);
+        EXPECT_NEAR(b[i].peakFreqHz, a[i].peakFreqHz, 100);
+        EXPECT_NEAR(static_cast<double>(b[i].startFrame), b[i].startMs * 384, 1) << "frames as stored, 10 per real-time frame";
+    }
+
+    Doc stereo;
+    const auto quiet = pulsetest::synthesize(384000, 0.2, {}, 0.002, 9);
+    const auto right = pulsetest::synthesize(384000, 0.2, calls, 0.002, 11);
+    pulsetest::fill16(stereo.doc, 384000, quiet, &right);
+    CallDetectorSettings s;
+    EXPECT_EQ(detect(stereo.doc, s).size(), 2u) << "both channels";
+    s.channel = CallChannel::Right;
+    EXPECT_EQ(detect(stereo.doc, s).size(), 2u);
+    s.channel = CallChannel::Left;
+    EXPECT_TRUE(detect(stereo.doc, s).empty());
+}
+
+// A stretch gives the calls inside it with times from the start of the
+// recording; a long recording is worked through block by block with the same
+// result for every call, also where the noise changes halfway.
+TEST(CallDetector, StretchesAndLongRecordings)
+{
+    const double rate = 250000;
+    std::vector<Call> calls;
+    for (int i = 0; i < 60; ++i)
+        calls.push_back({0.2 + i * 0.25, 0.004, 55000, 35000, 0.2});
+    std::vector<std::int16_t> s = pulsetest::synthesize(rate, 15.5, calls, 0.002, 5);
+    std::mt19937 gen(1);
+    std::normal_distribution<double> extra(0.0, 200.0);
+    for (std::size_t i = s.size() / 2; i < s.size(); ++i)  // louder noise in the second half
+        s[i] = static_cast<std::int16_t>(std::clamp(s[i] + extra(gen), -32768.0, 32767.0));
+    Doc d;
+    pulsetest::fill16(d.doc, 250000, s);
+    const auto all = detect(d.doc);
+    ASSERT_EQ(all.size(), calls.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        EXPECT_NEAR(all[i].startMs, calls[i].startSec * 1000, 0.5) << i;
+
+    const std::int64_t first = static_cast<std::int64_t>(5.1 * rate), last = static_cast<std::int64_t>(7.1 * rate);
+    const auto part = detect(d.doc, {}, first, last);
+    ASSERT_EQ(part.size(), 8u);
+    EXPECT_NEAR(part[0].startMs, 5200, 0.5);
+    EXPECT_EQ(part[0].call, 1);
+}
+
+// The sink can stop a run, and so can the abort flag.
+TEST(CallDetector, StopsWhenAsked)
+{
+    Doc d;
+    fill(d, 384000, 3.0, {{1.0, 0.005, 60000, 40000, 0.3}});
+    struct Stopper : ICallSink {
+        int calls = 0;
+        void callFound(const CallMeasures&) override { ++calls; }
+        bool callProgress(std::int64_t done, std::int64_t total) override { return done < total / 10; }
+    } stopper;
+    const CallRunStats stopped = detectCalls(d.doc, 0, -1, {}, stopper);
+    EXPECT_FALSE(stopped.completed);
+    EXPECT_EQ(stopper.calls, 0);
+    std::atomic<bool> abort{true};
+    CallCollector sink;
+    EXPECT_FALSE(detectCalls(d.doc, 0, -1, {}, sink, &abort).completed);
+}
+
+TEST(CallDetector, SetupFollowsTheRateAndTheBand)
+{
+    struct Case {
+        double rate;
+        int fftSize;
+        int lastBinBelowHz;
+    };
+    for (const Case& c : {Case{384000, 256, 150000}, Case{500000, 256, 150000}, Case{250000, 128, 125000},
+                          Case{44100, 64, 22050}}) {
+        const CallDetectorSetup s = makeCallDetectorSetup(c.rate, CallDetectorSettings{});
+        EXPECT_EQ(s.fftSize, c.fftSize) << c.rate;
+        EXPECT_EQ(s.hop, c.fftSize / 2);
+        const double binHz = c.rate / c.fftSize;
+        EXPECT_GE(s.firstBin * binHz, 10000 - 1e-6);
+        EXPECT_LT((s.firstBin - 1) * binHz, 10000);
+        EXPECT_LE(s.lastBin * binHz, c.lastBinBelowHz);
+        EXPECT_LT(s.lastBin, c.fftSize / 2);
+    }
+    double lo = 0, hi = 0;
+    EXPECT_TRUE(parseCallBand("15,120", lo, hi));
+    EXPECT_EQ(lo, 15000);
+    EXPECT_EQ(hi, 120000);
+    for (const char* bad : {"", "15", "120,15", "a,b", "15,", "-1,20"})
+        EXPECT_FALSE(parseCallBand(bad, lo, hi)) << bad;
+}
+
+// The characteristic frequency is where the end of the call is flattest, the
+// knee where a steep sweep turns into a shallow one.
+TEST(CallMeasures, CharacteristicAndKneeFrequency)
+{
+    std::vector<double> t, f;
+    for (int i = 0; i <= 20; ++i) {  // 80 → 50 kHz in 2 ms, then 50 → 45 kHz in 3 ms
+        const double ms = i * 0.25;
+        t.push_back(ms);
+        f.push_back(ms <= 2 ? 80000 - 15000 * ms : 50000 - 5000.0 / 3 * (ms - 2));
+    }
+    EXPECT_NEAR(kneeFrequency(t, f), 50000, 500);
+    EXPECT_LT(characteristicFrequency(t, f), 47500);
+    // A sweep that flattens out at its end: the flat part.
+    std::vector<double> f2;
+    for (double ms : t)
+        f2.push_back(40000 + 30000 * std::exp(-ms * 2));
+    EXPECT_NEAR(characteristicFrequency(t, f2), 40000, 300);
+    EXPECT_EQ(kneeFrequency({0, 1}, {50000, 40000}), 50000) << "fewer than three points: the first";
+    EXPECT_EQ(characteristicFrequency({0, 1}, {50000, 40000}), 40000) << "fewer than three points: the last";
+    EXPECT_EQ(characteristicFrequency({}, {}), 0);
+}
+
+TEST(CallTable, CsvAndSelectionTable)
+{
+    CallMeasures a;
+    a.call = 1;
+    a.startMs = 12.3456;
+    a.endMs = 17.5;
+    a.durationMs = 5.1544;
+    a.maxFreqHz = 70123.44;
+    a.minFreqHz = 45000;
+    a.peakFreqHz = 50000;
+    a.charFreqHz = 45500;
+    a.kneeFreqHz = 52000;
+    a.bandwidthHz = 25123.44;
+    a.slopeKHzPerMs = 4.8;
+    a.snrDb = 31.234;
+    CallMeasures b = a;
+    b.call = 2;
+    b.intervalMs = 90.5;
+    EXPECT_EQ(callCsvHeader(), "file,call,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,"
+                               "char_freq_hz,knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db\n");
+    EXPECT_EQ(callCsvRow("a,b.wav", a),
+              "\"a,b.wav\",1,12.346,17.500,5.154,70123.4,45000.0,50000.0,45500.0,52000.0,25123.4,4.800,,31.23\n");
+    EXPECT_EQ(callCsvRow("x.wav", b).substr(callCsvRow("x.wav", b).size() - 14), ",90.500,31.23\n");
+
+    AnnotationTable table = emptyCallTable();
+    appendCallsToTable(table, "one.wav", {a});
+    appendCallsToTable(table, "two.wav", {a, b});
+    const std::string text = writeSelectionTable(table);
+    AnnotationTable back;
+    std::string error;
+    ASSERT_TRUE(readSelectionTable(text, back, error)) << error;
+    ASSERT_EQ(back.rows.size(), 3u);
+    EXPECT_NEAR(back.rows[2].beginSeconds, 0.0123456, 1e-6);
+    EXPECT_NEAR(back.rows[2].highHz, 70123.44, 0.01);
+    ASSERT_FALSE(back.extraColumns.empty());
+    EXPECT_EQ(back.extraColumns[0], "Begin File");
+    EXPECT_EQ(back.rows[1].extra[0], "two.wav");
+
+    const std::string copied = callTableText({a, b});
+    EXPECT_EQ(copied.substr(0, copied.find("\r\n")),
+              "Call\tStart (ms)\tEnd (ms)\tDuration (ms)\tMax freq (Hz)\tMin freq (Hz)\tPeak freq (Hz)\tChar freq "
+              "(Hz)\tKnee freq (Hz)\tBandwidth (Hz)\tSlope (kHz/ms)\tInterval (ms)\tSNR (dB)");
+}
