@@ -108,6 +108,8 @@ CMainFrame::CMainFrame(CVesSoundApp& app) : m_app(app)
     }
     new StatusPanes(statusBar());
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setAccessibleName(QStringLiteral("Cancel"));
+    m_cancel->setToolTip(QStringLiteral("Stop the running operation"));
     m_cancel->setVisible(false);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_app.requestCancel(); });
     statusBar()->addPermanentWidget(m_cancel);
