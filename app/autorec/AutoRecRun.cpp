@@ -3,11 +3,13 @@
 #include "display/CursorMarks.h"
 #include "document/CVesSoundDoc.h"
 #include "document/ViewUpdate.h"
+#include "records/GuanoRecord.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
 #include <chrono>
+#include <ctime>
 
 namespace {
 std::int64_t steadyMs()
@@ -27,6 +29,7 @@ AutoRecRun::~AutoRecRun()
 bool AutoRecRun::start(const autorec::AutoRecConfig& config, std::string& error)
 {
     m_config = config;
+    m_startedEmpty = m_doc.lengthFrames() == 0;
     m_started = m_engine.start(config, *this, error);
     m_finished = !m_started;
     return m_started;
@@ -116,9 +119,32 @@ void AutoRecRun::recStarted(const std::string& device, const std::string& localT
         [this, device, localTime] {
             m_doc.recData().m_recDev = device;
             m_doc.recData().m_recDate = localTime;
+            addGuanoOfNewRecording(device);
             m_doc.setModified(true);
         },
         Qt::QueuedConnection);
+}
+
+void AutoRecRun::addGuanoOfNewRecording(const std::string& device)
+{
+    // Recorded into the document: it gets the metadata a recorder writes, as
+    // the files of a run do. Sound appended to a recording keeps its record;
+    // the length is brought up to date when the recording is saved.
+    GuanoRecord existing;
+    std::string error;
+    if (!m_config.store || !m_startedEmpty || m_doc.guano(existing, error) || !error.empty())
+        return;
+    NewRecordingInfo info;
+    info.version = VES_VERSION;
+    const std::time_t now = std::time(nullptr);
+    info.unixSeconds = static_cast<std::int64_t>(now);
+    std::tm local{};
+    if (localtime_r(&now, &local))
+        info.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+    info.samplerate = m_doc.format().samplesPerSec;
+    info.timeExpansion = m_doc.effectiveTimeExp25() / 1000.0;
+    info.device = device;
+    m_doc.setGuano(guanoForNewRecording(info));
 }
 
 void AutoRecRun::recFileWritten(const std::string& path, std::int64_t frames, std::int64_t number)

@@ -71,6 +71,7 @@ private:
     void recStarted(const std::string& device, const std::string& localTime) override;
     void recFileWritten(const std::string& path, std::int64_t frames, std::int64_t number) override;
     void recError(const std::string& text, bool endsRun) override;
+    void addGuanoOfNewRecording(const std::string& device);
     void recEnded() override;
 
     void onDisplay(const autorec::DisplayUpdate& update);
@@ -79,6 +80,7 @@ private:
     autorec::AutoRecEngine m_engine;
     autorec::AutoRecConfig m_config;
     bool m_started = false;
+    bool m_startedEmpty = false;  // the document held no sound when the run began
     bool m_finished = false;
     std::int64_t m_lastRedrawMs = -1000;
     int m_skipped = 0;

@@ -16,6 +16,7 @@
 #include "display/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
+#include "records/GuanoRecord.h"
 #include "shell/CAppDocument.h"
 #include "shell/CVesSoundApp.h"
 #include "soundio/SoundDevices.h"
@@ -554,6 +555,22 @@ TEST_F(RecordSoundAlsaTest, RecordSoundAppendsWhatTheDeviceDeliversAndZoomsToIt)
     EXPECT_EQ(doc.recData().m_recDev, soundDevices().recordingDeviceName());
     EXPECT_TRUE(doc.modified());
     EXPECT_EQ(app().autoRecParms(), VesAutoRecParms{}) << "manual recording leaves the stored settings";
+
+    // The new recording carries the metadata a recorder writes; its length
+    // is that of the sound saved.
+    GuanoRecord guano;
+    std::string error;
+    ASSERT_TRUE(doc.guano(guano, error)) << error;
+    EXPECT_EQ(*guano.find("Model"), "Vesperon");
+    EXPECT_EQ(*guano.find("Samplerate"), "48000");
+    ASSERT_NE(guano.find("Vesperon|Device"), nullptr);
+    EXPECT_EQ(*guano.find("Vesperon|Device"), soundDevices().recordingDeviceName());
+    const std::int64_t frames = doc.lengthFrames();
+    ASSERT_TRUE(saveOwnCloseAndReopen(dir.file("recorded.vprd")));
+    GuanoRecord saved;
+    ASSERT_TRUE(activeDocument()->doc().guano(saved, error)) << error;
+    ASSERT_TRUE(saved.number("Length").has_value());
+    EXPECT_NEAR(*saved.number("Length"), static_cast<double>(frames) / 48000, 1e-3);
 }
 
 }  // namespace
@@ -601,6 +618,9 @@ TEST_F(RecordSoundAlsaTest, RecordingIntoARecordingWithSoundAppendsAfterAMarkOnc
     EXPECT_EQ(doc.marks()[0].m_label, "0 ms");
     EXPECT_EQ(doc.marks()[0].m_posX, oldFrames);
     EXPECT_EQ(doc.marks()[0].m_desc.rfind("Recorded ", 0), 0u) << doc.marks()[0].m_desc;
+    GuanoRecord none;
+    std::string error;
+    EXPECT_FALSE(doc.guano(none, error)) << "sound appended to a recording adds no metadata of a new one";
 }
 
 TEST_F(RecordSoundAlsaTest, ExternalControlOpensANewRecordingAndRecordsIntoIt)
