@@ -189,6 +189,8 @@ TEST(RecordCli, RecordsTriggeredFilesFromAlsaCapture)
         {"duration", " --duration 2.5s"},
         // SIGTERM finishes the current file and the run as Ctrl+C does.
         {"sigterm", " & pid=$!; sleep 1; kill -TERM $pid; wait $pid"},
+        // The portable interface captures the same samples.
+        {"portaudio", " --backend portaudio --duration 2.5s"},
     };
     for (const Case& c : cases) {
         vestest::TempDir dir;
