@@ -4,6 +4,7 @@
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
+#include "commands/CommandMenu.h"
 #include "print/PaintedPicture.h"
 #include "print/PictureClipboard.h"
 #include "print/PicturePrinting.h"
@@ -14,7 +15,6 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -118,38 +118,16 @@ void CPowerWnd::registerCommands()
 
 void CPowerWnd::showContextMenu(const QPoint& globalPos)
 {
-    QMenu menu(this);
-    menu.setTitle(QStringLiteral("Power menue"));
-    menu.setAccessibleName(QStringLiteral("Power menue"));
-    const struct {
-        int id;
-        const char* text;
-        bool checkable;
-    } items[] = {{kCopy, "Copy", false},
-                 {kCopyAscii, "Copy Ascii", false},
-                 {kPrint, "Print", false},
-                 {0, nullptr, false},
-                 {kSettingsCurrent, "Settings - Current diagram", false},
-                 {kContinuousUpdate, "Continuous update", true},
-                 {kLogScale, "Logarithmic scale", true},
-                 {0, nullptr, false},
-                 {kAsciiExport, "Ascii File Export", false}};
-    for (const auto& it : items) {
-        if (!it.id) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* a = menu.addAction(QString::fromLatin1(it.text));
-        CommandState s;
-        if (!m_commands.commandState(it.id, s))
-            s.enabled = false;
-        a->setEnabled(s.enabled);
-        a->setCheckable(it.checkable);
-        a->setChecked(s.checked);
-        const int id = it.id;
-        connect(a, &QAction::triggered, this, [this, id] { m_commands.runCommand(id); });
-    }
-    menu.exec(globalPos);
+    execCommandMenu(this, QStringLiteral("Power menue"), m_commands,
+                    {{kCopy, "Copy", false},
+                     {kCopyAscii, "Copy Ascii", false},
+                     {kPrint, "Print", false},
+                     {0, nullptr, false},
+                     {kSettingsCurrent, "Settings - Current diagram", false},
+                     {kContinuousUpdate, "Continuous update", true},
+                     {kLogScale, "Logarithmic scale", true},
+                     {0, nullptr, false},
+                     {kAsciiExport, "Ascii File Export", false}}, globalPos);
 }
 
 int CPowerWnd::fftSizeToUse() const

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
+#include "commands/CommandMenu.h"
 #include "print/PaintedPicture.h"
 #include "print/PictureClipboard.h"
 #include "print/PicturePrinting.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -68,37 +68,15 @@ void CRateWnd::registerCommands()
 
 void CRateWnd::showContextMenu(const QPoint& globalPos)
 {
-    QMenu menu(this);
-    menu.setTitle(QStringLiteral("Rate menue"));
-    menu.setAccessibleName(QStringLiteral("Rate menue"));
-    const struct {
-        int id;
-        const char* text;
-        bool checkable;
-    } items[] = {{kCopy, "Copy", false},
-                 {kCopyAscii, "Copy Ascii", false},
-                 {kPrint, "Print", false},
-                 {0, nullptr, false},
-                 {kSettingsCurrent, "Settings - Current diagram", false},
-                 {kContinuousUpdate, "Continuous update", true},
-                 {kAutomaticSettings, "Automatic settings", true},
-                 {kUpdateThreshold, "Update threshold", false}};
-    for (const auto& it : items) {
-        if (!it.id) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* a = menu.addAction(QString::fromLatin1(it.text));
-        CommandState s;
-        if (!m_commands.commandState(it.id, s))
-            s.enabled = false;
-        a->setEnabled(s.enabled);
-        a->setCheckable(it.checkable);
-        a->setChecked(s.checked);
-        const int id = it.id;
-        connect(a, &QAction::triggered, this, [this, id] { m_commands.runCommand(id); });
-    }
-    menu.exec(globalPos);
+    execCommandMenu(this, QStringLiteral("Rate menue"), m_commands,
+                    {{kCopy, "Copy", false},
+                     {kCopyAscii, "Copy Ascii", false},
+                     {kPrint, "Print", false},
+                     {0, nullptr, false},
+                     {kSettingsCurrent, "Settings - Current diagram", false},
+                     {kContinuousUpdate, "Continuous update", true},
+                     {kAutomaticSettings, "Automatic settings", true},
+                     {kUpdateThreshold, "Update threshold", false}}, globalPos);
 }
 
 void CRateWnd::setRange(std::int64_t first, std::int64_t last, ChannelSel channel)

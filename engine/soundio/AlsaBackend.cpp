@@ -189,34 +189,12 @@ public:
                      std::unique_ptr<IPlaybackStream>& stream) override
     {
         stream.reset();
-        const snd_pcm_format_t fmt = formatOf(format.bitsPerSample);
-        if (fmt == SND_PCM_FORMAT_UNKNOWN || format.channels < 1 || format.rateHz == 0)
-            return wave::BadFormat;
         snd_pcm_t* pcm = nullptr;
-        int r = snd_pcm_open(&pcm, deviceId.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
-        if (r < 0)
-            return codeOf(r);
-        snd_pcm_hw_params_t* hw;
-        snd_pcm_hw_params_alloca(&hw);
-        unsigned int rate = format.rateHz;
+        unsigned int rate = 0;
         snd_pcm_uframes_t period = 0, buffer = 0;
-        unsigned int bufferUs = static_cast<unsigned int>(std::max(bufferMs, 100)) * 1000u;
-        unsigned int periodUs = bufferUs / 10;
-        int dir = 0;
-        if ((r = snd_pcm_hw_params_any(pcm, hw)) < 0 ||
-            (r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
-            (r = snd_pcm_hw_params_set_format(pcm, hw, fmt)) < 0 ||
-            (r = snd_pcm_hw_params_set_channels(pcm, hw, static_cast<unsigned int>(format.channels))) < 0 ||
-            (r = snd_pcm_hw_params_set_rate_resample(pcm, hw, 0)) < 0 ||
-            (r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, &dir)) < 0 ||
-            (r = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, &dir)) < 0 ||
-            (r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir)) < 0 ||
-            (r = snd_pcm_hw_params(pcm, hw)) < 0) {
-            snd_pcm_close(pcm);
-            return codeOf(r);
-        }
-        snd_pcm_hw_params_get_period_size(hw, &period, &dir);
-        snd_pcm_hw_params_get_buffer_size(hw, &buffer);
+        if (const int r = openConfigured(deviceId, SND_PCM_STREAM_PLAYBACK, format, bufferMs, 10, pcm, rate, period, buffer);
+            r != wave::NoError)
+            return r;
         snd_pcm_sw_params_t* sw;
         snd_pcm_sw_params_alloca(&sw);
         if (snd_pcm_sw_params_current(pcm, sw) >= 0) {
@@ -234,18 +212,39 @@ public:
                     std::unique_ptr<ICaptureStream>& stream) override
     {
         stream.reset();
+        snd_pcm_t* pcm = nullptr;
+        unsigned int rate = 0;
+        snd_pcm_uframes_t period = 0, buffer = 0;
+        if (const int r = openConfigured(deviceId, SND_PCM_STREAM_CAPTURE, format, bufferMs, 8, pcm, rate, period, buffer);
+            r != wave::NoError)
+            return r;
+        stream = std::make_unique<AlsaCaptureStream>(pcm, rate);
+        return wave::NoError;
+    }
+
+private:
+    // Opens the device for `direction` with the format, the rate nearest the
+    // one asked (no resampling), a buffer of `bufferMs` (at least 100 ms) in
+    // `periodsPerBuffer` periods; the wave error code, with the device closed
+    // on failure. `rate`, `period` and `buffer` are what the device took.
+    static int openConfigured(const std::string& deviceId, snd_pcm_stream_t direction, const AudioStreamFormat& format,
+                              int bufferMs, unsigned int periodsPerBuffer, snd_pcm_t*& pcm, unsigned int& rate,
+                              snd_pcm_uframes_t& period, snd_pcm_uframes_t& buffer)
+    {
+        pcm = nullptr;
         const snd_pcm_format_t fmt = formatOf(format.bitsPerSample);
         if (fmt == SND_PCM_FORMAT_UNKNOWN || format.channels < 1 || format.rateHz == 0)
             return wave::BadFormat;
-        snd_pcm_t* pcm = nullptr;
-        int r = snd_pcm_open(&pcm, deviceId.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
-        if (r < 0)
+        int r = snd_pcm_open(&pcm, deviceId.c_str(), direction, SND_PCM_NONBLOCK);
+        if (r < 0) {
+            pcm = nullptr;
             return codeOf(r);
+        }
         snd_pcm_hw_params_t* hw;
         snd_pcm_hw_params_alloca(&hw);
-        unsigned int rate = format.rateHz;
+        rate = format.rateHz;
         unsigned int bufferUs = static_cast<unsigned int>(std::max(bufferMs, 100)) * 1000u;
-        unsigned int periodUs = bufferUs / 8;
+        unsigned int periodUs = bufferUs / periodsPerBuffer;
         int dir = 0;
         if ((r = snd_pcm_hw_params_any(pcm, hw)) < 0 ||
             (r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
@@ -257,13 +256,14 @@ public:
             (r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir)) < 0 ||
             (r = snd_pcm_hw_params(pcm, hw)) < 0) {
             snd_pcm_close(pcm);
+            pcm = nullptr;
             return codeOf(r);
         }
-        stream = std::make_unique<AlsaCaptureStream>(pcm, rate);
+        snd_pcm_hw_params_get_period_size(hw, &period, &dir);
+        snd_pcm_hw_params_get_buffer_size(hw, &buffer);
         return wave::NoError;
     }
 
-private:
     static std::vector<AudioDeviceInfo> devices(snd_pcm_stream_t dir, const char* ioid)
     {
         std::vector<AudioDeviceInfo> list;

@@ -38,6 +38,17 @@ PaSampleFormat formatOf(int bits)
     }
 }
 
+// Frames the stream can take or give, waiting up to `timeoutMs` for some:
+// 0 when none came in time, a PortAudio error code below 0.
+long waitAvailable(long (*available)(PaStream*), PaStream* stream, int timeoutMs)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    long avail = 0;
+    while ((avail = available(stream)) == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return avail;
+}
+
 class PaPlaybackStream : public IPlaybackStream {
 public:
     PaPlaybackStream(PaStream* s, std::uint32_t rate, std::int64_t period, std::int64_t buffer)
@@ -55,13 +66,9 @@ public:
     int write(const void* data, std::int64_t frames, int timeoutMs, std::int64_t& written) override
     {
         written = 0;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        long avail = 0;
-        while ((avail = Pa_GetStreamWriteAvailable(m_stream)) == 0) {
-            if (std::chrono::steady_clock::now() >= until)
-                return wave::NoError;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        const long avail = waitAvailable(Pa_GetStreamWriteAvailable, m_stream, timeoutMs);
+        if (avail == 0)
+            return wave::NoError;
         if (avail < 0)
             return codeOf(static_cast<PaError>(avail));
         const std::int64_t n = std::min<std::int64_t>(frames, avail);
@@ -102,13 +109,9 @@ public:
         got = 0;
         if (!m_running)
             return wave::NoError;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        long avail = 0;
-        while ((avail = Pa_GetStreamReadAvailable(m_stream)) == 0) {
-            if (std::chrono::steady_clock::now() >= until)
-                return wave::NoError;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        const long avail = waitAvailable(Pa_GetStreamReadAvailable, m_stream, timeoutMs);
+        if (avail == 0)
+            return wave::NoError;
         if (avail < 0)
             return codeOf(static_cast<PaError>(avail));
         const std::int64_t n = std::min<std::int64_t>(frames, avail);
