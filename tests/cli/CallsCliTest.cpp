@@ -19,31 +19,7 @@ namespace {
 constexpr auto cli = &vestest::runCli;
 constexpr auto q = &vestest::quoted;
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
-// The demo recording's calls that are apart: calls of the two bats that
-// overlap or follow within a millisecond are one sound.
-std::size_t separateDemoCalls()
-{
-    std::size_t n = 0;
-    double end = -1;
-    for (const DemoCall& c : demoCalls()) {
-        if (c.startSec > end + 0.001)
-            ++n;
-        end = std::max(end, c.startSec + c.durationSec);
-    }
-    return n;
-}
+constexpr auto lines = &vestest::outputLines;
 
 }  // namespace
 
@@ -62,7 +38,7 @@ TEST(CallsCli, CsvOfAFolderHasOneRowPerCall)
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0], "file,call,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,char_freq_hz,"
                        "knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db");
-    EXPECT_GE(rows.size() - 1, 2 * (separateDemoCalls() - 1));
+    EXPECT_GE(rows.size() - 1, 2 * (vestest::separateDemoCalls() - 1));
     EXPECT_LE(rows.size() - 1, 2 * demoCalls().size());
     EXPECT_EQ(rows[1].rfind(folder + "/a.wav,1,", 0), 0u) << rows[1];
     EXPECT_EQ(rows.back().rfind(folder + "/b.wav,", 0), 0u) << rows.back();

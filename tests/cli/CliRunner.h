@@ -4,9 +4,14 @@
 
 #include "TestSupport.h"
 
+#include "soundfiles/DemoRecording.h"
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 namespace vestest {
@@ -39,6 +44,33 @@ inline CliRun runCli(const std::string& args, const TempDir& dir)
 inline std::string quoted(const std::string& s)
 {
     return "'" + s + "'";
+}
+
+// The lines of a program's output, without their line ends.
+inline std::vector<std::string> outputLines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+// How many sounds the demo recording's calls make: calls of the two bats
+// that overlap or follow within a millisecond are one.
+inline std::size_t separateDemoCalls()
+{
+    std::size_t n = 0;
+    double end = -1;
+    for (const DemoCall& c : demoCalls()) {
+        if (c.startSec > end + 0.001)
+            ++n;
+        end = std::max(end, c.startSec + c.durationSec);
+    }
+    return n;
 }
 
 }  // namespace vestest

@@ -23,31 +23,8 @@ using CliRun = vestest::CliRun;
 constexpr auto cli = &vestest::runCli;
 constexpr auto q = &vestest::quoted;
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
+constexpr auto lines = &vestest::outputLines;
 
-// The demo recording's calls as separate pulses: calls of the two bats that
-// overlap in time make one.
-std::size_t demoPulses()
-{
-    std::size_t n = 0;
-    double end = -1;
-    for (const DemoCall& c : demoCalls()) {
-        if (c.startSec > end + 0.001)
-            ++n;
-        end = std::max(end, c.startSec + c.durationSec);
-    }
-    return n;
-}
 
 // Settings that separate the demo recording's calls.
 const std::string kDemoSettings = "--threshold -20 --separation 0.5 --min-duration 0.5 --fft 256 --overlap 75 ";
@@ -73,7 +50,7 @@ TEST_F(PulsesCli, TableHasAHeadingRowAndOneRowPerCall)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find('\n'), r.out.find("\r\n") + 1) << "lines end with CR LF";
     const auto rows = lines(r.out);
-    ASSERT_EQ(rows.size(), demoPulses() + 1);
+    ASSERT_EQ(rows.size(), vestest::separateDemoCalls() + 1);
     EXPECT_EQ(rows[0], "          \tPulse# \tStart osc. (ms) \tDuration osc. (ms) ");
     EXPECT_EQ(rows[1].rfind("  \t    1 \t 20.", 0), 0u) << rows[1];
 }
@@ -85,7 +62,7 @@ TEST_F(PulsesCli, CsvOfSeveralFilesIsOneTableAndJobsKeepTheOrder)
     const CliRun serial = cli(args, dir);
     ASSERT_EQ(serial.status, 0) << serial.err;
     const auto rows = lines(serial.out);
-    const std::size_t calls = demoPulses();
+    const std::size_t calls = vestest::separateDemoCalls();
     ASSERT_EQ(rows.size(), 1 + 3 * calls);
     EXPECT_EQ(rows[0], "file,pulse,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,peak_level_db");
     EXPECT_EQ(rows[1].rfind(demo + ",1,20.", 0), 0u) << rows[1];
@@ -140,7 +117,7 @@ TEST_F(PulsesCli, HistogramPrintsTheBars)
     int total = 0;
     for (std::size_t i = 1; i < rows.size(); ++i)
         total += std::stoi(rows[i].substr(rows[i].rfind('\t') + 1));
-    EXPECT_GT(total, static_cast<int>(demoPulses()) * 9 / 10) << "about one pulse per call";
+    EXPECT_GT(total, static_cast<int>(vestest::separateDemoCalls()) * 9 / 10) << "about one pulse per call";
     EXPECT_LE(total, static_cast<int>(demoCalls().size()));
 
     const CliRun two = cli("histogram --interval --jobs 2 " + q(demo) + " " + q(copy), dir);
