@@ -25,7 +25,6 @@ constexpr auto q = &vestest::quoted;
 
 constexpr auto lines = &vestest::outputLines;
 
-
 // Settings that separate the demo recording's calls.
 const std::string kDemoSettings = "--threshold -20 --separation 0.5 --min-duration 0.5 --fft 256 --overlap 75 ";
 
