@@ -48,6 +48,16 @@
 
 namespace {
 
+// A run that records everything into the document ("Record sound").
+autorec::AutoRecConfig recordingInto(CVesSoundDoc& doc)
+{
+    autorec::AutoRecConfig config;
+    config.parms.m_trigger = 9;
+    config.format = doc.format();
+    config.store = &doc.samples();
+    return config;
+}
+
 // ---------------------------------------------------------------------------
 // Status strip
 
@@ -367,10 +377,7 @@ TEST_F(RecordingDialogTest, RecordingWithSoundWaitsForStartAndClearFileEmptiesIt
     const std::vector<std::int16_t> old(4800, 1000);
     ASSERT_TRUE(doc.appendSamples(old.data(), 9600));
     doc.setLengthFrames(4800);
-    autorec::AutoRecConfig config;
-    config.parms.m_trigger = 9;
-    config.format = doc.format();
-    config.store = &doc.samples();
+    autorec::AutoRecConfig config = recordingInto(doc);
     AutoRecRun run(doc);
     std::string error;
     ASSERT_TRUE(run.start(config, error)) << error;
@@ -668,10 +675,7 @@ TEST_F(RecordingDialogTest, NewFileInASingleFileRunSavesTheRecordingAndEmptiesIt
         sound[i] = static_cast<std::int16_t>(i * 7);
     ASSERT_TRUE(doc.appendSamples(sound.data(), 9600));
     doc.setLengthFrames(4800);
-    autorec::AutoRecConfig config;
-    config.parms.m_trigger = 9;
-    config.format = doc.format();
-    config.store = &doc.samples();
+    autorec::AutoRecConfig config = recordingInto(doc);
     AutoRecRun run(doc);
     std::string error;
     ASSERT_TRUE(run.start(config, error)) << error;
@@ -907,10 +911,7 @@ TEST_F(RecordSoundAlsaTest, RealtimeGraphicsBoxSwitchesTheRunsDrawing)
     writeCapture(std::vector<std::int16_t>(48000, 0), 48000 * 30);
     CVesAnaView* view = newRecording();
     ASSERT_NE(view, nullptr);
-    autorec::AutoRecConfig config;
-    config.parms.m_trigger = 9;
-    config.format = view->doc().format();
-    config.store = &view->doc().samples();
+    autorec::AutoRecConfig config = recordingInto(view->doc());
     config.backend = &audioBackend();
     config.deviceId = "default";
     AutoRecRun run(view->doc());
