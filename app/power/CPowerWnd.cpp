@@ -4,7 +4,7 @@
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
-#include "commands/CommandMenu.h"
+#include "display/CommandMenu.h"
 #include "print/PaintedPicture.h"
 #include "print/PictureClipboard.h"
 #include "print/PicturePrinting.h"

@@ -2,7 +2,7 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
-#include "commands/CommandMenu.h"
+#include "display/CommandMenu.h"
 #include "print/PaintedPicture.h"
 #include "print/PictureClipboard.h"
 #include "print/PicturePrinting.h"

@@ -1,4 +1,4 @@
-#include "commands/CommandMenu.h"
+#include "display/CommandMenu.h"
 
 #include <QAction>
 #include <QMenu>
