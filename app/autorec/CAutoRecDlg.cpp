@@ -484,6 +484,10 @@ bool CAutoRecDlg::start()
     config.backend = &audioBackend();
     config.deviceId = devs.inputs()[static_cast<std::size_t>(devs.selectedInput())].id;
     config.deviceName = devs.recordingDeviceName();
+    // Recording into the document writes its sample store: the samples still
+    // read from the opened file must be copied in first.
+    if ((m_manual || m_parms.m_fileSwitch == 0) && !doc.finishBackgroundCopy())
+        return false;
     if (m_manual || m_parms.m_fileSwitch == 0)
         config.store = &doc.samples();
     config.documentPath = VesFilePath(doc.path()).plain();

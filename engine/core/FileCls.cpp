@@ -90,6 +90,7 @@ FileCls& FileCls::operator=(FileCls&& other) noexcept
     m_error = std::exchange(other.m_error, false);
     m_errorText = std::move(other.m_errorText);
     other.m_errorText.clear();
+    m_source = std::move(other.m_source);
     other.m_path.clear();
     return *this;
 }
@@ -143,6 +144,7 @@ bool FileCls::createTemp(const std::string& prefix, std::int64_t initialCapacity
 void FileCls::close()
 {
     CritSectLock lock(m_cs);
+    stopSourceLocked();
     m_readView = nullptr;
     m_writeView = nullptr;
     for (auto& map : m_maps)
@@ -199,6 +201,12 @@ bool FileCls::setLength(std::int64_t length)
     CritSectLock lock(m_cs);
     if (length < 0 || m_fd < 0 || m_error)
         return false;
+    if (sourceActiveLocked() && length == m_length)
+        return true;
+    if (length == 0)
+        abandonSourceLocked();  // nothing of it stays: no need to copy it
+    if (!settleSourceLocked())
+        return false;
     if (!growLocked(length))
         return false;
     m_length = length;
@@ -243,6 +251,11 @@ std::int64_t FileCls::read(void* buffer, std::int64_t length, std::int64_t posit
             m_position = pos;
             return 0;
         }
+        if (sourceActiveLocked()) {
+            const std::int64_t n = readSourceLocked(static_cast<char*>(buffer), length, pos);
+            m_position = pos + n;
+            return n;
+        }
     }
     std::int64_t done = 0;
     auto* out = static_cast<char*>(buffer);
@@ -270,7 +283,7 @@ std::int64_t FileCls::write(const void* buffer, std::int64_t length, std::int64_
         if (m_fd < 0 || m_error || length <= 0)
             return 0;
         pos = position >= 0 ? position : m_position;
-        if (!growLocked(pos + length))
+        if (!settleSourceLocked() || !growLocked(pos + length))
             return 0;
     }
     std::int64_t done = 0;
@@ -296,6 +309,10 @@ bool FileCls::setFileSize(std::int64_t size)
 {
     CritSectLock lock(m_cs);
     if (m_fd < 0 || size < 0)
+        return false;
+    if (size == 0)
+        abandonSourceLocked();
+    if (!settleSourceLocked())
         return false;
     for (auto& map : m_maps)
         for (auto& v : map->views()) {
@@ -340,8 +357,10 @@ FileViewRef FileCls::viewFor(std::int64_t from, std::int64_t to, bool write)
     if (m_fd < 0 || from < 0)
         return {};
     to = std::max(to, from + 1);
-    if (write && (m_error || !growLocked(to)))
+    if (write && (m_error || !settleSourceLocked() || !growLocked(to)))
         return {};
+    if (!write && sourceActiveLocked() && from < m_length)
+        return sourceViewLocked(from);
     if (from >= m_capacity)
         return {};
     to = std::min(to, m_capacity);
@@ -396,6 +415,10 @@ std::int64_t FileCls::bytesLeftInView(std::int64_t position)
 void FileCls::releaseRef(FileViewCls* view)
 {
     CritSectLock lock(m_cs);
+    if (!view->map) {
+        releaseSourceRefLocked(view);
+        return;
+    }
     --view->refs;
     trimLocked();
 }

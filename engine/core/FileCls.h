@@ -18,6 +18,7 @@
 #include "core/CritSectCls.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,7 +134,48 @@ public:
     std::int64_t sectionSize() const { return m_sectionSize; }
     int viewCount() const;
 
+    // ---- a store that begins as a stretch of another file ----
+    // The store's bytes become [offset, offset + length) of the file at
+    // `path` at once (the store must be open and empty): until they have been
+    // copied into the store's own file, reads come from a read-only mapping of
+    // that file, which is never written. startSourceCopy() runs the copy on a
+    // thread of its own; every write, length change and writable view waits
+    // for it first (finishSourceCopy() waits with progress). Deleting or
+    // replacing the source file does not disturb the store; when another
+    // program cuts it short, its missing part reads as zeros and the store
+    // ends where the copy had to stop (takeSourceShortening()).
+    bool adoptSource(const std::string& path, std::int64_t offset, std::int64_t length);
+    // Whether reads still come from the source file.
+    bool hasSource() const;
+    const std::string& sourcePath() const;
+    void startSourceCopy();
+    // Bytes copied so far, and whether the copy thread has ended.
+    std::int64_t sourceCopied() const;
+    bool sourceCopyEnded() const;
+    // Waits for the copy (starting it when needed), calling progress(done,
+    // total) every few hundredths of a second; false when progress returned
+    // false (the copy goes on) or the store's own file could not be written
+    // (error() says why; the store keeps reading from the source).
+    bool finishSourceCopy(const std::function<bool(std::int64_t done, std::int64_t total)>& progress = {});
+    // Once after the copy stopped early because the source file ended (or
+    // could not be read) before the stretch did: true with the bytes the
+    // store kept and the system's reason, if any.
+    bool takeSourceShortening(std::int64_t& keptBytes, std::string& reason);
+
 private:
+    struct Source;
+    struct SourceDeleter {
+        void operator()(Source* source) const;
+    };
+    // Source helpers (FileClsSource.cpp); called with the lock held.
+    bool sourceActiveLocked() const;
+    FileViewRef sourceViewLocked(std::int64_t from);
+    std::int64_t readSourceLocked(char* out, std::int64_t length, std::int64_t position);
+    bool settleSourceLocked();
+    void releaseSourceRefLocked(FileViewCls* view);
+    void stopSourceLocked();
+    void abandonSourceLocked();
+
     friend class FileViewRef;
     void releaseRef(FileViewCls* view);
     FileViewRef viewFor(std::int64_t from, std::int64_t to, bool write);
@@ -155,5 +197,6 @@ private:
     std::uint64_t m_useClock = 0;
     bool m_error = false;
     std::string m_errorText;
+    std::unique_ptr<Source, SourceDeleter> m_source;
     mutable vkit::CritSectCls m_cs;
 };

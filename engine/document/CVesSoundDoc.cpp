@@ -112,7 +112,58 @@ bool CVesSoundDoc::appendSamples(const void* bytes, std::int64_t length)
 {
     if (length <= 0)
         return true;
+    if (!finishBackgroundCopy())
+        return false;
     return m_samples.write(bytes, length, m_samples.length()) == length;
+}
+
+bool CVesSoundDoc::backgroundCopyRunning()
+{
+    if (!m_samples.hasSource())
+        return false;
+    if (!m_samples.sourceCopyEnded())
+        return true;
+    if (!m_samples.finishSourceCopy() && m_samples.error() && !m_copyFailureShown) {
+        m_copyFailureShown = true;
+        m_host.message(m_samples.errorText());
+    }
+    noteSourceShortening();
+    return false;
+}
+
+bool CVesSoundDoc::finishBackgroundCopy()
+{
+    static constexpr const char* kText = "Reading the recording";
+    bool ok = true;
+    if (m_samples.hasSource()) {
+        m_host.beginOperation(kText);
+        ok = m_samples.finishSourceCopy(
+            [this](std::int64_t done, std::int64_t total) { return m_host.progress(kText, done, total); });
+        m_host.endOperation();
+        if (!ok && m_samples.error() && !m_copyFailureShown) {
+            m_copyFailureShown = true;
+            m_host.message(m_samples.errorText());
+        }
+    }
+    noteSourceShortening();
+    return ok;
+}
+
+void CVesSoundDoc::noteSourceShortening()
+{
+    std::int64_t kept = 0;
+    std::string reason;
+    if (!m_samples.takeSourceShortening(kept, reason))
+        return;
+    const std::int64_t frames = bytesToFrames(kept);
+    if (framesToBytes(frames) != kept)
+        m_samples.setLength(framesToBytes(frames));
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.3f s", static_cast<double>(framesToRealMicros(frames)) / 1e6);
+    m_host.message("The file " + m_samples.sourcePath() +
+                   " was cut short by another program while it was being read: the recording now ends after " +
+                   seconds + "." + (reason.empty() ? "" : " (" + reason + ")"));
+    setLengthFrames(frames);
 }
 
 void CVesSoundDoc::clearSamples()

@@ -180,6 +180,21 @@ public:
     // Empties the sample store and announces length 0.
     void clearSamples();
 
+    // ---- samples still read from the opened file ----
+    // Samples that need no conversion are read straight from the opened file
+    // until a background copy has them in the sample store (see
+    // FileCls::adoptSource): the desktop program starts the copy as it opens a
+    // document, and every edit waits for it first. A file cut short by another
+    // program meanwhile gets a message, and the recording ends where the file
+    // did.
+    void startBackgroundCopy() { m_samples.startSourceCopy(); }
+    // Whether the copy still runs; once it has ended the store is settled here.
+    bool backgroundCopyRunning();
+    std::int64_t backgroundCopyDone() const { return m_samples.sourceCopied(); }
+    // Waits for the copy with progress ("Reading the recording"); false when
+    // the user cancelled (the copy goes on) or the sample store failed.
+    bool finishBackgroundCopy();
+
     // ---- records ----
     VesRecData& recData() { return m_recData; }
     const VesRecData& recData() const { return m_recData; }
@@ -293,6 +308,8 @@ private:
                    ChannelSel channel, bool fromUndo);
     void shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, ChannelSel channel);
     bool progressStep(const char* text, std::int64_t done, std::int64_t total, int piece);
+    void noteSourceShortening();
+    bool m_copyFailureShown = false;
     bool m_cancelRequested = false;
     std::int64_t m_editPiece = 4 << 20;
     std::vector<std::uint8_t> m_moveBuffer;

@@ -214,6 +214,8 @@ bool CVesSoundDoc::silenceFrames(std::int64_t startFrame, std::int64_t endFrame,
 bool CVesSoundDoc::applySampleOperation(std::int64_t start, std::int64_t end, ChannelSel channel, const ISampOperation& op,
                                         const char* progressText)
 {
+    if (!finishBackgroundCopy())
+        return false;
     const Span span = editSpan(start, end, channel);
     const int sb = span.sampleBytes;
     const int perFrame = span.single ? 1 : m_format.channels;
@@ -275,6 +277,8 @@ struct CancelGuard {
 
 bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
@@ -302,6 +306,8 @@ bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel chan
 
 bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
@@ -324,6 +330,8 @@ bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel chann
 bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
                                  const char* progressText, const FrameProcessor& process)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
@@ -359,6 +367,8 @@ bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSe
 
 bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
@@ -425,6 +435,8 @@ void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::i
 
 bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo, UndoKind undoKind)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (!hasSelection(start, end))
         return false;
     CancelGuard guard(m_cancelRequested);
@@ -503,6 +515,8 @@ bool CVesSoundDoc::canPaste() const
 
 bool CVesSoundDoc::paste(std::int64_t start, std::int64_t end, ChannelSel channel, bool fromUndo)
 {
+    if (!finishBackgroundCopy())
+        return false;
     if (fromUndo)
         return pasteFrom(m_undo, m_undoChannel, start, end, channel, true);
     CVesSoundDoc* clip = g_clipboardDoc;
@@ -620,6 +634,8 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int
 
 bool CVesSoundDoc::undo()
 {
+    if (!finishBackgroundCopy())
+        return false;
     const UndoRecord rec = m_undoRecord;
     if (rec.type == UndoKind::None)
         return false;

@@ -333,6 +333,11 @@ bool CVesWaveFile::copySamples(WaveFile& samples, std::int64_t dataOffset)
     const std::int64_t align = std::max<std::int64_t>(1, m_recording.format.blockAlign);
     const std::int64_t total = std::max<std::int64_t>(0, samples.dataLength() - dataOffset);
     std::int64_t src = dataOffset;  // offset within the wave's sample data
+    // Sample data stored as they are become the store at once: it reads
+    // them from the file until its background copy has them.
+    if (m_recording.segments.empty() && store.length() == 0 && total > 0 &&
+        store.adoptSource(samples.path(), samples.dataStart() + dataOffset, total / align * align))
+        return reportProgress(total, total);
     auto copy = [&](std::int64_t bytes) -> bool {
         while (bytes > 0) {
             const std::int64_t at = store.length();
@@ -481,6 +486,10 @@ bool CVesDataFile::open()
     const std::int64_t size = ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
     std::int64_t pos = m_type == kTypeSpecial60 ? 60 : 0;
     const std::int64_t total = std::max<std::int64_t>(0, size - pos);
+    if (m_type != kTypeSpecial60 && total > 0 && rec.samples.adoptSource(m_path, pos, total)) {
+        ::close(fd);
+        return reportProgress(total, total);
+    }
     std::vector<std::uint8_t> block(static_cast<size_t>(std::max<std::int64_t>(fmt.blockSize(), 1) * 16));
     bool ok = true;
     std::int64_t done = 0;
