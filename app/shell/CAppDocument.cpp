@@ -13,6 +13,7 @@
 #include "soundfiles/VesFileType.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <unistd.h>
@@ -86,6 +87,36 @@ bool CAppDocument::importMarks()
 }
 
 CAppDocument::~CAppDocument() = default;
+
+void CAppDocument::startBackgroundCopy()
+{
+    if (!m_doc->samples().hasSource())
+        return;
+    m_doc->startBackgroundCopy();
+    if (!m_copyTimer) {
+        m_copyTimer = new QTimer(this);
+        m_copyTimer->setInterval(250);
+        connect(m_copyTimer, &QTimer::timeout, this, &CAppDocument::showBackgroundCopy);
+    }
+    m_copyTimer->start();
+    showBackgroundCopy();
+}
+
+void CAppDocument::showBackgroundCopy()
+{
+    const bool running = m_doc->backgroundCopyRunning();
+    if (!running)
+        m_copyTimer->stop();
+    if (m_app.busy())
+        return;  // an operation of its own owns the status bar
+    if (!running) {
+        m_app.showStatus(QString());
+        return;
+    }
+    const std::int64_t total = std::max<std::int64_t>(1, m_doc->lengthBytes());
+    const double percent = 100.0 * static_cast<double>(m_doc->backgroundCopyDone()) / static_cast<double>(total);
+    m_app.showStatus(QString::asprintf("%s %3.0f%%", ("Reading " + plainPath()).c_str(), percent));
+}
 
 CAppDocument& CAppDocument::of(CVesAnaView& view)
 {

@@ -18,6 +18,7 @@
 #include <vector>
 
 class CVesAnaView;
+class QTimer;
 class CVesSoundApp;
 struct SaveChoice;
 
@@ -70,6 +71,9 @@ public:
     // Closes every frame of the document (after saveModified, unless `ask` is false).
     bool close(bool ask = true);
     bool closing() const { return m_closing; }
+    // Starts copying samples still read from the opened file into the
+    // document's store, with the progress in the status bar.
+    void startBackgroundCopy();
 
 signals:
     // The last view went: the application lets the document go.
@@ -103,6 +107,7 @@ private:
     // The save dialog, and the recent-file list after a save.
     std::optional<SaveChoice> askSavePath(const std::string& proposed, int type);
     void rememberSaved(const std::string& path);
+    void showBackgroundCopy();
 
     CVesSoundApp& m_app;
     std::unique_ptr<CVesSoundDoc> m_doc;
@@ -111,4 +116,5 @@ private:
     CVesAnaView* m_activeView = nullptr;
     CommandHandlers m_commands;
     bool m_closing = false;
+    QTimer* m_copyTimer = nullptr;
 };

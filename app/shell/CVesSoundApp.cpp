@@ -201,6 +201,7 @@ CAppDocument* CVesSoundApp::newDocument()
     connect(d, &CAppDocument::lastViewClosed, this, &CVesSoundApp::documentLastViewClosed);
     m_documents.push_back(d);
     openView(*d, ViewKind::Combined);
+    d->startBackgroundCopy();
     emit documentsChanged();
     return d;
 }
@@ -236,6 +237,7 @@ CAppDocument* CVesSoundApp::openDocument(const std::string& path, int type)
     if (m_frame)
         m_frame->rebuildRecentFiles();
     openView(*d, ViewKind::Combined);
+    d->startBackgroundCopy();
     emit documentsChanged();
     return d;
 }
