@@ -4,10 +4,14 @@
 
 #include "document/CVesSoundDoc.h"
 
+#include "soundfiles/RiffFile.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace vesbench {
@@ -38,6 +42,31 @@ inline void appendSweepCalls(CVesSoundDoc& doc, std::uint32_t rate, std::int64_t
         doc.appendSamples(block.data(), static_cast<std::int64_t>(block.size()) * 2);
     }
     doc.setLengthFrames(seconds * rate);
+}
+
+// A 16-bit mono 384 kHz wave of `dataBytes` sample bytes in the temporary
+// folder, written once and kept for later runs.
+inline std::string bigWaveFile(std::int64_t dataBytes)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/vesperon-bench-" +
+                             std::to_string(dataBytes >> 20) + "m.wav";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && st.st_size == dataBytes + 44)
+        return path;
+    WaveFile w;
+    w.setFormat({1, 1, 384000, 768000, 2, 16});
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return path;
+    w.writeWaveHeader(f, nullptr, dataBytes);
+    std::vector<std::int16_t> block(1 << 20);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::int16_t>(((i * 7919) & 0x7fff) - 0x4000);
+    for (std::int64_t done = 0; done < dataBytes; done += static_cast<std::int64_t>(block.size() * 2))
+        std::fwrite(block.data(), 2, block.size(), f);
+    std::fclose(f);
+    return path;
 }
 
 }  // namespace vesbench
