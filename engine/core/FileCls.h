@@ -18,6 +18,7 @@
 #include "core/CritSectCls.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,6 +133,28 @@ public:
     void setSectionSize(std::int64_t bytes);
     std::int64_t sectionSize() const { return m_sectionSize; }
     int viewCount() const;
+
+    // ---- Bulk transfers (FileClsTransfer.cpp) ----
+    // These read and write the store only through its file descriptor, never
+    // through views; mapped views see the same page cache.
+    //
+    // Copies [from, from + length) of the store (cut at the length) into `fd`
+    // at fdOffset, or at its current offset when fdOffset is −1 (which then
+    // moves past the bytes). The kernel copies the bytes itself where it can
+    // (copy_file_range); where it refuses (pipes, other file systems, append
+    // mode ...) they go through a buffer. progress(done) is called after each
+    // chunk of kTransferChunk bytes; false cancels. Returns the bytes copied,
+    // or −1 with errno set after a failure (ECANCELED when cancelled). The
+    // store's own error state is not touched by a failing target.
+    static constexpr std::int64_t kTransferChunk = 64 * 1024 * 1024;
+    std::int64_t copyTo(int fd, std::int64_t fdOffset, std::int64_t from, std::int64_t length,
+                        const std::function<bool(std::int64_t done)>& progress = {});
+    // Moves [from, from + length) to `to` inside the store; the ranges may
+    // overlap (as memmove). The store grows first so that running out of disk
+    // space is a write error, not a fault; the length grows to cover the
+    // target. False after an error (error() tells).
+    bool moveBytes(std::int64_t from, std::int64_t to, std::int64_t length);
+    // ---- end of bulk transfers ----
 
 private:
     friend class FileViewRef;
