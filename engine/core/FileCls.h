@@ -143,12 +143,12 @@ public:
     // moves past the bytes). The kernel copies the bytes itself where it can
     // (copy_file_range); where it refuses (pipes, other file systems, append
     // mode ...) they go through a buffer. progress(done) is called after each
-    // chunk of kTransferChunk bytes; false cancels. Returns the bytes copied,
+    // chunk of `chunk` bytes (kTransferChunk when 0); false cancels. Returns the bytes copied,
     // or −1 with errno set after a failure (ECANCELED when cancelled). The
     // store's own error state is not touched by a failing target.
     static constexpr std::int64_t kTransferChunk = 64 * 1024 * 1024;
     std::int64_t copyTo(int fd, std::int64_t fdOffset, std::int64_t from, std::int64_t length,
-                        const std::function<bool(std::int64_t done)>& progress = {});
+                        const std::function<bool(std::int64_t done)>& progress = {}, std::int64_t chunk = 0);
     // Moves [from, from + length) to `to` inside the store; the ranges may
     // overlap (as memmove). The store grows first so that running out of disk
     // space is a write error, not a fault; the length grows to cover the

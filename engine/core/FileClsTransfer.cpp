@@ -104,7 +104,7 @@ bool copyRange(int in, std::int64_t from, int out, std::int64_t outOffset, std::
 }  // namespace
 
 std::int64_t FileCls::copyTo(int fd, std::int64_t fdOffset, std::int64_t from, std::int64_t length,
-                             const std::function<bool(std::int64_t done)>& progress)
+                             const std::function<bool(std::int64_t done)>& progress, std::int64_t chunk)
 {
     int store;
     {
@@ -124,7 +124,7 @@ std::int64_t FileCls::copyTo(int fd, std::int64_t fdOffset, std::int64_t from, s
     std::vector<char> buffer;
     std::int64_t done = 0;
     while (done < length) {
-        const std::int64_t n = std::min(kTransferChunk, length - done);
+        const std::int64_t n = std::min(chunk > 0 ? chunk : kTransferChunk, length - done);
         if (!copyRange(store, from + done, fd, fdOffset >= 0 ? fdOffset + done : -1, n, kernel, buffer))
             return -1;
         done += n;

@@ -27,6 +27,8 @@
 namespace {
 
 constexpr const char* kDiskWriteError = "Disk write error! Disk full or write protected?";
+// Samples written between two reports of progress (and chances to cancel).
+constexpr std::int64_t kSavePiece = 4 << 20;
 
 }  // namespace
 
@@ -110,7 +112,8 @@ bool CVesSoundDoc::copyStoreToStream(FileCls& store, std::int64_t startByte, std
     ok = ok && at >= 0;
     if (ok && total > 0) {
         const std::int64_t copied = store.copyTo(::fileno(out), at, startByte, total,
-                                                 [&](std::int64_t done) { return m_host.progress(what, done, total); });
+                                                 [&](std::int64_t done) { return m_host.progress(what, done, total); },
+                                                 kSavePiece);
         ok = copied == total && ::fseeko(out, at + static_cast<off_t>(total), SEEK_SET) == 0;
     }
     m_host.endOperation();

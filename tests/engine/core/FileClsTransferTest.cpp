@@ -193,8 +193,13 @@ TEST(FileClsTransfer, CopyToReportsProgressCancelsAndLeavesTheStoreUsable)
     std::vector<std::int64_t> reports;
     EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return true; }), 200000);
     EXPECT_EQ(reports, std::vector<std::int64_t>{200000});
-    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [](std::int64_t) { return false; }), -1);
+    reports.clear();
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return true; }, 70000), 200000);
+    EXPECT_EQ(reports, (std::vector<std::int64_t>{70000, 140000, 200000}));
+    reports.clear();
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return false; }, 70000), -1);
     EXPECT_EQ(errno, ECANCELED);
+    EXPECT_EQ(reports, std::vector<std::int64_t>{70000}) << "the copy stops at the first refusal";
     EXPECT_EQ(f.copyTo(fd, 0, 0, 0, [&](std::int64_t) { ADD_FAILURE() << "nothing to report"; return true; }), 0);
     ::close(fd);
     // A target that cannot be written fails the copy, not the store.
