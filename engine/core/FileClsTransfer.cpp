@@ -20,8 +20,10 @@ using vkit::CritSectLock;
 namespace {
 
 constexpr std::int64_t kBufferBytes = 8 * 1024 * 1024;
-// Moves over a shorter distance go through a mapping rather than the kernel copy.
-constexpr std::int64_t kMappedMoveBelow = 256 * 1024;
+// Moves over a shorter distance go through a mapping: the kernel copy would
+// need a call per distance. Over longer ones the kernel copy is faster (it
+// dirties the pages without a write fault each).
+constexpr std::int64_t kMappedMoveBelow = 64 * 1024;
 
 // The kernel will not copy between these descriptors (or not at all): use a buffer.
 bool kernelRefuses(int code)
@@ -154,7 +156,7 @@ bool FileCls::moveBytes(std::int64_t from, std::int64_t to, std::int64_t length)
     const bool down = to < from;  // towards the start: front to back
     bool ok = true;
     int code = 0;
-    if (dist < kMappedMoveBelow || std::getenv("VES_MOVE_MAPPED")) {
+    if (dist < kMappedMoveBelow) {
         // Close moves: a mapping of source and target together, piece by piece
         // in the same order, and memmove sees the overlap.
         const std::int64_t page = vkit::MemFileCls::allocationGranularity();
@@ -171,10 +173,10 @@ bool FileCls::moveBytes(std::int64_t from, std::int64_t to, std::int64_t length)
                 code = errno;
                 break;
             }
-            auto* base = static_cast<char*>(p) - mapFirst;
+            auto* base = static_cast<char*>(p);
             // One call makes every page writable instead of a fault per page.
             (void)::madvise(p, size, MADV_POPULATE_WRITE);
-            std::memmove(base + to + first, base + from + first, static_cast<size_t>(n));
+            std::memmove(base + (to + first - mapFirst), base + (from + first - mapFirst), static_cast<size_t>(n));
             ::munmap(p, size);
             done += n;
         }
