@@ -134,6 +134,28 @@ public:
     std::int64_t sectionSize() const { return m_sectionSize; }
     int viewCount() const;
 
+    // ---- Bulk transfers (FileClsTransfer.cpp) ----
+    // These read and write the store only through its file descriptor, never
+    // through views; mapped views see the same page cache.
+    //
+    // Copies [from, from + length) of the store (cut at the length) into `fd`
+    // at fdOffset, or at its current offset when fdOffset is −1 (which then
+    // moves past the bytes). The kernel copies the bytes itself where it can
+    // (copy_file_range); where it refuses (pipes, other file systems, append
+    // mode ...) they go through a buffer. progress(done) is called after each
+    // chunk of `chunk` bytes (kTransferChunk when 0); false cancels. Returns the bytes copied,
+    // or −1 with errno set after a failure (ECANCELED when cancelled). The
+    // store's own error state is not touched by a failing target.
+    static constexpr std::int64_t kTransferChunk = 64 * 1024 * 1024;
+    std::int64_t copyTo(int fd, std::int64_t fdOffset, std::int64_t from, std::int64_t length,
+                        const std::function<bool(std::int64_t done)>& progress = {}, std::int64_t chunk = 0);
+    // Moves [from, from + length) to `to` inside the store; the ranges may
+    // overlap (as memmove). The store grows first so that running out of disk
+    // space is a write error, not a fault; the length grows to cover the
+    // target. False after an error (error() tells).
+    bool moveBytes(std::int64_t from, std::int64_t to, std::int64_t length);
+    // ---- end of bulk transfers ----
+
     // ---- a store that begins as a stretch of another file ----
     // The store's bytes become [offset, offset + length) of the file at
     // `path` at once (the store must be open and empty): until they have been
@@ -175,6 +197,11 @@ private:
     void releaseSourceRefLocked(FileViewCls* view);
     void stopSourceLocked();
     void abandonSourceLocked();
+    // The descriptor to read the store's bytes from and the offset of byte 0
+    // in it: a duplicate of the source file's while reads come from there
+    // (the caller closes it), else the store's own. False with errno set when
+    // the duplicate cannot be made.
+    bool sourceDescriptorLocked(int& fd, std::int64_t& offset) const;
 
     friend class FileViewRef;
     void releaseRef(FileViewCls* view);

@@ -325,6 +325,16 @@ void FileCls::releaseSourceRefLocked(FileViewCls* view)
         m_source->unmap();
 }
 
+bool FileCls::sourceDescriptorLocked(int& fd, std::int64_t& offset) const
+{
+    offset = 0;
+    if (!sourceActiveLocked())
+        return true;
+    fd = ::fcntl(m_source->fd, F_DUPFD_CLOEXEC, 0);
+    offset = m_source->offset;
+    return fd >= 0;
+}
+
 void FileCls::stopSourceLocked()
 {
     m_source.reset();

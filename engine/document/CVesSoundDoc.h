@@ -312,7 +312,6 @@ private:
     bool m_copyFailureShown = false;
     bool m_cancelRequested = false;
     std::int64_t m_editPiece = 4 << 20;
-    std::vector<std::uint8_t> m_moveBuffer;
     UndoRecord m_undoRecord;
     ChannelSel m_undoChannel = ChannelSel::Both;
     ChannelSel m_clipChannel = ChannelSel::Both;

@@ -144,11 +144,9 @@ bool CVesSoundDoc::moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std:
         std::uint8_t* d;
         FileViewRef both, rv, wv;
         if (!shape.single) {
-            // Whole frames: through a buffer with plain reads and writes, which
-            // dirties the file's pages without a fault per page.
-            m_moveBuffer.resize(static_cast<size_t>(bytes));
-            if (m_samples.read(m_moveBuffer.data(), bytes, src) != bytes ||
-                m_samples.write(m_moveBuffer.data(), bytes, dst) != bytes)
+            // Whole frames: the store moves the bytes itself, by the kernel's
+            // copy or one mapping of the piece, without a fault per page.
+            if (!m_samples.moveBytes(src, dst, bytes))
                 return false;
             done += n;
             progressStep(progressText, done, frames, piece);

@@ -27,6 +27,8 @@
 namespace {
 
 constexpr const char* kDiskWriteError = "Disk write error! Disk full or write protected?";
+// Samples written between two reports of progress (and chances to cancel).
+constexpr std::int64_t kSavePiece = 4 << 20;
 
 }  // namespace
 
@@ -101,25 +103,18 @@ bool CVesSoundDoc::saveDispatch(const std::string& path, int type, std::int64_t 
 bool CVesSoundDoc::copyStoreToStream(FileCls& store, std::int64_t startByte, std::int64_t endByte, std::FILE* out,
                                      const std::string& what)
 {
+    // The stored bytes go out unchanged: the store copies them straight into
+    // the stream's file at its offset, and the stream then moves past them.
     const std::int64_t total = endByte - startByte;
     m_host.beginOperation(what);
-    bool ok = true;
-    for (std::int64_t pos = startByte; pos < endByte;) {
-        FileViewRef v = store.readView(pos, pos + 1);
-        if (!v) {
-            ok = false;
-            break;
-        }
-        const std::int64_t n = std::min({v.available(), endByte - pos, std::int64_t(4) << 20});
-        if (std::fwrite(v.data(), 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
-            ok = false;
-            break;
-        }
-        pos += n;
-        if (!m_host.progress(what, pos - startByte, total)) {
-            ok = false;
-            break;
-        }
+    bool ok = std::fflush(out) == 0;
+    const off_t at = ok ? ::ftello(out) : -1;
+    ok = ok && at >= 0;
+    if (ok && total > 0) {
+        const std::int64_t copied = store.copyTo(::fileno(out), at, startByte, total,
+                                                 [&](std::int64_t done) { return m_host.progress(what, done, total); },
+                                                 kSavePiece);
+        ok = copied == total && ::fseeko(out, at + static_cast<off_t>(total), SEEK_SET) == 0;
     }
     m_host.endOperation();
     return ok;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 using vestest::Bytes;
@@ -76,6 +77,18 @@ TEST(SourceStore, ReadsTheStretchAtOnceAndCopiesItBeforeTheFirstWrite)
     ASSERT_TRUE(other.write("x", 1, 0));
     EXPECT_FALSE(other.adoptSource(path, kHead, kData)) << "only an empty store takes a source";
     EXPECT_FALSE(FileCls().adoptSource(path, kHead, kData)) << "nor a closed one";
+
+    // Copies out come from the source file as well, and the store moves its
+    // bytes only after it has them.
+    {
+        const std::string out = dir.file("out.bin");
+        const int fd = ::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(store.copyTo(fd, 0, 0, kData), kData);
+        ::close(fd);
+        EXPECT_EQ(vestest::readFile(out), data);
+        EXPECT_TRUE(store.hasSource());
+    }
 
     // The first write waits for the copy; the source file stays as it was.
     const std::uint8_t four[4] = {1, 2, 3, 4};

@@ -1,0 +1,213 @@
+// Bulk transfers of the growable store: moves inside it (against memmove on a
+// copy in memory) and copies out into descriptors the kernel copies into and
+// ones it refuses (a pipe, another file system, append mode).
+#include "core/FileCls.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using vestest::TempDir;
+
+namespace {
+
+std::vector<std::uint8_t> pattern(std::size_t n, std::uint32_t seed)
+{
+    std::vector<std::uint8_t> v(n);
+    std::uint32_t s = seed;
+    for (auto& b : v) {
+        s = s * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(s >> 16);
+    }
+    return v;
+}
+
+std::vector<std::uint8_t> storeBytes(FileCls& f)
+{
+    std::vector<std::uint8_t> out(static_cast<size_t>(f.length()));
+    EXPECT_EQ(f.read(out.data(), f.length(), 0), f.length());
+    return out;
+}
+
+// Fills a store with small sections, so that moves cross many section ends,
+// and keeps a view mapped over the whole of it while the bytes move.
+void fill(FileCls& f, const std::vector<std::uint8_t>& data)
+{
+    ASSERT_TRUE(f.createTemp("VpTst", 0, FileCls::kStoreGrowthStep));
+    f.setSectionSize(64 * 1024);
+    ASSERT_EQ(f.write(data.data(), static_cast<std::int64_t>(data.size()), 0), static_cast<std::int64_t>(data.size()));
+}
+
+struct MoveCase {
+    const char* name;
+    std::int64_t size, from, to, length;
+};
+
+}  // namespace
+
+TEST(FileClsTransfer, MoveBytesMatchesMemmove)
+{
+    constexpr std::int64_t K = 1024, M = 1024 * 1024;
+    const MoveCase cases[] = {
+        {"down by a few bytes, overlapping", 3 * M + 7, 5, 2, 3 * M},
+        {"up by a few bytes, overlapping", 3 * M + 7, 1, 4, 3 * M},
+        {"down by more than the mapped-move limit, overlapping", 3 * M + 7, 700 * K + 3, 11, 2 * M + 5},
+        {"up by more than the mapped-move limit, overlapping", 3 * M + 7, 13, 700 * K + 1, 2 * M + 5},
+        {"farther than long: no overlap", 3 * M + 7, 2 * M + 1, 17, 400 * K},
+        {"up past the end grows the store", 1 * M, 100, 1 * M - 50, 1000},
+        {"far up past the end by the kernel copy", 1 * M, 3, 2 * M + 1, 1 * M - 3},
+        {"zero length", 1 * M, 10, 20, 0},
+        {"onto itself", 1 * M, 10, 10, 1000},
+        {"close move in several mapped pieces", FileCls::kTransferChunk + 3 * M, 3 * M + 1, 9, FileCls::kTransferChunk + 5},
+    };
+    for (const MoveCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> model = pattern(static_cast<size_t>(c.size), 7);
+        FileCls f;
+        fill(f, model);
+        FileViewRef view = f.readView(0, c.size);  // views may stay mapped during a move
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(f.moveBytes(c.from, c.to, c.length));
+        model.resize(static_cast<size_t>(std::max(c.size, c.to + c.length)), 0);
+        std::memmove(model.data() + c.to, model.data() + c.from, static_cast<size_t>(c.length));
+        ASSERT_EQ(f.length(), static_cast<std::int64_t>(model.size()));
+        const auto got = storeBytes(f);
+        EXPECT_TRUE(got == model);
+        // The mapped view sees the moved bytes.
+        const std::int64_t probe = std::min(c.to, c.size - 1);
+        EXPECT_EQ(static_cast<std::uint8_t>(view.data()[probe]), model[static_cast<size_t>(probe)]);
+        EXPECT_FALSE(f.error());
+    }
+}
+
+TEST(FileClsTransfer, MoveBytesRefusesBadRangesAndAClosedStore)
+{
+    FileCls closed;
+    EXPECT_FALSE(closed.moveBytes(0, 10, 10));
+    FileCls f;
+    fill(f, pattern(1000, 3));
+    EXPECT_FALSE(f.moveBytes(-1, 10, 10));
+    EXPECT_FALSE(f.moveBytes(0, -10, 10));
+    EXPECT_FALSE(f.moveBytes(0, 10, -1));
+    EXPECT_EQ(storeBytes(f), pattern(1000, 3));
+}
+
+namespace {
+
+enum class Target { FileAtOffset, FileAtItsOffset, AppendFile, OtherFileSystem, Pipe };
+
+struct CopyCase {
+    const char* name;
+    Target target;
+};
+
+// Copies `length` bytes from `from` of the store into the target and returns
+// what arrived there (after the 5 bytes the target already holds for files).
+std::vector<std::uint8_t> copyInto(FileCls& f, Target target, const std::string& path, std::int64_t from,
+                                   std::int64_t length, std::int64_t& result)
+{
+    std::vector<std::uint8_t> out;
+    if (target == Target::Pipe) {
+        int p[2];
+        EXPECT_EQ(::pipe(p), 0);
+        std::thread reader([&] {
+            char buf[65536];
+            ssize_t n;
+            while ((n = ::read(p[0], buf, sizeof buf)) > 0)
+                out.insert(out.end(), buf, buf + n);
+        });
+        result = f.copyTo(p[1], -1, from, length);
+        ::close(p[1]);
+        reader.join();
+        ::close(p[0]);
+        return out;
+    }
+    const int flags = O_RDWR | O_CREAT | O_TRUNC | (target == Target::AppendFile ? O_APPEND : 0);
+    const int fd = ::open(path.c_str(), flags, 0600);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(::write(fd, "head:", 5), 5);
+    result = f.copyTo(fd, target == Target::FileAtOffset ? 5 : -1, from, length);
+    if (target != Target::FileAtOffset) {
+        EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 5 + std::max<std::int64_t>(0, result)) << "the offset moves past the bytes";
+    }
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    out.resize(static_cast<size_t>(std::max<off_t>(0, size - 5)));
+    EXPECT_EQ(::pread(fd, out.data(), out.size(), 5), static_cast<ssize_t>(out.size()));
+    ::close(fd);
+    ::unlink(path.c_str());
+    return out;
+}
+
+}  // namespace
+
+TEST(FileClsTransfer, CopyToGivesTheSameBytesWhetherTheKernelCopiesOrNot)
+{
+    const CopyCase cases[] = {
+        {"file at an offset", Target::FileAtOffset},
+        {"file at its own offset", Target::FileAtItsOffset},
+        {"file in append mode (the kernel refuses)", Target::AppendFile},
+        {"file on another file system", Target::OtherFileSystem},
+        {"pipe (the kernel refuses)", Target::Pipe},
+    };
+    const auto data = pattern(3 * 1024 * 1024 + 11, 9);
+    const auto size = static_cast<std::int64_t>(data.size());
+    TempDir dir;
+    for (const CopyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.target == Target::OtherFileSystem && ::access("/dev/shm", W_OK) != 0)
+            continue;
+        const std::string path = c.target == Target::OtherFileSystem ? "/dev/shm/vesperon-copyto-" + std::to_string(::getpid())
+                                                                     : dir.file("out");
+        FileCls f;
+        fill(f, data);
+        std::int64_t result = 0;
+        // Part of the store, with odd ends.
+        auto got = copyInto(f, c.target, path, 12345, size - 20000, result);
+        EXPECT_EQ(result, size - 20000);
+        EXPECT_TRUE(got == std::vector<std::uint8_t>(data.begin() + 12345, data.end() - 20000 + 12345));
+        // A length past the store's end is cut there.
+        got = copyInto(f, c.target, path, size - 100, 1000, result);
+        EXPECT_EQ(result, 100);
+        EXPECT_TRUE(got == std::vector<std::uint8_t>(data.end() - 100, data.end()));
+        EXPECT_FALSE(f.error());
+    }
+}
+
+TEST(FileClsTransfer, CopyToReportsProgressCancelsAndLeavesTheStoreUsable)
+{
+    const auto data = pattern(200000, 4);
+    FileCls f;
+    fill(f, data);
+    TempDir dir;
+    const int fd = ::open(dir.file("out").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    std::vector<std::int64_t> reports;
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return true; }), 200000);
+    EXPECT_EQ(reports, std::vector<std::int64_t>{200000});
+    reports.clear();
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return true; }, 70000), 200000);
+    EXPECT_EQ(reports, (std::vector<std::int64_t>{70000, 140000, 200000}));
+    reports.clear();
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 200000, [&](std::int64_t done) { reports.push_back(done); return false; }, 70000), -1);
+    EXPECT_EQ(errno, ECANCELED);
+    EXPECT_EQ(reports, std::vector<std::int64_t>{70000}) << "the copy stops at the first refusal";
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 0, [&](std::int64_t) { ADD_FAILURE() << "nothing to report"; return true; }), 0);
+    ::close(fd);
+    // A target that cannot be written fails the copy, not the store.
+    EXPECT_EQ(f.copyTo(fd, 0, 0, 100), -1);
+    EXPECT_FALSE(f.error());
+    const int readOnly = ::open(dir.file("out").c_str(), O_RDONLY);
+    EXPECT_EQ(f.copyTo(readOnly, -1, 0, 100), -1);
+    ::close(readOnly);
+    EXPECT_FALSE(f.error());
+    EXPECT_TRUE(f.moveBytes(0, 1, 10));
+}
