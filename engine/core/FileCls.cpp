@@ -80,6 +80,7 @@ FileCls& FileCls::operator=(FileCls&& other) noexcept
     m_capacity = std::exchange(other.m_capacity, 0);
     m_length = std::exchange(other.m_length, 0);
     m_position = std::exchange(other.m_position, 0);
+    m_head = std::exchange(other.m_head, 0);
     m_growthStep = std::exchange(other.m_growthStep, kDefaultGrowthStep);
     m_sectionSize = std::exchange(other.m_sectionSize, kSectionSize);
     m_maps = std::move(other.m_maps);
@@ -149,12 +150,12 @@ void FileCls::close()
     m_writeView = nullptr;
     for (auto& map : m_maps)
         for (auto& v : map->views())
-            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+            ::munmap(v->mapBase, v->mapLength);
     m_maps.clear();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    m_capacity = m_length = m_position = 0;
+    m_capacity = m_length = m_position = m_head = 0;
 }
 
 std::int64_t FileCls::length() const
@@ -217,9 +218,9 @@ bool FileCls::reserveLocked(std::int64_t newCapacity, const char* what)
 {
     if (newCapacity <= m_capacity)
         return true;
-    int rc = ::posix_fallocate(m_fd, m_capacity, newCapacity - m_capacity);
+    int rc = ::posix_fallocate(m_fd, m_head + m_capacity, newCapacity - m_capacity);
     if (rc == EOPNOTSUPP || rc == ENOSYS || rc == EINVAL)
-        rc = ::ftruncate(m_fd, newCapacity) == 0 ? 0 : errno;
+        rc = ::ftruncate(m_fd, m_head + newCapacity) == 0 ? 0 : errno;
     if (rc != 0) {
         failLocked(std::string(what) + (what[std::strlen(what) - 1] == ':' ? "" : m_path + ": "), rc);
         return false;
@@ -240,11 +241,12 @@ bool FileCls::growLocked(std::int64_t end)
 
 std::int64_t FileCls::read(void* buffer, std::int64_t length, std::int64_t position)
 {
-    std::int64_t pos;
+    std::int64_t pos, head;
     {
         CritSectLock lock(m_cs);
         if (m_fd < 0 || length <= 0)
             return 0;
+        head = m_head;
         pos = position >= 0 ? position : m_position;
         length = std::min(length, m_length - pos);
         if (length <= 0) {
@@ -260,7 +262,7 @@ std::int64_t FileCls::read(void* buffer, std::int64_t length, std::int64_t posit
     std::int64_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < length) {
-        const ssize_t n = ::pread(m_fd, out + done, static_cast<size_t>(length - done), pos + done);
+        const ssize_t n = ::pread(m_fd, out + done, static_cast<size_t>(length - done), head + pos + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -277,7 +279,7 @@ std::int64_t FileCls::read(void* buffer, std::int64_t length, std::int64_t posit
 
 std::int64_t FileCls::write(const void* buffer, std::int64_t length, std::int64_t position)
 {
-    std::int64_t pos;
+    std::int64_t pos, head;
     {
         CritSectLock lock(m_cs);
         if (m_fd < 0 || m_error || length <= 0)
@@ -285,11 +287,12 @@ std::int64_t FileCls::write(const void* buffer, std::int64_t length, std::int64_
         pos = position >= 0 ? position : m_position;
         if (!settleSourceLocked() || !growLocked(pos + length))
             return 0;
+        head = m_head;
     }
     std::int64_t done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (done < length) {
-        const ssize_t n = ::pwrite(m_fd, in + done, static_cast<size_t>(length - done), pos + done);
+        const ssize_t n = ::pwrite(m_fd, in + done, static_cast<size_t>(length - done), head + pos + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -324,9 +327,11 @@ bool FileCls::setFileSize(std::int64_t size)
     m_writeView = nullptr;
     for (auto& map : m_maps)
         for (auto& v : map->views())
-            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+            ::munmap(v->mapBase, v->mapLength);
     m_maps.clear();
-    if (::ftruncate(m_fd, size) != 0) {
+    if (size == 0)
+        m_head = 0;
+    if (::ftruncate(m_fd, m_head + size) != 0) {
         failLocked("CANNOT CREATE FILE MAPPING:", errno);
         return false;
     }
@@ -385,14 +390,21 @@ FileViewRef FileCls::viewFor(std::int64_t from, std::int64_t to, bool write)
         const std::int64_t half = m_sectionSize / 2;
         const std::int64_t first = std::max<std::int64_t>(0, from - half) / m_sectionSize * m_sectionSize;
         const std::int64_t end = std::min(m_capacity, ((to + half) / m_sectionSize + 1) * m_sectionSize);
-        void* p = ::mmap(nullptr, static_cast<size_t>(end - first), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
-                         static_cast<off_t>(first));
+        // The store may begin anywhere in its file (dropFront): the mapping
+        // starts at the page that holds the view's first byte.
+        const std::int64_t page = vkit::MemFileCls::allocationGranularity();
+        const std::int64_t physical = m_head + first;
+        const std::int64_t skip = physical % page;
+        const auto mapLength = static_cast<size_t>(end - first + skip);
+        void* p = ::mmap(nullptr, mapLength, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, static_cast<off_t>(physical - skip));
         if (p == MAP_FAILED) {
             failLocked("CANNOT CREATE FILE MAPPING:", errno);
             return {};
         }
         auto view = std::make_unique<FileViewCls>();
-        view->base = static_cast<char*>(p);
+        view->mapBase = static_cast<char*>(p);
+        view->mapLength = mapLength;
+        view->base = static_cast<char*>(p) + skip;
         view->first = first;
         view->end = end;
         view->map = m_maps.back().get();
@@ -435,7 +447,7 @@ void FileCls::releaseViews()
         auto& views = map->views();
         for (auto it = views.begin(); it != views.end();) {
             if ((*it)->refs == 0) {
-                ::munmap((*it)->base, static_cast<size_t>((*it)->end - (*it)->first));
+                ::munmap((*it)->mapBase, (*it)->mapLength);
                 it = views.erase(it);
             } else {
                 ++it;
@@ -454,7 +466,7 @@ void FileCls::trimLocked()
             continue;
         }
         for (auto& v : m_maps[i]->views())
-            ::munmap(v->base, static_cast<size_t>(v->end - v->first));
+            ::munmap(v->mapBase, v->mapLength);
         m_maps.erase(m_maps.begin() + static_cast<std::ptrdiff_t>(i));
     }
     // Keep a few unreferenced views for neighbouring requests, least recently used go first.
@@ -479,7 +491,7 @@ void FileCls::trimLocked()
         if (unreferenced <= kUnreferencedViewsKept || !oldestMap)
             break;
         auto& views = oldestMap->views();
-        ::munmap(views[oldestIndex]->base, static_cast<size_t>(views[oldestIndex]->end - views[oldestIndex]->first));
+        ::munmap(views[oldestIndex]->mapBase, views[oldestIndex]->mapLength);
         views.erase(views.begin() + static_cast<std::ptrdiff_t>(oldestIndex));
     }
 }
@@ -505,4 +517,109 @@ int FileCls::viewCount() const
     for (auto& map : m_maps)
         n += static_cast<int>(map->views().size());
     return n;
+}
+
+bool FileCls::unmapAllLocked()
+{
+    for (auto& map : m_maps)
+        for (auto& v : map->views()) {
+            const int hold = (v.get() == m_readView) + (v.get() == m_writeView);
+            if (v->refs > hold)
+                return false;  // somebody still points into a view
+        }
+    m_readView = nullptr;
+    m_writeView = nullptr;
+    for (auto& map : m_maps)
+        for (auto& v : map->views())
+            ::munmap(v->mapBase, v->mapLength);
+    m_maps.clear();
+    m_maps.push_back(std::make_unique<FileMapCls>(m_capacity));
+    return true;
+}
+
+bool FileCls::movePiecesLocked(std::int64_t from, std::int64_t to, std::int64_t length, const MoveProgress& progress)
+{
+    const bool down = to < from;
+    for (std::int64_t done = 0; done < length;) {
+        const std::int64_t n = std::min(kTransferChunk, length - done);
+        const std::int64_t first = down ? done : length - done - n;
+        if (!moveBytes(from + first, to + first, n))
+            return false;
+        done += n;
+        if (progress)
+            progress(done, length);
+    }
+    return true;
+}
+
+bool FileCls::removeRange(std::int64_t from, std::int64_t length, const MoveProgress& progress)
+{
+    CritSectLock lock(m_cs);
+    if (m_fd < 0 || m_error || from < 0 || length < 0 || from > m_length)
+        return false;
+    length = std::min(length, m_length - from);
+    if (length == 0)
+        return true;
+    if (!settleSourceLocked())
+        return false;
+    const std::int64_t tail = m_length - from - length;
+    if (from < tail && unmapAllLocked()) {
+        // Fewer bytes before the range than after it: those move up, and the
+        // store begins where the range ended.
+        if (!movePiecesLocked(0, length, from, progress))
+            return false;
+        unmapAllLocked();  // the moves map nothing of their own; this only drops the holds
+        m_head += length;
+        m_length -= length;
+        m_capacity -= length;
+        m_position = std::max<std::int64_t>(0, m_position - length);
+        m_maps.back() = std::make_unique<FileMapCls>(m_capacity);
+        // The whole pages before the store go back to the file system.
+        const std::int64_t page = vkit::MemFileCls::allocationGranularity();
+        if (const std::int64_t freed = m_head / page * page; freed > 0)
+            (void)::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(freed));
+        return true;
+    }
+    if (!movePiecesLocked(from + length, from, tail, progress))
+        return false;
+    m_length -= length;
+    m_position = std::min(m_position, m_length);
+    return true;
+}
+
+bool FileCls::insertRange(std::int64_t at, std::int64_t length, const MoveProgress& progress)
+{
+    CritSectLock lock(m_cs);
+    if (m_fd < 0 || m_error || at < 0 || length < 0 || at > m_length)
+        return false;
+    if (length == 0)
+        return true;
+    if (!settleSourceLocked())
+        return false;
+    const std::int64_t old = m_length;
+    if (length <= m_head && at <= old - at && unmapAllLocked()) {
+        // Space on disk again for the pages given back, so that storing
+        // through a view can never fault.
+        const int rc = ::posix_fallocate(m_fd, m_head - length, length);
+        if (rc != 0 && rc != EOPNOTSUPP && rc != ENOSYS && rc != EINVAL) {
+            failLocked("CANNOT WRITE FILE: " + m_path + ": ", rc);
+            return false;
+        }
+        m_head -= length;
+        m_length += length;
+        m_capacity += length;
+        m_position += length;
+        m_maps.back() = std::make_unique<FileMapCls>(m_capacity);
+        return movePiecesLocked(length, 0, at, progress);
+    }
+    if (!growLocked(old + length))
+        return false;
+    m_length = old + length;
+    return movePiecesLocked(at, at + length, old - at, progress);
+}
+
+std::int64_t FileCls::frontRoom() const
+{
+    CritSectLock lock(m_cs);
+    return m_head;
 }

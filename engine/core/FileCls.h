@@ -35,6 +35,8 @@ public:
     int refs = 0;
     std::uint64_t lastUse = 0;
     FileMapCls* map = nullptr;
+    char* mapBase = nullptr;  // the mapping itself (base lies within its first page)
+    std::size_t mapLength = 0;
 };
 
 // One mapping of the store at a given capacity with the views cached in it.
@@ -154,6 +156,20 @@ public:
     // space is a write error, not a fault; the length grows to cover the
     // target. False after an error (error() tells).
     bool moveBytes(std::int64_t from, std::int64_t to, std::int64_t length);
+    // Removes [from, from + length) of the store (cut at its length), moving
+    // the shorter side: the bytes after the range move down, or the bytes
+    // before it move up and the store then begins further into its file (the
+    // disk space in front is given back). insertRange opens a gap of `length`
+    // bytes at `at` (<= the length) for the caller to fill, again moving the
+    // shorter side: the bytes before it move down into room left in front by
+    // a removal when there is enough, else the bytes after it move up.
+    // progress(done, total) follows the bytes moved. The front is used only
+    // while no view is in use. False after an error (error() tells).
+    using MoveProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+    bool removeRange(std::int64_t from, std::int64_t length, const MoveProgress& progress = {});
+    bool insertRange(std::int64_t at, std::int64_t length, const MoveProgress& progress = {});
+    // Room in front of the store left by removals.
+    std::int64_t frontRoom() const;
     // ---- end of bulk transfers ----
 
     // ---- a store that begins as a stretch of another file ----
@@ -197,10 +213,10 @@ private:
     void releaseSourceRefLocked(FileViewCls* view);
     void stopSourceLocked();
     void abandonSourceLocked();
-    // The descriptor to read the store's bytes from and the offset of byte 0
-    // in it: a duplicate of the source file's while reads come from there
-    // (the caller closes it), else the store's own. False with errno set when
-    // the duplicate cannot be made.
+    // While reads come from a source file: a duplicate of its descriptor (the
+    // caller closes it) and the offset of the store's byte 0 in it; otherwise
+    // fd and offset stay as given. False with errno set when the duplicate
+    // cannot be made.
     bool sourceDescriptorLocked(int& fd, std::int64_t& offset) const;
 
     friend class FileViewRef;
@@ -210,12 +226,18 @@ private:
     bool reserveLocked(std::int64_t newCapacity, const char* what);
     void failLocked(const std::string& message, int code);
     void trimLocked();
+    // Unmaps every view; false (nothing unmapped) while one is in use.
+    bool unmapAllLocked();
+    // moveBytes in pieces of kTransferChunk, in an order that overwrites no
+    // byte before it has moved.
+    bool movePiecesLocked(std::int64_t from, std::int64_t to, std::int64_t length, const MoveProgress& progress);
 
     std::string m_path;
     int m_fd = -1;
     std::int64_t m_capacity = 0;
     std::int64_t m_length = 0;
     std::int64_t m_position = 0;
+    std::int64_t m_head = 0;  // where byte 0 of the store lies in its file
     std::int64_t m_growthStep = kDefaultGrowthStep;
     std::int64_t m_sectionSize = kSectionSize;
     std::vector<std::unique_ptr<FileMapCls>> m_maps;  // oldest first

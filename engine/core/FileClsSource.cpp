@@ -153,7 +153,7 @@ void FileCls::Source::run()
 bool FileCls::adoptSource(const std::string& path, std::int64_t offset, std::int64_t length)
 {
     CritSectLock lock(m_cs);
-    if (m_fd < 0 || m_error || m_length != 0 || m_source || offset < 0 || length < 0)
+    if (m_fd < 0 || m_error || m_length != 0 || m_head != 0 || m_source || offset < 0 || length < 0)
         return false;
     if (length == 0)
         return true;
@@ -327,7 +327,6 @@ void FileCls::releaseSourceRefLocked(FileViewCls* view)
 
 bool FileCls::sourceDescriptorLocked(int& fd, std::int64_t& offset) const
 {
-    offset = 0;
     if (!sourceActiveLocked())
         return true;
     fd = ::fcntl(m_source->fd, F_DUPFD_CLOEXEC, 0);

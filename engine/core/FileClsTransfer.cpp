@@ -125,6 +125,7 @@ std::int64_t FileCls::copyTo(int fd, std::int64_t fdOffset, std::int64_t from, s
         length = std::min(length, std::max<std::int64_t>(0, m_length - from));
         // Bytes still read from a source file come from there, through a
         // descriptor of our own: the store may settle meanwhile.
+        base = m_head;
         if (!sourceDescriptorLocked(store, base))
             return -1;
         duplicate = store != m_fd;
@@ -156,6 +157,7 @@ std::int64_t FileCls::copyTo(int fd, std::int64_t fdOffset, std::int64_t from, s
 bool FileCls::moveBytes(std::int64_t from, std::int64_t to, std::int64_t length)
 {
     int fd;
+    std::int64_t head = 0;
     {
         CritSectLock lock(m_cs);
         if (m_fd < 0 || m_error || from < 0 || to < 0 || length < 0)
@@ -168,6 +170,9 @@ bool FileCls::moveBytes(std::int64_t from, std::int64_t to, std::int64_t length)
         if (!growLocked(std::max(from, to) + length))
             return false;
         fd = m_fd;
+        head = m_head;
+        from += head;  // where the bytes lie in the file
+        to += head;
     }
     const std::int64_t dist = std::abs(to - from);
     const bool down = to < from;  // towards the start: front to back
@@ -217,6 +222,6 @@ bool FileCls::moveBytes(std::int64_t from, std::int64_t to, std::int64_t length)
         failLocked("CANNOT WRITE FILE: " + m_path + ": ", code ? code : EIO);
         return false;
     }
-    m_length = std::max(m_length, to + length);
+    m_length = std::max(m_length, to - head + length);
     return true;
 }

@@ -446,12 +446,17 @@ bool CVesSoundDoc::deleteRange(std::int64_t start, std::int64_t end, ChannelSel 
     }
     const std::int64_t length = lengthFrames();
     m_host.beginOperation("Deleting");
-    bool ok = moveFrames(span.end, span.start, length - span.end, span, "Deleting");
-    if (ok) {
-        if (!span.single)
-            ok = m_samples.setLength((length - span.frames()) * span.align);
-        else
-            ok = silenceFrames(length - span.frames(), length, span);
+    bool ok;
+    if (!span.single) {
+        // Whole frames: the store moves the shorter side.
+        int piece = 0;
+        ok = m_samples.removeRange(span.start * span.align, span.frames() * span.align,
+                                   [&](std::int64_t done, std::int64_t total) {
+                                       progressStep("Deleting", done, total, piece++);
+                                   });
+    } else {
+        ok = moveFrames(span.end, span.start, length - span.end, span, "Deleting") &&
+             silenceFrames(length - span.frames(), length, span);
     }
     m_host.endOperation();
     m_modified = true;
@@ -605,13 +610,18 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int
     if (ok && pasted > 0) {
         const std::int64_t old = lengthFrames();
         const Span whole = editSpan(0, 0, ChannelSel::Both);
-        ok = m_samples.setLength((old + pasted) * align) && silenceFrames(old, old + pasted, whole);
-        if (ok && !sourceSingle) {
-            ok = moveFrames(insert, insert + pasted, old - insert, whole, "Pasting") &&
+        if (!sourceSingle) {
+            // Whole frames: the store opens the gap moving the shorter side.
+            int piece = 0;
+            ok = m_samples.insertRange(insert * align, pasted * align,
+                                       [&](std::int64_t done, std::int64_t total) {
+                                           progressStep("Pasting", done, total, piece++);
+                                       }) &&
                  writeStoreAt(source, insert, whole, pasted);
-        } else if (ok) {
-            Span one = editSpan(0, 0, targetChannel);
-            ok = moveFrames(insert, insert + pasted, old - insert, one, "Pasting (move):") &&
+        } else {
+            const Span one = editSpan(0, 0, targetChannel);
+            ok = m_samples.setLength((old + pasted) * align) && silenceFrames(old, old + pasted, whole) &&
+                 moveFrames(insert, insert + pasted, old - insert, one, "Pasting (move):") &&
                  silenceFrames(insert, insert + pasted, one) && writeStoreAt(source, insert, one, pasted);
         }
     }

@@ -211,3 +211,81 @@ TEST(FileClsTransfer, CopyToReportsProgressCancelsAndLeavesTheStoreUsable)
     EXPECT_FALSE(f.error());
     EXPECT_TRUE(f.moveBytes(0, 1, 10));
 }
+
+// Removing and inserting ranges move the shorter side; a removal near the
+// start leaves room in front that a later insertion there takes back. Views
+// made afterwards, plain reads and copies out all see the same bytes.
+TEST(FileClsTransfer, RemoveAndInsertRangesMoveTheShorterSide)
+{
+    constexpr std::int64_t K = 1024;
+    struct Step {
+        bool insert;
+        std::int64_t at, length;
+        std::int64_t frontRoomAfter;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"remove the start, put it back", {{false, 0, 3 * K + 5, 3 * K + 5}, {true, 0, 3 * K + 5, 0}}},
+        {"remove near the start, then insert in the middle of the room",
+         {{false, 100 * K + 3, 70 * K, 70 * K}, {true, 5000, 30 * K, 40 * K}}},
+        {"remove near the end: the tail moves", {{false, 900 * K, 1000, 0}, {true, 900 * K, 1000, 0}}},
+        {"insert near the start without room: the tail moves", {{true, 10, 999, 0}}},
+        {"insert larger than the room", {{false, 0, 100, 100}, {true, 0, 200, 100}}},
+        {"remove past the end is cut", {{false, 1000 * K - 10, 100, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> expected = pattern(1000 * K, 5);
+        FileCls f;
+        fill(f, expected);
+        std::uint32_t seed = 40;
+        for (const Step& s : c.steps) {
+            if (s.insert) {
+                ASSERT_TRUE(f.insertRange(s.at, s.length));
+                const std::vector<std::uint8_t> gap = pattern(static_cast<size_t>(s.length), ++seed);
+                ASSERT_EQ(f.write(gap.data(), s.length, s.at), s.length);
+                expected.insert(expected.begin() + s.at, gap.begin(), gap.end());
+            } else {
+                std::int64_t progressed = 0;
+                ASSERT_TRUE(f.removeRange(s.at, s.length, [&](std::int64_t done, std::int64_t) { progressed = done; }));
+                const auto end = std::min<std::int64_t>(s.at + s.length, static_cast<std::int64_t>(expected.size()));
+                expected.erase(expected.begin() + s.at, expected.begin() + end);
+                EXPECT_GE(progressed, 0);
+            }
+            EXPECT_EQ(f.frontRoom(), s.frontRoomAfter);
+            ASSERT_EQ(f.length(), static_cast<std::int64_t>(expected.size()));
+            EXPECT_EQ(storeBytes(f), expected);
+            const std::int64_t probe = std::min<std::int64_t>(70 * K + 13, f.length() - 1);
+            FileViewRef v = f.readView(probe, probe + 1);
+            ASSERT_TRUE(v);
+            EXPECT_EQ(static_cast<std::uint8_t>(*v.data()), expected[static_cast<size_t>(probe)]);
+        }
+        TempDir dir;
+        const int fd = ::open(dir.file("out").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(f.copyTo(fd, 0, 0, f.length()), f.length());
+        ::close(fd);
+        EXPECT_EQ(vestest::readFile(dir.file("out")), expected);
+    }
+}
+
+TEST(FileClsTransfer, ViewInUseKeepsTheFrontWhereItIs)
+{
+    std::vector<std::uint8_t> expected = pattern(300000, 9);
+    FileCls f;
+    fill(f, expected);
+    {
+        FileViewRef held = f.readView(0, 1);
+        ASSERT_TRUE(f.removeRange(0, 1000));
+        EXPECT_EQ(f.frontRoom(), 0) << "the held view must not change under its holder";
+    }
+    expected.erase(expected.begin(), expected.begin() + 1000);
+    EXPECT_EQ(storeBytes(f), expected);
+    ASSERT_TRUE(f.removeRange(0, 1000));
+    EXPECT_EQ(f.frontRoom(), 1000);
+    ASSERT_TRUE(f.setFileSize(0));
+    EXPECT_EQ(f.frontRoom(), 0) << "emptying starts the store at the start of its file again";
+}
