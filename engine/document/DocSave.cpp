@@ -27,8 +27,10 @@
 namespace {
 
 constexpr const char* kDiskWriteError = "Disk write error! Disk full or write protected?";
-// Samples written between two reports of progress (and chances to cancel).
+// Samples written between two reports of progress (and chances to cancel):
+// at least this much, and a thirty-second part of a long save.
 constexpr std::int64_t kSavePiece = 4 << 20;
+constexpr std::int64_t kSaveReports = 32;
 
 }  // namespace
 
@@ -113,7 +115,7 @@ bool CVesSoundDoc::copyStoreToStream(FileCls& store, std::int64_t startByte, std
     if (ok && total > 0) {
         const std::int64_t copied = store.copyTo(::fileno(out), at, startByte, total,
                                                  [&](std::int64_t done) { return m_host.progress(what, done, total); },
-                                                 kSavePiece);
+                                                 std::max(kSavePiece, total / kSaveReports));
         ok = copied == total && ::fseeko(out, at + static_cast<off_t>(total), SEEK_SET) == 0;
     }
     m_host.endOperation();
