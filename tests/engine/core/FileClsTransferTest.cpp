@@ -67,7 +67,7 @@ TEST(FileClsTransfer, MoveBytesMatchesMemmove)
         {"far up past the end by the kernel copy", 1 * M, 3, 2 * M + 1, 1 * M - 3},
         {"zero length", 1 * M, 10, 20, 0},
         {"onto itself", 1 * M, 10, 10, 1000},
-        {"close move in several mapped pieces", FileCls::kTransferChunk + 3 * M, 3 * M + 1, 9, FileCls::kTransferChunk + 5},
+        {"close move in several mapped pieces", FileCls::kTransferChunk + 3 * M + 16, 3 * M + 1, 9, FileCls::kTransferChunk + 5},
     };
     for (const MoveCase& c : cases) {
         SCOPED_TRACE(c.name);
