@@ -7,7 +7,36 @@
 #include <cstring>
 #include <type_traits>
 
+// The hot loops of 16-bit mono sound, built a second time for AVX2 processors
+// (four conversions and products per instruction instead of two), chosen once
+// when the program loads. Without FMA the products and sums round exactly as
+// in the portable build.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+#define VES_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VES_VECTOR_CLONES
+#endif
+
 namespace {
+
+VES_VECTOR_CLONES void decodeMono16(const std::uint8_t* p, std::int64_t n, double* __restrict out)
+{
+    for (std::int64_t i = 0; i < n; ++i) {
+        std::int16_t v;
+        std::memcpy(&v, p + 2 * i, 2);
+        out[i] = v;
+    }
+}
+
+VES_VECTOR_CLONES void decodeMono16Windowed(const std::uint8_t* p, std::int64_t n, const double* __restrict window,
+                                            double* __restrict out)
+{
+    for (std::int64_t i = 0; i < n; ++i) {
+        std::int16_t v;
+        std::memcpy(&v, p + 2 * i, 2);
+        out[i] = static_cast<double>(v) * window[i];
+    }
+}
 
 // One stored sample of a fixed width as its Raw value. On a little-endian
 // host the 16- and 32-bit loads are plain moves, which lets the contiguous
@@ -59,41 +88,71 @@ inline Out convertRaw(std::int32_t raw)
     }
 }
 
-template <int Bytes, SampleScale Scale, typename Out, bool Absolute>
-void decodeRun(const std::uint8_t* p, std::int64_t stride, std::int64_t n, Out* __restrict out)
+// One decoded value as it is stored: alone, or times its window entry (the
+// windowed frames of the spectrogram, made in the same pass).
+template <bool Windowed, typename Out>
+inline Out weighted(Out v, const double* __restrict window, std::int64_t i)
 {
+    if constexpr (Windowed)
+        return v * window[i];
+    else
+        return v;
+}
+
+template <int Bytes, SampleScale Scale, typename Out, bool Absolute, bool Windowed>
+void decodeRun(const std::uint8_t* p, std::int64_t stride, std::int64_t n, const double* __restrict window,
+               Out* __restrict out)
+{
+    if constexpr (Bytes == 2 && std::is_same_v<Out, double> && !Absolute && sampleScaleFactor(2, Scale) == 1.0 &&
+                  std::endian::native == std::endian::little) {
+        if (stride == 2) {  // the common recording: 16-bit mono as it is
+            if constexpr (Windowed)
+                decodeMono16Windowed(p, n, window, out);
+            else
+                decodeMono16(p, n, out);
+            return;
+        }
+    }
     if (stride == Bytes) {  // mono: one contiguous run the compiler vectorises
         for (std::int64_t i = 0; i < n; ++i)
-            out[i] = convertRaw<Bytes, Scale, Out, Absolute>(loadRaw<Bytes>(p + Bytes * i));
+            out[i] = weighted<Windowed>(convertRaw<Bytes, Scale, Out, Absolute>(loadRaw<Bytes>(p + Bytes * i)),
+                                        window, i);
         return;
     }
     for (std::int64_t i = 0; i < n; ++i, p += stride)
-        out[i] = convertRaw<Bytes, Scale, Out, Absolute>(loadRaw<Bytes>(p));
+        out[i] = weighted<Windowed>(convertRaw<Bytes, Scale, Out, Absolute>(loadRaw<Bytes>(p)), window, i);
 }
 
-template <int Bytes, typename Out, bool Absolute>
-void decodeWidth(const std::uint8_t* p, std::int64_t stride, std::int64_t n, SampleScale scale, Out* out)
+template <int Bytes, typename Out, bool Absolute, bool Windowed>
+void decodeWidth(const std::uint8_t* p, std::int64_t stride, std::int64_t n, SampleScale scale,
+                 const double* window, Out* out)
 {
     switch (scale) {
-    case SampleScale::Units16: decodeRun<Bytes, SampleScale::Units16, Out, Absolute>(p, stride, n, out); break;
-    case SampleScale::Level: decodeRun<Bytes, SampleScale::Level, Out, Absolute>(p, stride, n, out); break;
-    case SampleScale::Raw: decodeRun<Bytes, SampleScale::Raw, Out, Absolute>(p, stride, n, out); break;
+    case SampleScale::Units16:
+        decodeRun<Bytes, SampleScale::Units16, Out, Absolute, Windowed>(p, stride, n, window, out);
+        break;
+    case SampleScale::Level:
+        decodeRun<Bytes, SampleScale::Level, Out, Absolute, Windowed>(p, stride, n, window, out);
+        break;
+    case SampleScale::Raw:
+        decodeRun<Bytes, SampleScale::Raw, Out, Absolute, Windowed>(p, stride, n, window, out);
+        break;
     }
 }
 
-template <typename Out, bool Absolute = false>
+template <typename Out, bool Absolute = false, bool Windowed = false>
 void decodeAny(const std::uint8_t* frames, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
-               SampleScale scale, Out* out)
+               SampleScale scale, Out* out, const double* window = nullptr)
 {
     if (count <= 0 || !layout.valid())
         return;
     const std::uint8_t* p = frames + layout.offsetOf(channel);
     const std::int64_t stride = layout.blockAlign;
     switch (layout.bytesPerSample) {
-    case 1: decodeWidth<1, Out, Absolute>(p, stride, count, scale, out); break;
-    case 2: decodeWidth<2, Out, Absolute>(p, stride, count, scale, out); break;
-    case 3: decodeWidth<3, Out, Absolute>(p, stride, count, scale, out); break;
-    default: decodeWidth<4, Out, Absolute>(p, stride, count, scale, out); break;
+    case 1: decodeWidth<1, Out, Absolute, Windowed>(p, stride, count, scale, window, out); break;
+    case 2: decodeWidth<2, Out, Absolute, Windowed>(p, stride, count, scale, window, out); break;
+    case 3: decodeWidth<3, Out, Absolute, Windowed>(p, stride, count, scale, window, out); break;
+    default: decodeWidth<4, Out, Absolute, Windowed>(p, stride, count, scale, window, out); break;
     }
 }
 
@@ -143,6 +202,12 @@ void decodeMagnitudes(const std::uint8_t* frames, std::int64_t count, const Samp
                       ChannelIndex channel, SampleScale scale, std::int64_t* out)
 {
     decodeAny<std::int64_t, true>(frames, count, layout, channel, scale, out);
+}
+
+void decodeBlockWindowed(const std::uint8_t* frames, std::int64_t count, const SampleLayout& layout,
+                         ChannelIndex channel, SampleScale scale, const double* window, double* out)
+{
+    decodeAny<double, false, true>(frames, count, layout, channel, scale, out, window);
 }
 
 void encodeBlock(const double* in, std::int64_t count, const SampleLayout& layout, ChannelIndex channel,
@@ -258,6 +323,20 @@ bool SampleReader::readZeroFilled(std::int64_t first, std::int64_t count, T* out
 bool SampleReader::read(std::int64_t first, std::int64_t count, double* out)
 {
     return readZeroFilled(first, count, out);
+}
+
+bool SampleReader::readWindowed(std::int64_t first, std::int64_t count, const double* window, double* out)
+{
+    const std::int64_t align = m_layout.blockAlign;
+    if (m_base != nullptr && first >= 0 && count > 0 && first + count <= m_length && first * align >= m_pieceFirst &&
+        (first + count) * align <= m_pieceEnd) {
+        decodeBlockWindowed(m_base + (first * align - m_pieceFirst), count, m_layout, m_channel, m_scale, window, out);
+        return true;
+    }
+    const bool ok = readZeroFilled(first, count, out);
+    for (std::int64_t i = 0; i < count; ++i)
+        out[i] *= window[i];
+    return ok;
 }
 
 bool SampleReader::read(std::int64_t first, std::int64_t count, float* out)

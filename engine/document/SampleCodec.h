@@ -138,6 +138,12 @@ void decodeBlock(const std::uint8_t* frames, std::int64_t count, const SampleLay
 void decodeMagnitudes(const std::uint8_t* frames, std::int64_t count, const SampleLayout& layout,
                       ChannelIndex channel, SampleScale scale, std::int64_t* out);
 
+// As the double decodeBlock, each value times window[i] (the windowed frames
+// of a spectrogram in one pass; the products are the same as multiplying the
+// decoded block afterwards).
+void decodeBlockWindowed(const std::uint8_t* frames, std::int64_t count, const SampleLayout& layout,
+                         ChannelIndex channel, SampleScale scale, const double* window, double* out);
+
 // Block encoders: in[0 .. count) into the samples of one channel of `count`
 // frames at `frames`; the other channel's samples are left as they are.
 // Values in a scale, rounded to the nearest integer, then clipped:
@@ -169,6 +175,8 @@ public:
     bool read(std::int64_t first, std::int64_t count, double* out);
     bool read(std::int64_t first, std::int64_t count, float* out);
     bool read(std::int64_t first, std::int64_t count, std::int64_t* out);
+    // As read into doubles, each value times window[0 .. count).
+    bool readWindowed(std::int64_t first, std::int64_t count, const double* window, double* out);
 
     // Up to `count` frames from `first` (0 <= first) into out[0 ..): how many
     // were decoded, up to the end of the samples or the first piece that
