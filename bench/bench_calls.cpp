@@ -11,7 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -82,8 +85,8 @@ void BM_SpectrogramFftsOnly60s(benchmark::State& state)
     realTime(state);
 }
 
-// Yardstick: every sample read as a float, a piece at a time.
-void BM_ReadAllSamples60s(benchmark::State& state)
+// Yardstick of the detector: every sample read as a float, a piece at a time.
+void BM_ReadAllSamplesFloat60s(benchmark::State& state)
 {
     CVesSoundDoc& doc = document();
     std::vector<float> buf(1 << 16);
@@ -99,9 +102,65 @@ void BM_ReadAllSamples60s(benchmark::State& state)
     realTime(state);
 }
 
+// Every sample read as a double in 16-bit units, 65536 frames at a time,
+// against memcpy in the same process with the same pieces:
+//   x_memcpy_in   memcpy of the stored 16-bit bytes read (from the store's
+//                 mapped views into a buffer of their size) / the reading
+//   x_memcpy_out  memcpy of as many bytes as the doubles written (4 x those,
+//                 buffer to buffer) / the reading
+// A ratio of 1 means reading runs as fast as that memcpy.
+void BM_ReadAllSamples60s(benchmark::State& state)
+{
+    using Clock = std::chrono::steady_clock;
+    CVesSoundDoc& doc = document();
+    constexpr std::int64_t kPiece = 1 << 16;
+    const std::int64_t frames = doc.lengthFrames();
+    std::vector<double> buf(kPiece), source(kPiece, 1.0);
+    std::vector<std::uint8_t> bytes(kPiece * 2);
+    double readSeconds = 0, inSeconds = 0, outSeconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        {
+            SampleReader reader(doc, ChannelIndex::Left);
+            double sum = 0;
+            for (std::int64_t f = 0; f < frames; f += kPiece) {
+                reader.read(f, kPiece, buf.data());
+                sum += buf[0];
+            }
+            benchmark::DoNotOptimize(sum);
+        }
+        readSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+
+        start = Clock::now();
+        for (std::int64_t f = 0; f < frames; f += kPiece) {
+            const std::int64_t n = std::min(kPiece, frames - f) * 2;
+            const FileViewRef view = doc.samples().readView(f * 2, f * 2 + n);
+            if (!view || view.available() < n) {
+                state.SkipWithError("store not mapped");
+                return;
+            }
+            std::memcpy(bytes.data(), view.data(), static_cast<std::size_t>(n));
+            benchmark::DoNotOptimize(bytes.data());
+        }
+        inSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+
+        start = Clock::now();
+        for (std::int64_t f = 0; f < frames; f += kPiece) {
+            std::memcpy(buf.data(), source.data(), static_cast<std::size_t>(kPiece) * sizeof(double));
+            benchmark::DoNotOptimize(buf.data());
+        }
+        outSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    realTime(state);
+    state.counters["read_ms"] = readSeconds * 1e3 / static_cast<double>(state.iterations());
+    state.counters["x_memcpy_in"] = inSeconds / readSeconds;
+    state.counters["x_memcpy_out"] = outSeconds / readSeconds;
+}
+
 }  // namespace
 
 BENCHMARK(BM_CallDetector60s)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SpectrogramFftsOnly60s)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAllSamplesFloat60s)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAllSamples60s)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -11,7 +11,9 @@
 #include "records/VesColorMap.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -72,6 +74,33 @@ private:
     std::array<double, kLevelPaletteSize> m_bounds{};
     std::array<std::int8_t, kOctaves> m_startAt{};
 };
+
+// Inline: the spectrogram asks once per bin and column.
+inline int LevelScale::paletteIndex(double p) const
+{
+    if (!(p > m_threshold))
+        return -1;
+    // p > T >= 1: a normal number with a binary exponent of 0 or more.
+    std::uint64_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    const int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    if (e >= kOctaves - 1)
+        return indexAbove(p);  // at or above 2^30: the top index, or beyond the table
+    int j = m_startAt[static_cast<std::size_t>(e)];
+    while (j + 1 < kLevelPaletteSize && m_bounds[static_cast<std::size_t>(j + 1)] <= p)
+        ++j;
+    // Within rounding of a boundary the formula itself decides.
+    constexpr double kNear = 1e-9;
+    const double below = m_bounds[static_cast<std::size_t>(j)];
+    if (std::fabs(p - below) <= kNear * below)
+        return indexAbove(p);
+    if (j + 1 < kLevelPaletteSize) {
+        const double above = m_bounds[static_cast<std::size_t>(j + 1)];
+        if (std::fabs(above - p) <= kNear * above)
+            return indexAbove(p);
+    }
+    return j;
+}
 
 // ---------------------------------------------------------------------------
 // User colour maps

@@ -65,6 +65,7 @@ ColumnEngine::ColumnEngine(const PlotLayout& layout) : m_layout(layout)
     const int n = std::max(2, layout.spect.fftSize);
     m_frame.assign(static_cast<std::size_t>(n), 0.0);
     m_acc.assign(static_cast<std::size_t>(n / 2), 0.0);
+    m_level.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_runs.resize(static_cast<std::size_t>(n / 2));
     m_chunk.assign(static_cast<std::size_t>(kChunkSamples), 0.0);
 }
@@ -85,13 +86,16 @@ void ColumnEngine::clearAccumulator()
 // The spectrogram's hot path besides the FFT; starting the function on a
 // cache line keeps its speed from depending on where the linker happens to
 // place it (a few per cent either way).
-__attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, std::int64_t start)
+__attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, std::int64_t start,
+                                                          std::int64_t nextStart)
 {
     const SpectrogramSetup& s = m_layout.spect;
     const int n = s.fftSize;
     // The three buffers never overlap; saying so lets the loops run on vectors.
     double* __restrict frame = m_frame.data();
     reader.readWindowed(start, n, s.windowTable.data(), frame);
+    // The next frame's samples arrive from memory while this one is transformed.
+    reader.prefetch(nextStart, n);
     RealFft(frame, s.fftOrder);
     addPower(frame, n, m_acc.data());
     if (m_count == 0)
@@ -106,10 +110,20 @@ void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
     const SpectrogramSetup& s = m_layout.spect;
     const std::int64_t base = ch.freqPane.bottom;
     const double count = m_count;
+    // The column's levels first, in a loop of its own that runs on vectors;
+    // a single frame (automatic overlap) is its own average.
+    const double* level = m_acc.data();
+    if (m_count != 1) {
+        double* __restrict avg = m_level.data();
+        const double* __restrict acc = m_acc.data();
+        for (int k = s.firstBin; k < s.lastBin; ++k)
+            avg[k] = acc[k] / count;
+        level = avg;
+    }
     int runs = 0;
     int prevPen = -1;
     for (int k = s.firstBin; k < s.lastBin; ++k) {
-        const int pen = s.penForPower(m_acc[static_cast<std::size_t>(k)] / count);
+        const int pen = s.penForPower(level[k]);
         if (pen < 0) {
             prevPen = -1;
             continue;
@@ -230,7 +244,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
             int before = m_count;
             if (s.autoOverlap) {
                 clearAccumulator();
-                takeFrame(reader, c0 - half);
+                takeFrame(reader, c0 - half, c1 - half);
             } else {
                 if (!anyFrame)
                     next = c0 - half;
@@ -239,7 +253,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
                     before = 0;
                 }
                 while (next <= end || !anyFrame) {
-                    takeFrame(reader, next);
+                    takeFrame(reader, next, next + s.hop);
                     anyFrame = true;
                     const bool endsAtLast = next + s.fftSize == length;
                     next += s.hop;

@@ -131,7 +131,9 @@ public:
     std::int64_t framesComputed() const { return m_framesComputed; }
 
 private:
-    void takeFrame(SampleReader& reader, std::int64_t start);
+    // The frame at `start` into the accumulator; nextStart: where the next
+    // frame is expected to start (its samples are fetched ahead).
+    void takeFrame(SampleReader& reader, std::int64_t start, std::int64_t nextStart);
     void clearAccumulator();
     void makeRuns(const ChannelPanes& ch, PlotColumn& out);
     void oscillogram(SampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out);
@@ -141,6 +143,7 @@ private:
     const PlotLayout& m_layout;
     std::vector<double> m_frame;
     std::vector<double> m_acc;
+    std::vector<double> m_level;  // the averaged column levels
     std::vector<double> m_chunk;
     std::vector<SpectRun> m_runs;
     int m_count = 0;

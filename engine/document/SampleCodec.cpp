@@ -339,6 +339,24 @@ bool SampleReader::readWindowed(std::int64_t first, std::int64_t count, const do
     return ok;
 }
 
+void SampleReader::prefetch(std::int64_t first, std::int64_t count) const
+{
+#if defined(__GNUC__)
+    const std::int64_t align = m_layout.blockAlign;
+    const std::int64_t from = std::max<std::int64_t>(first, 0) * align;
+    const std::int64_t to = std::min(first + count, m_length) * align;
+    if (m_base == nullptr || from >= to || from < m_pieceFirst || to > m_pieceEnd)
+        return;
+    constexpr std::int64_t kCacheLine = 64;
+    for (std::int64_t b = from; b < to; b += kCacheLine)
+        __builtin_prefetch(m_base + (b - m_pieceFirst));
+    __builtin_prefetch(m_base + (to - 1 - m_pieceFirst));
+#else
+    (void)first;
+    (void)count;
+#endif
+}
+
 bool SampleReader::read(std::int64_t first, std::int64_t count, float* out)
 {
     return readZeroFilled(first, count, out);

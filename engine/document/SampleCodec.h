@@ -177,6 +177,9 @@ public:
     bool read(std::int64_t first, std::int64_t count, std::int64_t* out);
     // As read into doubles, each value times window[0 .. count).
     bool readWindowed(std::int64_t first, std::int64_t count, const double* window, double* out);
+    // Asks the processor to fetch frames first .. first + count - 1 into its
+    // caches when they lie in the current piece (a hint: it reads nothing).
+    void prefetch(std::int64_t first, std::int64_t count) const;
 
     // Up to `count` frames from `first` (0 <= first) into out[0 ..): how many
     // were decoded, up to the end of the samples or the first piece that
