@@ -209,6 +209,53 @@ LevelScale::LevelScale(int thresHold, int contrast)
             ++j;
         m_startAt[static_cast<std::size_t>(e)] = static_cast<std::int8_t>(j);
     }
+    // The cells a boundary lies in or within rounding of (the search's own
+    // nearness test is 1e-9 of the boundary) are searched; every other cell
+    // takes the index of its lowest power.
+    constexpr double kMargin = 4e-9;
+    const auto cellOf = [](double p) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &p, sizeof bits);
+        return bits < kOneBits ? std::int64_t{-1} : static_cast<std::int64_t>((bits - kOneBits) >> (52 - kCellBits));
+    };
+    for (double b : m_bounds)
+        for (std::int64_t c = cellOf(b * (1 - kMargin)); c <= cellOf(b * (1 + kMargin)) && c < kCells; ++c)
+            if (c >= 0)
+                m_cells[static_cast<std::size_t>(c)] = kMixedCell;
+    for (int c = 0; c < kCells; ++c) {
+        std::int8_t& cell = m_cells[static_cast<std::size_t>(c)];
+        if (cell != kMixedCell) {
+            const double lowest = std::ldexp(1.0 + static_cast<double>(c & ((1 << kCellBits) - 1)) / (1 << kCellBits),
+                                             c >> kCellBits);
+            cell = static_cast<std::int8_t>(searchIndex(lowest));
+        }
+    }
+}
+
+int LevelScale::searchIndex(double p) const
+{
+    if (!(p > m_threshold))
+        return -1;
+    // p > T >= 1: a normal number with a binary exponent of 0 or more.
+    std::uint64_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    const int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    if (e >= kOctaves - 1)
+        return indexAbove(p);  // at or above 2^30: the top index, or beyond the table
+    int j = m_startAt[static_cast<std::size_t>(e)];
+    while (j + 1 < kLevelPaletteSize && m_bounds[static_cast<std::size_t>(j + 1)] <= p)
+        ++j;
+    // Within rounding of a boundary the formula itself decides.
+    constexpr double kNear = 1e-9;
+    const double below = m_bounds[static_cast<std::size_t>(j)];
+    if (std::fabs(p - below) <= kNear * below)
+        return indexAbove(p);
+    if (j + 1 < kLevelPaletteSize) {
+        const double above = m_bounds[static_cast<std::size_t>(j + 1)];
+        if (std::fabs(above - p) <= kNear * above)
+            return indexAbove(p);
+    }
+    return j;
 }
 
 int LevelScale::indexAbove(double p) const

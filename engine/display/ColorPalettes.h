@@ -64,6 +64,7 @@ public:
 
 private:
     int indexAbove(double p) const;
+    int searchIndex(double p) const;
     double m_threshold = 1.0;
     double m_lnThreshold = 0.0;
     double m_exponent = 1.0;
@@ -73,33 +74,33 @@ private:
     static constexpr int kOctaves = 31;
     std::array<double, kLevelPaletteSize> m_bounds{};
     std::array<std::int8_t, kOctaves> m_startAt{};
+    // Most levels need not even that: powers 1 <= p < 2^30 fall into cells of
+    // a 64th of an octave (the top six bits of the mantissa), and a cell that
+    // no boundary comes near has one index for all of its powers. A cell
+    // with a boundary in or near it holds kMixedCell and is searched.
+    static constexpr int kCellBits = 6;
+    static constexpr int kCells = (kOctaves - 1) << kCellBits;
+    static constexpr std::int8_t kMixedCell = -2;
+    static constexpr std::uint64_t kOneBits = 0x3FF0000000000000;  // 1.0
+    std::array<std::int8_t, kCells> m_cells{};
 };
 
 // Inline: the spectrogram asks once per bin and column.
 inline int LevelScale::paletteIndex(double p) const
 {
+    // Most powers of a spectrogram lie below the threshold: that test comes
+    // first (and keeps NaN out). Above it p > T >= 1, so that bits >= kOneBits.
     if (!(p > m_threshold))
         return -1;
-    // p > T >= 1: a normal number with a binary exponent of 0 or more.
     std::uint64_t bits;
     std::memcpy(&bits, &p, sizeof bits);
-    const int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
-    if (e >= kOctaves - 1)
-        return indexAbove(p);  // at or above 2^30: the top index, or beyond the table
-    int j = m_startAt[static_cast<std::size_t>(e)];
-    while (j + 1 < kLevelPaletteSize && m_bounds[static_cast<std::size_t>(j + 1)] <= p)
-        ++j;
-    // Within rounding of a boundary the formula itself decides.
-    constexpr double kNear = 1e-9;
-    const double below = m_bounds[static_cast<std::size_t>(j)];
-    if (std::fabs(p - below) <= kNear * below)
-        return indexAbove(p);
-    if (j + 1 < kLevelPaletteSize) {
-        const double above = m_bounds[static_cast<std::size_t>(j + 1)];
-        if (std::fabs(above - p) <= kNear * above)
-            return indexAbove(p);
+    const std::uint64_t cell = (bits - kOneBits) >> (52 - kCellBits);
+    if (cell < static_cast<std::uint64_t>(kCells)) {
+        const int index = m_cells[static_cast<std::size_t>(cell)];
+        if (index != kMixedCell)
+            return index;
     }
-    return j;
+    return searchIndex(p);
 }
 
 // ---------------------------------------------------------------------------

@@ -5,17 +5,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 // Samples per piece of the oscillogram and zero-crossing scans.
 constexpr std::int64_t kChunkSamples = 8192;
 
-// The power loop runs once per frame besides the FFT; it is built a second
-// time for AVX2 processors (no FMA, so the sums round as in the portable
+// The power loop runs once per frame besides the FFT; it is built again for
+// AVX-512 and AVX2 processors (no FMA, so the sums round as in the portable
 // build) and the loader picks the version once.
 #if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
-#define VES_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define VES_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define VES_VECTOR_CLONES
 #endif
@@ -29,6 +30,25 @@ VES_VECTOR_CLONES void addPower(const double* __restrict frame, int n, double* _
         const double re = frame[k], ik = im[-k];
         acc[k] += (2 * re) * (2 * re) + (2 * ik) * (2 * ik);
     }
+}
+
+// Bins per block of the threshold test in makeRuns.
+constexpr int kBlock = 8;
+
+// Whether any of the kBlock levels at `level` lies above `threshold` (NaN
+// does not), two at a time on vectors.
+inline bool anyAbove(const double* level, double threshold)
+{
+    using Pair = double __attribute__((vector_size(16)));
+    using Mask = long long __attribute__((vector_size(16)));
+    const Pair t = {threshold, threshold};
+    Mask above = {0, 0};
+    for (int i = 0; i < kBlock; i += 2) {
+        Pair v;
+        std::memcpy(&v, level + i, sizeof v);
+        above |= v > t;
+    }
+    return (above[0] | above[1]) != 0;
 }
 
 }  // namespace
@@ -122,18 +142,29 @@ void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
     }
     int runs = 0;
     int prevPen = -1;
-    for (int k = s.firstBin; k < s.lastBin; ++k) {
-        const int pen = s.penForPower(level[k]);
-        if (pen < 0) {
+    // Built-in schemes draw nothing at or below the threshold, which is where
+    // most bins of a spectrogram lie: whole blocks of them are passed over
+    // with one test.
+    const double threshold = s.level.threshold();
+    for (int k0 = s.firstBin; k0 < s.lastBin; k0 += kBlock) {
+        const int k1 = std::min(k0 + kBlock, s.lastBin);
+        if (!s.userMap && k1 - k0 == kBlock && !anyAbove(level + k0, threshold)) {
             prevPen = -1;
             continue;
         }
-        const std::int64_t top = base + s.binTop[static_cast<std::size_t>(k)];
-        if (pen == prevPen) {
-            m_runs[static_cast<std::size_t>(runs - 1)].yHigh = top;
-        } else {
-            m_runs[static_cast<std::size_t>(runs++)] = {pen, base + s.binBottom(k), top};
-            prevPen = pen;
+        for (int k = k0; k < k1; ++k) {
+            const int pen = s.penForPower(level[k]);
+            if (pen < 0) {
+                prevPen = -1;
+                continue;
+            }
+            const std::int64_t top = base + s.binTop[static_cast<std::size_t>(k)];
+            if (pen == prevPen) {
+                m_runs[static_cast<std::size_t>(runs - 1)].yHigh = top;
+            } else {
+                m_runs[static_cast<std::size_t>(runs++)] = {pen, base + s.binBottom(k), top};
+                prevPen = pen;
+            }
         }
     }
     out.runs = m_runs.data();

@@ -22,6 +22,7 @@
 #pragma once
 
 #include "display/PlotLayout.h"
+#include "core/AlignedAllocator.h"
 #include "document/SampleCodec.h"
 
 #include <cstdint>
@@ -141,9 +142,9 @@ private:
                        PlotColumn& out);
 
     const PlotLayout& m_layout;
-    std::vector<double> m_frame;
-    std::vector<double> m_acc;
-    std::vector<double> m_level;  // the averaged column levels
+    vkit::AlignedVector<double> m_frame;
+    vkit::AlignedVector<double> m_acc;
+    vkit::AlignedVector<double> m_level;  // the averaged column levels
     std::vector<double> m_chunk;
     std::vector<SpectRun> m_runs;
     int m_count = 0;

@@ -15,6 +15,7 @@
 // computes the data columns from it.
 #pragma once
 
+#include "core/AlignedAllocator.h"
 #include "display/ColorPalettes.h"
 #include "display/PlotAxes.h"
 #include "document/ChannelSelection.h"
@@ -122,7 +123,7 @@ struct SpectrogramSetup {
     int hop = 1;                     // fixed overlap: frame advance, at least 1
     bool autoOverlap = true;
     int window = 0;
-    std::vector<double> windowTable;  // N entries: gain x shape
+    vkit::AlignedVector<double> windowTable;  // N entries: gain x shape
     std::vector<double> binFrequency; // N/2 entries, Hz
     std::vector<std::int64_t> binTop; // N/2 entries: upper band edge of bin i above the pane bottom
     int firstBin = 0;                 // bins firstBin .. lastBin - 1 are drawn

@@ -135,6 +135,27 @@ TEST(LevelScale, BoundarySearchAgreesWithTheDefinition)
         }
 }
 
+// Powers are looked up in cells of a 64th of an octave: on either side of
+// every cell edge the index must still be the defined one.
+TEST(LevelScale, CellEdgesAgreeWithTheDefinition)
+{
+    for (int thresHold : {0, 16, 31})
+        for (int contrast : {-10, 0, 10}) {
+            const LevelScale s(thresHold, contrast);
+            int mismatches = 0;
+            for (int e = 0; e <= 31; ++e)
+                for (int cell = 0; cell < 64; ++cell) {
+                    const double edge = std::ldexp(1.0 + cell / 64.0, e);
+                    for (double p : {std::nextafter(edge, 0.0), edge, std::nextafter(edge, 1e300)})
+                        mismatches += s.paletteIndex(p) != definedIndex(p, thresHold, contrast);
+                }
+            EXPECT_EQ(mismatches, 0) << thresHold << " " << contrast;
+            EXPECT_EQ(s.paletteIndex(0.0), -1);
+            EXPECT_EQ(s.paletteIndex(-5e8), -1);
+            EXPECT_EQ(s.paletteIndex(std::nan("")), -1);
+        }
+}
+
 TEST(UserMapKey, ThousandthsOfADecibelTowardZero)
 {
     EXPECT_EQ(UserMapKey(kFullScalePower), 0);
