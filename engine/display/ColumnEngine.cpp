@@ -22,18 +22,10 @@ constexpr std::int64_t kChunkSamples = 8192;
 #endif
 
 // Adds the power of bins 1 .. n/2 - 1 of a transformed frame (RealFft's
-// split order, the imaginary part of bin k at frame[n - k]) to acc, or with
-// `first` stores it there (0 + p is p, so the sums are the same).
-VES_VECTOR_CLONES void addPower(const double* __restrict frame, int n, double* __restrict acc, bool first)
+// split order, the imaginary part of bin k at frame[n - k]) to acc.
+VES_VECTOR_CLONES void addPower(const double* __restrict frame, int n, double* __restrict acc)
 {
     const double* __restrict im = frame + n;
-    if (first) {
-        for (int k = 1; k < n / 2; ++k) {
-            const double re = frame[k], ik = im[-k];
-            acc[k] = (2 * re) * (2 * re) + (2 * ik) * (2 * ik);
-        }
-        return;
-    }
     for (int k = 1; k < n / 2; ++k) {
         const double re = frame[k], ik = im[-k];
         acc[k] += (2 * re) * (2 * re) + (2 * ik) * (2 * ik);
@@ -105,10 +97,9 @@ double ColumnEngine::binPower(int k) const
     return m_acc[static_cast<std::size_t>(k)] / m_count;
 }
 
-// The next frame then stores its powers instead of adding them (bin 0, never
-// written, stays 0).
 void ColumnEngine::clearAccumulator()
 {
+    std::fill(m_acc.begin(), m_acc.end(), 0.0);
     m_count = 0;
 }
 
@@ -126,7 +117,7 @@ __attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, 
     // The next frame's samples arrive from memory while this one is transformed.
     reader.prefetch(nextStart, n);
     RealFft(frame, s.fftOrder);
-    addPower(frame, n, m_acc.data(), m_count == 0);
+    addPower(frame, n, m_acc.data());
     if (m_count == 0)
         m_firstFrame = start;
     m_lastFrame = start;
