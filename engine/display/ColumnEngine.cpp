@@ -114,8 +114,11 @@ __attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, 
     // The three buffers never overlap; saying so lets the loops run on vectors.
     double* __restrict frame = m_frame.data();
     reader.readWindowed(start, n, s.windowTable.data(), frame);
-    // The next frame's samples arrive from memory while this one is transformed.
-    reader.prefetch(nextStart, n);
+    // The next frame's samples arrive from memory while this one is transformed
+    // (frames that follow one another closely are streamed in by the processor
+    // itself, better without the hint).
+    if (nextStart >= 0)
+        reader.prefetch(nextStart, n);
     RealFft(frame, s.fftOrder);
     addPower(frame, n, m_acc.data());
     if (m_count == 0)
@@ -284,7 +287,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
                     before = 0;
                 }
                 while (next <= end || !anyFrame) {
-                    takeFrame(reader, next, next + s.hop);
+                    takeFrame(reader, next, -1);
                     anyFrame = true;
                     const bool endsAtLast = next + s.fftSize == length;
                     next += s.hop;

@@ -133,7 +133,7 @@ public:
 
 private:
     // The frame at `start` into the accumulator; nextStart: where the next
-    // frame is expected to start (its samples are fetched ahead).
+    // frame is expected to start (its samples are fetched ahead), or -1.
     void takeFrame(SampleReader& reader, std::int64_t start, std::int64_t nextStart);
     void clearAccumulator();
     void makeRuns(const ChannelPanes& ch, PlotColumn& out);
