@@ -140,6 +140,25 @@ void* MemFileCls::getPointer(bool readOnly, std::int64_t offset, std::int64_t le
     return v.base + (offset - start);
 }
 
+std::int64_t MemFileCls::readAt(void* destination, std::int64_t length, std::int64_t offset) const
+{
+    if (m_fd < 0 || offset < 0 || length < 0)
+        return -1;
+    auto* out = static_cast<char*>(destination);
+    std::int64_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(m_fd, out + done, static_cast<size_t>(length - done), static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return done > 0 ? done : -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
 bool MemFileCls::releasePointer(const void* pointer)
 {
     CritSectLock lock(m_cs);

@@ -32,6 +32,11 @@ public:
     void* getPointer(bool readOnly, std::int64_t offset, std::int64_t length);
     // Gives back a pointer obtained from getPointer.
     bool releasePointer(const void* pointer);
+    // Copies up to `length` bytes at `offset` of the file into destination
+    // without mapping them: the bytes read, fewer where the file now ends
+    // (another program may have cut it short since it was opened, which a
+    // mapping would answer with SIGBUS), or -1 on a read error.
+    std::int64_t readAt(void* destination, std::int64_t length, std::int64_t offset) const;
     std::int64_t size() const { return m_size; }
     void close();
 

@@ -235,21 +235,9 @@ std::int64_t SectFileCls::read(void* destination, std::int64_t length, std::int6
     if (!m_mem || length <= 0 || m_position < 0 || m_position >= m_fileSize)
         return 0;
     length = std::min(length, m_fileSize - m_position);
-    const std::int64_t view = viewSize();
-    auto* out = static_cast<char*>(destination);
-    std::int64_t done = 0;
-    while (done < length) {
-        const std::int64_t pos = m_position + done;
-        const std::int64_t base = pos / view * view;
-        const std::int64_t viewLen = std::min(view, m_fileSize - base);
-        const auto* p = static_cast<const char*>(m_mem->getPointer(true, base, viewLen));
-        if (!p)
-            break;
-        const std::int64_t n = std::min(length - done, base + viewLen - pos);
-        std::memcpy(out + done, p + (pos - base), static_cast<size_t>(n));
-        m_mem->releasePointer(p);
-        done += n;
-    }
+    // Read, not mapped: another program may cut the file short while it is
+    // open, and the bytes gone then simply do not arrive.
+    const std::int64_t done = std::max<std::int64_t>(0, m_mem->readAt(destination, length, m_position));
     m_position += done;
     return done;
 }

@@ -141,3 +141,37 @@ TEST(BackgroundCopy, RecordingsThatAreConvertedOrEmptiedDoNotKeepTheFile)
     EXPECT_EQ(vestest::documentBytes(grown), concat(samples, Bytes(samples.begin(), samples.begin() + 8)));
     EXPECT_TRUE(host.messages.empty()) << host.lastMessage();
 }
+
+// A form too large to load stays in the file and is copied across when the
+// document is saved in its own type. Cut short by another program before
+// then, the save fails with a message instead of faulting on the missing
+// pages, and the document saves as a plain wave still.
+TEST(BackgroundCopy, FormLeftInAFileCutShortFailsTheSaveWithAMessage)
+{
+    TempDir dir;
+    const std::string path = dir.file("night.wav");
+    const Bytes samples = vestest::patternSamples(2, 16, kFrames);
+    Bytes file = vestest::riffWave(
+        ByteWriter().chunk("fmt ", vestest::pcmFormat(2, 250000, 16)).chunk("data", samples).data());
+    const std::size_t large = 65u << 20;  // beyond what is loaded
+    const Bytes form = ByteWriter().tag("RIFF").u32(static_cast<std::uint32_t>(large + 4)).tag("XTRA").data();
+    const std::size_t formAt = file.size();
+    file.insert(file.end(), form.begin(), form.end());
+    file.resize(file.size() + large, 0x5A);
+    vestest::writeFile(path, file);
+
+    RecordingHost host;
+    CVesSoundDoc doc(host);
+    ASSERT_TRUE(doc.open(path));
+    ASSERT_TRUE(doc.finishBackgroundCopy());
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(formAt + 12 + (1 << 20))), 0);
+
+    const std::string own = dir.file("own.wav");
+    EXPECT_FALSE(doc.save(own, 9));
+    EXPECT_EQ(host.lastMessage(), "Disk write error! Disk full or write protected?");
+    EXPECT_FALSE(vestest::fileExists(own));
+    ASSERT_TRUE(doc.save(dir.file("plain.wav"), 1));
+    CVesSoundDoc reopened(host);
+    ASSERT_TRUE(reopened.open(dir.file("plain.wav")));
+    EXPECT_EQ(vestest::documentBytes(reopened), samples);
+}
