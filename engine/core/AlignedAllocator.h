@@ -27,9 +27,9 @@ struct AlignedAllocator {
     {
         return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{Alignment}));
     }
-    void deallocate(T* p, std::size_t n) noexcept
+    void deallocate(T* p, std::size_t) noexcept
     {
-        ::operator delete(p, n * sizeof(T), std::align_val_t{Alignment});
+        ::operator delete(p, std::align_val_t{Alignment});
     }
     template <typename U>
     bool operator==(const AlignedAllocator<U, Alignment>&) const noexcept

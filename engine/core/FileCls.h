@@ -168,7 +168,8 @@ public:
     using MoveProgress = std::function<void(std::int64_t done, std::int64_t total)>;
     bool removeRange(std::int64_t from, std::int64_t length, const MoveProgress& progress = {});
     bool insertRange(std::int64_t at, std::int64_t length, const MoveProgress& progress = {});
-    // Room in front of the store left by removals.
+    // Room in front of the store left by removals, or by the header of a
+    // source file (adoptSource keeps the bytes where they lie within pages).
     std::int64_t frontRoom() const;
     // ---- end of bulk transfers ----
 

@@ -46,6 +46,7 @@ struct FileCls::Source {
     int guard = -1;
     FileViewCls view;  // over the whole stretch; its null map tells it from the store's views
     int target = -1;   // the store's own file
+    std::int64_t targetHead = 0;  // where the store's byte 0 lies in it
 
     std::thread thread;
     bool started = false;
@@ -101,7 +102,7 @@ void FileCls::Source::run()
         const std::int64_t want = std::min(kCopyChunk, length - done);
         ssize_t n = -1;
         if (!buffered) {
-            loff_t in = offset + done, out = done;
+            loff_t in = offset + done, out = targetHead + done;
             n = ::copy_file_range(fd, &in, target, &out, static_cast<size_t>(want), 0);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -129,7 +130,8 @@ void FileCls::Source::run()
                 break;
             }
             for (ssize_t w = 0; w < n;) {
-                const ssize_t m = ::pwrite(target, buffer.data() + w, static_cast<size_t>(n - w), done + w);
+                const ssize_t m =
+                    ::pwrite(target, buffer.data() + w, static_cast<size_t>(n - w), targetHead + done + w);
                 if (m < 0 && errno == EINTR)
                     continue;
                 if (m <= 0) {
@@ -182,9 +184,18 @@ bool FileCls::adoptSource(const std::string& path, std::int64_t offset, std::int
     src->view.first = 0;
     src->view.end = length;
     src->view.map = nullptr;
-    if (!reserveLocked(length, "CANNOT CREATE FILE (can't get space): "))
+    // The store's bytes lie at the same place within their pages as in the
+    // file: the kernel then copies whole pages into the store, and a save
+    // of the same type (whose header is as long) copies whole pages out of it.
+    // Misplaced by a header's length, every page is written in two parts,
+    // which makes the copy and writing the copy back to disk slower.
+    m_head = offset % page;
+    if (!reserveLocked(length, "CANNOT CREATE FILE (can't get space): ")) {
+        m_head = 0;
         return false;
+    }
     src->target = m_fd;
+    src->targetHead = m_head;
     ::posix_fadvise(src->fd, offset, length, POSIX_FADV_SEQUENTIAL);
     m_length = length;
     m_source = std::move(src);

@@ -103,6 +103,19 @@ TEST(SourceStore, ReadsTheStretchAtOnceAndCopiesItBeforeTheFirstWrite)
     std::int64_t kept = 0;
     std::string reason;
     EXPECT_FALSE(store.takeSourceShortening(kept, reason));
+
+    // The copy keeps each byte's place within its page: the header's length
+    // lies in front of the store, and an insertion at the front uses it.
+    EXPECT_EQ(store.frontRoom(), kHead);
+    ASSERT_TRUE(store.insertRange(0, 60));
+    ASSERT_EQ(store.write(four, 4, 0), 4);
+    EXPECT_EQ(store.frontRoom(), kHead - 60);
+    Bytes inserted(56, 0);
+    inserted.insert(inserted.begin(), four, four + 4);
+    inserted.insert(inserted.end(), expected.begin(), expected.end());
+    Bytes got = storeBytes(store);
+    std::fill(got.begin() + 4, got.begin() + 60, 0);  // the gap's bytes are the caller's to fill
+    EXPECT_EQ(got, inserted);
 }
 
 TEST(SourceStore, SourceDeletedOrReplacedMeanwhileChangesNothing)
