@@ -213,11 +213,6 @@ LevelScale::LevelScale(int thresHold, int contrast)
     // nearness test is 1e-9 of the boundary) are searched; every other cell
     // takes the index of its lowest power.
     constexpr double kMargin = 4e-9;
-    const auto cellOf = [](double p) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &p, sizeof bits);
-        return bits < kOneBits ? std::int64_t{-1} : static_cast<std::int64_t>((bits - kOneBits) >> (52 - kCellBits));
-    };
     for (double b : m_bounds)
         for (std::int64_t c = cellOf(b * (1 - kMargin)); c <= cellOf(b * (1 + kMargin)) && c < kCells; ++c)
             if (c >= 0)

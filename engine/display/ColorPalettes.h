@@ -83,18 +83,24 @@ private:
     static constexpr std::int8_t kMixedCell = -2;
     static constexpr std::uint64_t kOneBits = 0x3FF0000000000000;  // 1.0
     std::array<std::int8_t, kCells> m_cells{};
+    // The cell of power p, -1 below 1 (kCells and more from 2^30 up, for NaN
+    // and for negative numbers).
+    static std::int64_t cellOf(double p)
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &p, sizeof bits);
+        return bits < kOneBits ? -1 : static_cast<std::int64_t>((bits - kOneBits) >> (52 - kCellBits));
+    }
 };
 
 // Inline: the spectrogram asks once per bin and column.
 inline int LevelScale::paletteIndex(double p) const
 {
     // Most powers of a spectrogram lie below the threshold: that test comes
-    // first (and keeps NaN out). Above it p > T >= 1, so that bits >= kOneBits.
+    // first (and keeps NaN out). Above it p > T >= 1, so the cell is not -1.
     if (!(p > m_threshold))
         return -1;
-    std::uint64_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    const std::uint64_t cell = (bits - kOneBits) >> (52 - kCellBits);
+    const auto cell = static_cast<std::uint64_t>(cellOf(p));
     if (cell < static_cast<std::uint64_t>(kCells)) {
         const int index = m_cells[static_cast<std::size_t>(cell)];
         if (index != kMixedCell)

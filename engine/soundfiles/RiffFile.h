@@ -107,7 +107,10 @@ private:
     bool m_isForm = true;
 };
 
-// A read-only file read through mapped views of at most half a section.
+// A read-only file. Reads copy from the file itself (pread), not from
+// mapped views, so that a file cut short by another program reads short
+// instead of faulting; the section size is still kept for its callers but
+// no longer shapes the reads.
 class SectFileCls {
 public:
     static constexpr std::int64_t kDefaultSectionSize = 8388608;
