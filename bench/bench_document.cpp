@@ -22,7 +22,7 @@ constexpr std::int64_t kDataBytes = 1LL << 30;
 
 using vesbench::QuietHost;
 
-// Seconds per iteration of the yardsticks, for the ratios of the runs after them.
+// Seconds per iteration of the memmove yardstick, for the ratios of the edits after it.
 double g_memmoveSeconds = 0;
 
 double secondsSince(std::chrono::steady_clock::time_point start)
