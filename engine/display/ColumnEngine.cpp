@@ -1,5 +1,6 @@
 #include "display/ColumnEngine.h"
 
+#include "core/VectorKernels.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
 
@@ -7,48 +8,106 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+#define VES_X86_MASKS 1
+#include <immintrin.h>
+#else
+#define VES_X86_MASKS 0
+#endif
+
 namespace {
 
 // Samples per piece of the oscillogram and zero-crossing scans.
 constexpr std::int64_t kChunkSamples = 8192;
 
 // The power loop runs once per frame besides the FFT; it is built again for
-// AVX-512 and AVX2 processors (no FMA, so the sums round as in the portable
-// build) and the loader picks the version once.
+// AVX-512 and AVX2 processors and the loader picks the version once. The
+// AVX-512 build fuses multiply-adds, as the FFT does on such processors, so
+// its sums may differ from the portable build's in the last place.
 #if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
 #define VES_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define VES_VECTOR_CLONES
 #endif
 
-// Adds the power of bins 1 .. n/2 - 1 of a transformed frame (RealFft's
-// split order, the imaginary part of bin k at frame[n - k]) to acc.
+// A bin's power is |2 X_k|^2; the sums leave out the factor 4, which is
+// applied where they are read. Scaling by a power of two commutes with
+// rounding, so the levels are exactly those of sums of |2 X_k|^2.
+constexpr double kPowerFactor = 4.0;
+
+// Adds |X_k|^2 of bins 1 .. n/2 - 1 of a transformed frame (RealFft's split
+// order, the imaginary part of bin k at frame[n - k]) to acc.
 VES_VECTOR_CLONES void addPower(const double* __restrict frame, int n, double* __restrict acc)
 {
     const double* __restrict im = frame + n;
     for (int k = 1; k < n / 2; ++k) {
         const double re = frame[k], ik = im[-k];
-        acc[k] += (2 * re) * (2 * re) + (2 * ik) * (2 * ik);
+        acc[k] += re * re + ik * ik;
     }
 }
 
-// Bins per block of the threshold test in makeRuns.
-constexpr int kBlock = 8;
+// How far ahead of a frame's end the samples of frames to come are fetched
+// at fixed overlap. The processor's own prefetcher follows the stream within
+// a page but not into the next one; a page ahead hides that wait.
+constexpr std::int64_t kFetchAheadBytes = 4096;
 
-// Whether any of the kBlock levels at `level` lies above `threshold` (NaN
-// does not), two at a time on vectors.
-inline bool anyAbove(const double* level, double threshold)
+#if VES_X86_MASKS
+// The bits of aboveBits, eight levels per instruction.
+__attribute__((target("avx512f"))) void aboveBitsAvx512(const double* level, int n, double threshold,
+                                                        std::uint64_t* bits)
 {
-    using Pair = double __attribute__((vector_size(16)));
-    using Mask = long long __attribute__((vector_size(16)));
-    const Pair t = {threshold, threshold};
-    Mask above = {0, 0};
-    for (int i = 0; i < kBlock; i += 2) {
-        Pair v;
-        std::memcpy(&v, level + i, sizeof v);
-        above |= v > t;
+    const __m512d t = _mm512_set1_pd(threshold);
+    for (int w = 0; w * 64 < n; ++w) {
+        std::uint64_t word = 0;
+        const int end = std::min(64, n - w * 64);
+        int j = 0;
+        for (; j + 8 <= end; j += 8)
+            word |= static_cast<std::uint64_t>(
+                        _mm512_cmp_pd_mask(_mm512_loadu_pd(level + w * 64 + j), t, _CMP_GT_OQ))
+                    << j;
+        for (; j < end; ++j)
+            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
+        bits[w] = word;
     }
-    return (above[0] | above[1]) != 0;
+}
+
+// The bits of aboveBits, four levels per instruction.
+__attribute__((target("avx2"))) void aboveBitsAvx2(const double* level, int n, double threshold,
+                                                   std::uint64_t* bits)
+{
+    const __m256d t = _mm256_set1_pd(threshold);
+    for (int w = 0; w * 64 < n; ++w) {
+        std::uint64_t word = 0;
+        const int end = std::min(64, n - w * 64);
+        int j = 0;
+        for (; j + 4 <= end; j += 4)
+            word |= static_cast<std::uint64_t>(static_cast<unsigned>(
+                        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(level + w * 64 + j), t, _CMP_GT_OQ))))
+                    << j;
+        for (; j < end; ++j)
+            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
+        bits[w] = word;
+    }
+}
+#endif
+
+// Bit j % 64 of bits[j / 64] says whether level[j] (0 <= j < n) lies above
+// the threshold (NaN does not).
+void aboveBits(const double* level, int n, double threshold, std::uint64_t* bits)
+{
+#if VES_X86_MASKS
+    const VectorKernels kernels = activeVectorKernels();
+    if (kernels == VectorKernels::Avx512)
+        return aboveBitsAvx512(level, n, threshold, bits);
+    if (kernels == VectorKernels::Avx2)
+        return aboveBitsAvx2(level, n, threshold, bits);
+#endif
+    for (int w = 0; w * 64 < n; ++w) {
+        std::uint64_t word = 0;
+        for (int j = 0; j < 64 && w * 64 + j < n; ++j)
+            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
+        bits[w] = word;
+    }
 }
 
 }  // namespace
@@ -87,6 +146,7 @@ ColumnEngine::ColumnEngine(const PlotLayout& layout) : m_layout(layout)
     m_acc.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_level.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_runs.resize(static_cast<std::size_t>(n / 2));
+    m_above.assign(static_cast<std::size_t>(n / 2 / 64 + 1), 0);
     m_chunk.assign(static_cast<std::size_t>(kChunkSamples), 0.0);
 }
 
@@ -94,7 +154,7 @@ double ColumnEngine::binPower(int k) const
 {
     if (k < 0 || k >= static_cast<int>(m_acc.size()) || m_count == 0)
         return 0.0;
-    return m_acc[static_cast<std::size_t>(k)] / m_count;
+    return kPowerFactor * m_acc[static_cast<std::size_t>(k)] / m_count;
 }
 
 void ColumnEngine::clearAccumulator()
@@ -107,18 +167,15 @@ void ColumnEngine::clearAccumulator()
 // cache line keeps its speed from depending on where the linker happens to
 // place it (a few per cent either way).
 __attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, std::int64_t start,
-                                                          std::int64_t nextStart)
+                                                          std::int64_t fetchFirst, std::int64_t fetchCount)
 {
     const SpectrogramSetup& s = m_layout.spect;
     const int n = s.fftSize;
     // The three buffers never overlap; saying so lets the loops run on vectors.
     double* __restrict frame = m_frame.data();
     reader.readWindowed(start, n, s.windowTable.data(), frame);
-    // The next frame's samples arrive from memory while this one is transformed
-    // (frames that follow one another closely are streamed in by the processor
-    // itself, better without the hint).
-    if (nextStart >= 0)
-        reader.prefetch(nextStart, n);
+    // Samples of frames to come arrive from memory while this one is transformed.
+    reader.prefetch(fetchFirst, fetchCount);
     RealFft(frame, s.fftOrder);
     addPower(frame, n, m_acc.data());
     if (m_count == 0)
@@ -133,40 +190,52 @@ void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
     const SpectrogramSetup& s = m_layout.spect;
     const std::int64_t base = ch.freqPane.bottom;
     const double count = m_count;
-    // The column's levels first, in a loop of its own that runs on vectors;
-    // a single frame (automatic overlap) is its own average.
+    // The column's levels first, in a loop of its own that runs on vectors.
+    // A single frame (automatic overlap) is its own average: its sums are
+    // used as they are, with the factor they leave out applied to the few
+    // that are looked at and taken out of the threshold (both exactly).
     const double* level = m_acc.data();
+    double factor = kPowerFactor;
     if (m_count != 1) {
         double* __restrict avg = m_level.data();
         const double* __restrict acc = m_acc.data();
         for (int k = s.firstBin; k < s.lastBin; ++k)
-            avg[k] = acc[k] / count;
+            avg[k] = kPowerFactor * acc[k] / count;
         level = avg;
+        factor = 1.0;
     }
     int runs = 0;
     int prevPen = -1;
-    // Built-in schemes draw nothing at or below the threshold, which is where
-    // most bins of a spectrogram lie: whole blocks of them are passed over
-    // with one test.
-    const double threshold = s.level.threshold();
-    for (int k0 = s.firstBin; k0 < s.lastBin; k0 += kBlock) {
-        const int k1 = std::min(k0 + kBlock, s.lastBin);
-        if (!s.userMap && k1 - k0 == kBlock && !anyAbove(level + k0, threshold)) {
+    const auto addBin = [&](int k, int pen) {
+        if (pen < 0) {
             prevPen = -1;
-            continue;
+            return;
         }
-        for (int k = k0; k < k1; ++k) {
-            const int pen = s.penForPower(level[k]);
-            if (pen < 0) {
-                prevPen = -1;
-                continue;
-            }
-            const std::int64_t top = base + s.binTop[static_cast<std::size_t>(k)];
-            if (pen == prevPen) {
-                m_runs[static_cast<std::size_t>(runs - 1)].yHigh = top;
-            } else {
-                m_runs[static_cast<std::size_t>(runs++)] = {pen, base + s.binBottom(k), top};
-                prevPen = pen;
+        const std::int64_t top = base + s.binTop[static_cast<std::size_t>(k)];
+        if (pen == prevPen) {
+            m_runs[static_cast<std::size_t>(runs - 1)].yHigh = top;
+        } else {
+            m_runs[static_cast<std::size_t>(runs++)] = {pen, base + s.binBottom(k), top};
+            prevPen = pen;
+        }
+    };
+    if (s.userMap) {
+        for (int k = s.firstBin; k < s.lastBin; ++k)
+            addBin(k, s.penForPower(factor * level[k]));
+    } else if (s.lastBin > s.firstBin) {
+        // Built-in schemes draw nothing at or below the threshold, which is
+        // where most bins of a spectrogram lie: only the bins above it, found
+        // with vector compares, are looked at.
+        const int n = s.lastBin - s.firstBin;
+        aboveBits(level + s.firstBin, n, s.level.threshold() / factor, m_above.data());
+        int last = -2;
+        for (int w = 0; w * 64 < n; ++w) {
+            for (std::uint64_t word = m_above[static_cast<std::size_t>(w)]; word != 0; word &= word - 1) {
+                const int k = s.firstBin + w * 64 + __builtin_ctzll(word);
+                if (k != last + 1)
+                    prevPen = -1;
+                addBin(k, s.penForPower(factor * level[k]));
+                last = k;
             }
         }
     }
@@ -239,6 +308,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     const SpectrogramSetup& s = L.spect;
     const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) >= s.fftSize;
     const std::int64_t half = s.fftSize / 2;
+    const std::int64_t fetchAhead = kFetchAheadBytes / std::max(1, reader.layout().blockAlign);
 
     firstColumn = std::max(firstColumn, 0);
     endColumn = std::min(endColumn, L.columns);
@@ -278,7 +348,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
             int before = m_count;
             if (s.autoOverlap) {
                 clearAccumulator();
-                takeFrame(reader, c0 - half, c1 - half);
+                takeFrame(reader, c0 - half, c1 - half, s.fftSize);
             } else {
                 if (!anyFrame)
                     next = c0 - half;
@@ -287,7 +357,8 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
                     before = 0;
                 }
                 while (next <= end || !anyFrame) {
-                    takeFrame(reader, next, -1);
+                    // The samples a hop brings in, a page ahead of this frame's end.
+                    takeFrame(reader, next, next + s.fftSize + fetchAhead - s.hop, s.hop);
                     anyFrame = true;
                     const bool endsAtLast = next + s.fftSize == length;
                     next += s.hop;

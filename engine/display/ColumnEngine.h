@@ -132,9 +132,9 @@ public:
     std::int64_t framesComputed() const { return m_framesComputed; }
 
 private:
-    // The frame at `start` into the accumulator; nextStart: where the next
-    // frame is expected to start (its samples are fetched ahead), or -1.
-    void takeFrame(SampleReader& reader, std::int64_t start, std::int64_t nextStart);
+    // The frame at `start` into the accumulator; the fetchCount samples from
+    // fetchFirst, which frames to come will need, are fetched meanwhile.
+    void takeFrame(SampleReader& reader, std::int64_t start, std::int64_t fetchFirst, std::int64_t fetchCount);
     void clearAccumulator();
     void makeRuns(const ChannelPanes& ch, PlotColumn& out);
     void oscillogram(SampleReader& reader, const ChannelPanes& ch, std::int64_t c0, PlotColumn& out);
@@ -147,6 +147,7 @@ private:
     vkit::AlignedVector<double> m_level;  // the averaged column levels
     std::vector<double> m_chunk;
     std::vector<SpectRun> m_runs;
+    std::vector<std::uint64_t> m_above;  // bins above the threshold, a bit each
     int m_count = 0;
     std::int64_t m_firstFrame = 0, m_lastFrame = 0;
     std::int64_t m_framesComputed = 0;

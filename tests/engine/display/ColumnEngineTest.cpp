@@ -4,6 +4,8 @@
 // allocates nothing per column.
 #include "display/ColumnEngine.h"
 
+#include "core/VectorKernels.h"
+
 #include "DocTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -258,6 +260,75 @@ TEST_F(ColumnTest, BinZeroNeverShowsColour)
     engine.compute(doc, 0, 20, 21, c);
     EXPECT_EQ(engine.binPower(0), 0.0);
     EXPECT_TRUE(c.cols.at(0).runs.empty());
+}
+
+// The runs of a column are its bins above the threshold, each with the pen
+// of its level, neighbours of one pen merged, whichever loops find those
+// bins. Tones and noise scatter them across the spectrum (over the 64-bin
+// boundaries too), densely at the lower threshold; the frequency range
+// starts off bin 0.
+TEST_F(ColumnTest, RunsAreTheBinsAboveTheThresholdWithThePensOfTheirLevels)
+{
+    std::vector<std::uint8_t> bytes(2 * 200000);
+    std::uint32_t noise = 12345;
+    for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        const double t = static_cast<double>(i) / kRate;
+        const double v = 6000 * std::sin(2 * std::numbers::pi * 24000 * t) +
+                         3000 * std::sin(2 * std::numbers::pi * 61000 * t) +
+                         1500 * std::sin(2 * std::numbers::pi * 119000 * t) + static_cast<double>(noise >> 21) - 1024;
+        const auto s16 = static_cast<std::int16_t>(std::lround(v));
+        bytes[2 * i] = static_cast<std::uint8_t>(s16 & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>((s16 >> 8) & 0xFF);
+    }
+    vestest::fillDocument(doc, 1, 16, kRate, bytes);
+    parms.m_fftSize = 512;
+    parms.m_plotSize = 200000;
+    parms.m_spectMin = 10000;
+    struct Case {
+        int overlap, threshold;
+    };
+    struct Restore {
+        ~Restore() { setVectorKernels(VectorKernels::Automatic); }
+    } restore;
+    for (VectorKernels kernels : {VectorKernels::Portable, VectorKernels::Avx2, VectorKernels::Avx512}) {
+        setVectorKernels(kernels);
+        if (activeVectorKernels() != kernels)
+            continue;  // this processor has not got them
+        SCOPED_TRACE(static_cast<int>(kernels));
+        for (const Case& k : {Case{-1, 12}, Case{50, 12}, Case{-1, 18}, Case{50, 18}, Case{75, 24}}) {
+            parms.m_fftOverLap = k.overlap;
+            parms.m_fftThresHold = k.threshold;
+            const PlotLayout l = layout();
+            ASSERT_GT(l.spect.firstBin, 0);
+            const std::int64_t bottom = l.channels[0].freqPane.bottom;
+            ColumnEngine engine(l);
+            for (int col : {5, 123}) {
+                Collect c;
+                engine.compute(doc, 0, col, col + 1, c);
+                ASSERT_EQ(c.cols.size(), 1u);
+                std::vector<SpectRun> want;
+                int prev = -1;
+                for (int bin = l.spect.firstBin; bin < l.spect.lastBin; ++bin) {
+                    const int pen = l.spect.penForPower(engine.binPower(bin));
+                    const std::int64_t top = bottom + l.spect.binTop[static_cast<std::size_t>(bin)];
+                    if (pen >= 0 && pen == prev)
+                        want.back().yHigh = top;
+                    else if (pen >= 0)
+                        want.push_back({pen, bottom + l.spect.binBottom(bin), top});
+                    prev = pen;
+                }
+                const auto& got = c.cols[0].runs;
+                ASSERT_EQ(got.size(), want.size()) << k.overlap << " " << k.threshold << " " << col;
+                EXPECT_GT(got.size(), 3u);
+                for (std::size_t i = 0; i < got.size(); ++i) {
+                    EXPECT_EQ(got[i].pen, want[i].pen) << i;
+                    EXPECT_EQ(got[i].yLow, want[i].yLow) << i;
+                    EXPECT_EQ(got[i].yHigh, want[i].yHigh) << i;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(ColumnTest, UserMapPensFollowTheLevel)
