@@ -20,12 +20,13 @@ namespace {
 // Samples per piece of the oscillogram and zero-crossing scans.
 constexpr std::int64_t kChunkSamples = 8192;
 
-// The power loop runs once per frame besides the FFT; it is built again for
-// AVX-512 and AVX2 processors and the loader picks the version once. The
-// AVX-512 build fuses multiply-adds, as the FFT does on such processors, so
-// its sums may differ from the portable build's in the last place.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
-#define VES_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+// The power loop runs once per frame besides the FFT. AVX2 processors get a
+// build of it of their own, chosen when the program loads; AVX-512 ones a
+// hand-written loop on whole cache lines, which fuses a multiply-add as the
+// FFT does on such processors, so its sums may differ from the portable
+// build's in the last place.
+#if VES_X86_MASKS
+#define VES_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VES_VECTOR_CLONES
 #endif
@@ -35,15 +36,57 @@ constexpr std::int64_t kChunkSamples = 8192;
 // rounding, so the levels are exactly those of sums of |2 X_k|^2.
 constexpr double kPowerFactor = 4.0;
 
+// Doubles past the frame's end that the AVX-512 power loop may read (it
+// does not use them).
+constexpr int kFramePadding = 8;
+
 // Adds |X_k|^2 of bins 1 .. n/2 - 1 of a transformed frame (RealFft's split
 // order, the imaginary part of bin k at frame[n - k]) to acc.
-VES_VECTOR_CLONES void addPower(const double* __restrict frame, int n, double* __restrict acc)
+VES_VECTOR_CLONES void addPowerLoop(const double* __restrict frame, int n, double* __restrict acc)
 {
     const double* __restrict im = frame + n;
     for (int k = 1; k < n / 2; ++k) {
         const double re = frame[k], ik = im[-k];
         acc[k] += re * re + ik * ik;
     }
+}
+
+#if VES_X86_MASKS
+// GCC 12 takes the undefined pass-through vectors inside its own AVX-512
+// intrinsics for uninitialised values (a false alarm).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+// The same in blocks of eight bins from bin 0, so that the frame's real
+// parts and the sums are read and written a cache line at a time (frame and
+// sums start on one; a block from bin 1 would straddle two lines at every
+// access). The imaginary parts of bins k .. k + 7 lie backwards at
+// frame[n - k - 7 .. n - k]; the first block reads one double past the
+// frame and leaves bin 0 alone.
+__attribute__((target("avx512f"))) void addPowerAvx512(const double* frame, int n, double* acc)
+{
+    const __m512i backwards = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    for (int k = 0; k < n / 2; k += 8) {
+        const __m512d re = _mm512_load_pd(frame + k);
+        const __m512d im = _mm512_permutexvar_pd(backwards, _mm512_loadu_pd(frame + n - k - 7));
+        const __m512d power = _mm512_fmadd_pd(re, re, _mm512_mul_pd(im, im));
+        const __mmask8 bins = k == 0 ? 0xFE : 0xFF;
+        _mm512_mask_store_pd(acc + k, bins, _mm512_add_pd(_mm512_load_pd(acc + k), power));
+    }
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+void addPower(const double* frame, int n, double* acc)
+{
+#if VES_X86_MASKS
+    if (n >= 16 && activeVectorKernels() == VectorKernels::Avx512)
+        return addPowerAvx512(frame, n, acc);
+#endif
+    addPowerLoop(frame, n, acc);
 }
 
 // How far ahead of a frame's end the samples of frames to come are fetched
@@ -142,7 +185,7 @@ std::int64_t ZeroCrossCounter::frequency(std::int64_t rateHz, std::int64_t windo
 ColumnEngine::ColumnEngine(const PlotLayout& layout) : m_layout(layout)
 {
     const int n = std::max(2, layout.spect.fftSize);
-    m_frame.assign(static_cast<std::size_t>(n), 0.0);
+    m_frame.assign(static_cast<std::size_t>(n + kFramePadding), 0.0);
     m_acc.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_level.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_runs.resize(static_cast<std::size_t>(n / 2));
@@ -306,7 +349,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     const std::int64_t length = reader.lengthFrames();
     const std::int64_t stop = drawableEnd >= 0 ? std::min(drawableEnd, length) : length;
     const SpectrogramSetup& s = L.spect;
-    const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) >= s.fftSize;
+    const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) - kFramePadding >= s.fftSize;
     const std::int64_t half = s.fftSize / 2;
     const std::int64_t fetchAhead = kFetchAheadBytes / std::max(1, reader.layout().blockAlign);
 
