@@ -5,6 +5,7 @@
 #include "document/CVesSoundDoc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -274,7 +275,7 @@ void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
         int last = -2;
         for (int w = 0; w * 64 < n; ++w) {
             for (std::uint64_t word = m_above[static_cast<std::size_t>(w)]; word != 0; word &= word - 1) {
-                const int k = s.firstBin + w * 64 + __builtin_ctzll(word);
+                const int k = s.firstBin + w * 64 + std::countr_zero(word);
                 if (k != last + 1)
                     prevPen = -1;
                 addBin(k, s.penForPower(factor * level[k]));
