@@ -38,6 +38,15 @@ void setRatio(benchmark::State& state, const char* name, double yardstickSeconds
         state.counters[name] = yardstickSeconds / (seconds / static_cast<double>(state.iterations()));
 }
 
+// A MiB of the samples the benchmarks' recordings repeat.
+std::vector<std::int16_t> sampleBlock()
+{
+    std::vector<std::int16_t> block(1 << 20);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::int16_t>((i * 7919) & 0x7fff);
+    return block;
+}
+
 const std::string& sourceFile()
 {
     static const std::string path = [] {
@@ -50,9 +59,7 @@ const std::string& sourceFile()
         w.setFormat({1, 1, 384000, 768000, 2, 16});
         std::FILE* f = std::fopen(p.c_str(), "wb");
         w.writeWaveHeader(f, nullptr, kDataBytes);
-        std::vector<std::int16_t> block(1 << 20);
-        for (std::size_t i = 0; i < block.size(); ++i)
-            block[i] = static_cast<std::int16_t>((i * 7919) & 0x7fff);
+        const std::vector<std::int16_t> block = sampleBlock();
         for (std::int64_t done = 0; done < kDataBytes; done += static_cast<std::int64_t>(block.size() * 2))
             std::fwrite(block.data(), 2, block.size(), f);
         std::fclose(f);
@@ -141,30 +148,24 @@ void BM_DocumentOpen(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * kDataBytes);
 }
 
-void BM_DocumentSave(benchmark::State& state)
+// Times saves of `doc` as type state.range(0) over target(), each followed
+// by its yardsticks over files of their own: a shared disk's speed comes and
+// goes, and all should meet the same disk. All replace a file of the same
+// size, which costs its freeing too. The replacing copy is always run; the
+// in-place one when `inPlace` holds.
+void timeSaves(benchmark::State& state, CVesSoundDoc& doc, bool inPlace)
 {
-    QuietHost host;
-    CVesSoundDoc doc(host);
-    // A document that has been open a while: its samples are in its store,
-    // and written back to disk like the yardstick's source file.
-    if (!doc.open(sourceFile()) || !doc.finishBackgroundCopy()) {
-        state.SkipWithError("open failed");
-        return;
-    }
-    ::sync();
-    // Each save is followed by its yardsticks over files of their own: a
-    // shared disk's speed comes and goes, and all should meet the same disk.
-    // All replace a file of the same size, which costs its freeing too.
     const std::string replaced = target() + ".yardstick";
-    const std::string inPlace = target() + ".yardstick-in-place";
-    // Each of the three is run once untimed first, so that none of them
-    // pays alone for memory the machine has not used before.
+    const std::string inPlaceTarget = target() + ".yardstick-in-place";
+    // Each is run once untimed first, so that none of them pays alone for
+    // memory the machine has not used before.
     if (!doc.save(target(), state.range(0))) {
         state.SkipWithError("save failed");
         return;
     }
     copyFileRangeOnce(replaced, true);
-    copyFileRangeOnce(inPlace, false);
+    if (inPlace)
+        copyFileRangeOnce(inPlaceTarget, false);
     // Besides the ratio of the means, the ratio of the best runs: a run that
     // meets such memory (or a neighbour's burst on the disk) can take three
     // times as long as the next, whichever of the three it is.
@@ -181,15 +182,32 @@ void BM_DocumentSave(benchmark::State& state)
         const double c = copyFileRangeOnce(replaced, true);
         copying += c;
         bestCopy = std::min(bestCopy, c);
-        copyingInPlace += copyFileRangeOnce(inPlace, false);
+        if (inPlace)
+            copyingInPlace += copyFileRangeOnce(inPlaceTarget, false);
         state.ResumeTiming();
     }
     std::remove(replaced.c_str());
-    std::remove(inPlace.c_str());
     const auto n = static_cast<double>(state.iterations());
     setRatio(state, "x_copy_file_range", copying / n, saving);
-    setRatio(state, "x_copy_file_range_in_place", copyingInPlace / n, saving);
+    if (inPlace) {
+        std::remove(inPlaceTarget.c_str());
+        setRatio(state, "x_copy_file_range_in_place", copyingInPlace / n, saving);
+    }
     state.counters["x_copy_file_range_best"] = bestCopy / bestSave;
+}
+
+void BM_DocumentSave(benchmark::State& state)
+{
+    QuietHost host;
+    CVesSoundDoc doc(host);
+    // A document that has been open a while: its samples are in its store,
+    // and written back to disk like the yardstick's source file.
+    if (!doc.open(sourceFile()) || !doc.finishBackgroundCopy()) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    ::sync();
+    timeSaves(state, doc, true);
     state.SetBytesProcessed(state.iterations() * kDataBytes);
 }
 
@@ -202,36 +220,12 @@ void BM_FreshStoreSave(benchmark::State& state)
     QuietHost host;
     CVesSoundDoc doc(host);
     doc.setFormat(SoundFormat::pcm(1, 16, 384000));
-    std::vector<std::int16_t> block(1 << 20);
-    for (std::size_t i = 0; i < block.size(); ++i)
-        block[i] = static_cast<std::int16_t>((i * 7919) & 0x7fff);
+    const std::vector<std::int16_t> block = sampleBlock();
     for (std::int64_t done = 0; done < kDataBytes; done += static_cast<std::int64_t>(block.size() * 2))
         doc.appendSamples(block.data(), static_cast<std::int64_t>(block.size() * 2));
     doc.setLengthFrames(kDataBytes / 2);
     ::sync();
-    const std::string replaced = target() + ".yardstick";
-    if (!doc.save(target(), state.range(0))) {
-        state.SkipWithError("save failed");
-        return;
-    }
-    copyFileRangeOnce(replaced, true);
-    double saving = 0, copying = 0, bestSave = 1e9, bestCopy = 1e9;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!doc.save(target(), state.range(0)))
-            state.SkipWithError("save failed");
-        const double s = secondsSince(start);
-        saving += s;
-        bestSave = std::min(bestSave, s);
-        state.PauseTiming();
-        const double c = copyFileRangeOnce(replaced, true);
-        copying += c;
-        bestCopy = std::min(bestCopy, c);
-        state.ResumeTiming();
-    }
-    std::remove(replaced.c_str());
-    setRatio(state, "x_copy_file_range", copying / static_cast<double>(state.iterations()), saving);
-    state.counters["x_copy_file_range_best"] = bestCopy / bestSave;
+    timeSaves(state, doc, false);
     state.SetBytesProcessed(state.iterations() * kDataBytes);
 }
 

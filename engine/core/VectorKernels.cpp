@@ -30,26 +30,26 @@ int rank(VectorKernels k)
     return 0;
 }
 
+// The widest kernels this processor can run.
+VectorKernels widest()
+{
+    static const VectorKernels kernels = detect();
+    return kernels;
+}
+
 // Set up on first use, so that callers during static initialisation find it.
 std::atomic<VectorKernels>& active()
 {
-    static std::atomic<VectorKernels> kernels{widestVectorKernels()};
+    static std::atomic<VectorKernels> kernels{widest()};
     return kernels;
 }
 
 }  // namespace
 
-VectorKernels widestVectorKernels()
-{
-    static const VectorKernels widest = detect();
-    return widest;
-}
-
 void setVectorKernels(VectorKernels kernels)
 {
-    const VectorKernels widest = widestVectorKernels();
-    if (kernels == VectorKernels::Automatic || rank(kernels) > rank(widest))
-        kernels = widest;
+    if (kernels == VectorKernels::Automatic || rank(kernels) > rank(widest()))
+        kernels = widest();
     active().store(kernels, std::memory_order_relaxed);
 }
 

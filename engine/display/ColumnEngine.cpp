@@ -9,28 +9,14 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
-#define VES_X86_MASKS 1
+#if VES_X86_KERNELS
 #include <immintrin.h>
-#else
-#define VES_X86_MASKS 0
 #endif
 
 namespace {
 
 // Samples per piece of the oscillogram and zero-crossing scans.
 constexpr std::int64_t kChunkSamples = 8192;
-
-// The power loop runs once per frame besides the FFT. AVX2 processors get a
-// build of it of their own, chosen when the program loads; AVX-512 ones a
-// hand-written loop on whole cache lines, which fuses a multiply-add as the
-// FFT does on such processors, so its sums may differ from the portable
-// build's in the last place.
-#if VES_X86_MASKS
-#define VES_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VES_VECTOR_CLONES
-#endif
 
 // A bin's power is |2 X_k|^2; the sums leave out the factor 4, which is
 // applied where they are read. Scaling by a power of two commutes with
@@ -41,9 +27,15 @@ constexpr double kPowerFactor = 4.0;
 // does not use them).
 constexpr int kFramePadding = 8;
 
+// The power loop runs once per frame besides the FFT. AVX2 processors get a
+// build of it of their own; AVX-512 ones a hand-written loop on whole cache
+// lines, which fuses a multiply-add as the FFT does on such processors, so
+// its sums may differ from the portable build's in the last place.
+
 // Adds |X_k|^2 of bins 1 .. n/2 - 1 of a transformed frame (RealFft's split
 // order, the imaginary part of bin k at frame[n - k]) to acc.
-VES_VECTOR_CLONES void addPowerLoop(const double* __restrict frame, int n, double* __restrict acc)
+__attribute__((always_inline)) inline void addPowerLoop(const double* __restrict frame, int n,
+                                                        double* __restrict acc)
 {
     const double* __restrict im = frame + n;
     for (int k = 1; k < n / 2; ++k) {
@@ -52,13 +44,18 @@ VES_VECTOR_CLONES void addPowerLoop(const double* __restrict frame, int n, doubl
     }
 }
 
-#if VES_X86_MASKS
-// GCC 12 takes the undefined pass-through vectors inside its own AVX-512
-// intrinsics for uninitialised values (a false alarm).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+void addPowerPortable(const double* __restrict frame, int n, double* __restrict acc)
+{
+    addPowerLoop(frame, n, acc);
+}
+
+#if VES_X86_KERNELS
+__attribute__((target("avx2"))) void addPowerAvx2(const double* __restrict frame, int n, double* __restrict acc)
+{
+    addPowerLoop(frame, n, acc);
+}
+
+VES_AVX512_KERNELS_BEGIN
 // The same in blocks of eight bins from bin 0, so that the frame's real
 // parts and the sums are read and written a cache line at a time (frame and
 // sums start on one; a block from bin 1 would straddle two lines at every
@@ -76,18 +73,19 @@ __attribute__((target("avx512f"))) void addPowerAvx512(const double* frame, int 
         _mm512_mask_store_pd(acc + k, bins, _mm512_add_pd(_mm512_load_pd(acc + k), power));
     }
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+VES_AVX512_KERNELS_END
 #endif
 
 void addPower(const double* frame, int n, double* acc)
 {
-#if VES_X86_MASKS
-    if (n >= 16 && activeVectorKernels() == VectorKernels::Avx512)
+#if VES_X86_KERNELS
+    const VectorKernels kernels = activeVectorKernels();
+    if (n >= 16 && kernels == VectorKernels::Avx512)
         return addPowerAvx512(frame, n, acc);
+    if (kernels == VectorKernels::Avx2)
+        return addPowerAvx2(frame, n, acc);
 #endif
-    addPowerLoop(frame, n, acc);
+    addPowerPortable(frame, n, acc);
 }
 
 // How far ahead of a frame's end the samples of frames to come are fetched
@@ -95,7 +93,7 @@ void addPower(const double* frame, int n, double* acc)
 // a page but not into the next one; a page ahead hides that wait.
 constexpr std::int64_t kFetchAheadBytes = 4096;
 
-#if VES_X86_MASKS
+#if VES_X86_KERNELS
 // The bits of aboveBits, eight levels per instruction.
 __attribute__((target("avx512f"))) void aboveBitsAvx512(const double* level, int n, double threshold,
                                                         std::uint64_t* bits)
@@ -139,7 +137,7 @@ __attribute__((target("avx2"))) void aboveBitsAvx2(const double* level, int n, d
 // the threshold (NaN does not).
 void aboveBits(const double* level, int n, double threshold, std::uint64_t* bits)
 {
-#if VES_X86_MASKS
+#if VES_X86_KERNELS
     const VectorKernels kernels = activeVectorKernels();
     if (kernels == VectorKernels::Avx512)
         return aboveBitsAvx512(level, n, threshold, bits);

@@ -14,11 +14,8 @@
 // compiler does not do for them by itself (it keeps to 256-bit vectors), for
 // windowed frames.
 // Without FMA the products round exactly as in the portable build.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
-#define VES_X86_DECODE 1
+#if VES_X86_KERNELS
 #include <immintrin.h>
-#else
-#define VES_X86_DECODE 0
 #endif
 
 namespace {
@@ -46,7 +43,7 @@ void decodeMono16Portable(const std::uint8_t* p, std::int64_t n, const double* _
     decodeMono16Loop<Windowed>(p, n, window, out);
 }
 
-#if VES_X86_DECODE
+#if VES_X86_KERNELS
 template <bool Windowed>
 __attribute__((target("avx2"))) void decodeMono16Avx2(const std::uint8_t* p, std::int64_t n,
                                                       const double* __restrict window, double* __restrict out)
@@ -54,12 +51,7 @@ __attribute__((target("avx2"))) void decodeMono16Avx2(const std::uint8_t* p, std
     decodeMono16Loop<Windowed>(p, n, window, out);
 }
 
-// GCC 12 takes the undefined pass-through vectors inside its own AVX-512
-// intrinsics for uninitialised values (a false alarm).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+VES_AVX512_KERNELS_BEGIN
 template <bool Windowed>
 __attribute__((target("avx512f"))) void decodeMono16Avx512(const std::uint8_t* p, std::int64_t n,
                                                             const double* __restrict window,
@@ -79,16 +71,14 @@ __attribute__((target("avx512f"))) void decodeMono16Avx512(const std::uint8_t* p
     }
     decodeMono16Loop<Windowed>(p + 2 * i, n - i, Windowed ? window + i : nullptr, out + i);
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+VES_AVX512_KERNELS_END
 #endif
 
 template <bool Windowed>
 void decodeMono16With(VectorKernels kernels, const std::uint8_t* p, std::int64_t n, const double* window,
                       double* out)
 {
-#if VES_X86_DECODE
+#if VES_X86_KERNELS
     if (kernels == VectorKernels::Avx512)
         return decodeMono16Avx512<Windowed>(p, n, window, out);
     if (kernels == VectorKernels::Avx2)
