@@ -18,76 +18,6 @@ namespace {
 // Samples per piece of the oscillogram and zero-crossing scans.
 constexpr std::int64_t kChunkSamples = 8192;
 
-// A bin's power is |2 X_k|^2; the sums leave out the factor 4, which is
-// applied where they are read. Scaling by a power of two commutes with
-// rounding, so the levels are exactly those of sums of |2 X_k|^2.
-constexpr double kPowerFactor = 4.0;
-
-// Doubles past the frame's end that the AVX-512 power loop may read (it
-// does not use them).
-constexpr int kFramePadding = 8;
-
-// The power loop runs once per frame besides the FFT. AVX2 processors get a
-// build of it of their own; AVX-512 ones a hand-written loop on whole cache
-// lines, which fuses a multiply-add as the FFT does on such processors, so
-// its sums may differ from the portable build's in the last place.
-
-// Adds |X_k|^2 of bins 1 .. n/2 - 1 of a transformed frame (RealFft's split
-// order, the imaginary part of bin k at frame[n - k]) to acc.
-__attribute__((always_inline)) inline void addPowerLoop(const double* __restrict frame, int n,
-                                                        double* __restrict acc)
-{
-    const double* __restrict im = frame + n;
-    for (int k = 1; k < n / 2; ++k) {
-        const double re = frame[k], ik = im[-k];
-        acc[k] += re * re + ik * ik;
-    }
-}
-
-void addPowerPortable(const double* __restrict frame, int n, double* __restrict acc)
-{
-    addPowerLoop(frame, n, acc);
-}
-
-#if VES_X86_KERNELS
-__attribute__((target("avx2"))) void addPowerAvx2(const double* __restrict frame, int n, double* __restrict acc)
-{
-    addPowerLoop(frame, n, acc);
-}
-
-VES_AVX512_KERNELS_BEGIN
-// The same in blocks of eight bins from bin 0, so that the frame's real
-// parts and the sums are read and written a cache line at a time (frame and
-// sums start on one; a block from bin 1 would straddle two lines at every
-// access). The imaginary parts of bins k .. k + 7 lie backwards at
-// frame[n - k - 7 .. n - k]; the first block reads one double past the
-// frame and leaves bin 0 alone.
-__attribute__((target("avx512f"))) void addPowerAvx512(const double* frame, int n, double* acc)
-{
-    const __m512i backwards = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
-    for (int k = 0; k < n / 2; k += 8) {
-        const __m512d re = _mm512_load_pd(frame + k);
-        const __m512d im = _mm512_permutexvar_pd(backwards, _mm512_loadu_pd(frame + n - k - 7));
-        const __m512d power = _mm512_fmadd_pd(re, re, _mm512_mul_pd(im, im));
-        const __mmask8 bins = k == 0 ? 0xFE : 0xFF;
-        _mm512_mask_store_pd(acc + k, bins, _mm512_add_pd(_mm512_load_pd(acc + k), power));
-    }
-}
-VES_AVX512_KERNELS_END
-#endif
-
-void addPower(const double* frame, int n, double* acc)
-{
-#if VES_X86_KERNELS
-    const VectorKernels kernels = activeVectorKernels();
-    if (n >= 16 && kernels == VectorKernels::Avx512)
-        return addPowerAvx512(frame, n, acc);
-    if (kernels == VectorKernels::Avx2)
-        return addPowerAvx2(frame, n, acc);
-#endif
-    addPowerPortable(frame, n, acc);
-}
-
 // How far ahead of a frame's end the samples of frames to come are fetched
 // at fixed overlap. The processor's own prefetcher follows the stream within
 // a page but not into the next one; a page ahead hides that wait.
@@ -183,8 +113,14 @@ std::int64_t ZeroCrossCounter::frequency(std::int64_t rateHz, std::int64_t windo
 
 ColumnEngine::ColumnEngine(const PlotLayout& layout) : m_layout(layout)
 {
-    const int n = std::max(2, layout.spect.fftSize);
-    m_frame.assign(static_cast<std::size_t>(n + kFramePadding), 0.0);
+    const SpectrogramSetup& s = layout.spect;
+    const int n = std::max(2, s.fftSize);
+    m_frame.assign(static_cast<std::size_t>(n), 0.0);
+    // The sums are of |2 X_k|^2 with X_k not divided by N; a bin's power is
+    // |2 X_k / N|^2, the sum times 1/N^2 (exactly: a power of two).
+    m_powerFactor = std::ldexp(1.0, -2 * s.fftOrder);
+    if (s.fftSize >= 2 && static_cast<int>(s.windowTable.size()) >= s.fftSize)
+        m_pcmWindow = RealFftPcm16Window(s.windowTable.data(), s.fftOrder);
     m_acc.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_level.assign(static_cast<std::size_t>(n / 2), 0.0);
     m_runs.resize(static_cast<std::size_t>(n / 2));
@@ -196,7 +132,7 @@ double ColumnEngine::binPower(int k) const
 {
     if (k < 0 || k >= static_cast<int>(m_acc.size()) || m_count == 0)
         return 0.0;
-    return kPowerFactor * m_acc[static_cast<std::size_t>(k)] / m_count;
+    return m_powerFactor * m_acc[static_cast<std::size_t>(k)] / m_count;
 }
 
 void ColumnEngine::clearAccumulator()
@@ -213,13 +149,18 @@ __attribute__((aligned(64))) void ColumnEngine::takeFrame(SampleReader& reader, 
 {
     const SpectrogramSetup& s = m_layout.spect;
     const int n = s.fftSize;
-    // The three buffers never overlap; saying so lets the loops run on vectors.
-    double* __restrict frame = m_frame.data();
-    reader.readWindowed(start, n, s.windowTable.data(), frame);
+    double* frame = m_frame.data();
+    // A frame of 16-bit mono samples inside the recording goes to the
+    // transform as it is stored; any other is decoded into the frame first.
+    const std::uint8_t* pcm = activeVectorKernels() != VectorKernels::Portable && !m_pcmWindow.empty()
+                                  ? reader.mono16Bytes(start, n)
+                                  : nullptr;
     // Samples of frames to come arrive from memory while this one is transformed.
     reader.prefetch(fetchFirst, fetchCount);
-    RealFft(frame, s.fftOrder);
-    addPower(frame, n, m_acc.data());
+    if (pcm == nullptr || !RealFftPcm16AddPower(pcm, m_pcmWindow.data(), s.fftOrder, frame, m_acc.data())) {
+        reader.readWindowed(start, n, s.windowTable.data(), frame);
+        RealFftAddPower(frame, s.fftOrder, m_acc.data());
+    }
     if (m_count == 0)
         m_firstFrame = start;
     m_lastFrame = start;
@@ -234,15 +175,15 @@ void ColumnEngine::makeRuns(const ChannelPanes& ch, PlotColumn& out)
     const double count = m_count;
     // The column's levels first, in a loop of its own that runs on vectors.
     // A single frame (automatic overlap) is its own average: its sums are
-    // used as they are, with the factor they leave out applied to the few
-    // that are looked at and taken out of the threshold (both exactly).
+    // used as they are, with their factor applied to the few that are looked
+    // at and taken out of the threshold (both exactly).
     const double* level = m_acc.data();
-    double factor = kPowerFactor;
+    double factor = m_powerFactor;
     if (m_count != 1) {
         double* __restrict avg = m_level.data();
         const double* __restrict acc = m_acc.data();
         for (int k = s.firstBin; k < s.lastBin; ++k)
-            avg[k] = kPowerFactor * acc[k] / count;
+            avg[k] = m_powerFactor * acc[k] / count;
         level = avg;
         factor = 1.0;
     }
@@ -348,7 +289,7 @@ bool ColumnEngine::compute(CVesSoundDoc& doc, std::size_t channelIndex, int firs
     const std::int64_t length = reader.lengthFrames();
     const std::int64_t stop = drawableEnd >= 0 ? std::min(drawableEnd, length) : length;
     const SpectrogramSetup& s = L.spect;
-    const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) - kFramePadding >= s.fftSize;
+    const bool spectrogram = L.showSpect && s.fftSize >= 2 && static_cast<int>(m_frame.size()) >= s.fftSize;
     const std::int64_t half = s.fftSize / 2;
     const std::int64_t fetchAhead = kFetchAheadBytes / std::max(1, reader.layout().blockAlign);
 

@@ -143,6 +143,8 @@ private:
 
     const PlotLayout& m_layout;
     vkit::AlignedVector<double> m_frame;
+    std::vector<double> m_pcmWindow;  // the window laid out for frames read as stored
+    double m_powerFactor = 1.0;       // takes a sum of |2 X_k|^2 to a bin's power
     vkit::AlignedVector<double> m_acc;
     vkit::AlignedVector<double> m_level;  // the averaged column levels
     std::vector<double> m_chunk;

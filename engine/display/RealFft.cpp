@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -244,16 +245,51 @@ VES_AVX2_INLINE Butterfly butterfly4(V2 a, V2 b, V2 c, V2 d)
     return f;
 }
 
+// The real input read as complex pairs, four at a time: points i .. i + 3
+// are samples 2i .. 2i + 7.
+struct DoublePairs {
+    const double* x;
+    VES_AVX2_INLINE V2 operator()(std::size_t i) const { return loadPairs(x + 2 * i); }
+};
+
+// The same from stored 16-bit samples (little-endian), each times its
+// window entry. A pair of samples read as one 32-bit integer holds the even
+// one in its low half and the odd one in its high half, so shifts split
+// them without shuffles; the window lies in the order the pairs come out in
+// (RealFftPcm16Window). The products are those of the samples as doubles
+// times the plain window, rounded on their own (the compiler would otherwise
+// fuse them into the first butterfly's sums), so the transform is exactly
+// that of decoded frames.
+VES_AVX2_INLINE __m256d rounded(__m256d v)
+{
+    __asm__("" : "+x"(v));
+    return v;
+}
+
+struct Pcm16Pairs {
+    const std::uint8_t* pcm;
+    const double* window;
+    VES_AVX2_INLINE V2 operator()(std::size_t i) const
+    {
+        const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
+        const __m128i even = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        const __m128i odd = _mm_srai_epi32(pairs, 16);
+        return {rounded(_mm256_mul_pd(_mm256_cvtepi32_pd(even), _mm256_loadu_pd(window + 2 * i))),
+                rounded(_mm256_mul_pd(_mm256_cvtepi32_pd(odd), _mm256_loadu_pd(window + 2 * i + 4)))};
+    }
+};
+
 // First pass: reads the real input as M complex pairs, writes split arrays
 // with the outputs of four sub-transforms transposed into place.
-VES_AVX2_FN void firstPassAvx2(const FftTables& t, const double* x, double* yr, double* yi)
+template <typename Pairs>
+VES_AVX2_FN void firstPassAvx2(const FftTables& t, Pairs pairs, double* yr, double* yi)
 {
     const std::size_t n1 = t.points / 4;
     for (std::size_t p = 0; p < n1; p += 4) {
-        const V2 a = loadPairs(x + 2 * p);
-        const V2 b = loadPairs(x + 2 * (p + n1));
-        const V2 c = loadPairs(x + 2 * (p + 2 * n1));
-        const V2 d = loadPairs(x + 2 * (p + 3 * n1));
+        const V2 a = pairs(p);
+        const V2 b = pairs(p + n1);
+        const V2 c = pairs(p + 2 * n1);
+        const V2 d = pairs(p + 3 * n1);
         const Butterfly f = butterfly4(a, b, c, d);
         const V2 y1 = cmul(load2(t.w1r.data() + p, t.w1i.data() + p), f.u1);
         const V2 y2 = cmul(load2(t.w2r.data() + p, t.w2i.data() + p), f.u2);
@@ -331,11 +367,58 @@ VES_AVX2_FN void splitAvx2(const FftTables& t, const double* zr, const double* z
     }
 }
 
-VES_AVX2_FN void fftAvx2(double* x, int m, double* scratch)
+// |re|^2 + |im|^2 as the power sums take it, the real part's square fused.
+VES_AVX2_INLINE __m256d power4(__m256d re, __m256d im)
 {
-    const FftTables& t = tablesFor(m);
+    return _mm256_fmadd_pd(re, re, _mm256_mul_pd(im, im));
+}
+
+// The split of splitAvx2, adding each bin's |2 X_k|^2 to acc instead of
+// storing the spectrum. Its parts are splitAvx2's before their scaling by
+// 1/(2N), a power of two, so the sums are exactly (2N)^2 times those of the
+// stored parts' squares; leaving the scaling out saves four products per
+// four bins. The sums of the mirrors M - k come out in reverse lanes.
+VES_AVX2_FN void splitPowerAvx2(const FftTables& t, const double* zr, const double* zi, double* x, double scale,
+                                double* acc)
+{
     const std::size_t points = t.points;
-    firstPassAvx2(t, x, scratch, scratch + points);
+    // The few bins of the scalar split from its stored (scaled) parts.
+    splitEnds(points, zr, zi, x, scale);
+    splitRange(t, points, zr, zi, x, 1, 4, scale * 0.5);
+    const double unscale = 4.0 / (scale * scale);
+    const auto addScalar = [&](std::size_t k) {
+        const double re = x[k], im = x[2 * points - k];
+        acc[k] += std::fma(re, re, im * im) * unscale;
+    };
+    for (std::size_t k = 1; k < 4; ++k) {
+        addScalar(k);
+        addScalar(points - k);
+    }
+    addScalar(points / 2);
+    for (std::size_t k = 4; k < points / 2; k += 4) {
+        const std::size_t j = points - k - 3;
+        const __m256d ar = _mm256_loadu_pd(zr + k), ai = _mm256_loadu_pd(zi + k);
+        const __m256d br = reverse4(_mm256_loadu_pd(zr + j)), bi = reverse4(_mm256_loadu_pd(zi + j));
+        const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
+        const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
+        const __m256d wr = _mm256_loadu_pd(t.sr.data() + k), wi = _mm256_loadu_pd(t.si.data() + k);
+        const __m256d tr = _mm256_fmsub_pd(wr, orr, _mm256_mul_pd(wi, oi));
+        const __m256d ti = _mm256_fmadd_pd(wr, oi, _mm256_mul_pd(wi, orr));
+        const __m256d low = power4(_mm256_add_pd(er, tr), _mm256_add_pd(ei, ti));
+        const __m256d high = power4(_mm256_sub_pd(er, tr), _mm256_sub_pd(ti, ei));
+        _mm256_storeu_pd(acc + k, _mm256_add_pd(_mm256_loadu_pd(acc + k), low));
+        _mm256_storeu_pd(acc + j, _mm256_add_pd(_mm256_loadu_pd(acc + j), reverse4(high)));
+    }
+}
+
+// The complex passes of the AVX2 path over the input that `pairs` reads,
+// ping-ponging between scratch and x (which the first pass may read);
+// returns where their result lies.
+template <typename Pairs>
+VES_AVX2_FN double* passesAvx2(const FftTables& t, Pairs pairs, double* x, double* scratch)
+{
+    const std::size_t points = t.points;
+    firstPassAvx2(t, pairs, scratch, scratch + points);
     double* cur = scratch;
     double* other = x;
     std::size_t n = points / 4, s = 4;
@@ -347,7 +430,29 @@ VES_AVX2_FN void fftAvx2(double* x, int m, double* scratch)
         radix2Avx2(s, cur, cur + points, other, other + points);
         std::swap(cur, other);
     }
-    splitAvx2(t, cur, cur + points, x, std::ldexp(1.0, -m));
+    return cur;
+}
+
+VES_AVX2_FN void fftAvx2(double* x, int m, double* scratch)
+{
+    const FftTables& t = tablesFor(m);
+    const double* z = passesAvx2(t, DoublePairs{x}, x, scratch);
+    splitAvx2(t, z, z + t.points, x, std::ldexp(1.0, -m));
+}
+
+VES_AVX2_FN void fftPowerAvx2(double* x, int m, double* scratch, double* acc)
+{
+    const FftTables& t = tablesFor(m);
+    const double* z = passesAvx2(t, DoublePairs{x}, x, scratch);
+    splitPowerAvx2(t, z, z + t.points, x, std::ldexp(1.0, -m), acc);
+}
+
+VES_AVX2_FN void fftPcm16PowerAvx2(const std::uint8_t* pcm, const double* window, int m, double* work,
+                                   double* scratch, double* acc)
+{
+    const FftTables& t = tablesFor(m);
+    const double* z = passesAvx2(t, Pcm16Pairs{pcm, window}, work, scratch);
+    splitPowerAvx2(t, z, z + t.points, work, std::ldexp(1.0, -m), acc);
 }
 
 bool cpuHasAvx2()
@@ -369,10 +474,21 @@ constexpr int kMinVectorOrder = 5;  // N = 32: the first vector pass needs M/4 >
 
 std::atomic<bool> g_useAvx2{cpuHasAvx2()};
 
+// Whether transforms of order m run on the vector kernel.
+bool vectorPath(int m)
+{
+#ifdef VES_FFT_X86
+    return m >= kMinVectorOrder && g_useAvx2.load(std::memory_order_relaxed);
+#else
+    (void)m;
+    return false;
+#endif
+}
+
 void transform(double* x, int m, double* scratch)
 {
 #ifdef VES_FFT_X86
-    if (m >= kMinVectorOrder && g_useAvx2.load(std::memory_order_relaxed)) {
+    if (vectorPath(m)) {
         fftAvx2(x, m, scratch);
         return;
     }
@@ -380,11 +496,41 @@ void transform(double* x, int m, double* scratch)
     fftPortable(x, m, scratch);
 }
 
-template <std::size_t Capacity>
-void transformWithStack(double* x, int m)
+// The transform, then x's squared magnitudes added to acc; on vector
+// processors the split adds them without storing the spectrum.
+void transformPower(double* x, int m, double* scratch, double* acc)
 {
-    alignas(32) double scratch[Capacity];
+#ifdef VES_FFT_X86
+    if (vectorPath(m)) {
+        fftPowerAvx2(x, m, scratch, acc);
+        return;
+    }
+#endif
     transform(x, m, scratch);
+    const std::size_t n = std::size_t{1} << m;
+    const double unscale = std::ldexp(4.0, 2 * m);  // (2N)^2, exact
+    for (std::size_t k = 1; k < n / 2; ++k)
+        acc[k] += (x[k] * x[k] + x[n - k] * x[n - k]) * unscale;
+}
+
+// Calls f with 2^m doubles of scratch: on the stack up to 8192 of them, in
+// a per-thread buffer above that.
+template <typename F>
+void withScratch(int m, F f)
+{
+    if (m <= 10) {
+        alignas(32) double scratch[1024];
+        f(scratch);
+    } else if (m <= 13) {
+        alignas(32) double scratch[8192];
+        f(scratch);
+    } else {
+        thread_local std::vector<double> scratch;
+        const std::size_t n = std::size_t{1} << m;
+        if (scratch.size() < n)
+            scratch.resize(n);
+        f(scratch.data());
+    }
 }
 
 }  // namespace
@@ -393,17 +539,37 @@ void RealFft(double* buffer, int m)
 {
     if (buffer == nullptr || m < 1 || m > kMaxFftOrder)
         return;
-    if (m <= 10) {
-        transformWithStack<1024>(buffer, m);
-    } else if (m <= 13) {
-        transformWithStack<8192>(buffer, m);
-    } else {
-        thread_local std::vector<double> scratch;
-        const std::size_t n = std::size_t{1} << m;
-        if (scratch.size() < n)
-            scratch.resize(n);
-        transform(buffer, m, scratch.data());
-    }
+    withScratch(m, [&](double* scratch) { transform(buffer, m, scratch); });
+}
+
+void RealFftAddPower(double* buffer, int m, double* acc)
+{
+    if (buffer == nullptr || acc == nullptr || m < 1 || m > kMaxFftOrder)
+        return;
+    withScratch(m, [&](double* scratch) { transformPower(buffer, m, scratch, acc); });
+}
+
+std::vector<double> RealFftPcm16Window(const double* window, int m)
+{
+    const std::size_t n = m >= 0 && m <= kMaxFftOrder ? std::size_t{1} << m : 0;
+    std::vector<double> layout(window, window + n);
+    for (std::size_t block = 0; block + 8 <= n; block += 8)
+        for (std::size_t j = 0; j < 4; ++j) {
+            layout[block + j] = window[block + 2 * j];
+            layout[block + 4 + j] = window[block + 2 * j + 1];
+        }
+    return layout;
+}
+
+bool RealFftPcm16AddPower(const std::uint8_t* pcm, const double* window, int m, double* work, double* acc)
+{
+    if (pcm == nullptr || window == nullptr || work == nullptr || acc == nullptr || m > kMaxFftOrder ||
+        !vectorPath(m))
+        return false;
+#ifdef VES_FFT_X86
+    withScratch(m, [&](double* scratch) { fftPcm16PowerAvx2(pcm, window, m, work, scratch, acc); });
+#endif
+    return true;
 }
 
 void setFftKernel(FftKernel kernel)

@@ -23,9 +23,33 @@
 // (order 0, a single value, is its own transform).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 constexpr int kMaxFftOrder = 20;
 
 void RealFft(double* buffer, int m);
+
+// Transforms buffer as RealFft does and adds each bin's power |2 X_k|^2
+// (X_k as above, not divided by N) for 1 <= k < N/2 to acc[k]: (2N)^2 times
+// the squared magnitude of RealFft's bin, exactly (a power of two). acc[0]
+// and everything past N/2 - 1 are left alone, and the buffer is left
+// holding scratch values. On the vector path the powers are taken while the
+// spectrum is split, without storing it, which saves the spectrogram a pass
+// over every frame; the real part's square is fused into the sum there, so
+// a power may differ from a plain re*re + im*im in the last place.
+void RealFftAddPower(double* buffer, int m, double* acc);
+
+// The spectrogram's frame straight from stored samples. RealFftPcm16Window
+// lays out a window of N = 2^m entries for it. RealFftPcm16AddPower reads N
+// little-endian 16-bit samples at pcm, multiplies each by its window entry
+// and adds the powers of the frame as RealFftAddPower does, with exactly its
+// results; work holds N doubles of scratch. It saves the decoded frame's
+// store and reload, and the transform's reordering of the samples into
+// pairs. False, with nothing touched, where there is no vector path for the
+// size (m < 5, or no AVX2): the caller then decodes the frame itself.
+std::vector<double> RealFftPcm16Window(const double* window, int m);
+bool RealFftPcm16AddPower(const std::uint8_t* pcm, const double* window, int m, double* work, double* acc);
 
 // Which inner loops RealFft uses. Automatic picks the vector kernel when the
 // processor has it; the others force one path (tests and benchmarks compare

@@ -403,6 +403,14 @@ bool SampleReader::readWindowed(std::int64_t first, std::int64_t count, const do
     return ok;
 }
 
+const std::uint8_t* SampleReader::mono16Bytes(std::int64_t first, std::int64_t count)
+{
+    if (m_layout.bytesPerSample != 2 || m_layout.blockAlign != 2 || m_scale != SampleScale::Units16 || first < 0 ||
+        count <= 0 || first > m_length - count || !cover(2 * first, 2 * (first + count)))
+        return nullptr;
+    return m_base + (2 * first - m_pieceFirst);
+}
+
 void SampleReader::prefetch(std::int64_t first, std::int64_t count) const
 {
 #if defined(__GNUC__)

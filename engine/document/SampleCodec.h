@@ -177,6 +177,11 @@ public:
     bool read(std::int64_t first, std::int64_t count, std::int64_t* out);
     // As read into doubles, each value times window[0 .. count).
     bool readWindowed(std::int64_t first, std::int64_t count, const double* window, double* out);
+    // The stored bytes of frames first .. first + count - 1 when they are
+    // 16-bit mono samples read in their own units (each value is the stored
+    // one) and lie inside the recording and one mapped piece; nullptr
+    // otherwise. Valid until the next call on this reader.
+    const std::uint8_t* mono16Bytes(std::int64_t first, std::int64_t count);
     // Asks the processor to fetch frames first .. first + count - 1 into its
     // caches when they lie in the current piece (a hint: it reads nothing).
     void prefetch(std::int64_t first, std::int64_t count) const;

@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -85,6 +86,64 @@ TEST_P(RealFftKernels, SignOfImaginaryPartsFollowsTheNegativeExponent)
     RealFft(x.data(), m);
     EXPECT_NEAR(x[3], 0.0, 1e-15);
     EXPECT_NEAR(x[n - 3], -0.5, 1e-15);
+}
+
+// The powers RealFftAddPower adds are (2N)^2 times the squared magnitudes of
+// RealFft's bins, to rounding; bin 0, the Nyquist bin and what lies beyond
+// keep their values.
+TEST_P(RealFftKernels, AddPowerAddsThePowersOfTheBinsBetweenZeroAndNyquist)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> dist(-32768.0, 32767.0);
+    for (int m = 1; m <= 13; ++m) {
+        const std::size_t n = std::size_t{1} << m;
+        std::vector<double> x(n);
+        for (auto& v : x)
+            v = dist(rng);
+        std::vector<double> spectrum = x;
+        RealFft(spectrum.data(), m);
+        std::vector<double> acc(n / 2 + 4), before(acc.size());
+        for (std::size_t k = 0; k < acc.size(); ++k)
+            before[k] = acc[k] = 1e6 * static_cast<double>(k + 1);
+        RealFftAddPower(x.data(), m, acc.data());
+        const double scale = 4.0 * static_cast<double>(n) * static_cast<double>(n);
+        EXPECT_EQ(acc[0], before[0]) << "N = " << n;
+        for (std::size_t k = n / 2; k < acc.size(); ++k)
+            EXPECT_EQ(acc[k], before[k]) << "N = " << n << ", k = " << k;
+        for (std::size_t k = 1; k < n / 2; ++k) {
+            const double power = scale * (spectrum[k] * spectrum[k] + spectrum[n - k] * spectrum[n - k]);
+            EXPECT_NEAR(acc[k], before[k] + power, 4 * DBL_EPSILON * (before[k] + power)) << "N = " << n << ", k = " << k;
+        }
+    }
+}
+
+// A frame of stored 16-bit samples transforms exactly as the same samples
+// decoded and windowed, full scale and misaligned storage included; where
+// there is no such path the call says so and touches nothing.
+TEST_P(RealFftKernels, Pcm16FramesGiveExactlyThePowersOfDecodedFrames)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> dist(-32768, 32767);
+    for (int m = 1; m <= 12; ++m) {
+        const std::size_t n = std::size_t{1} << m;
+        std::vector<double> window(n);
+        buildWindowTable(window.data(), static_cast<int>(n), FftWindow::Hanning);
+        const std::vector<double> layout = RealFftPcm16Window(window.data(), m);
+        std::vector<std::uint8_t> stored(2 * n + 1);
+        std::vector<double> frame(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = i == 3 ? -32768 : i == 4 ? 32767 : dist(rng);
+            stored[1 + 2 * i] = static_cast<std::uint8_t>(v & 0xFF);
+            stored[2 + 2 * i] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+            frame[i] = static_cast<double>(v) * window[i];
+        }
+        std::vector<double> want(n / 2 + 1, 3.0), got = want, work(n, 0.0);
+        RealFftAddPower(frame.data(), m, want.data());
+        const bool taken = RealFftPcm16AddPower(stored.data() + 1, layout.data(), m, work.data(), got.data());
+        const bool vectors = GetParam() == FftKernel::Avx2 && activeFftKernel() == FftKernel::Avx2;
+        EXPECT_EQ(taken, vectors && m >= 5) << "N = " << n;
+        EXPECT_EQ(got, taken ? want : std::vector<double>(n / 2 + 1, 3.0)) << "N = " << n;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RealFftKernels, ::testing::Values(FftKernel::Portable, FftKernel::Avx2),

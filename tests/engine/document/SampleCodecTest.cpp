@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -259,7 +260,18 @@ TEST(SampleReader, WindowedReadsEqualPlainReadsTimesTheWindow)
                         const auto k = static_cast<std::size_t>(i);
                         EXPECT_EQ(windowed[k], plain[k] * window[k]) << at << " + " << i;
                     }
+                    // Frames of 16-bit mono inside the recording can be had
+                    // as they are stored, no others.
+                    const std::uint8_t* raw = reader.mono16Bytes(at, kN);
+                    const bool asStored = channels == 1 && bits == 16 && at >= 0 && at + kN <= frames;
+                    ASSERT_EQ(raw != nullptr, asStored) << at;
+                    if (raw != nullptr) {
+                        EXPECT_EQ(std::memcmp(raw, pcm.data() + 2 * at, 2 * kN), 0) << at;
+                    }
                 }
+                // In another scale the stored values are not the values read.
+                SampleReader level(doc, ch, SampleScale::Level);
+                EXPECT_EQ(level.mono16Bytes(0, kN), nullptr);
             }
     }
 }
