@@ -11,6 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/vfs.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -180,6 +183,66 @@ TEST(FileClsTransfer, CopyToGivesTheSameBytesWhetherTheKernelCopiesOrNot)
         EXPECT_TRUE(got == std::vector<std::uint8_t>(data.end() - 100, data.end()));
         EXPECT_FALSE(f.error());
     }
+}
+
+// Long copies go to the disk directly, from the store's pages where the
+// bytes lie alike within blocks in the store and in the target, through
+// buffers where they do not: the same bytes arrive, the target's descriptor
+// is left as it was, and its whole blocks are not left in the page cache.
+// The blocks the copy shares with what lies around it, and short copies, go
+// the ordinary way.
+TEST(FileClsTransfer, LongCopiesGoStraightToTheDisk)
+{
+    constexpr std::int64_t M = 1024 * 1024, kBlock = 4096;
+    struct Case {
+        const char* name;
+        std::int64_t from, at, length, chunk;
+        bool direct;
+    };
+    const Case cases[] = {
+        {"a wave's samples after their header, in odd pieces", 3 * kBlock + 44, 44, 6 * M + 777, M + 5, true},
+        {"whole blocks in one piece", 0, 0, 8 * M, 0, true},
+        {"lying differently, through buffers", 46, 44, 6 * M, 0, true},
+        {"lying differently, buffers filled unevenly", 4097, 2, 9 * M + 20, 5 * M, true},
+        {"too short to bother", 44, 44, 2 * M, 0, false},
+    };
+    const auto data = pattern(10 * M + 123, 21);
+    FileCls f;
+    fill(f, data);
+    TempDir dir;
+    // The file systems that take direct writes.
+    struct statfs fs {};
+    const bool directFs =
+        ::statfs(dir.path().c_str(), &fs) == 0 && (fs.f_type == EXT4_SUPER_MAGIC || fs.f_type == XFS_SUPER_MAGIC);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int fd = ::open(dir.file("out").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, data.data(), static_cast<size_t>(c.at), 0), c.at);  // a header before the bytes
+        const int flags = ::fcntl(fd, F_GETFL);
+        ASSERT_EQ(f.copyTo(fd, c.at, c.from, c.length, {}, c.chunk), c.length);
+        EXPECT_EQ(::fcntl(fd, F_GETFL), flags);
+        ASSERT_EQ(::lseek(fd, 0, SEEK_END), c.at + c.length);
+        // Which of the target's whole blocks are in the page cache, before
+        // reading them back brings them in.
+        const auto size = static_cast<size_t>(c.at + c.length);
+        void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        ASSERT_NE(map, MAP_FAILED);
+        std::vector<unsigned char> resident((size + kBlock - 1) / kBlock);
+        ASSERT_EQ(::mincore(map, size, resident.data()), 0);
+        ::munmap(map, size);
+        const auto cached = std::count_if(resident.begin() + 1, resident.end() - 1, [](unsigned char r) { return r & 1; });
+        if (!c.direct) {
+            EXPECT_GT(cached, static_cast<long>(resident.size()) / 2) << "the ordinary way leaves them cached";
+        } else if (directFs) {
+            EXPECT_LT(cached, 8) << "whole blocks went through the page cache";
+        }
+        std::vector<std::uint8_t> got(static_cast<size_t>(c.length));
+        ASSERT_EQ(::pread(fd, got.data(), got.size(), c.at), static_cast<ssize_t>(got.size()));
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin() + c.from));
+        ::close(fd);
+    }
+    EXPECT_FALSE(f.error());
 }
 
 TEST(FileClsTransfer, CopyToReportsProgressCancelsAndLeavesTheStoreUsable)
