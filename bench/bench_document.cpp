@@ -1,6 +1,7 @@
 // Opening (importing into the sample store) a 1 GiB 16-bit wave and saving it
 // again, against copying the same file with copy_file_range and with plain
-// read/write, all in the same run.
+// read/write, all in the same run. With VES_BENCH_RUNS set, each save's and
+// its yardstick's time is printed.
 #include "document/CVesSoundDoc.h"
 #include "BenchSupport.h"
 #include "soundfiles/RiffFile.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <numeric>
@@ -180,7 +182,8 @@ void timeSaves(benchmark::State& state, CVesSoundDoc& doc, bool inPlace)
         saves.push_back(secondsSince(start));
         state.PauseTiming();
         copies.push_back(copyFileRangeOnce(replaced, true));
-        if (std::getenv("VES_TRACE")) std::fprintf(stderr, "save %.0f copy %.0f\n", saves.back() * 1e3, copies.back() * 1e3);
+        if (std::getenv("VES_BENCH_RUNS") != nullptr)
+            std::fprintf(stderr, "save %.0f ms, copy %.0f ms\n", saves.back() * 1e3, copies.back() * 1e3);
         state.ResumeTiming();
     }
     // The in-place copies after the others: truncating gets its own pages
