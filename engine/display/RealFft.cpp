@@ -345,6 +345,25 @@ VES_AVX2_FN void radix2Avx2(std::size_t s, const double* xr, const double* xi, d
     }
 }
 
+// The unscaled parts of bins k .. k + 3 (4 <= k, k + 3 < M/2) of the split
+// and of their mirrors M - k .. M - k - 3 (in the same lane order):
+// 2 Re X_k = e.r + t.r, 2 Im X_k = e.i + t.i, and for the mirrors
+// e.r - t.r and t.i - e.i.
+struct SplitParts {
+    V2 e, t;
+};
+
+VES_AVX2_INLINE SplitParts splitParts(const FftTables& t, const double* zr, const double* zi, std::size_t k)
+{
+    const std::size_t j = t.points - k - 3;  // the mirrors, in reverse lane order
+    const __m256d ar = _mm256_loadu_pd(zr + k), ai = _mm256_loadu_pd(zi + k);
+    const __m256d br = reverse4(_mm256_loadu_pd(zr + j)), bi = reverse4(_mm256_loadu_pd(zi + j));
+    const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
+    const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
+    const __m256d wr = _mm256_loadu_pd(t.sr.data() + k), wi = _mm256_loadu_pd(t.si.data() + k);
+    return {{er, ei}, {_mm256_fmsub_pd(wr, orr, _mm256_mul_pd(wi, oi)), _mm256_fmadd_pd(wr, oi, _mm256_mul_pd(wi, orr))}};
+}
+
 VES_AVX2_FN void splitAvx2(const FftTables& t, const double* zr, const double* zi, double* out, double scale)
 {
     const std::size_t points = t.points;
@@ -352,18 +371,12 @@ VES_AVX2_FN void splitAvx2(const FftTables& t, const double* zr, const double* z
     splitRange(t, points, zr, zi, out, 1, 4, scale * 0.5);
     const __m256d half = _mm256_set1_pd(scale * 0.5);
     for (std::size_t k = 4; k < points / 2; k += 4) {
-        const std::size_t j = points - k - 3;  // the mirrors, in reverse lane order
-        const __m256d ar = _mm256_loadu_pd(zr + k), ai = _mm256_loadu_pd(zi + k);
-        const __m256d br = reverse4(_mm256_loadu_pd(zr + j)), bi = reverse4(_mm256_loadu_pd(zi + j));
-        const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
-        const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
-        const __m256d wr = _mm256_loadu_pd(t.sr.data() + k), wi = _mm256_loadu_pd(t.si.data() + k);
-        const __m256d tr = _mm256_fmsub_pd(wr, orr, _mm256_mul_pd(wi, oi));
-        const __m256d ti = _mm256_fmadd_pd(wr, oi, _mm256_mul_pd(wi, orr));
-        _mm256_storeu_pd(out + k, _mm256_mul_pd(_mm256_add_pd(er, tr), half));
-        _mm256_storeu_pd(out + points + j, reverse4(_mm256_mul_pd(_mm256_add_pd(ei, ti), half)));
-        _mm256_storeu_pd(out + j, reverse4(_mm256_mul_pd(_mm256_sub_pd(er, tr), half)));
-        _mm256_storeu_pd(out + points + k, _mm256_mul_pd(_mm256_sub_pd(ti, ei), half));
+        const std::size_t j = points - k - 3;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        _mm256_storeu_pd(out + k, _mm256_mul_pd(_mm256_add_pd(p.e.r, p.t.r), half));
+        _mm256_storeu_pd(out + points + j, reverse4(_mm256_mul_pd(_mm256_add_pd(p.e.i, p.t.i), half)));
+        _mm256_storeu_pd(out + j, reverse4(_mm256_mul_pd(_mm256_sub_pd(p.e.r, p.t.r), half)));
+        _mm256_storeu_pd(out + points + k, _mm256_mul_pd(_mm256_sub_pd(p.t.i, p.e.i), half));
     }
 }
 
@@ -397,15 +410,9 @@ VES_AVX2_FN void splitPowerAvx2(const FftTables& t, const double* zr, const doub
     addScalar(points / 2);
     for (std::size_t k = 4; k < points / 2; k += 4) {
         const std::size_t j = points - k - 3;
-        const __m256d ar = _mm256_loadu_pd(zr + k), ai = _mm256_loadu_pd(zi + k);
-        const __m256d br = reverse4(_mm256_loadu_pd(zr + j)), bi = reverse4(_mm256_loadu_pd(zi + j));
-        const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
-        const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
-        const __m256d wr = _mm256_loadu_pd(t.sr.data() + k), wi = _mm256_loadu_pd(t.si.data() + k);
-        const __m256d tr = _mm256_fmsub_pd(wr, orr, _mm256_mul_pd(wi, oi));
-        const __m256d ti = _mm256_fmadd_pd(wr, oi, _mm256_mul_pd(wi, orr));
-        const __m256d low = power4(_mm256_add_pd(er, tr), _mm256_add_pd(ei, ti));
-        const __m256d high = power4(_mm256_sub_pd(er, tr), _mm256_sub_pd(ti, ei));
+        const SplitParts p = splitParts(t, zr, zi, k);
+        const __m256d low = power4(_mm256_add_pd(p.e.r, p.t.r), _mm256_add_pd(p.e.i, p.t.i));
+        const __m256d high = power4(_mm256_sub_pd(p.e.r, p.t.r), _mm256_sub_pd(p.t.i, p.e.i));
         _mm256_storeu_pd(acc + k, _mm256_add_pd(_mm256_loadu_pd(acc + k), low));
         _mm256_storeu_pd(acc + j, _mm256_add_pd(_mm256_loadu_pd(acc + j), reverse4(high)));
     }
