@@ -1,17 +1,30 @@
 #include "autorec/AutoRecMessage.h"
 
-#include "shell/CVesSoundApp.h"
-
 #include <QMessageBox>
 
 namespace autorecui {
 
+namespace {
+
+MessageSink& sink()
+{
+    static MessageSink s;
+    return s;
+}
+
+}  // namespace
+
 void message(QWidget* parent, const std::string& text)
 {
-    if (CVesSoundApp* app = CVesSoundApp::instance())
-        app->message(text, IShellDialogs::Icon::Warning);
+    if (sink())
+        sink()(parent, text);
     else
         QMessageBox::warning(parent, QStringLiteral("Vesperon"), QString::fromStdString(text));
+}
+
+void setMessageSink(MessageSink s)
+{
+    sink() = std::move(s);
 }
 
 }  // namespace autorecui

@@ -7,11 +7,10 @@
 #include "autorec/CAutoRecStatusDlg.h"
 #include "autorec/RecDiskSpace.h"
 #include "display/CAnaPlot.h"
-#include "display/CNumEdit.h"
-#include "display/CRecStatus.h"
+#include "widgets/CNumEdit.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
-#include "shell/CAppDocument.h"
 #include "soundfiles/VesFileType.h"
 #include "soundio/CSndFormat.h"
 #include "soundio/SoundDevices.h"
@@ -451,7 +450,7 @@ void CAutoRecDlg::setLive(bool on)
 {
     const QString device = QString::fromStdString(soundDevices().recordingDeviceName());
     const std::uint32_t rate = m_view.viewHost().doc().format().samplesPerSec;
-    for (CVesAnaView* v : CAppDocument::of(m_view).views()) {
+    for (CVesAnaView* v : m_view.viewHost().views()) {
         if (CAnaPlot* plot = v->plot()) {
             plot->setLiveMode(on);
             if (!on)

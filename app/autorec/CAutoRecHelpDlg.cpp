@@ -1,6 +1,6 @@
 #include "autorec/CAutoRecHelpDlg.h"
 
-#include "shell/CVesSoundApp.h"
+#include "widgets/HelpFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +28,7 @@ CAutoRecHelpDlg::CAutoRecHelpDlg(const QString& rtfPath, QWidget* parent) : QDia
 
 QString CAutoRecHelpDlg::findHelpFile()
 {
-    for (const std::string& folder : CVesSoundApp::helpFolders()) {
+    for (const std::string& folder : helpFolders()) {
         const QString path = QString::fromStdString(folder) + QLatin1Char('/') + QLatin1String(kFileName);
         if (QFileInfo::exists(path))
             return path;

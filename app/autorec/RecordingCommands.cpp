@@ -8,7 +8,7 @@
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "records/VesSettings.h"
-#include "shell/CVesSoundApp.h"
+#include "core/RegCls.h"
 #include "soundio/CDevs.h"
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
@@ -59,7 +59,7 @@ void afterRun(CVesAnaView& view)
 
 }  // namespace
 
-bool recordSound(CVesSoundApp& /*app*/, CVesAnaView& view, QWidget* parent)
+bool recordSound(CVesAnaView& view, QWidget* parent)
 {
     if (!haveRecordingDevice(parent))
         return false;
@@ -84,16 +84,16 @@ bool recordSound(CVesSoundApp& /*app*/, CVesAnaView& view, QWidget* parent)
     return true;
 }
 
-bool automaticRecording(CVesSoundApp& app, CVesAnaView& view, QWidget* parent)
+bool automaticRecording(VesAutoRecParms& parms, vkit::RegCls& settings, CVesAnaView& view, QWidget* parent)
 {
     if (!haveRecordingDevice(parent))
         return false;
     const SoundBusy busy;
-    CAutoRecDlg dlg(view, app.autoRecParms(), parent);
+    CAutoRecDlg dlg(view, parms, parent);
     const int result = dlg.run();
     if (result == QDialog::Accepted) {
-        app.autoRecParms() = dlg.parms();
-        app.autoRecParms().save(app.settings());
+        parms = dlg.parms();
+        parms.save(settings);
     }
     if (!dlg.recordedSomething() && result != QDialog::Accepted)
         return false;
@@ -101,22 +101,22 @@ bool automaticRecording(CVesSoundApp& app, CVesAnaView& view, QWidget* parent)
     return true;
 }
 
-void registerCommands(CommandHandlers& commands, CVesSoundApp& app, std::function<CVesAnaView*()> activeView,
-                      QWidget* frame)
+void registerCommands(CommandHandlers& commands, VesAutoRecParms& parms, vkit::RegCls& settings,
+                      std::function<CVesAnaView*()> activeView, QWidget* frame)
 {
     const auto enabled = [activeView](int, CommandState& s) { s.enabled = activeView() && !soundBusy(); };
     commands.on(
         cmd::RecordSound,
-        [&app, activeView, frame](int) {
+        [activeView, frame](int) {
             if (CVesAnaView* v = activeView())
-                recordSound(app, *v, frame);
+                recordSound(*v, frame);
         },
         enabled);
     commands.on(
         cmd::AutomaticRecording,
-        [&app, activeView, frame](int) {
+        [&parms, &settings, activeView, frame](int) {
             if (CVesAnaView* v = activeView())
-                automaticRecording(app, *v, frame);
+                automaticRecording(parms, settings, *v, frame);
         },
         enabled);
 }

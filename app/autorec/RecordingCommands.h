@@ -8,16 +8,21 @@
 
 class CommandHandlers;
 class CVesAnaView;
-class CVesSoundApp;
 class QWidget;
+struct VesAutoRecParms;
+namespace vkit {
+class RegCls;
+}
 
 namespace recording {
 
-void registerCommands(CommandHandlers& commands, CVesSoundApp& app, std::function<CVesAnaView*()> activeView,
-                      QWidget* frame);
+// `parms` are the program's recording settings, which "Automatic recording"
+// starts with and, after OK, keeps and stores in `settings`.
+void registerCommands(CommandHandlers& commands, VesAutoRecParms& parms, vkit::RegCls& settings,
+                      std::function<CVesAnaView*()> activeView, QWidget* frame);
 
 // The commands' work, for the frame and for tests. False when nothing was recorded.
-bool recordSound(CVesSoundApp& app, CVesAnaView& view, QWidget* parent);
-bool automaticRecording(CVesSoundApp& app, CVesAnaView& view, QWidget* parent);
+bool recordSound(CVesAnaView& view, QWidget* parent);
+bool automaticRecording(VesAutoRecParms& parms, vkit::RegCls& settings, CVesAnaView& view, QWidget* parent);
 
 }  // namespace recording

@@ -17,7 +17,7 @@ void CommandHandlers::remove(int id)
 
 void CommandHandlers::beforeRun(int id, std::function<void()> hook)
 {
-    m_before[id] = std::move(hook);
+    m_before[id].push_back(std::move(hook));
 }
 
 const CommandHandlers::Handler* CommandHandlers::find(int id) const
@@ -47,9 +47,11 @@ bool CommandHandlers::runCommand(int id)
         return false;
     // The handler may remove itself (a view closing its own frame): keep a copy.
     const Run run = h->run;
-    if (const auto b = m_before.find(id); b != m_before.end() && b->second) {
-        const auto hook = b->second;
-        hook();
+    if (const auto b = m_before.find(id); b != m_before.end()) {
+        const auto hooks = b->second;
+        for (const auto& hook : hooks)
+            if (hook)
+                hook();
     }
     if (run)
         run(id);

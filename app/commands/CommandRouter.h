@@ -39,8 +39,10 @@ public:
     void onRange(int first, int last, Run run, Update update = {});
     // Forgets the handler of `id` (and of the range that begins there).
     void remove(int id);
-    // `hook` runs before the handler of `id` whenever the command is run
-    // (one hook per number; a later one replaces it).
+    // `hook` runs before the handler of `id` whenever the command is run,
+    // after the hooks registered before it. Hooks and handlers are
+    // independent: a window family can stop its workers before an edit
+    // whose handler another one registered.
     void beforeRun(int id, std::function<void()> hook);
 
     bool commandState(int id, CommandState& state) override;
@@ -54,7 +56,7 @@ private:
     };
     const Handler* find(int id) const;
     std::map<int, Handler> m_handlers;  // by first number
-    std::map<int, std::function<void()>> m_before;
+    std::map<int, std::vector<std::function<void()>>> m_before;
 };
 
 // The state of `id` along a chain of targets (nullptr entries are skipped):

@@ -12,7 +12,6 @@
 // This file needs no Qt.
 #pragma once
 
-#include "document/CommandIds.h"
 
 #include <string_view>
 #include <vector>
@@ -85,10 +84,11 @@ constexpr int ActiveMarkProperties = 33060;
 constexpr int MoveActiveMark = 33066;
 constexpr int MarkDistances = 33065;
 constexpr int ClearAllMarks = 33082;
-using cmdid::SetActiveMarkFirst;  // + mark number, 100 entries
-using cmdid::SetActiveMarkLast;
-using cmdid::ScrollToMarkFirst;   // + mark number, 100 entries
-using cmdid::ScrollToMarkLast;
+// The cursor menu's mark lists: + mark number, 100 entries each.
+constexpr int SetActiveMarkFirst = 32859;
+constexpr int SetActiveMarkLast = 32958;
+constexpr int ScrollToMarkFirst = 32959;
+constexpr int ScrollToMarkLast = 33058;
 // Analysis
 constexpr int PowerSpectrum = 32796;
 constexpr int PowerSettingsDefault = 32800;
@@ -116,7 +116,7 @@ constexpr int HighSpeedPlayback = 33154;
 constexpr int SoundDevices = 33155;
 constexpr int SoundFormat = 33156;
 // Window: new views of the active document, arrangement
-using cmdid::NewCombinedView;
+constexpr int NewCombinedView = 32780;
 constexpr int NewSpectrogramView = 32775;
 constexpr int NewOscillogramView = 33130;
 constexpr int NewZeroCrossingView = 33076;

@@ -7,7 +7,7 @@
 // window send the close number.
 #pragma once
 
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 #include "records/VesAnaParms.h"
 
 #include <QDialog>

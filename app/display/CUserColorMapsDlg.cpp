@@ -1,7 +1,7 @@
 #include "display/CUserColorMapsDlg.h"
 
-#include "display/CColorButton.h"
-#include "display/CNumEdit.h"
+#include "widgets/CColorButton.h"
+#include "widgets/CNumEdit.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,14 +1,11 @@
 #include "display/CVesAnaView.h"
-#include "soundio/ViewPlayback.h"
-#include "display/ViewDetector.h"
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "document/CVesSoundDoc.h"
 #include "document/ViewUpdate.h"
-#include "filter/CVesFilterDlg.h"
-#include "filter/FilterDocument.h"
+#include "display/ViewParts.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -93,7 +90,7 @@ CVesAnaView::CVesAnaView(IViewHost& host, ViewKind kind, QWidget* parent)
 
 CVesAnaView::~CVesAnaView()
 {
-    closeMeasurementWindows();
+    emit closing();
     m_doc.detachView(this);
     m_host.removeView(this);
 }
@@ -114,7 +111,6 @@ void CVesAnaView::registerCommands()
     m_commands.on(cmd::SelectAll, [this](int) { selectAll(); }, hasSound);
     m_commands.on(cmd::SaveSelectedInterval, [this](int) { saveSelectedInterval(); },
                   [this](int, CommandState& s) { s.enabled = m_selection.has_value(); });
-    m_commands.on(cmd::EditFilter, [this](int) { filterSelection(); }, hasSound);
     m_commands.on(cmd::EditUndo, [this](int) { editUndo(); },
                   [this](int, CommandState& s) {
                       s.enabled = m_doc.canUndo();
@@ -126,12 +122,9 @@ void CVesAnaView::registerCommands()
     registerEditCommands();
     registerPrintCommands();
     registerMeasureCommands();
-    registerCallCommands();
-    // Play, pause, stop, play speeds and Sound Format (app/soundio).
-    attachPlayback(*this, m_commands);
-    // The virtual bat detector mode and its cursor (after the playback: its
-    // keys come first).
-    attachDetector(*this, m_commands);
+    // Filtering, the measurement windows, Find calls, playback and the
+    // virtual bat detector, from the families above the view.
+    attachViewParts(*this, m_commands);
 }
 
 // ---- layout, scroll bar, repaint ----
@@ -269,22 +262,16 @@ void CVesAnaView::setSelection(const std::optional<ViewSelection>& selection)
     m_host.viewSelectionChanged();
 }
 
-bool CVesAnaView::filterSelection()
+void CVesAnaView::revealSelection(const ViewSelection& selection)
 {
-    const double nyquistHz = filterNyquistHz(m_doc.format().samplesPerSec, m_doc.effectiveTimeExp25());
-    CVesFilterDlg dlg(CVesFilterDlg::programRecord(), nyquistHz, this);
-    if (dlg.exec() != QDialog::Accepted)
-        return false;
-    CVesFilterDlg::programRecord() = dlg.record();
-    // The selection, else from the cursor (or the start) to the end, as every edit.
-    std::int64_t first = 0, last = -1;
-    ChannelSel channel = ChannelSel::Both;
-    editRange(first, last, channel);
-    if (last < 0)
-        last = m_doc.lengthFrames();
-    const bool ok = filterDocument(m_doc, first, last, channel, dlg.sections());
-    afterEdit();
-    return ok;
+    const PlotLayout& L = m_plot->layout();
+    if (selection.first() < L.plotStart || selection.last() > L.plotStart + L.samplesPerPlot) {
+        const std::int64_t length = m_doc.lengthFrames();
+        m_zoom.scroll(AnaViewZoom::Scroll::Thumb, length, L.samplesPerPlot, samplesPerTick(),
+                      scrollStartForMark(selection.first(), L.samplesPerPlot, length));
+        relayout();
+    }
+    setSelection(selection);
 }
 
 void CVesAnaView::selectAll()

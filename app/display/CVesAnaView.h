@@ -9,6 +9,11 @@
 // The four kinds fix the panes at creation: CVesSpectView (spectrogram),
 // CVesAmplView (oscillogram), CVesCombView (both), CVesFreqView (zero-crossing
 // analysis).
+//
+// The window families above the view (measurement windows, Find calls,
+// filtering, playback, the virtual bat detector) are not known here: they add
+// themselves to every view as parts (ViewParts.h), through its command
+// handlers, its signals and the small interface below for the level cursor.
 #pragma once
 
 #include "display/AnaViewZoom.h"
@@ -26,17 +31,14 @@
 #include <array>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 class CAnaPlot;
 class CAnaSettingsDlg;
-class CCallsWnd;
-class CPowerWnd;
-class CRateWnd;
 class CRecStatus;
 class CVesSoundDoc;
-class PulsCharDiagCls;
 class QScrollBar;
 class QTimer;
 
@@ -55,6 +57,8 @@ public:
     QScrollBar* scrollBar() const { return m_scroll; }
     CRecStatus* statusStrip() const { return m_strip; }
     ICommandTarget& commands() { return m_commands; }
+    // The view's own handlers, for the parts that add commands to it.
+    CommandHandlers& commandHandlers() { return m_commands; }
 
     // The selection (none: nullopt); a selection of less than two samples is none.
     const std::optional<ViewSelection>& selection() const { return m_selection; }
@@ -70,10 +74,8 @@ public:
     void scroll(AnaViewZoom::Scroll request, std::int64_t thumbSample = 0);
     void selectAll();
     bool saveSelectedInterval();
-    // Edit > Filter: the filter dialog, then the filter over the selection
-    // (without one, from the cursor or the start to the end). False when
-    // cancelled.
-    bool filterSelection();
+    // Selects `selection`, scrolling first when its start is not shown.
+    void revealSelection(const ViewSelection& selection);
 
     // ---- display settings (CVesAnaViewSettings.cpp) ----
     enum class SettingsKind { Spectrogram = 0, Oscillogram = 1, ZeroCrossing = 2 };
@@ -132,6 +134,9 @@ public:
     bool editVolume(std::optional<int> percent = std::nullopt);
     bool editCopyAscii();
     bool editUndo();
+    // An edit of the document is done (here or by a part): a selection or
+    // cursor past the new end goes, the marks and read-outs follow.
+    void afterEdit();
 
     // ---- pictures (CVesAnaViewPrint.cpp) ----
     // "Export Graphics...": the save dialog, then the plot as a picture file.
@@ -139,35 +144,40 @@ public:
     // The plot on the clipboard as a bitmap and as SVG.
     void copyPicture();
 
-    // ---- Find calls (CVesAnaViewCalls.cpp) ----
-    // Runs the call detector over the selection, else the shown range, and
-    // shows the calls in the view's result window. False when cancelled.
-    bool findCalls();
-    CCallsWnd* callsWindow() const;
-    // Selects call `index` of the result window (a rectangle in the
-    // spectrogram), scrolling to it when it is not shown.
-    void showCall(int index);
-    // A mark over every call of the result window; how many were added.
-    int markCalls();
-
     // The samples one time-axis tick step covers (at least 1).
     std::int64_t samplesPerTick() const;
 
-    // ---- measurement windows (CVesAnaViewMeasure.cpp) ----
-    static constexpr int kMaxMeasureWindows = 16;
-    // A power spectrum of the selection (else of one FFT length at the
-    // cursor or the start of the view); nullptr after the message when all
-    // 16 are open.
-    CPowerWnd* openPowerSpectrum();
-    // A pulse interval (or pulse length) histogram; nullptr when all 16 are open.
-    CRateWnd* openRateWindow(bool intervalMode);
-    // The pulse characteristics dialog (one per view).
-    PulsCharDiagCls* openPulseCharacteristics();
-    std::vector<CPowerWnd*> powerWindows() const;
-    std::vector<CRateWnd*> rateWindows() const;
-    PulsCharDiagCls* pulseDialog() const;
-    // Stops every worker that reads this view's document (before an edit).
-    void stopMeasurementWorkers();
+    // ---- what measurement windows share with the view (CVesAnaViewMeasure.cpp) ----
+    // The range measurement windows follow: the selection (first, last, its
+    // channel), else the marking cursor (position, -1, its channel); false
+    // when there is neither.
+    bool measureRange(std::int64_t& first, std::int64_t& last, ChannelSel& channel) const;
+    // The level cursor serves one window at a time: `owner` becomes its
+    // target, and the user's moves of the cursor go to `moved`.
+    void setLevelTarget(QObject* owner, std::function<void(std::int64_t level)> moved);
+    // The window the level cursor serves (compare only: it may be gone), or nullptr.
+    const QObject* levelTarget() const { return m_levelOwner; }
+    // The level cursor at `level` on `channel` from frame `first`: the cursor
+    // type becomes Level.
+    void showLevelCursor(std::int64_t first, ChannelSel channel, std::int64_t level);
+    // The target `owner` gives the level cursor up (it closes): the cursor
+    // goes back to marking. Nothing happens when it is not the target.
+    void leaveLevelCursor(const QObject* owner);
+    // A window's stretch shown as the view's selection without being sent
+    // back to the windows (none when `end` <= `start`).
+    void showMeasureStretch(std::int64_t start, std::int64_t end);
+    // Runs `hook` before every command of this view that edits the document
+    // (cut, paste, delete, silence, reverse, volume, filter, undo): workers
+    // that read the samples stop there.
+    void beforeEdits(std::function<void()> hook);
+
+signals:
+    // The selection or cursor moved: measureRange() has changed. Coalesced,
+    // once per pass of the event loop.
+    void measureRangeChanged();
+    // The view is going: its parts close their windows while the view and
+    // its document are still whole.
+    void closing();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -193,14 +203,12 @@ private:
     // The selection, cursor or level cursor changed: the measurement windows follow.
     void forwardToMeasurements();
     void sendToMeasurements();
-    void closeMeasurementWindows();
-    void showLevelTarget(std::int64_t first, std::int64_t last, ChannelSel channel, std::int64_t level);
-    void leaveLevelCursor();
-
-    void registerCallCommands();
     void cursorOrSelectionChanged();
+    // Runs `edit` on the edit range (editRange), then afterEdit(); a
+    // successful edit that `removesSelection` leaves no selection.
+    using RangeEdit = std::function<bool(std::int64_t start, std::int64_t end, ChannelSel channel)>;
+    bool runEdit(bool removesSelection, const RangeEdit& edit);
     void syncMarkDisplays();
-    void afterEdit();
     std::int64_t clampSample(std::int64_t s) const;
 
     IViewHost& m_host;
@@ -214,7 +222,6 @@ private:
     CRecStatus* m_strip = nullptr;
     CommandHandlers m_commands;
     std::optional<ViewSelection> m_selection;
-    QPointer<CCallsWnd> m_callsWnd;
     std::int64_t m_scrollUnit = 1;
     bool m_settingScroll = false;
     bool m_dragging = false;
@@ -226,12 +233,9 @@ private:
     bool m_moveMark = false;
     bool m_extending = false;
     std::vector<AnaMarkSave> m_markDisplays;
-    std::array<QPointer<CPowerWnd>, kMaxMeasureWindows> m_powerWnds;
-    std::array<QPointer<CRateWnd>, kMaxMeasureWindows> m_rateWnds;
-    QPointer<PulsCharDiagCls> m_pulseDlg;
-    std::optional<VesPulsParms> m_pulsParms;  // the view's own copy of the pulse settings
-    int m_levelTarget = -1;               // rate window slot, kPulseLevelTarget, or -1
-    static constexpr int kPulseLevelTarget = 1000;
+    const QObject* m_levelOwner = nullptr;  // the window the level cursor serves
+    QPointer<QObject> m_levelOwnerAlive;     // the same, while it lives
+    std::function<void(std::int64_t)> m_levelMoved;
     std::int64_t m_levelSent = -1;
     QTimer* m_forwardTimer = nullptr;
     bool m_showingMeasureStretch = false;

@@ -6,7 +6,7 @@
 #include "display/CAnaPlot.h"
 #include "display/CMarkDistDlg.h"
 #include "display/CMarkPropDlg.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "document/CVesSoundDoc.h"
 
 #include <QApplication>

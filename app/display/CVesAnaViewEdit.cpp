@@ -52,16 +52,21 @@ void CVesAnaView::afterEdit()
     cursorOrSelectionChanged();
 }
 
-bool CVesAnaView::editCut()
+bool CVesAnaView::runEdit(bool removesSelection, const RangeEdit& edit)
 {
     std::int64_t s, e;
     ChannelSel c;
     editRange(s, e, c);
-    const bool ok = m_doc.cut(s, e, c);
-    if (ok)
+    const bool ok = edit(s, e, c);
+    if (ok && removesSelection)
         setSelection(std::nullopt);
     afterEdit();
     return ok;
+}
+
+bool CVesAnaView::editCut()
+{
+    return runEdit(true, [this](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.cut(s, e, c); });
 }
 
 bool CVesAnaView::editCopy()
@@ -78,46 +83,22 @@ bool CVesAnaView::editCopy()
 
 bool CVesAnaView::editPaste()
 {
-    std::int64_t s, e;
-    ChannelSel c;
-    editRange(s, e, c);
-    const bool ok = m_doc.paste(s, e, c);
-    if (ok)
-        setSelection(std::nullopt);
-    afterEdit();
-    return ok;
+    return runEdit(true, [this](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.paste(s, e, c); });
 }
 
 bool CVesAnaView::editDelete()
 {
-    std::int64_t s, e;
-    ChannelSel c;
-    editRange(s, e, c);
-    const bool ok = m_doc.deleteRange(s, e, c);
-    if (ok)
-        setSelection(std::nullopt);
-    afterEdit();
-    return ok;
+    return runEdit(true, [this](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.deleteRange(s, e, c); });
 }
 
 bool CVesAnaView::editSilence()
 {
-    std::int64_t s, e;
-    ChannelSel c;
-    editRange(s, e, c);
-    const bool ok = m_doc.silence(s, e, c);
-    afterEdit();
-    return ok;
+    return runEdit(false, [this](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.silence(s, e, c); });
 }
 
 bool CVesAnaView::editReverse()
 {
-    std::int64_t s, e;
-    ChannelSel c;
-    editRange(s, e, c);
-    const bool ok = m_doc.reverse(s, e, c);
-    afterEdit();
-    return ok;
+    return runEdit(false, [this](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.reverse(s, e, c); });
 }
 
 bool CVesAnaView::editVolume(std::optional<int> percent)
@@ -128,12 +109,8 @@ bool CVesAnaView::editVolume(std::optional<int> percent)
             return false;
         percent = dlg.percent();
     }
-    std::int64_t s, e;
-    ChannelSel c;
-    editRange(s, e, c);
-    const bool ok = m_doc.volume(s, e, c, *percent);
-    afterEdit();
-    return ok;
+    const int p = *percent;
+    return runEdit(false, [this, p](std::int64_t s, std::int64_t e, ChannelSel c) { return m_doc.volume(s, e, c, p); });
 }
 
 bool CVesAnaView::editUndo()

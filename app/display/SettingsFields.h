@@ -2,7 +2,7 @@
 // with or without messages, a row of two widgets.
 #pragma once
 
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 
 #include <QHBoxLayout>
 #include <QWidget>

@@ -7,6 +7,7 @@
 #include "display/ColorMapStore.h"
 
 #include <cstdint>
+#include <vector>
 
 class CVesAnaView;
 class CVesSoundDoc;
@@ -36,6 +37,7 @@ public:
     virtual void addView(CVesAnaView* view) = 0;
     virtual void removeView(CVesAnaView* view) = 0;
     virtual CVesAnaView* activeView() const = 0;
+    virtual const std::vector<CVesAnaView*>& views() const = 0;
     virtual void setActiveView(CVesAnaView* view) = 0;
 
     // The view's selection changed: the states of the commands follow.

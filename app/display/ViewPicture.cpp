@@ -1,7 +1,7 @@
 #include "display/ViewPicture.h"
 
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "render/PlotExport.h"

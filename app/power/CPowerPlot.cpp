@@ -1,6 +1,5 @@
 #include "power/CPowerPlot.h"
 
-#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -73,9 +72,4 @@ void CPowerPlot::leaveEvent(QEvent*)
     m_picture.message = m_message;
     unsetCursor();
     update();
-}
-
-void CPowerPlot::contextMenuEvent(QContextMenuEvent* event)
-{
-    emit contextMenuRequested(event->globalPos());
 }

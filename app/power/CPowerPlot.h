@@ -21,15 +21,11 @@ public:
     // The status-line message that is not a read-out ("Calculating...").
     void setMessage(const std::string& text);
 
-signals:
-    void contextMenuRequested(const QPoint& globalPos);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     PowerPicture m_picture;

@@ -1,7 +1,7 @@
 #include "power/CPowerSettingsDlg.h"
 
 #include "core/NumberText.h"
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 #include "power/PowerScale.h"
 
 #include <QCheckBox>

@@ -1,22 +1,14 @@
 #include "power/CPowerWnd.h"
 
-#include "display/CNumEdit.h"
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
-#include "display/CommandMenu.h"
-#include "print/PaintedPicture.h"
-#include "print/PictureClipboard.h"
-#include "print/PicturePrinting.h"
 #include "power/PowerScale.h"
+#include "widgets/CNumEdit.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QCloseEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cerrno>
@@ -60,66 +52,12 @@ void CPowerWnd::setSaveChooser(SaveChooser chooser)
 }
 
 CPowerWnd::CPowerWnd(CVesSoundDoc& doc, const VesPowerParms& parms, int slot, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_doc(doc), m_parms(parms), m_slot(slot)
+    : CMeasureWnd(doc, slot, QStringLiteral("Power Spectra"), QStringLiteral("Power spectrum window"),
+                  QSize(kDefaultWidth, kDefaultHeight), QStringLiteral("Power menue"), parent),
+      m_parms(parms)
 {
-    setWindowTitle(QStringLiteral("Power Spectra"));
-    setAccessibleName(QStringLiteral("Power spectrum window"));
-    setAttribute(Qt::WA_DeleteOnClose);
     m_plot = new CPowerPlot(this);
-    auto* box = new QVBoxLayout(this);
-    box->setContentsMargins(0, 0, 0, 0);
-    box->addWidget(m_plot);
-    setGeometry(80, 80, kDefaultWidth, kDefaultHeight);
-    connect(m_plot, &CPowerPlot::contextMenuRequested, this, &CPowerWnd::showContextMenu);
-    m_progressTimer.setInterval(100);
-    connect(&m_progressTimer, &QTimer::timeout, this, &CPowerWnd::onProgress);
-    m_resizeTimer.setSingleShot(true);
-    m_resizeTimer.setInterval(150);
-    connect(&m_resizeTimer, &QTimer::timeout, this, [this] {
-        // An automatic FFT size follows the plot's width.
-        if (m_parms.m_fftSize <= 0 && fftSizeToUse() != m_result.fftSize && !m_closed)
-            recalculate();
-    });
-    m_picture = std::make_shared<vprint::PaintedPicture>(
-        m_plot, [this](QPainter& p, const QRectF& target, double unitsPerTwip) { paintPicture(p, target, unitsPerTwip); },
-        [this] { return windowPageTexts(QString::fromStdString(m_doc.title()), windowTitle()); });
-    registerCommands();
-    updatePicture();
-}
-
-CPowerWnd::~CPowerWnd()
-{
-    m_closed = true;
-    stopCalculation();
-}
-
-void CPowerWnd::registerCommands()
-{
-    const auto hasResult = [this](int, CommandState& s) { s.enabled = !m_result.power.empty(); };
-    m_commands.on(kCopy, [this](int) { copyPicture(); });
-    m_commands.on(kPrint, [this](int) { vprint::runPrint(*m_picture, this, false); });
-    m_commands.on(kCopyAscii, [this](int) { copyAscii(); }, hasResult);
-    m_commands.on(kSettingsCurrent, [this](int) { editSettings(); });
-    m_commands.on(kContinuousUpdate, [this](int) {
-        m_parms.m_contUpd = !m_parms.m_contUpd;
-        recalculate();
-    }, [this](int, CommandState& s) { s.checked = m_parms.m_contUpd; });
-    m_commands.on(kLogScale, [this](int) {
-        m_parms.m_logScale = !m_parms.m_logScale;
-        recalculate();
-    }, [this](int, CommandState& s) { s.checked = m_parms.m_logScale; });
-    m_commands.on(kAsciiExport, [this](int) {
-        const std::string path = askExportPath(this);
-        if (!path.empty())
-            exportAscii(path);
-    }, hasResult);
-    m_commands.on(kPrintPreview, [this](int) { vprint::openPrintPreview(m_picture, this); });
-}
-
-void CPowerWnd::showContextMenu(const QPoint& globalPos)
-{
-    execCommandMenu(this, QStringLiteral("Power menue"), m_commands,
-                    {{kCopy, "Copy", false},
+    setPlot(m_plot, {{kCopy, "Copy", false},
                      {kCopyAscii, "Copy Ascii", false},
                      {kPrint, "Print", false},
                      {0, nullptr, false},
@@ -127,7 +65,31 @@ void CPowerWnd::showContextMenu(const QPoint& globalPos)
                      {kContinuousUpdate, "Continuous update", true},
                      {kLogScale, "Logarithmic scale", true},
                      {0, nullptr, false},
-                     {kAsciiExport, "Ascii File Export", false}}, globalPos);
+                     {kAsciiExport, "Ascii File Export", false}});
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, &CPowerWnd::onProgress);
+    m_resizeTimer.setSingleShot(true);
+    m_resizeTimer.setInterval(150);
+    connect(&m_resizeTimer, &QTimer::timeout, this, [this] {
+        // An automatic FFT size follows the plot's width.
+        if (m_parms.m_fftSize <= 0 && fftSizeToUse() != m_result.fftSize && !closed())
+            recalculate();
+    });
+    commands().on(kLogScale, [this](int) {
+        m_parms.m_logScale = !m_parms.m_logScale;
+        recalculate();
+    }, [this](int, CommandState& s) { s.checked = m_parms.m_logScale; });
+    commands().on(kAsciiExport, [this](int) {
+        const std::string path = askExportPath(this);
+        if (!path.empty())
+            exportAscii(path);
+    }, [this](int, CommandState& s) { s.enabled = hasResult(); });
+    updatePicture();
+}
+
+CPowerWnd::~CPowerWnd()
+{
+    stopCalculation();
 }
 
 int CPowerWnd::fftSizeToUse() const
@@ -142,7 +104,7 @@ int CPowerWnd::fftSizeToUse() const
 
 void CPowerWnd::setRange(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
-    const std::int64_t length = m_doc.lengthFrames();
+    const std::int64_t length = doc().lengthFrames();
     start = std::clamp<std::int64_t>(start, 0, std::max<std::int64_t>(0, length));
     bool cursor = end <= start;
     if (!cursor) {
@@ -151,41 +113,28 @@ void CPowerWnd::setRange(std::int64_t start, std::int64_t end, ChannelSel channe
     }
     // The stretch of a cursor-mode window comes back as the view's selection
     // (or as the same cursor): nothing to do.
-    if (m_cursorMode && !m_calc && !m_result.power.empty() && start == m_result.start &&
+    if (m_cursorMode && !calculating() && !m_result.power.empty() && start == m_result.start &&
         (cursor || end == m_result.end))
         return;
     m_cursorMode = cursor;
     m_start = start;
     m_end = cursor ? start : end;
     // Both (or no) channel of a stereo recording: the left one.
-    m_channel = channel == ChannelSel::Right && m_doc.format().channels >= 2 ? ChannelIndex::Right : ChannelIndex::Left;
+    m_channel = channel == ChannelSel::Right && doc().format().channels >= 2 ? ChannelIndex::Right : ChannelIndex::Left;
     recalculate();
 }
 
-bool CPowerWnd::followSelection(std::int64_t start, std::int64_t end, ChannelSel channel)
-{
-    if (!m_parms.m_contUpd)
-        return false;
-    setRange(start, end, channel);
-    return true;
-}
-
-void CPowerWnd::stopCalculation()
+void CPowerWnd::calculationStopped()
 {
     m_progressTimer.stop();
-    if (!m_calc)
-        return;
-    m_calc->stop();
-    m_calc->waitForEnd(120000);
-    m_calc.reset();
-    if (!m_closed)
+    if (!closed())
         m_plot->setMessage("");
 }
 
 void CPowerWnd::recalculate()
 {
     stopCalculation();
-    if (m_closed)
+    if (closed())
         return;
     const int n = fftSizeToUse();
     PowerRequest req;
@@ -195,19 +144,23 @@ void CPowerWnd::recalculate()
     req.fftSize = n;
     req.window = m_parms.m_fftWindow;
     if (m_cursorMode)
-        emit cursorStretch(m_slot, req.start, req.end);
-    const std::uint64_t run = ++m_run;
-    // The worker posts its completion, tagged with its run; the window joins
-    // the worker before it goes, and Qt drops what was posted to it then.
-    CPowerWnd* self = this;
-    m_calc = std::make_unique<PowerCalc>(m_doc, req, [self, run](PowerCalc&) {
-        QMetaObject::invokeMethod(self, [self, run] { self->onDone(run); }, Qt::QueuedConnection);
-    });
-    const std::int64_t bytes = (req.end - req.start) * std::max(1, m_doc.blockAlign());
+        emit cursorStretch(slot(), req.start, req.end);
+    auto calc = std::make_shared<PowerCalc>(doc(), req);
+    const std::int64_t bytes = (req.end - req.start) * std::max(1, doc().blockAlign());
     m_plot->setMessage(bytes > 100000 ? "Calculating..." : "");
     updatePicture();
-    if (!m_calc->start()) {
-        m_calc.reset();
+    const bool started = startJob([calc](vkit::BackgroundJob::Control& control) { calc->run(control); },
+                                  [this, calc] {
+                                      if (!calc->result().complete)
+                                          return false;
+                                      m_result = calc->result();
+                                      m_progressTimer.stop();
+                                      m_plot->setMessage("");
+                                      updateTitle();
+                                      updatePicture();
+                                      return true;
+                                  });
+    if (!started) {
         m_plot->setMessage("Can not generate power spectrum: the calculation could not be started.");
         return;
     }
@@ -216,33 +169,18 @@ void CPowerWnd::recalculate()
 
 void CPowerWnd::onProgress()
 {
-    if (!m_calc)
+    if (!calculating())
         return;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "Calculating... %d %%", m_calc->progressPermille() / 10);
+    std::snprintf(buf, sizeof buf, "Calculating... %d %%", jobProgressPermille() / 10);
     m_plot->setMessage(buf);
-}
-
-void CPowerWnd::onDone(std::uint64_t run)
-{
-    // A completion of a run that has been replaced (or stopped) since.
-    if (run != m_run || !m_calc)
-        return;
-    m_calc->waitForEnd(120000);
-    m_result = m_calc->result();
-    m_calc.reset();
-    m_progressTimer.stop();
-    m_plot->setMessage("");
-    updateTitle();
-    updatePicture();
-    emit calculated(m_slot);
 }
 
 void CPowerWnd::updateTitle()
 {
     if (m_result.fftSize > 0)
         setWindowTitle(QString::fromStdString(
-            powerWindowTitle(m_result.fftSize, m_parms.m_fftWindow, m_doc.format().channels, m_channel)));
+            powerWindowTitle(m_result.fftSize, m_parms.m_fftWindow, doc().format().channels, m_channel)));
 }
 
 void CPowerWnd::updatePicture()
@@ -250,11 +188,11 @@ void CPowerWnd::updatePicture()
     PowerPicture& pic = m_plot->picture();
     pic.result = m_result.power.empty() ? nullptr : &m_result;
     pic.parms = m_parms;
-    pic.rateHz = effectiveRate(m_doc);
+    pic.rateHz = effectiveRate(doc());
     const std::int64_t s = m_result.power.empty() ? m_start : m_result.start;
     const std::int64_t e = m_result.power.empty() ? m_end : m_result.end;
-    pic.startMicros = m_doc.framesToRealMicros(s);
-    pic.endMicros = m_doc.framesToRealMicros(e);
+    pic.startMicros = doc().framesToRealMicros(s);
+    pic.endMicros = doc().framesToRealMicros(e);
     pic.showRange = !m_result.power.empty();
     m_plot->pictureChanged();
 }
@@ -266,34 +204,9 @@ void CPowerWnd::paintPicture(QPainter& p, const QRectF& target, double unitsPerT
     PowerPlotPainter(pic, target, unitsPerTwip).paint(p);
 }
 
-QImage CPowerWnd::pictureImage(const QSize& size) const
-{
-    QImage img(size, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter p(&img);
-    paintPicture(p, QRectF(QPointF(0, 0), QSizeF(size)));
-    return img;
-}
-
 std::string CPowerWnd::asciiText() const
 {
     return powerExportText(m_result, m_parms.m_logScale);
-}
-
-bool CPowerWnd::copyPicture()
-{
-    vprint::copyPictureToClipboard(*m_picture);
-    return true;
-}
-
-bool CPowerWnd::copyAscii()
-{
-    if (m_result.power.empty())
-        return false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QApplication::clipboard()->setText(QString::fromStdString(asciiText()));
-    QApplication::restoreOverrideCursor();
-    return true;
 }
 
 bool CPowerWnd::exportAscii(const std::string& path)
@@ -316,7 +229,7 @@ bool CPowerWnd::exportAscii(const std::string& path)
 
 bool CPowerWnd::editSettings()
 {
-    CPowerSettingsDlg dlg(m_parms, effectiveRate(m_doc), this);
+    CPowerSettingsDlg dlg(m_parms, effectiveRate(doc()), this);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     m_parms = dlg.parms();
@@ -324,21 +237,15 @@ bool CPowerWnd::editSettings()
     return true;
 }
 
-void CPowerWnd::closeEvent(QCloseEvent* event)
+void CPowerWnd::windowClosing()
 {
-    if (!m_closed) {
-        m_closed = true;
-        stopCalculation();
-        if (m_cursorMode)
-            emit cursorStretch(m_slot, -1, -1);
-        emit closing(m_slot);
-    }
-    event->accept();
+    if (m_cursorMode)
+        emit cursorStretch(slot(), -1, -1);
 }
 
 void CPowerWnd::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && m_calc) {
+    if (event->key() == Qt::Key_Escape && calculating()) {
         stopCalculation();
         m_plot->setMessage("Calculation stopped.");
         return;

@@ -1,6 +1,6 @@
 #include "pulse/CAnaRateSet.h"
 
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 #include "pulse/RateHistogram.h"
 
 #include <QCheckBox>

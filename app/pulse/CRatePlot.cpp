@@ -2,7 +2,6 @@
 
 #include "core/NumberText.h"
 
-#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -73,9 +72,4 @@ void CRatePlot::leaveEvent(QEvent*)
     unsetCursor();
     m_picture.status = m_status;
     update();
-}
-
-void CRatePlot::contextMenuEvent(QContextMenuEvent* event)
-{
-    emit contextMenuRequested(event->globalPos());
 }

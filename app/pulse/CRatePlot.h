@@ -17,15 +17,11 @@ public:
     RatePlotPainter painterForSize() const { return RatePlotPainter(m_picture, QRectF(rect())); }
     void setStatus(const std::string& text);
 
-signals:
-    void contextMenuRequested(const QPoint& globalPos);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     std::string pointText(const QPointF& at, const char* countFormat) const;

@@ -1,7 +1,7 @@
 #include "pulse/PulsCharDiagCls.h"
 
 #include "core/NumberText.h"
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 #include "document/CVesSoundDoc.h"
 #include "pulse/PulsCharDispCls.h"
 #include "pulse/PulsCharSettings.h"
@@ -295,7 +295,6 @@ void PulsCharDiagCls::stopWorker()
     if (!m_worker)
         return;
     m_worker->stop();
-    m_worker->waitForEnd(120000);
     m_worker.reset();
     m_sink.reset();
     ++m_run;  // whatever is still queued belongs to a run that is over
@@ -326,7 +325,7 @@ void PulsCharDiagCls::onWorkerDone(std::uint64_t run)
 {
     if (run != m_run || !m_worker)
         return;
-    m_worker->waitForEnd(120000);
+    m_worker->stop();  // at its end already: only joins
     m_worker.reset();
     m_sink.reset();
     emit workerDone();

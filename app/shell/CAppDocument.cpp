@@ -306,25 +306,26 @@ void CAppDocument::endOperation()
     m_app.endOperation();
 }
 
-void CAppDocument::postViewCommand(int command)
+void CAppDocument::postViewMessage(ViewMessage message)
 {
-    // May come from a worker thread: the command runs later on the user
+    // May come from a worker thread: the message is handled later on the user
     // interface thread, and not at all when the document is gone by then.
-    QMetaObject::invokeMethod(this, [this, command] { handlePostedCommand(command); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, message] { handleViewMessage(message); }, Qt::QueuedConnection);
 }
 
-void CAppDocument::handlePostedCommand(int command)
+void CAppDocument::handleViewMessage(ViewMessage message)
 {
     if (m_closing)
         return;
-    if (command == cmdid::MsgLengthFromStore) {
+    switch (message) {
+    case ViewMessage::LengthFromStore: {
         const std::vector<CVesAnaView*> views = m_views;
         for (CVesAnaView* v : views)
             v->lengthFromStore();
         m_doc->updateAllViews(viewupdate::Format{});
-        return;
+        break;
     }
-    m_app.runCommandFor(*this, command);
+    }
 }
 
 void CAppDocument::openCombinedView()

@@ -44,7 +44,7 @@ public:
     // A new recording is called "Vesperon<n>" until it is saved.
     void setNewNumber(int n) { m_newNumber = n; }
 
-    const std::vector<CVesAnaView*>& views() const { return m_views; }
+    const std::vector<CVesAnaView*>& views() const override { return m_views; }
     void addView(CVesAnaView* view) override;
     void removeView(CVesAnaView* view) override;
     CVesAnaView* activeView() const override { return m_activeView; }
@@ -86,7 +86,7 @@ private:
     void beginOperation(const std::string& text) override;
     bool progress(const std::string& text, std::int64_t done, std::int64_t total) override;
     void endOperation() override;
-    void postViewCommand(int command) override;
+    void postViewMessage(ViewMessage message) override;
     bool askCompressedSaveParms(int& silentLevelDb, int& beforeMs, int& afterMs) override;
 
     // IViewHost
@@ -102,7 +102,7 @@ private:
     VesPulsParms& pulsDefaults() override;
 
     void openCombinedView() override;
-    void handlePostedCommand(int command);
+    void handleViewMessage(ViewMessage message);
     bool saveWithDialog(bool replace);
     // The save dialog, and the recent-file list after a save.
     std::optional<SaveChoice> askSavePath(const std::string& proposed, int type);

@@ -267,7 +267,7 @@ void CMainFrame::registerCommands()
                                         },
                                         this);
     control->registerOnSessionBus();
-    recording::registerCommands(m_commands, m_app, [this] { return activeView(); }, this);
+    recording::registerCommands(m_commands, m_app.autoRecParms(), m_app.settings(), [this] { return activeView(); }, this);
     m_commands.on(cmd::SoundDevices, [this](int) { runSoundDevices(this); },
                   [](int, CommandState& s) { s.enabled = !soundBusy(); });
     m_commands.on(cmd::HighSpeedPlayback, [this](int) { runHighSpeedPlayback(this, m_app.daqCardSettings()); },

@@ -1,6 +1,13 @@
 #include "shell/CVesSoundApp.h"
+#include "widgets/HelpFolders.h"
 
+#include "autorec/AutoRecMessage.h"
+#include "calls/ViewCalls.h"
 #include "core/RegCls.h"
+#include "filter/ViewFilter.h"
+#include "power/ViewPower.h"
+#include "pulse/ViewPulse.h"
+#include "soundio/ViewPlayback.h"
 #include "display/CVesAnaView.h"
 #include "display/ColorMapEditing.h"
 #include "display/ColorPalettes.h"
@@ -55,6 +62,15 @@ CVesSoundApp::CVesSoundApp(int& argc, char** argv)
     m_sinceEvents = std::make_unique<QElapsedTimer>();
     g_app = this;
     registerCommands();
+    // The window families add themselves to every new analysis view, in
+    // this order: their commands and keys come after the view's own.
+    ViewFilter::registerPart();
+    ViewPower::registerPart();
+    ViewPulse::registerPart();
+    ViewCalls::registerPart();
+    registerPlaybackParts();
+    // The recording dialogs' messages go to the program's message box.
+    autorecui::setMessageSink([this](QWidget*, const std::string& text) { message(text, IShellDialogs::Icon::Warning); });
 }
 
 CVesSoundApp::~CVesSoundApp()
@@ -64,8 +80,10 @@ CVesSoundApp::~CVesSoundApp()
     for (CAppDocument* d : findChildren<CAppDocument*>(Qt::FindDirectChildrenOnly))
         delete d;
     m_documents.clear();
-    if (g_app == this)
+    if (g_app == this) {
         g_app = nullptr;
+        autorecui::setMessageSink({});
+    }
 }
 
 CVesSoundApp* CVesSoundApp::instance()
@@ -415,20 +433,6 @@ bool CVesSoundApp::runCommand(int id)
     return ran;
 }
 
-bool CVesSoundApp::runCommandFor(CAppDocument& doc, int id)
-{
-    if (busy())
-        return false;
-    std::vector<ICommandTarget*> chain;
-    if (CVesAnaView* v = doc.activeView())
-        chain.push_back(&v->commands());
-    chain.push_back(&doc.commands());
-    if (m_frame)
-        chain.push_back(&m_frame->commands());
-    chain.push_back(&m_commands);
-    return dispatchCommand(chain, id);
-}
-
 // ---- messages and progress ----
 
 void CVesSoundApp::message(const std::string& text, IShellDialogs::Icon icon)
@@ -498,20 +502,6 @@ QIcon CVesSoundApp::appIcon()
 }
 
 // ---- help ----
-
-std::vector<std::string> CVesSoundApp::helpFolders()
-{
-    std::vector<std::string> out;
-    const QString bin = QCoreApplication::applicationDirPath();
-    if (!bin.isEmpty()) {
-        out.push_back(bin.toStdString());
-        out.push_back(QDir::cleanPath(bin + QStringLiteral("/../share/doc/vesperon")).toStdString());
-    }
-#ifdef VES_BUILT_DOCS_DIR
-    out.push_back(VES_BUILT_DOCS_DIR);
-#endif
-    return out;
-}
 
 bool CVesSoundApp::openLocalHelp()
 {

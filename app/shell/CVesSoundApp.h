@@ -117,8 +117,6 @@ public:
     CommandState commandState(int id) const;
     // Runs a command through the chain; false when it is disabled or unknown.
     bool runCommand(int id);
-    // Commands of a given document's frame (posted commands).
-    bool runCommandFor(CAppDocument& doc, int id);
 
     // ---- messages and progress ----
     void message(const std::string& text, IShellDialogs::Icon icon = IShellDialogs::Icon::Warning);
@@ -136,9 +134,6 @@ public:
 
     // Help: the local user guide, or the help page on the web.
     bool openLocalHelp();
-    // Where the local help files are looked for: the program's folder, then
-    // its share/doc/vesperon, then the folder of the built guide.
-    static std::vector<std::string> helpFolders();
 
 signals:
     void documentsChanged();

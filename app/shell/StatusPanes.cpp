@@ -1,6 +1,6 @@
 #include "shell/StatusPanes.h"
 
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 
 #include <QLabel>
 #include <QStatusBar>

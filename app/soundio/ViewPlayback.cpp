@@ -3,9 +3,10 @@
 #include "commands/CommandTable.h"
 #include "core/VkitXML.h"
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
-#include "display/ViewDetector.h"
+#include "display/ViewParts.h"
+#include "soundio/ViewDetector.h"
 #include "document/CVesSoundDoc.h"
 #include "soundio/CPlaySpeedDlg.h"
 #include "soundio/CSndFormat.h"
@@ -401,4 +402,8 @@ bool ViewPlayback::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void attachPlayback(CVesAnaView& view, CommandHandlers& commands) { new ViewPlayback(view, commands); }
+void registerPlaybackParts()
+{
+    registerViewPart("playback", [](CVesAnaView& view, CommandHandlers& commands) { new ViewPlayback(view, commands); });
+    registerViewPart("detector", [](CVesAnaView& view, CommandHandlers& commands) { new ViewDetector(view, commands); });
+}

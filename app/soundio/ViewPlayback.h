@@ -81,5 +81,7 @@ private:
     bool m_pending[3] = {false, false, false};
 };
 
-// Makes the playback part of a view and registers its commands.
-void attachPlayback(CVesAnaView& view, CommandHandlers& commands);
+// Registers the playback and the virtual bat detector as parts of every new
+// view (display/ViewParts.h), the detector after the playback: its keys come
+// first.
+void registerPlaybackParts();

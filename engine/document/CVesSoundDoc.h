@@ -12,7 +12,6 @@
 
 #include "core/FileCls.h"
 #include "document/ChannelSelection.h"
-#include "document/CommandIds.h"
 #include "document/DocHost.h"
 #include "records/SoundFormat.h"
 #include "records/VesAnaParms.h"
@@ -88,8 +87,6 @@ private:
 class CVesSoundDoc {
 public:
     static constexpr const char* kConvertedSuffix = LoadedRecording::kConvertedSuffix;
-    static constexpr int kCmdSetActiveMarkBase = cmdid::SetActiveMarkFirst;
-    static constexpr int kCmdScrollToMarkBase = cmdid::ScrollToMarkFirst;
 
     // A new, empty document with the format of the default data settings.
     explicit CVesSoundDoc(IDocHost& host, const VesDefData& defaults = VesDefData());
@@ -299,6 +296,12 @@ private:
     // Editing helpers (DocEdit.cpp).
     struct Span;
     Span editSpan(std::int64_t start, std::int64_t end, ChannelSel channel) const;
+    // The frame of the edits that change frames in place: the checks, the
+    // undo copy of `undoKind` (None: no undo), the progress display around
+    // `work`; a failed or cancelled `work` has the frames put back from the
+    // undo copy. On success the document is modified and the views repaint.
+    bool editInPlace(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind undoKind,
+                     const char* progressText, const std::function<bool(const Span&)>& work);
     bool copyRangeToStore(const Span& span, FileCls& target, const char* progressText);
     bool writeStoreAt(FileCls& source, std::int64_t dstFrame, const Span& shape, std::int64_t frames);
     bool moveFrames(std::int64_t fromFrame, std::int64_t toFrame, std::int64_t frames, const Span& shape,

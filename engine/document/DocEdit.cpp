@@ -273,7 +273,8 @@ struct CancelGuard {
 
 }  // namespace
 
-bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo)
+bool CVesSoundDoc::editInPlace(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind undoKind,
+                               const char* progressText, const std::function<bool(const Span&)>& work)
 {
     if (!finishBackgroundCopy())
         return false;
@@ -281,134 +282,96 @@ bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel chan
         return false;
     CancelGuard guard(m_cancelRequested);
     const Span span = editSpan(start, end, channel);
-    if (!noUndo && !startUndoRecord(UndoKind::Silence, start, end, channel))
-        return false;
-    m_host.beginOperation("Silencing");
-    std::int64_t done = 0;
-    bool ok = true;
-    for (int piece = 0; ok && done < span.frames(); ++piece) {
-        const std::int64_t n = std::min(span.frames() - done, std::max<std::int64_t>(1, m_editPiece / span.align));
-        ok = silenceFrames(span.start + done, span.start + done + n, span) && progressStep("Silencing", done + n, span.frames(), piece);
-        done += n;
-    }
-    m_host.endOperation();
-    if (!ok && !noUndo && m_cancelRequested) {
-        writeStoreAt(m_undo, span.start, span, span.frames());
-        m_undoRecord = UndoRecord{};
-        return false;
-    }
-    m_modified = true;
-    updateAllViews(viewupdate::Repaint{});
-    return ok;
-}
-
-bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent)
-{
-    if (!finishBackgroundCopy())
-        return false;
-    if (!hasSelection(start, end))
-        return false;
-    CancelGuard guard(m_cancelRequested);
-    const Span span = editSpan(start, end, channel);
-    if (!startUndoRecord(UndoKind::Volume, start, end, channel))
-        return false;
-    m_host.beginOperation("Changing volume");
-    const bool ok = applySampleOperation(start, end, channel, SampOpVolume(percent), "Changing volume");
-    m_host.endOperation();
-    if (!ok) {
-        writeStoreAt(m_undo, span.start, span, span.frames());
-        m_undoRecord = UndoRecord{};
-        return false;
-    }
-    m_modified = true;
-    updateAllViews(viewupdate::Repaint{});
-    return true;
-}
-
-bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
-                                 const char* progressText, const FrameProcessor& process)
-{
-    if (!finishBackgroundCopy())
-        return false;
-    if (!hasSelection(start, end))
-        return false;
-    CancelGuard guard(m_cancelRequested);
-    const Span span = editSpan(start, end, channel);
-    if (!startUndoRecord(kind, start, end, channel))
+    const bool withUndo = undoKind != UndoKind::None;
+    if (withUndo && !startUndoRecord(undoKind, start, end, channel))
         return false;
     m_host.beginOperation(progressText);
-    bool ok = true;
-    std::int64_t done = 0;
-    for (int piece = 0; ok && done < span.frames(); ++piece) {
-        const std::int64_t pos = (span.start + done) * span.align;
-        FileViewRef v = m_samples.writeView(pos, pos + span.align);
-        if (!v) {
-            ok = false;
-            break;
-        }
-        const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, m_editPiece / span.align});
-        ok = process(reinterpret_cast<std::uint8_t*>(v.data()), n);
-        done += n;
-        ok = ok && progressStep(progressText, done, span.frames(), piece);
-    }
+    const bool ok = work(span);
     m_host.endOperation();
-    if (!ok) {
+    if (!ok && withUndo) {
+        // Failed or cancelled: the frames as they were, from the undo copy.
         writeStoreAt(m_undo, span.start, span, span.frames());
         m_undoRecord = UndoRecord{};
         updateAllViews(viewupdate::Repaint{});
         return false;
     }
+    // Without an undo copy a failure leaves part of the stretch changed.
     m_modified = true;
     updateAllViews(viewupdate::Repaint{});
-    return true;
+    return ok;
+}
+
+bool CVesSoundDoc::silence(std::int64_t start, std::int64_t end, ChannelSel channel, bool noUndo)
+{
+    return editInPlace(start, end, channel, noUndo ? UndoKind::None : UndoKind::Silence, "Silencing",
+                       [this](const Span& span) {
+                           std::int64_t done = 0;
+                           bool ok = true;
+                           for (int piece = 0; ok && done < span.frames(); ++piece) {
+                               const std::int64_t n = std::min(span.frames() - done,
+                                                               std::max<std::int64_t>(1, m_editPiece / span.align));
+                               ok = silenceFrames(span.start + done, span.start + done + n, span) &&
+                                    progressStep("Silencing", done + n, span.frames(), piece);
+                               done += n;
+                           }
+                           return ok;
+                       });
+}
+
+bool CVesSoundDoc::volume(std::int64_t start, std::int64_t end, ChannelSel channel, int percent)
+{
+    return editInPlace(start, end, channel, UndoKind::Volume, "Changing volume", [&](const Span&) {
+        return applySampleOperation(start, end, channel, SampOpVolume(percent), "Changing volume");
+    });
+}
+
+bool CVesSoundDoc::processFrames(std::int64_t start, std::int64_t end, ChannelSel channel, UndoKind kind,
+                                 const char* progressText, const FrameProcessor& process)
+{
+    return editInPlace(start, end, channel, kind, progressText, [&](const Span& span) {
+        bool ok = true;
+        std::int64_t done = 0;
+        for (int piece = 0; ok && done < span.frames(); ++piece) {
+            const std::int64_t pos = (span.start + done) * span.align;
+            FileViewRef v = m_samples.writeView(pos, pos + span.align);
+            if (!v)
+                return false;
+            const std::int64_t n = std::min({span.frames() - done, v.available() / span.align, m_editPiece / span.align});
+            ok = process(reinterpret_cast<std::uint8_t*>(v.data()), n);
+            done += n;
+            ok = ok && progressStep(progressText, done, span.frames(), piece);
+        }
+        return ok;
+    });
 }
 
 bool CVesSoundDoc::reverse(std::int64_t start, std::int64_t end, ChannelSel channel)
 {
-    if (!finishBackgroundCopy())
-        return false;
-    if (!hasSelection(start, end))
-        return false;
-    CancelGuard guard(m_cancelRequested);
-    const Span span = editSpan(start, end, channel);
-    if (!startUndoRecord(UndoKind::Reverse, start, end, channel))
-        return false;
-    const int cb = span.copyBytes();
-    const std::int64_t frames = span.frames();
-    m_host.beginOperation("Reversing");
-    bool ok = true;
-    std::int64_t done = 0;
-    for (int piece = 0; ok && done < frames; ++piece) {
-        // Frame i of the interval gets the saved frame (frames − 1 − i).
-        const std::int64_t dstPos = (span.start + done) * span.align;
-        FileViewRef dst = m_samples.writeView(dstPos, dstPos + span.align);
-        if (!dst) {
-            ok = false;
-            break;
+    return editInPlace(start, end, channel, UndoKind::Reverse, "Reversing", [this](const Span& span) {
+        const int cb = span.copyBytes();
+        const std::int64_t frames = span.frames();
+        bool ok = true;
+        std::int64_t done = 0;
+        for (int piece = 0; ok && done < frames; ++piece) {
+            // Frame i of the interval gets the saved frame (frames − 1 − i).
+            const std::int64_t dstPos = (span.start + done) * span.align;
+            FileViewRef dst = m_samples.writeView(dstPos, dstPos + span.align);
+            if (!dst)
+                return false;
+            const std::int64_t n = std::min({frames - done, dst.available() / span.align, m_editPiece / cb});
+            const std::int64_t lowFrame = frames - done - n;  // the saved frames [lowFrame, frames - done)
+            FileViewRef src = m_undo.readView(lowFrame * cb, (frames - done) * cb);
+            if (!src || src.available() < n * cb)
+                return false;
+            const auto* saved = reinterpret_cast<const std::uint8_t*>(src.data());
+            auto* d = reinterpret_cast<std::uint8_t*>(dst.data()) + span.offset;
+            for (std::int64_t i = 0; i < n; ++i, d += span.align)
+                std::memcpy(d, saved + (n - 1 - i) * cb, static_cast<size_t>(cb));
+            done += n;
+            ok = progressStep("Reversing", done, frames, piece);
         }
-        const std::int64_t n = std::min({frames - done, dst.available() / span.align, m_editPiece / cb});
-        const std::int64_t lowFrame = frames - done - n;  // the saved frames [lowFrame, frames - done)
-        FileViewRef src = m_undo.readView(lowFrame * cb, (frames - done) * cb);
-        if (!src || src.available() < n * cb) {
-            ok = false;
-            break;
-        }
-        const auto* saved = reinterpret_cast<const std::uint8_t*>(src.data());
-        auto* d = reinterpret_cast<std::uint8_t*>(dst.data()) + span.offset;
-        for (std::int64_t i = 0; i < n; ++i, d += span.align)
-            std::memcpy(d, saved + (n - 1 - i) * cb, static_cast<size_t>(cb));
-        done += n;
-        ok = progressStep("Reversing", done, frames, piece);
-    }
-    m_host.endOperation();
-    if (!ok) {
-        writeStoreAt(m_undo, span.start, span, frames);
-        m_undoRecord = UndoRecord{};
-        return false;
-    }
-    m_modified = true;
-    updateAllViews(viewupdate::Repaint{});
-    return true;
+        return ok;
+    });
 }
 
 void CVesSoundDoc::shiftMarks(std::int64_t from, std::int64_t removedEnd, std::int64_t shift, ChannelSel channel)

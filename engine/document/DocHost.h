@@ -9,6 +9,15 @@
 #include <cstdint>
 #include <string>
 
+// Messages for a document's views. The numbers are those of the window
+// messages they were, so a trace reads the same.
+enum class ViewMessage : int {
+    // Every view sets the document's length in frames from the size of its
+    // sample store, scrolls to the end and repaints; then all views get
+    // ViewUpdateKind::Format.
+    LengthFromStore = 1074,  // WM_USER + 50
+};
+
 class IDocHost {
 public:
     virtual ~IDocHost() = default;
@@ -24,8 +33,9 @@ public:
     virtual bool progress(const std::string& /*text*/, std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
     virtual void endOperation() {}
 
-    // A command posted to the document's frame (CommandIds.h).
-    virtual void postViewCommand(int /*command*/) {}
+    // A message for the document's views, posted from any thread and handled
+    // later on the user-interface thread.
+    virtual void postViewMessage(ViewMessage /*message*/) {}
     // One more combined view of the document, after the ones it has (a
     // recording file holds more than one analysis parameter set).
     virtual void openCombinedView() {}

@@ -2,7 +2,6 @@
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
-#include "pulse/PulseAnalysis.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -95,25 +94,4 @@ int addMarksFromTable(CVesSoundDoc& doc, const AnnotationTable& table, std::stri
     if (!marks.empty())
         doc.setModified(true);
     return static_cast<int>(marks.size());
-}
-
-AnnotationTable pulsesToTable(const std::vector<PulseResult>& pulses)
-{
-    AnnotationTable table;
-    table.extraColumns = {"Pulse", "Duration (ms)", "Peak Freq (Hz)", "Peak Power (dB)"};
-    for (const PulseResult& p : pulses) {
-        Annotation a;
-        a.beginSeconds = p.startUs / 1e6;
-        a.endSeconds = p.endUs / 1e6;
-        if (p.contourFound) {
-            a.lowHz = p.lowestHz;
-            a.highHz = p.highestHz;
-        }
-        a.label = vkit::formatC("pulse %d", p.pulse);
-        a.extra = {vkit::formatC("%d", p.pulse), vkit::formatC("%.3f", p.durationUs / 1000.0),
-                   p.strongestFound ? vkit::formatC("%.1f", p.strongestHz) : std::string(),
-                   p.strongestFound ? vkit::formatC("%.2f", p.strongestDb) : std::string()};
-        table.rows.push_back(std::move(a));
-    }
-    return table;
 }

@@ -1,7 +1,6 @@
-// Marks and pulse results as annotation tables (records/AnnotationTable.h),
-// in real time: a mark is a point (its range when it marks one), a mark of
-// time and frequency carries its frequency; a pulse is its start and end with
-// its contour's lowest and highest frequency.
+// Marks as annotation tables (records/AnnotationTable.h), in real time: a
+// mark is a point (its range when it marks one), a mark of time and frequency
+// carries its frequency.
 #pragma once
 
 #include "records/AnnotationTable.h"
@@ -10,7 +9,6 @@
 #include <vector>
 
 class CVesSoundDoc;
-struct PulseResult;
 
 AnnotationTable marksToTable(const CVesSoundDoc& doc);
 
@@ -18,7 +16,3 @@ AnnotationTable marksToTable(const CVesSoundDoc& doc);
 // recording are refused with a message and nothing is added. Returns the
 // number of marks added, −1 on a refusal.
 int addMarksFromTable(CVesSoundDoc& doc, const AnnotationTable& table, std::string& error);
-
-// The pulse table: extra columns "Pulse", "Duration (ms)", "Peak Freq (Hz)" and
-// "Peak Power (dB)".
-AnnotationTable pulsesToTable(const std::vector<PulseResult>& pulses);

@@ -62,27 +62,7 @@ PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest req, const std:
     return r;
 }
 
-PowerCalc::PowerCalc(CVesSoundDoc& doc, const PowerRequest& request, std::function<void(PowerCalc&)> done)
-    : ThreadCls("PowerCalc"), m_doc(doc), m_request(request), m_done(std::move(done))
+void PowerCalc::run(vkit::BackgroundJob::Control& control)
 {
-}
-
-PowerCalc::~PowerCalc()
-{
-    m_stop = true;
-    waitForEnd(120000);
-}
-
-bool PowerCalc::stop()
-{
-    m_stop = true;
-    return ThreadCls::stop();
-}
-
-int PowerCalc::execute()
-{
-    m_result = computePowerSpectrum(m_doc, m_request, &m_stop, &m_permille);
-    if (m_result.complete && !stopRequested() && m_done)
-        m_done(*this);
-    return m_result.complete ? 0 : 1;
+    m_result = computePowerSpectrum(m_doc, m_request, &control.stopFlag(), control.progressCounter());
 }

@@ -7,12 +7,11 @@
 // restarts its calculation after every change anyway).
 #pragma once
 
-#include "core/ThreadCls.h"
+#include "core/BackgroundJob.h"
 #include "document/ChannelSelection.h"
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 class CVesSoundDoc;
@@ -43,29 +42,19 @@ struct PowerResult {
 PowerResult computePowerSpectrum(CVesSoundDoc& doc, PowerRequest request, const std::atomic<bool>* stop = nullptr,
                                  std::atomic<int>* permille = nullptr);
 
-// The message a finished calculation posts to its window.
-constexpr std::uint32_t kMsgPowerDone = vkit::kMsgUser + 101;
-
-class PowerCalc : public vkit::ThreadCls {
+// One power spectrum calculation, run as a background job
+// (core/BackgroundJob.h): run() is the job's work; it polls the job's stop
+// flag and reports its progress there.
+class PowerCalc {
 public:
-    // `done` runs on the worker thread after a calculation that was not
-    // stopped; the window's implementation posts kMsgPowerDone to itself.
-    PowerCalc(CVesSoundDoc& doc, const PowerRequest& request, std::function<void(PowerCalc&)> done = {});
-    ~PowerCalc() override;
+    PowerCalc(CVesSoundDoc& doc, const PowerRequest& request) : m_doc(doc), m_request(request) {}
 
-    bool stop() override;
-    const PowerResult& result() const { return m_result; }  // valid after `done` ran / the thread finished
-    // Share of the frames done, 0 .. 1000 (any thread).
-    int progressPermille() const { return m_permille.load(std::memory_order_relaxed); }
-
-protected:
-    int execute() override;
+    void run(vkit::BackgroundJob::Control& control);
+    // Valid once run() returned; incomplete when it was stopped.
+    const PowerResult& result() const { return m_result; }
 
 private:
     CVesSoundDoc& m_doc;
     PowerRequest m_request;
-    std::function<void(PowerCalc&)> m_done;
     PowerResult m_result;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_permille{0};
 };

@@ -152,3 +152,24 @@ std::string pulseCsvRow(const std::string& file, const PulseResult& r)
                   r.endUs / 1000.0, r.durationUs / 1000.0, r.highestHz, r.lowestHz, r.strongestHz, level);
     return csvField(file) + buf;
 }
+
+AnnotationTable pulsesToTable(const std::vector<PulseResult>& pulses)
+{
+    AnnotationTable table;
+    table.extraColumns = {"Pulse", "Duration (ms)", "Peak Freq (Hz)", "Peak Power (dB)"};
+    for (const PulseResult& p : pulses) {
+        Annotation a;
+        a.beginSeconds = p.startUs / 1e6;
+        a.endSeconds = p.endUs / 1e6;
+        if (p.contourFound) {
+            a.lowHz = p.lowestHz;
+            a.highHz = p.highestHz;
+        }
+        a.label = vkit::formatC("pulse %d", p.pulse);
+        a.extra = {vkit::formatC("%d", p.pulse), vkit::formatC("%.3f", p.durationUs / 1000.0),
+                   p.strongestFound ? vkit::formatC("%.1f", p.strongestHz) : std::string(),
+                   p.strongestFound ? vkit::formatC("%.2f", p.strongestDb) : std::string()};
+        table.rows.push_back(std::move(a));
+    }
+    return table;
+}

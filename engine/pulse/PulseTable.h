@@ -5,6 +5,7 @@
 #pragma once
 
 #include "pulse/PulseAnalysis.h"
+#include "records/AnnotationTable.h"
 #include "records/VesSettings.h"
 
 #include <string>
@@ -40,3 +41,9 @@ std::string pulseTableText(const VesPulsParms& parms, const std::vector<PulseRes
 // Lines end with "\n"; the file name is quoted when it needs to be.
 std::string pulseCsvHeader();
 std::string pulseCsvRow(const std::string& file, const PulseResult& result);
+
+// The pulses as an annotation table (records/AnnotationTable.h), in real time:
+// a pulse is its start and end with its contour's lowest and highest
+// frequency; extra columns "Pulse", "Duration (ms)", "Peak Freq (Hz)" and
+// "Peak Power (dB)".
+AnnotationTable pulsesToTable(const std::vector<PulseResult>& pulses);

@@ -10,7 +10,7 @@
 #include "display/CAnaFreqDlg.h"
 #include "display/CAnaPlot.h"
 #include "display/CAnaSpectDiag.h"
-#include "display/CColorButton.h"
+#include "widgets/CColorButton.h"
 #include "display/CUserColorMapsDlg.h"
 #include "display/CVesAnaOscDiag.h"
 #include "display/CVesAnaView.h"

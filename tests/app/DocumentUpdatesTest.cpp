@@ -3,7 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/ViewUpdate.h"
 #include "shell/CAppDocument.h"
@@ -90,7 +90,7 @@ TEST_F(DocumentUpdatesTest, TheLengthFromTheStoreScrollsEveryViewToTheEnd)
     processEvents();
     append(44100);  // the store grew; the views were not told
     EXPECT_EQ(doc->doc().lengthFrames(), 88200);
-    doc->host().postViewCommand(cmdid::MsgLengthFromStore);
+    doc->host().postViewMessage(ViewMessage::LengthFromStore);
     processEvents();
     for (CVesAnaView* v : doc->views()) {
         const std::int64_t perPlot = v->plot()->layout().samplesPerPlot;

@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "calls/CCallsWnd.h"
+#include "calls/ViewCalls.h"
 #include "core/NumberText.h"
 #include "commands/CommandTable.h"
 #include "display/CVesAnaView.h"
@@ -37,7 +38,7 @@ TEST_F(FindCallsTest, CallsOfTheSelectionShownSelectedAndMarked)
     view->setSelection(ViewSelection{0, 192000});
     ASSERT_TRUE(app().runCommand(cmd::FindCalls));
     processEvents();
-    CCallsWnd* wnd = view->callsWindow();
+    CCallsWnd* wnd = ViewCalls::of(view)->callsWindow();
     ASSERT_NE(wnd, nullptr);
     EXPECT_TRUE(wnd->isVisible());
     EXPECT_EQ(wnd->accessibleName(), "Calls");
@@ -70,7 +71,7 @@ TEST_F(FindCallsTest, CallsOfTheSelectionShownSelectedAndMarked)
 
     // Marks over every call, and the table on the clipboard.
     const std::size_t before = view->doc().marks().size();
-    EXPECT_EQ(view->markCalls(), static_cast<int>(calls.size()));
+    EXPECT_EQ(ViewCalls::of(view)->markCalls(), static_cast<int>(calls.size()));
     EXPECT_EQ(view->doc().marks().size(), before + calls.size());
     wnd->copyTable();
     const QString text = QApplication::clipboard()->text();
@@ -80,5 +81,5 @@ TEST_F(FindCallsTest, CallsOfTheSelectionShownSelectedAndMarked)
     view->setSelection(std::nullopt);
     ASSERT_TRUE(app().runCommand(cmd::FindCalls));
     processEvents();
-    EXPECT_FALSE(view->callsWindow()->calls().empty());
+    EXPECT_FALSE(ViewCalls::of(view)->callsWindow()->calls().empty());
 }

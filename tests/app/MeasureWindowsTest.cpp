@@ -5,22 +5,26 @@
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "power/CPowerPlot.h"
 #include "power/CPowerSettingsDlg.h"
 #include "pulse/CAnaRateSet.h"
 #include "power/CPowerWnd.h"
+#include "power/ViewPower.h"
 #include "power/PowerScale.h"
 #include "print/PicturePrinting.h"
 #include "pulse/CRatePlot.h"
 #include "pulse/CRateWnd.h"
 #include "pulse/PulsCharDiagCls.h"
 #include "pulse/PulsCharDispCls.h"
+#include "pulse/ViewPulse.h"
 #include "shell/CVesSoundApp.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -35,6 +39,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -122,7 +127,7 @@ protected:
     CPowerWnd* openPower()
     {
         EXPECT_TRUE(view->commands().runCommand(cmd::PowerSpectrum));
-        auto ws = view->powerWindows();
+        auto ws = ViewPower::of(view)->windows();
         return ws.empty() ? nullptr : ws.back();
     }
     static bool finished(CPowerWnd* w) { return waitFor([w] { return !w->calculating(); }); }
@@ -310,15 +315,15 @@ TEST_F(MeasureWindowsTest, SixteenPowerWindowsPerViewAndTheSeventeenthIsRefused)
 {
     openTone(0.2);
     select(0, 20000);
-    for (int i = 0; i < CVesAnaView::kMaxMeasureWindows; ++i)
+    for (int i = 0; i < MeasureWindowSlots<CPowerWnd>::kMaxWindows; ++i)
         ASSERT_NE(openPower(), nullptr) << i;
     EXPECT_TRUE(messages.empty());
-    const auto before = view->powerWindows().size();
+    const auto before = ViewPower::of(view)->windows().size();
     view->commands().runCommand(cmd::PowerSpectrum);
-    EXPECT_EQ(view->powerWindows().size(), before);
+    EXPECT_EQ(ViewPower::of(view)->windows().size(), before);
     EXPECT_EQ(messages, std::vector<std::string>{"Maximum number of power spectras already open."});
     // Closing one frees its slot.
-    view->powerWindows().front()->close();
+    ViewPower::of(view)->windows().front()->close();
     processEvents();
     EXPECT_NE(openPower(), nullptr);
     EXPECT_EQ(messages.size(), 1u);
@@ -355,8 +360,8 @@ TEST_F(MeasureWindowsTest, HistogramsFollowTheSelectionAndTheLevelCursor)
     openFile(wav);
     select(0, view->doc().lengthFrames());
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseInterval));
-    ASSERT_EQ(view->rateWindows().size(), 1u);
-    CRateWnd* w = view->rateWindows().front();
+    ASSERT_EQ(ViewPulse::of(view)->rateWindows().size(), 1u);
+    CRateWnd* w = ViewPulse::of(view)->rateWindows().front();
     EXPECT_TRUE(w->calculating()) << "the passes run on a worker, not in the command";
     ASSERT_TRUE(waitFor([w] { return !w->calculating(); }));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Pulse Interval Analysis"));
@@ -394,8 +399,8 @@ TEST_F(MeasureWindowsTest, HistogramsFollowTheSelectionAndTheLevelCursor)
 
     // The length histogram, following the selection with continuous update.
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseLength));
-    ASSERT_EQ(view->rateWindows().size(), 2u);
-    CRateWnd* len = view->rateWindows().back();
+    ASSERT_EQ(ViewPulse::of(view)->rateWindows().size(), 2u);
+    CRateWnd* len = ViewPulse::of(view)->rateWindows().back();
     len->parms().m_contUpd = true;
     ASSERT_TRUE(waitFor([len] { return !len->calculating(); }));
     EXPECT_EQ(len->histogram().total, 10);
@@ -419,7 +424,7 @@ TEST_F(MeasureWindowsTest, PulseDialogFindsTheCallsPlacesMarksAndCopiesTheTable)
     select(0, view->doc().lengthFrames());
     ASSERT_TRUE(app().commandState(cmd::PulseCharacteristics).enabled);
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseCharacteristics));
-    PulsCharDiagCls* d = view->pulseDialog();
+    PulsCharDiagCls* d = ViewPulse::of(view)->pulseDialog();
     ASSERT_NE(d, nullptr);
     for (const char* name : {"Start time", "Duration", "Mark start time", "Frequency at max amplitude", "Pulse number"})
         apptest::child<QCheckBox>(d, QString::fromLatin1(name))->setChecked(true);
@@ -469,7 +474,7 @@ TEST_F(MeasureWindowsTest, PulseDialogFindsTheCallsPlacesMarksAndCopiesTheTable)
     // Closing the dialog leaves level-cursor mode.
     apptest::child<QPushButton>(d, QStringLiteral("Close"))->click();
     processEvents();
-    EXPECT_EQ(view->pulseDialog(), nullptr);
+    EXPECT_EQ(ViewPulse::of(view)->pulseDialog(), nullptr);
     EXPECT_NE(currentCursorType(), CursorType::Level);
 }
 
@@ -481,7 +486,7 @@ TEST_F(MeasureWindowsTest, EditsAndClosingStopThePulseWorkerFirst)
     openFile(wav);
     select(0, view->doc().lengthFrames());
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseCharacteristics));
-    PulsCharDiagCls* d = view->pulseDialog();
+    PulsCharDiagCls* d = ViewPulse::of(view)->pulseDialog();
     ASSERT_NE(d, nullptr);
     apptest::child<QCheckBox>(d, QStringLiteral("Mark start time"))->setChecked(true);
     apptest::child<QLineEdit>(d, QStringLiteral("Minimum separation "))->setText(QStringLiteral("1"));
@@ -558,3 +563,55 @@ TEST_F(MeasureWindowsTest, SettingsDialogsCheckTheirFieldsAndKeepAnAutomaticThre
 }
 
 }  // namespace
+
+TEST_F(MeasureWindowsTest, WindowsAreWindowsForScreenReadersAndTheirMenusAreReadable)
+{
+    openTone(0.5);
+    select(1000, 100000);
+    CPowerWnd* power = openPower();
+    ASSERT_NE(power, nullptr);
+    ASSERT_TRUE(view->commands().runCommand(cmd::PulseInterval));
+    ASSERT_EQ(ViewPulse::of(view)->rateWindows().size(), 1u);
+    CRateWnd* rate = ViewPulse::of(view)->rateWindows().front();
+    ASSERT_TRUE(finished(power));
+    ASSERT_TRUE(waitFor([rate] { return !rate->calculating(); }));
+
+    struct Case {
+        CMeasureWnd* window;
+        QWidget* plot;
+        QStringList menu;
+    } cases[] = {
+        {power, power->plot(),
+         {"Copy", "Copy Ascii", "Print", "Settings - Current diagram", "Continuous update", "Logarithmic scale",
+          "Ascii File Export"}},
+        {rate, rate->plot(),
+         {"Copy", "Copy Ascii", "Print", "Settings - Current diagram", "Continuous update", "Automatic settings",
+          "Update threshold"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.window->accessibleName().toStdString());
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(c.window);
+        ASSERT_NE(iface, nullptr);
+        EXPECT_EQ(iface->role(), QAccessible::Window);
+        EXPECT_EQ(iface->text(QAccessible::Name), c.window->windowTitle());
+        EXPECT_TRUE(c.window->isWindow());
+
+        // The context menu, read as a screen reader reads it while it is open.
+        QStringList items;
+        QAccessible::Role menuRole = QAccessible::NoRole;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                QAccessibleInterface* m = QAccessible::queryAccessibleInterface(popup);
+                menuRole = m->role();
+                for (int i = 0; i < m->childCount(); ++i)
+                    if (m->child(i)->role() == QAccessible::MenuItem)
+                        items << m->child(i)->text(QAccessible::Name);
+                popup->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), c.plot->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(c.plot, &event);
+        EXPECT_EQ(menuRole, QAccessible::PopupMenu);
+        EXPECT_EQ(items, c.menu);
+    }
+}

@@ -4,7 +4,7 @@
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "document/CVesSoundDoc.h"
 #include "shell/CVesSoundApp.h"

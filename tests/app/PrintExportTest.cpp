@@ -6,7 +6,7 @@
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
 #include "display/ViewPicture.h"
 #include "document/CVesSoundDoc.h"

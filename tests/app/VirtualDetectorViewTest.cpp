@@ -5,9 +5,9 @@
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 #include "display/CVesAnaView.h"
-#include "display/ViewDetector.h"
+#include "soundio/ViewDetector.h"
 #include "document/CVesSoundDoc.h"
 #include "filter/CVesFilterDlg.h"
 #include "filter/FilterDesign.h"

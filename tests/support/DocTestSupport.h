@@ -13,7 +13,7 @@ namespace vestest {
 class RecordingHost : public IDocHost {
 public:
     std::vector<std::string> messages;
-    std::vector<int> postedCommands;
+    std::vector<ViewMessage> postedMessages;
     int combinedViewsAsked = 0;
     std::int64_t freeSpace = -1;  // −1: ask the file system
     bool cancelAfterFirstProgress = false;
@@ -21,7 +21,7 @@ public:
     int compressedLevel = -40, compressedBefore = 10, compressedAfter = 10;
 
     void message(const std::string& text) override { messages.push_back(text); }
-    void postViewCommand(int command) override { postedCommands.push_back(command); }
+    void postViewMessage(ViewMessage message) override { postedMessages.push_back(message); }
     void openCombinedView() override { ++combinedViewsAsked; }
     bool progress(const std::string&, std::int64_t, std::int64_t) override
     {

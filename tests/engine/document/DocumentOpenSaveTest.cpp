@@ -438,7 +438,7 @@ TEST(CVesSoundDoc, FixedRecordsAreReadFromTheSecondFormOn)
     ASSERT_EQ(doc.pendingAnaParms().size(), 2u);
     EXPECT_EQ(doc.pendingAnaParms()[0].m_plotStart, 1);
     EXPECT_EQ(host.combinedViewsAsked, 1) << "one more view for the second set";
-    EXPECT_TRUE(host.postedCommands.empty());
+    EXPECT_TRUE(host.postedMessages.empty());
 }
 
 TEST(CVesSoundDoc, AdoptingTakesTheLoadedStoreItselfAndAnnouncesTheLength)

@@ -146,32 +146,40 @@ TEST(PowerSpectrum, ScalesTitlesAndSettingsChecks)
     EXPECT_EQ(powerAutoFftSize(700), 1024);
 }
 
-TEST(PowerSpectrum, WorkerDeliversItsResultAndStopsPromptlyWhenAsked)
+TEST(PowerSpectrum, AJobDeliversItsResultAndStopsPromptlyWhenAsked)
 {
     RecordingHost host;
     CVesSoundDoc doc(host);
     fillSine(doc, 384000, 40000, 10000, 384000);
-    std::atomic<bool> delivered{false};
+    std::atomic<int> finishedRuns{0};
+    std::atomic<bool> stoppedRun{false};
     {
-        PowerCalc calc(doc, PowerRequest{0, -1, ChannelIndex::Left, 1024, 2}, [&](PowerCalc&) { delivered = true; });
-        ASSERT_TRUE(calc.start());
-        // waitForEnd would ask the thread to stop: wait for it to finish on its own.
-        for (int i = 0; i < 60000 && !calc.finished(); ++i)
+        PowerCalc calc(doc, PowerRequest{0, -1, ChannelIndex::Left, 1024, 2});
+        vkit::BackgroundJob job;
+        ASSERT_TRUE(job.start([&](vkit::BackgroundJob::Control& c) { calc.run(c); },
+                              [&](bool stopped) { stoppedRun = stopped; ++finishedRuns; }));
+        // stop() would ask the job to stop: wait for it to finish on its own.
+        for (int i = 0; i < 60000 && !job.finished(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(calc.finished());
-        EXPECT_TRUE(delivered);
+        ASSERT_TRUE(job.finished());
+        EXPECT_EQ(finishedRuns.load(), 1);
+        EXPECT_FALSE(stoppedRun);
+        EXPECT_EQ(job.progressPermille(), 1000);
         EXPECT_TRUE(calc.result().complete);
         EXPECT_EQ(calc.result().frames, 375);
     }
-    // A long stretch, stopped right away: the worker ends without delivering.
+    // A long stretch, stopped right away: the calculation ends incomplete,
+    // and the job says it was stopped.
     CVesSoundDoc big(host);
     fillSine(big, 384000, 40000, 10000, 384000 * 20);
-    delivered = false;
-    PowerCalc calc(big, PowerRequest{0, -1, ChannelIndex::Left, 16, 0}, [&](PowerCalc&) { delivered = true; });
-    ASSERT_TRUE(calc.start());
-    calc.stop();
-    EXPECT_TRUE(calc.waitForEnd(10000));
-    EXPECT_FALSE(delivered);
+    PowerCalc calc(big, PowerRequest{0, -1, ChannelIndex::Left, 16, 0});
+    vkit::BackgroundJob job;
+    ASSERT_TRUE(job.start([&](vkit::BackgroundJob::Control& c) { calc.run(c); },
+                          [&](bool stopped) { stoppedRun = stopped; }));
+    job.stop();
+    EXPECT_TRUE(job.finished());
+    EXPECT_FALSE(job.active());
+    EXPECT_TRUE(stoppedRun);
     EXPECT_FALSE(calc.result().complete);
 }
 

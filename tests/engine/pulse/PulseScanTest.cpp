@@ -196,7 +196,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         rows.push_back(std::move(result));
         if (stopAfterFirst && worker)
-            worker->stop();
+            worker->requestStop();
     }
     bool pulseProgress(std::int64_t, std::int64_t) override { return !refuseProgress; }
 };

@@ -55,3 +55,30 @@ TEST(PulsCharSettings, WarningsLevelsAndFieldTexts)
     EXPECT_EQ(pulsFftOverlapText(192, 256), "75%");
     EXPECT_EQ(pulsFftWindowText(8), "Cosine");
 }
+
+TEST(PulseTable, PulsesBecomeSelections)
+{
+    PulseResult p;
+    p.pulse = 3;
+    p.startUs = 125000;
+    p.endUs = 131500;
+    p.durationUs = 6500;
+    p.contourFound = true;
+    p.lowestHz = 38000;
+    p.highestHz = 92000;
+    p.strongestFound = true;
+    p.strongestHz = 45100;
+    p.strongestDb = -12.5;
+    PulseResult noContour = p;
+    noContour.contourFound = false;
+    noContour.strongestFound = false;
+    const AnnotationTable t = pulsesToTable({p, noContour});
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_DOUBLE_EQ(t.rows[0].beginSeconds, 0.125);
+    EXPECT_DOUBLE_EQ(t.rows[0].endSeconds, 0.1315);
+    EXPECT_EQ(t.rows[0].lowHz, 38000);
+    EXPECT_EQ(t.rows[0].highHz, 92000);
+    EXPECT_EQ(t.rows[0].extra, (std::vector<std::string>{"3", "6.500", "45100.0", "-12.50"}));
+    EXPECT_EQ(t.rows[1].lowHz, -1);
+    EXPECT_EQ(t.rows[1].extra[2], "");
+}

@@ -1,4 +1,4 @@
-#include "display/CRecStatus.h"
+#include "widgets/CRecStatus.h"
 
 #include "core/NumberText.h"
 #include "display/ViewPolicy.h"

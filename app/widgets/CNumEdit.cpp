@@ -1,4 +1,4 @@
-#include "display/CNumEdit.h"
+#include "widgets/CNumEdit.h"
 
 #include <QApplication>
 #include <QKeyEvent>

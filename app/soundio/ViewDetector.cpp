@@ -1,4 +1,4 @@
-#include "display/ViewDetector.h"
+#include "soundio/ViewDetector.h"
 
 #include "commands/CommandTable.h"
 #include "display/CAnaPlot.h"
@@ -251,4 +251,3 @@ bool ViewDetector::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void attachDetector(CVesAnaView& view, CommandHandlers& commands) { new ViewDetector(view, commands); }

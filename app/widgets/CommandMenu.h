@@ -8,7 +8,7 @@
 #include <QPoint>
 #include <QString>
 
-#include <initializer_list>
+#include <vector>
 
 class QWidget;
 
@@ -20,4 +20,4 @@ struct CommandMenuItem {
 
 // Shows the menu at `globalPos` and waits for the choice.
 void execCommandMenu(QWidget* parent, const QString& title, CommandHandlers& commands,
-                     std::initializer_list<CommandMenuItem> items, const QPoint& globalPos);
+                     const std::vector<CommandMenuItem>& items, const QPoint& globalPos);

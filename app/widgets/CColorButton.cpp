@@ -1,4 +1,4 @@
-#include "display/CColorButton.h"
+#include "widgets/CColorButton.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>

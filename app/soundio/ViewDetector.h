@@ -76,5 +76,3 @@ private:
     bool m_dragging = false;
 };
 
-// Makes the detector part of a view and registers its command.
-void attachDetector(CVesAnaView& view, CommandHandlers& commands);

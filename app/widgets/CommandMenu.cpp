@@ -1,10 +1,10 @@
-#include "display/CommandMenu.h"
+#include "widgets/CommandMenu.h"
 
 #include <QAction>
 #include <QMenu>
 
 void execCommandMenu(QWidget* parent, const QString& title, CommandHandlers& commands,
-                     std::initializer_list<CommandMenuItem> items, const QPoint& globalPos)
+                     const std::vector<CommandMenuItem>& items, const QPoint& globalPos)
 {
     QMenu menu(parent);
     menu.setTitle(title);
