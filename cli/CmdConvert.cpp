@@ -119,11 +119,11 @@ int cmdConvert(const CliArgs& args)
                 t = kTypeVesperonWave;
             // Recordings of one name from different folders do not overwrite each other.
             const fs::path plain = fs::path(VesFilePath(in).plain()).filename();
-            const std::string stem = plain.stem().string(), ext = extensionForType(t);
-            fs::path name = fs::path(stem).replace_extension(ext);
-            for (int n = 2; used.count(name.string()) != 0; ++n)
-                name = fs::path(stem + "-" + std::to_string(n)).replace_extension(ext);
-            used.insert(name.string());
+            const std::string stem = plain.stem().string(), ext = std::string(".") + extensionForType(t);
+            std::string name = stem + ext;
+            for (int n = 2; used.count(name) != 0; ++n)
+                name = stem + "-" + std::to_string(n) + ext;
+            used.insert(name);
             target = (fs::path(out) / name).string();
         } else if (t == 0) {
             t = fileTypeBySaveExtension(out);

@@ -265,6 +265,20 @@ TEST_F(FolderInputs, AFolderWithoutRecordingsIsAnErrorForEveryCommand)
     EXPECT_NE(mixed.out.find(dir.file("night/b.wav")), std::string::npos);
 }
 
+// Outputs named after their inputs, dots in the names kept; equal names from
+// different sub-folders do not overwrite each other.
+TEST_F(FolderInputs, ConvertOfAFolderKeepsEveryRecording)
+{
+    for (const char* f : {"two/x.1_0.wav", "two/sub/x.1_0.wav"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(f)).parent_path());
+        ASSERT_TRUE(writeDemoRecording(dir.file(f)));
+    }
+    const vestest::CliRun r = cli("convert -r " + q(dir.file("two")) + " " + q(dir.file("out")), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(vestest::fileExists(dir.file("out/x.1_0.vprd")));
+    EXPECT_TRUE(vestest::fileExists(dir.file("out/x.1_0-2.vprd")));
+}
+
 TEST_F(FolderInputs, PulsesOfAFolderAreOneTable)
 {
     const std::string settings = "--threshold -20 --separation 0.5 --min-duration 0.5 --fft 256 --overlap 75 ";
