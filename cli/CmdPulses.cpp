@@ -76,14 +76,15 @@ OptionSpec scaled(const char* name, const char* valueName, double min, double ma
     return s;
 }
 
-// Options of both commands: the stretch, the channel and the files.
+// Options of both commands: the stretch and the channel first, the files last.
 void addCommon(std::vector<OptionSpec>& options)
 {
-    options.push_back(startOption(PositionUnit::Frames,
-                                  "start of the stretch: a frame number, or a real time with the unit ms or s "
-                                  "(\"12.5ms\", \"1.2s\"); default the start of the file"));
-    options.push_back(endOption(PositionUnit::Frames, "end of the stretch, the same way; default the end of the file"));
-    options.push_back(channelOption("left|right", "left", "channel of a stereo recording"));
+    options.insert(options.begin(),
+                   {startOption(PositionUnit::Frames,
+                                "start of the stretch: a frame number, or a real time with the unit ms or s "
+                                "(\"12.5ms\", \"1.2s\"); default the start of the file"),
+                    endOption(PositionUnit::Frames, "end of the stretch, the same way; default the end of the file"),
+                    channelOption("left|right", "left", "channel of a stereo recording")});
     options.push_back(recursiveOption());
     options.push_back(timeExpansionOption());
     options.push_back(jobsOption());
@@ -119,15 +120,15 @@ CommandSpec makePulsesSpec()
                          "rectangular, hanning, parzen, hamming or cosine, or a code (default FFT size, overlap "
                          "and window: the spectrogram of a new view with the default analysis settings)"),
             {.name = "columns", .kind = OptionKind::Text, .valueName = "LIST",
-             .help = "comma-separated: pulse,start,stop,duration,maxfreq,minfreq,strongfreq,maxamp, or all "
-                     "(default: the settings, all when the settings enable none)",
+             .help = "comma-separated from pulse, start, stop, duration, maxfreq, minfreq, strongfreq and "
+                     "maxamp, or all (default: the settings, all when the settings enable none)",
              .check = isColumnList,
              .expects = "a comma-separated list of pulse, start, stop, duration, maxfreq, minfreq, strongfreq, "
                         "maxamp or all",
              .sample = "pulse,start"},
             {.name = "marks", .kind = OptionKind::Text, .valueName = "LIST",
-             .help = "marks to place: start,end,maxamp,high,low, or all; the marks placed are listed after each "
-                     "table",
+             .help = "marks to place, comma-separated from start, end, maxamp, high and low, or all; the marks "
+                     "placed are listed after each table",
              .check = isMarkList,
              .expects = "a comma-separated list of start, end, maxamp, high, low, all or none",
              .sample = "start"},

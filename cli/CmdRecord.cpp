@@ -101,10 +101,6 @@ int cmdRecord(const CliArgs& args)
     }
     if (!parsed.operands.empty())
         return usageError(spec, "unknown argument '" + parsed.operands[0] + "': record takes options only");
-    if (backendName != "alsa" && backendName != "portaudio") {
-        std::fprintf(stderr, "vesperon-cli record: --backend must be alsa or portaudio\n");
-        return 2;
-    }
     auto backend = makeAudioBackend(backendName == "alsa" ? AudioBackendKind::Alsa : AudioBackendKind::PortAudio);
     if (!backend) {
         std::fprintf(stderr, "vesperon-cli record: the %s back end is not built in\n", backendName.c_str());
