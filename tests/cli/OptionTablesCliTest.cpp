@@ -203,7 +203,7 @@ TEST(CliOptionTables, VersionHelpAndUniformMessages)
 // A folder stands for its recordings in sorted order, its sub-folders' with
 // --recursive; files of other kinds are left out; a folder without any says
 // so and gives status 1, for every command that reads recordings.
-class FolderInputs : public testing::Test {
+class FolderInputsCli : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -229,7 +229,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(FolderInputs, FoldersExpandSortedAndRecursively)
+TEST_F(FolderInputsCli, FoldersExpandSortedAndRecursively)
 {
     EXPECT_EQ(described(q(dir.file("night"))), (std::vector<std::string>{"night/a.WAV", "night/b.wav"}));
     const std::vector<std::string> all{"night/a/z.wav", "night/a.WAV", "night/b.wav", "night/sub/c.wav"};
@@ -239,7 +239,7 @@ TEST_F(FolderInputs, FoldersExpandSortedAndRecursively)
               (std::vector<std::string>{"night/b.wav", "night/sub/c.wav"}));
 }
 
-TEST_F(FolderInputs, AFolderWithoutRecordingsIsAnErrorForEveryCommand)
+TEST_F(FolderInputsCli, AFolderWithoutRecordingsIsAnErrorForEveryCommand)
 {
     const std::string empty = dir.file("season");
     const std::string out = q(dir.file("out"));
@@ -267,7 +267,7 @@ TEST_F(FolderInputs, AFolderWithoutRecordingsIsAnErrorForEveryCommand)
 
 // Outputs named after their inputs, dots in the names kept; equal names from
 // different sub-folders do not overwrite each other.
-TEST_F(FolderInputs, ConvertOfAFolderKeepsEveryRecording)
+TEST_F(FolderInputsCli, ConvertOfAFolderKeepsEveryRecording)
 {
     for (const char* f : {"two/x.1_0.wav", "two/sub/x.1_0.wav"}) {
         std::filesystem::create_directories(std::filesystem::path(dir.file(f)).parent_path());
@@ -279,7 +279,7 @@ TEST_F(FolderInputs, ConvertOfAFolderKeepsEveryRecording)
     EXPECT_TRUE(vestest::fileExists(dir.file("out/x.1_0-2.vprd")));
 }
 
-TEST_F(FolderInputs, PulsesOfAFolderAreOneTable)
+TEST_F(FolderInputsCli, PulsesOfAFolderAreOneTable)
 {
     const std::string settings = "--threshold -20 --separation 0.5 --min-duration 0.5 --fft 256 --overlap 75 ";
     const std::string night = q(dir.file("night"));
@@ -307,7 +307,7 @@ TEST_F(FolderInputs, PulsesOfAFolderAreOneTable)
 
 // Results come in input order with any number of jobs; a failure reaches
 // the caller after the results before it.
-TEST(OrderedFor, DeliversInOrderWhateverTheJobs)
+TEST(OrderedForCli, DeliversInOrderWhateverTheJobs)
 {
     for (int jobs : {1, 2, 3, 8, 300}) {
         std::vector<std::size_t> seen;
