@@ -1,5 +1,8 @@
-// vesperon-cli: one function per subcommand, dispatched from main.cpp.
+// vesperon-cli: one function per subcommand with its option table, listed by
+// cliCommands() and dispatched from main.cpp.
 #pragma once
+
+#include "CliOptions.h"
 
 #include <string>
 #include <vector>
@@ -7,40 +10,31 @@
 using CliArgs = std::vector<std::string>;
 
 struct CliCommand {
-    const char* name;
-    const char* summary;
+    const CommandSpec& (*spec)();
     int (*run)(const CliArgs& args);  // args after the subcommand; returns the exit status
-    void (*help)();
 };
 
-int cmdInfo(const CliArgs& args);
-void helpInfo();
-int cmdConvert(const CliArgs& args);
-void helpConvert();
-int cmdPower(const CliArgs& args);
-void helpPower();
-int cmdPulses(const CliArgs& args);
-void helpPulses();
-int cmdHistogram(const CliArgs& args);
-void helpHistogram();
-int cmdFilter(const CliArgs& args);
-void helpFilter();
-int cmdMarks(const CliArgs& args);
-void helpMarks();
-int cmdDemo(const CliArgs& args);
-void helpDemo();
-int cmdCalls(const CliArgs& args);
-void helpCalls();
-int cmdDetectorFiles(const CliArgs& args);
-void helpDetectorFiles();
-int cmdRecord(const CliArgs& args);
-void helpRecord();
-int cmdTriggerSplit(const CliArgs& args);
-void helpTriggerSplit();
+// Every command of this build, in the order of the command list.
+const std::vector<CliCommand>& cliCommands();
+
+#define VES_CLI_COMMAND(fn)                                                                                            \
+    const CommandSpec& fn##Spec();                                                                                     \
+    int fn(const CliArgs& args);
+
+VES_CLI_COMMAND(cmdInfo)
+VES_CLI_COMMAND(cmdConvert)
+VES_CLI_COMMAND(cmdPower)
+VES_CLI_COMMAND(cmdPulses)
+VES_CLI_COMMAND(cmdHistogram)
+VES_CLI_COMMAND(cmdCalls)
+VES_CLI_COMMAND(cmdFilter)
+VES_CLI_COMMAND(cmdMarks)
+VES_CLI_COMMAND(cmdDemo)
+VES_CLI_COMMAND(cmdDetectorFiles)
+VES_CLI_COMMAND(cmdRecord)
+VES_CLI_COMMAND(cmdTriggerSplit)
 #ifdef VES_HAVE_RENDER
-int cmdSpectrogram(const CliArgs& args);
-void helpSpectrogram();
+VES_CLI_COMMAND(cmdSpectrogram)
 #endif
 
-// True when args holds -h or --help.
-bool wantsHelp(const CliArgs& args);
+#undef VES_CLI_COMMAND

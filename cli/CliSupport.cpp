@@ -52,23 +52,6 @@ bool CliDocHost::askCompressedSaveParms(int& level, int& before, int& after)
     return true;
 }
 
-bool takeOption(const std::vector<std::string>& args, std::size_t& i, const char* name, std::string& value)
-{
-    const std::string& a = args[i];
-    const std::string n(name);
-    if (a == n && i + 1 < args.size()) {
-        value = args[i + 1];
-        i += 2;
-        return true;
-    }
-    if (a.size() > n.size() + 1 && a.compare(0, n.size(), n) == 0 && a[n.size()] == '=') {
-        value = a.substr(n.size() + 1);
-        i += 1;
-        return true;
-    }
-    return false;
-}
-
 std::optional<std::int64_t> parseInt(const std::string& text)
 {
     std::int64_t v = 0;

@@ -33,8 +33,6 @@ private:
 // The user's default data settings (time expansion, format of new documents).
 const VesDefData& userDefaults();
 
-// "--name value" or "--name=value" at args[i]; advances i past what it used.
-bool takeOption(const std::vector<std::string>& args, std::size_t& i, const char* name, std::string& value);
 std::optional<std::int64_t> parseInt(const std::string& text);
 // A finite decimal number filling the whole text.
 std::optional<double> parseNumber(const std::string& text);

@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliInputs.h"
 #include "CliSupport.h"
 
 #include "document/CVesSoundDoc.h"
@@ -6,34 +7,16 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
-
-void helpConvert()
-{
-    std::printf("Usage: vesperon-cli convert [OPTIONS] IN OUT\n"
-                "       vesperon-cli convert [OPTIONS] IN... FOLDER/\n\n"
-                "Opens each recording (any readable type, compressed audio included) and\n"
-                "writes it as another type. With several inputs OUT names a folder and each\n"
-                "output keeps its input's name with the extension of the type.\n\n"
-                "  --type NAME|CODE   the type to write: a code 1..10 or a display name such\n"
-                "                     as \"[Vesperon Wave]\"; by default the output's extension\n"
-                "                     decides (wav: Standard Wave, vprd: Vesperon Wave,\n"
-                "                     vprdp: Vesperon Data + Wave, r9000z/r450z: detector wave),\n"
-                "                     and Vesperon Wave when OUT is a folder\n"
-                "  --start FRAME      first frame to write (default 0)\n"
-                "  --end FRAME        frame after the last one to write (default: the end)\n"
-                "  --silent-level DB  compressed wave (type 7): level below which sound is\n"
-                "                     silence, -99..99 (default -40)\n"
-                "  --before MS        compressed wave: silence kept before a pulse (default 10)\n"
-                "  --after MS         compressed wave: silence kept after a pulse (default 10)\n\n"
-                "Exit status 1 when a file cannot be read or written, 2 for wrong usage.\n");
-}
 
 namespace {
 
 int parseType(const std::string& text)
 {
+    if (text.empty())
+        return -1;
     if (const auto code = parseInt(text))
         return (*code >= 1 && *code <= 10) ? static_cast<int>(*code) : -1;
     const std::string name = text.front() == '[' ? text : "[" + text + "]";
@@ -43,61 +26,90 @@ int parseType(const std::string& text)
     return -1;
 }
 
+bool isType(const std::string& text)
+{
+    return parseType(text) > 0;
+}
+
 }  // namespace
+
+const CommandSpec& cmdConvertSpec()
+{
+    static const CommandSpec spec{
+        "convert",
+        "write recordings as another file type, whole or an interval",
+        {"[OPTIONS] IN OUT", "[OPTIONS] IN... FOLDER/"},
+        "Opens each recording (any readable type, compressed audio included) and\n"
+        "writes it as another type. With several inputs, or a folder of recordings,\n"
+        "OUT names a folder and each output keeps its input's name with the extension\n"
+        "of the type (\"NAME-2\" when two inputs have the same name).\n",
+        {
+            {.name = "type", .kind = OptionKind::Text, .valueName = "NAME|CODE",
+             .help = "the type to write: a code 1..10 or a display name such as \"[Vesperon Wave]\"; by default "
+                     "the output's extension decides (wav: Standard Wave, vprd: Vesperon Wave, vprdp: Vesperon "
+                     "Data + Wave, r9000z/r450z: detector wave), and Vesperon Wave when OUT is a folder",
+             .check = isType,
+             .expects = "a type code 1..10 or a type's name such as \"[Vesperon Wave]\"",
+             .sample = "1"},
+            startOption(PositionUnit::Frames,
+                        "first frame to write, or a real time with the unit ms or s (default 0)"),
+            endOption(PositionUnit::Frames, "frame after the last one to write, or a real time (default: the end)"),
+            {.name = "silent-level", .kind = OptionKind::Integer, .valueName = "DB", .defaultText = "-40",
+             .min = -99, .max = 99, .help = "compressed wave (type 7): level below which sound is silence"},
+            {.name = "before", .kind = OptionKind::Integer, .valueName = "MS", .defaultText = "10", .min = 0,
+             .max = 100000, .help = "compressed wave: silence kept before a pulse"},
+            {.name = "after", .kind = OptionKind::Integer, .valueName = "MS", .defaultText = "10", .min = 0,
+             .max = 100000, .help = "compressed wave: silence kept after a pulse"},
+            recursiveOption(),
+        },
+        "Exit status 1 when a file cannot be read or written or a folder holds no\n"
+        "recordings, 2 for wrong usage.\n"};
+    return spec;
+}
 
 int cmdConvert(const CliArgs& args)
 {
-    std::vector<std::string> files;
-    int type = 0;
-    std::int64_t start = 0, end = -1;
-    CliDocHost host;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string v;
-        if (takeOption(args, i, "--type", v)) {
-            type = parseType(v);
-            if (type < 0) {
-                std::fprintf(stderr, "vesperon-cli convert: unknown type '%s'\n", v.c_str());
-                return 2;
-            }
-        } else if (takeOption(args, i, "--start", v) || takeOption(args, i, "--end", v) ||
-                   takeOption(args, i, "--silent-level", v) || takeOption(args, i, "--before", v) ||
-                   takeOption(args, i, "--after", v)) {
-            const std::string& opt = args[i - (args[i - 1].find('=') == std::string::npos ? 2 : 1)];
-            const auto n = parseInt(v);
-            if (!n) {
-                std::fprintf(stderr, "vesperon-cli convert: %s needs a whole number, not '%s'\n", opt.c_str(), v.c_str());
-                return 2;
-            }
-            if (opt.rfind("--start", 0) == 0)
-                start = *n;
-            else if (opt.rfind("--end", 0) == 0)
-                end = *n;
-            else if (opt.rfind("--silent-level", 0) == 0)
-                host.silentLevelDb = static_cast<int>(*n);
-            else if (opt.rfind("--before", 0) == 0)
-                host.beforeMs = static_cast<int>(*n);
-            else
-                host.afterMs = static_cast<int>(*n);
-        } else if (args[i].rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vesperon-cli convert: unknown option %s\n", args[i].c_str());
-            return 2;
-        } else {
-            files.push_back(args[i++]);
-        }
-    }
-    if (files.size() < 2 || start < 0 || (end >= 0 && end < start)) {
-        helpConvert();
+    const CommandSpec& spec = cmdConvertSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
         return 2;
+    int type = 0;
+    Position start, end;
+    CliDocHost host;
+    for (const OptionValue& o : parsed.options) {
+        if (o.is("type"))
+            type = parseType(o.text);
+        else if (o.is("start"))
+            start = positionValue(o);
+        else if (o.is("end"))
+            end = positionValue(o);
+        else if (o.is("silent-level"))
+            host.silentLevelDb = static_cast<int>(o.integer());
+        else if (o.is("before"))
+            host.beforeMs = static_cast<int>(o.integer());
+        else if (o.is("after"))
+            host.afterMs = static_cast<int>(o.integer());
     }
-    const std::string out = files.back();
-    files.pop_back();
+    std::vector<std::string> operands = parsed.operands;
+    if (operands.size() < 2)
+        return usageError(spec, "give the recordings and OUT (see --help)");
+    if (!start.time && !end.time && end.set && end.frames < start.frames)
+        return usageError(spec, "--end lies before --start");
+    const std::string out = operands.back();
+    operands.pop_back();
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, operands, parsed.has("recursive"));
+    const std::vector<std::string>& files = inputs.files;
+    if (files.empty())
+        return 1;  // said why
     std::error_code ec;
-    const bool toFolder = files.size() > 1 || fs::is_directory(out, ec) || (!out.empty() && out.back() == '/');
+    const bool toFolder = files.size() > 1 || inputs.anyFolder || fs::is_directory(out, ec) ||
+                          (!out.empty() && out.back() == '/');
     if (toFolder && !fs::is_directory(out, ec)) {
         std::fprintf(stderr, "vesperon-cli convert: %s: no such folder\n", out.c_str());
         return 2;
     }
-    int status = 0;
+    int status = inputs.ok ? 0 : 1;
+    std::set<std::string> used;
     for (const auto& in : files) {
         host.setContext(in);
         int t = type;
@@ -105,7 +117,13 @@ int cmdConvert(const CliArgs& args)
         if (toFolder) {
             if (t == 0)
                 t = kTypeVesperonWave;
-            const fs::path name = fs::path(VesFilePath(in).plain()).filename().replace_extension(extensionForType(t));
+            // Recordings of one name from different folders do not overwrite each other.
+            const fs::path plain = fs::path(VesFilePath(in).plain()).filename();
+            const std::string stem = plain.stem().string(), ext = std::string(".") + extensionForType(t);
+            std::string name = stem + ext;
+            for (int n = 2; used.count(name) != 0; ++n)
+                name = stem + "-" + std::to_string(n) + ext;
+            used.insert(name);
             target = (fs::path(out) / name).string();
         } else if (t == 0) {
             t = fileTypeBySaveExtension(out);
@@ -120,10 +138,16 @@ int cmdConvert(const CliArgs& args)
             status = 1;
             continue;
         }
+        const std::int64_t first = start.resolve(doc, 0), last = end.resolve(doc, -1);
+        if (last >= 0 && last < first) {
+            host.message("--end lies before --start");
+            status = 1;
+            continue;
+        }
         if (t == kTypeWaveComp)
             doc.segmentHeader().setParameters(host.silentLevelDb, host.beforeMs, host.afterMs);
         host.setContext(target);
-        if (!doc.save(target, t, start, end)) {
+        if (!doc.save(target, t, first, last)) {
             status = 1;
             continue;
         }

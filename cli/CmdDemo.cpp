@@ -4,22 +4,30 @@
 
 #include <cstdio>
 
-void helpDemo()
+const CommandSpec& cmdDemoSpec()
 {
-    std::printf("Usage: vesperon-cli demo OUT.wav\n\n"
-                "Writes the demonstration recording: 3 s of synthetic FM bat calls,\n"
-                "384 kHz, 16-bit mono.\n");
+    static const CommandSpec spec{"demo",
+                                  "write the synthetic demonstration recording",
+                                  {"OUT.wav"},
+                                  "Writes the demonstration recording: 3 s of synthetic FM bat calls,\n"
+                                  "384 kHz, 16-bit mono.\n",
+                                  {},
+                                  ""};
+    return spec;
 }
 
 int cmdDemo(const CliArgs& args)
 {
-    if (args.size() != 1) {
-        helpDemo();
+    const CommandSpec& spec = cmdDemoSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
         return 2;
-    }
+    if (parsed.operands.size() != 1)
+        return usageError(spec, "give the file to write (see --help)");
+    const std::string& out = parsed.operands[0];
     std::string error;
-    if (!writeDemoRecording(args[0], &error)) {
-        std::fprintf(stderr, "vesperon-cli: cannot write %s: %s\n", args[0].c_str(), error.c_str());
+    if (!writeDemoRecording(out, &error)) {
+        std::fprintf(stderr, "vesperon-cli: cannot write %s: %s\n", out.c_str(), error.c_str());
         return 1;
     }
     return 0;

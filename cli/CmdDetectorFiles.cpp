@@ -8,27 +8,38 @@
 #include <cstdio>
 #include <string>
 
-void helpDetectorFiles()
+const CommandSpec& cmdDetectorFilesSpec()
 {
-    std::printf("Usage: vesperon-cli detector-files FOLDER [--copy-to FOLDER] [--prefix TEXT] [--suffix TEXT]\n"
-                "                                  [--no-date] [--export FILE.txt|FILE.cvs] [--json]\n\n"
-                "Lists the R450Z/R9000Z detector recordings of FOLDER with their header texts,\n"
-                "as tab-separated text with the columns of the program's list: File name,\n"
-                "Recorded date, GPS Latitude, GPS Longitude, Original file name, Firmware, Path.\n"
-                "Files that are not detector recordings are named on standard error with the\n"
-                "reason.\n\n"
-                "  --copy-to FOLDER  copy every listed recording into FOLDER as PREFIX, the date\n"
-                "                    and time of its header, its name and SUFFIX\n"
-                "                    (A.wav recorded 240131235959 becomes 2024-01-31_23_59_59_A.wav);\n"
-                "                    an existing file is never replaced: that copy fails and the\n"
-                "                    others go on; any other failure (a full disk) stops the copying\n"
-                "  --prefix TEXT, --suffix TEXT   put before / after the name of each copy\n"
-                "  --no-date         copies without the date part\n"
-                "  --export FILE     also write the list to FILE: .txt tab-separated, .cvs or .csv\n"
-                "                    comma-separated (texts holding the separator in quotes)\n"
-                "  --json            the list, the files left out and the copies as JSON\n\n"
-                "Exit status 1 when the folder cannot be read, a copy fails or the export\n"
-                "cannot be written.\n");
+    static const CommandSpec spec{
+        "detector-files",
+        "list, copy under dated names and export R450Z/R9000Z detector recordings of a folder",
+        {"FOLDER [--copy-to FOLDER] [--prefix TEXT] [--suffix TEXT] [--no-date] [--export FILE] [--json]"},
+        "Lists the R450Z/R9000Z detector recordings of FOLDER with their header texts,\n"
+        "as tab-separated text with the columns of the program's list: File name,\n"
+        "Recorded date, GPS Latitude, GPS Longitude, Original file name, Firmware, Path.\n"
+        "Files that are not detector recordings are named on standard error with the\n"
+        "reason.\n",
+        {
+            {.name = "copy-to", .kind = OptionKind::Path, .valueName = "FOLDER",
+             .help = "copy every listed recording into FOLDER as PREFIX, the date and time of its header, its "
+                     "name and SUFFIX (A.wav recorded 240131235959 becomes 2024-01-31_23_59_59_A.wav); an "
+                     "existing file is never replaced: that copy fails and the others go on; any other failure "
+                     "(a full disk) stops the copying",
+             .sample = "copies"},
+            {.name = "prefix", .kind = OptionKind::Text, .valueName = "TEXT", .help = "put before the name of each copy",
+             .sample = "s1_"},
+            {.name = "suffix", .kind = OptionKind::Text, .valueName = "TEXT", .help = "put after the name of each copy",
+             .sample = "_x"},
+            {.name = "no-date", .help = "copies without the date part"},
+            {.name = "export", .kind = OptionKind::Path, .valueName = "FILE",
+             .help = "also write the list to FILE: .txt tab-separated, .cvs or .csv comma-separated (texts "
+                     "holding the separator in quotes)",
+             .sample = "list.txt"},
+            {.name = "json", .help = "the list, the files left out and the copies as JSON"},
+        },
+        "Exit status 1 when the folder cannot be read, a copy fails or the export\n"
+        "cannot be written.\n"};
+    return spec;
 }
 
 namespace {
@@ -73,36 +84,33 @@ void printJson(const DetectorFileList& list, const DetectorFileCopy::Result* cop
 
 int cmdDetectorFiles(const CliArgs& args)
 {
-    std::string folder, copyTo, exportFile;
+    const CommandSpec& spec = cmdDetectorFilesSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
+        return 2;
+    std::string copyTo, exportFile;
     CopyRenameOptions options;
     options.addDate = true;
     bool json = false;
-    for (std::size_t i = 0; i < args.size();) {
-        const std::string& a = args[i];
-        if (a == "--json") {
+    for (const OptionValue& o : parsed.options) {
+        if (o.is("json"))
             json = true;
-            ++i;
-        } else if (a == "--no-date") {
+        else if (o.is("no-date"))
             options.addDate = false;
-            ++i;
-        } else if (takeOption(args, i, "--copy-to", copyTo) || takeOption(args, i, "--export", exportFile) ||
-                   takeOption(args, i, "--prefix", options.prefix) || takeOption(args, i, "--suffix", options.suffix)) {
-            continue;
-        } else if (a.rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vesperon-cli detector-files: unknown option or missing value: %s\n", a.c_str());
-            return 2;
-        } else if (folder.empty()) {
-            folder = a;
-            ++i;
-        } else {
-            std::fprintf(stderr, "vesperon-cli detector-files: one folder only (%s)\n", a.c_str());
-            return 2;
-        }
+        else if (o.is("copy-to"))
+            copyTo = o.text;
+        else if (o.is("export"))
+            exportFile = o.text;
+        else if (o.is("prefix"))
+            options.prefix = o.text;
+        else if (o.is("suffix"))
+            options.suffix = o.text;
     }
-    if (folder.empty()) {
-        helpDetectorFiles();
-        return 2;
-    }
+    if (parsed.operands.empty())
+        return usageError(spec, "give the folder (see --help)");
+    if (parsed.operands.size() > 1)
+        return usageError(spec, "one folder only (" + parsed.operands[1] + ")");
+    std::string folder = parsed.operands[0];
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     std::string message;

@@ -16,39 +16,6 @@
 #include <string>
 #include <vector>
 
-void helpFilter()
-{
-    std::printf(
-        "Usage: vesperon-cli filter [OPTIONS] IN OUT\n"
-        "       vesperon-cli filter --response [OPTIONS] IN\n\n"
-        "Filters a recording (or a stretch of it) with an IIR filter and writes the\n"
-        "result as a new file of the same type. Cut-off frequencies are real-time\n"
-        "hertz: a time-expanded recording is filtered at the frequencies of the bat.\n"
-        "With --response the filter's magnitude response is printed instead (100\n"
-        "lines \"HZ<TAB>DB\", 0 dB at its peak) and nothing is written.\n\n"
-        "  --type lowpass|highpass|bandpass|bandstop   the band (default lowpass)\n"
-        "  --design butterworth|chebyshev|inverse-chebyshev|elliptic\n"
-        "                       the design (default butterworth)\n"
-        "  --edges HZ[,HZ]      cut-off frequency, or the lower and upper one of a\n"
-        "                       band (the pass band's edges; for inverse Chebyshev\n"
-        "                       filters the edges where the stopband begins)\n"
-        "  --order N            filter order 1..49; band filters take even orders\n"
-        "                       (default 4)\n"
-        "  --auto HZ[,HZ]       instead of --order: the least order whose stopband\n"
-        "                       begins at these edges\n"
-        "  --ripple DB          passband ripple of Chebyshev and elliptic filters\n"
-        "                       (default 0.5)\n"
-        "  --attenuation DB     stopband attenuation of inverse Chebyshev and\n"
-        "                       elliptic filters, and of --auto (default 50)\n"
-        "  --definition FILE    a filter definition file (.flt, .txt) instead of a\n"
-        "                       design: order, then the A and the B coefficients\n"
-        "  --start FRAME        first frame to filter (default 0)\n"
-        "  --end FRAME          frame after the last one to filter (default: the end)\n"
-        "  --channel left|right|both   channels of a stereo recording (default both)\n\n"
-        "Exit status 1 when a file cannot be read or written or the filter cannot be\n"
-        "designed, 2 for wrong usage.\n");
-}
-
 namespace {
 
 int usage(const std::string& text)
@@ -115,11 +82,63 @@ int estimateOrder(KelmIIRFilterOption option, FilterBand band, const std::vector
     return band == FilterBand::BandPass || band == FilterBand::BandStop ? 2 * n : n;
 }
 
+bool isEdgeList(const std::string& text)
+{
+    std::vector<double> edges;
+    return parseEdges(text, edges);
+}
+
 }  // namespace
+
+const CommandSpec& cmdFilterSpec()
+{
+    static const CommandSpec spec{
+        "filter",
+        "filter recordings with an IIR filter, or print its response",
+        {"[OPTIONS] IN OUT", "--response [OPTIONS] IN"},
+        "Filters a recording (or a stretch of it) with an IIR filter and writes the\n"
+        "result as a new file of the same type. Cut-off frequencies are real-time\n"
+        "hertz: a time-expanded recording is filtered at the frequencies of the bat.\n"
+        "With --response the filter's magnitude response is printed instead (100\n"
+        "lines \"HZ<TAB>DB\", 0 dB at its peak) and nothing is written.\n",
+        {
+            {.name = "response", .help = "print the magnitude response instead of filtering"},
+            {.name = "type", .kind = OptionKind::Choice, .defaultText = "lowpass",
+             .choices = "lowpass|highpass|bandpass|bandstop", .help = "the band"},
+            {.name = "design", .kind = OptionKind::Choice, .defaultText = "butterworth",
+             .choices = "butterworth|chebyshev|inverse-chebyshev|elliptic", .help = "the design"},
+            {.name = "edges", .kind = OptionKind::Text, .valueName = "HZ[,HZ]",
+             .help = "cut-off frequency, or the lower and upper one of a band (the pass band's edges; for "
+                     "inverse Chebyshev filters the edges where the stopband begins)",
+             .check = isEdgeList, .expects = "one or two frequencies in Hz above 0", .sample = "20000"},
+            {.name = "order", .kind = OptionKind::Integer, .valueName = "N", .defaultText = "4", .min = 1,
+             .max = FilterRecord::kMaxOrder, .help = "filter order; band filters take even orders"},
+            {.name = "auto", .kind = OptionKind::Text, .valueName = "HZ[,HZ]",
+             .help = "instead of --order: the least order whose stopband begins at these edges",
+             .check = isEdgeList, .expects = "one or two stopband edges in Hz above 0", .sample = "30000"},
+            {.name = "ripple", .kind = OptionKind::Number, .valueName = "DB", .defaultText = "0.5", .min = 0,
+             .max = 29.999, .help = "passband ripple of Chebyshev and elliptic filters", .flags = kAboveMin},
+            {.name = "attenuation", .kind = OptionKind::Number, .valueName = "DB", .defaultText = "50", .min = 1,
+             .max = 300, .help = "stopband attenuation of inverse Chebyshev and elliptic filters, and of --auto"},
+            {.name = "definition", .kind = OptionKind::Path, .valueName = "FILE",
+             .help = "a filter definition file (.flt, .txt) instead of a design: order, then the A and the B "
+                     "coefficients",
+             .sample = "filter.flt"},
+            startOption(PositionUnit::Frames, "first frame to filter, or a real time with the unit ms or s (default 0)"),
+            endOption(PositionUnit::Frames, "frame after the last one to filter, or a real time (default: the end)"),
+            channelOption("left|right|both", "both", "channels of a stereo recording"),
+        },
+        "Exit status 1 when a file cannot be read or written or the filter cannot be\n"
+        "designed, 2 for wrong usage.\n"};
+    return spec;
+}
 
 int cmdFilter(const CliArgs& args)
 {
-    std::vector<std::string> files;
+    const CommandSpec& spec = cmdFilterSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
+        return 2;
     FilterRecord record;
     record.type = FilterType::Butterworth;
     record.band = FilterBand::LowPass;
@@ -129,88 +148,47 @@ int cmdFilter(const CliArgs& args)
     std::vector<double> edges, stopEdges;
     std::string definition;
     bool response = false, orderGiven = false;
-    std::int64_t start = 0, end = -1;
+    Position startPos, endPos;
     ChannelSel channel = ChannelSel::Both;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string v;
-        if (args[i] == "--response") {
+    static const FilterBand kBands[] = {FilterBand::LowPass, FilterBand::HighPass, FilterBand::BandPass,
+                                        FilterBand::BandStop};
+    static const FilterType kTypes[] = {FilterType::Butterworth, FilterType::Chebyshev1, FilterType::InverseChebyshev,
+                                        FilterType::Elliptic};
+    for (const OptionValue& o : parsed.options) {
+        if (o.is("response")) {
             response = true;
-            ++i;
-        } else if (takeOption(args, i, "--type", v)) {
-            const struct {
-                const char* name;
-                FilterBand band;
-            } bands[] = {{"lowpass", FilterBand::LowPass}, {"highpass", FilterBand::HighPass},
-                         {"bandpass", FilterBand::BandPass}, {"bandstop", FilterBand::BandStop}};
-            record.band = FilterBand::None;
-            for (const auto& b : bands)
-                if (v == b.name)
-                    record.band = b.band;
-            if (record.band == FilterBand::None)
-                return usage("unknown --type '" + v + "' (lowpass, highpass, bandpass, bandstop)");
-        } else if (takeOption(args, i, "--design", v)) {
-            const struct {
-                const char* name;
-                FilterType type;
-            } types[] = {{"butterworth", FilterType::Butterworth}, {"chebyshev", FilterType::Chebyshev1},
-                         {"inverse-chebyshev", FilterType::InverseChebyshev}, {"elliptic", FilterType::Elliptic}};
-            record.type = FilterType::None;
-            for (const auto& t : types)
-                if (v == t.name)
-                    record.type = t.type;
-            if (record.type == FilterType::None)
-                return usage("unknown --design '" + v + "' (butterworth, chebyshev, inverse-chebyshev, elliptic)");
-        } else if (takeOption(args, i, "--edges", v)) {
-            if (!parseEdges(v, edges))
-                return usage("--edges needs one or two frequencies in Hz above 0, not '" + v + "'");
-        } else if (takeOption(args, i, "--auto", v)) {
-            if (!parseEdges(v, stopEdges))
-                return usage("--auto needs one or two stopband edges in Hz above 0, not '" + v + "'");
-        } else if (takeOption(args, i, "--order", v)) {
-            const auto n = parseInt(v);
-            if (!n || *n < 1 || *n > FilterRecord::kMaxOrder)
-                return usage("--order needs a whole number 1..49, not '" + v + "'");
-            record.order = static_cast<int>(*n);
+        } else if (o.is("type")) {
+            record.band = kBands[o.word];
+        } else if (o.is("design")) {
+            record.type = kTypes[o.word];
+        } else if (o.is("edges")) {
+            parseEdges(o.text, edges);
+        } else if (o.is("auto")) {
+            parseEdges(o.text, stopEdges);
+        } else if (o.is("order")) {
+            record.order = static_cast<int>(o.integer());
             orderGiven = true;
-        } else if (takeOption(args, i, "--ripple", v)) {
-            const auto db = parseNumber(v);
-            if (!db || *db <= 0 || *db >= 30)
-                return usage("--ripple needs decibels above 0 and below 30, not '" + v + "'");
-            record.rippleTenthDb = static_cast<int>(std::lround(*db * 10));
-            if (record.rippleTenthDb < 1)
-                record.rippleTenthDb = 1;
-        } else if (takeOption(args, i, "--attenuation", v)) {
-            const auto db = parseNumber(v);
-            if (!db || *db < 1 || *db > 300)
-                return usage("--attenuation needs decibels 1..300, not '" + v + "'");
-            record.stopbandDb = -static_cast<int>(std::lround(*db));
-        } else if (takeOption(args, i, "--definition", v)) {
-            definition = v;
-        } else if (takeOption(args, i, "--start", v) || takeOption(args, i, "--end", v)) {
-            const bool isStart = args[i - (args[i - 1].find('=') == std::string::npos ? 2 : 1)].rfind("--start", 0) == 0;
-            const auto n = parseInt(v);
-            if (!n || *n < 0)
-                return usage(std::string(isStart ? "--start" : "--end") + " needs a frame number, not '" + v + "'");
-            (isStart ? start : end) = *n;
-        } else if (takeOption(args, i, "--channel", v)) {
-            if (v == "left")
-                channel = ChannelSel::Left;
-            else if (v == "right")
-                channel = ChannelSel::Right;
-            else if (v == "both")
-                channel = ChannelSel::Both;
-            else
-                return usage("--channel takes left, right or both, not '" + v + "'");
-        } else if (args[i].rfind("--", 0) == 0) {
-            return usage("unknown option " + args[i]);
-        } else {
-            files.push_back(args[i++]);
+        } else if (o.is("ripple")) {
+            record.rippleTenthDb = std::max(1, static_cast<int>(std::lround(o.number * 10)));
+        } else if (o.is("attenuation")) {
+            record.stopbandDb = -static_cast<int>(std::lround(o.number));
+        } else if (o.is("definition")) {
+            definition = o.text;
+        } else if (o.is("start")) {
+            startPos = positionValue(o);
+        } else if (o.is("end")) {
+            endPos = positionValue(o);
+        } else if (o.is("channel")) {
+            const Channel c = channelValue(o);
+            channel = c == Channel::Left ? ChannelSel::Left : c == Channel::Right ? ChannelSel::Right : ChannelSel::Both;
         }
     }
-    if (files.size() != (response ? 1u : 2u) || (end >= 0 && end <= start)) {
-        helpFilter();
-        return 2;
-    }
+    const std::vector<std::string>& files = parsed.operands;
+    if (files.size() != (response ? 1u : 2u))
+        return usage(response ? "--response takes one recording, IN (see --help)"
+                              : "give IN and OUT (see --help)");
+    if (!startPos.time && !endPos.time && endPos.set && endPos.frames <= startPos.frames)
+        return usage("--end must lie after --start");
     const bool twoEdges = record.band == FilterBand::BandPass || record.band == FilterBand::BandStop;
     if (definition.empty()) {
         if (edges.size() != (twoEdges ? 2u : 1u))
@@ -283,7 +261,10 @@ int cmdFilter(const CliArgs& args)
     std::error_code ec;
     if (std::filesystem::equivalent(files[0], out, ec))
         return usage("OUT must not be IN: write the filtered recording to a new file");
-    if (!filterDocument(doc, start, end < 0 ? doc.lengthFrames() : end, channel, design.sections))
+    const std::int64_t start = startPos.resolve(doc, 0), end = endPos.resolve(doc, doc.lengthFrames());
+    if (end <= start)
+        return usage("--end must lie after --start");
+    if (!filterDocument(doc, start, end, channel, design.sections))
         return 1;
     host.setContext(out);
     return doc.save(out, doc.saveType()) ? 0 : 1;

@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliInputs.h"
 #include "CliSupport.h"
 #include "core/NumberText.h"
 
@@ -8,18 +9,6 @@
 
 #include <cstdio>
 #include <string>
-
-void helpInfo()
-{
-    vkit::printfC("Usage: vesperon-cli info [--json] FILE...\n\n"
-                "Describes each recording as the program opens it: file type, sound format,\n"
-                "frames, duration in real time, time expansion, the recording record's texts,\n"
-                "the marks, a detector header and the metadata chunks kept with the samples\n"
-                "(GUANO shown field by field). A FILE may end in a type tag such as\n"
-                "\" [Vesperon Wave]\" to open it as that type.\n\n"
-                "  --json   one JSON object per file, in an array\n\n"
-                "Exit status 1 when any file cannot be read.\n");
-}
 
 namespace {
 
@@ -153,24 +142,40 @@ void describeJson(const CVesSoundDoc& doc, const std::string& file, bool first)
 
 }  // namespace
 
+const CommandSpec& cmdInfoSpec()
+{
+    static const CommandSpec spec{
+        "info",
+        "describe recordings: type, format, length, records, marks, metadata",
+        {"[--json] [--recursive] IN..."},
+        "Describes each recording as the program opens it: file type, sound format,\n"
+        "frames, duration in real time, time expansion, the recording record's texts,\n"
+        "the marks, a detector header and the metadata chunks kept with the samples\n"
+        "(GUANO shown field by field). A FILE may end in a type tag such as\n"
+        "\" [Vesperon Wave]\" to open it as that type. A folder stands for its\n"
+        "recordings (.wav, .vprd), sorted by name.\n",
+        {
+            {.name = "json", .help = "one JSON object per file, in an array"},
+            recursiveOption(),
+        },
+        "Exit status 1 when any file cannot be read or a folder holds no recordings.\n"};
+    return spec;
+}
+
 int cmdInfo(const CliArgs& args)
 {
-    bool json = false;
-    std::vector<std::string> files;
-    for (const auto& a : args) {
-        if (a == "--json")
-            json = true;
-        else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vesperon-cli info: unknown option %s\n", a.c_str());
-            return 2;
-        } else
-            files.push_back(a);
-    }
-    if (files.empty()) {
-        helpInfo();
+    const CommandSpec& spec = cmdInfoSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
         return 2;
-    }
-    int status = 0;
+    const bool json = parsed.has("json");
+    if (parsed.operands.empty())
+        return usageError(spec, "give one or more recordings or folders (see --help)");
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"));
+    const std::vector<std::string>& files = inputs.files;
+    if (files.empty())
+        return 1;  // said why
+    int status = inputs.ok ? 0 : 1;
     bool first = true;
     if (json)
         vkit::printfC("[\n");

@@ -13,19 +13,28 @@
 #include <fstream>
 #include <sstream>
 
-void helpMarks()
+const CommandSpec& cmdMarksSpec()
 {
-    vkit::printfC("Usage: vesperon-cli marks export [--format raven|audacity] [-o OUT] FILE\n"
-                  "       vesperon-cli marks import [--format raven|audacity] [-o OUT] FILE TABLE\n\n"
-                  "export writes the marks of FILE as a selection table (raven, the default:\n"
-                  "tab-separated with \"Begin Time (s)\", \"End Time (s)\", \"Low Freq (Hz)\",\n"
-                  "\"High Freq (Hz)\" and \"Annotation\") or as a label track (audacity), to\n"
-                  "OUT or the standard output. Times are real time (time expansion applied).\n\n"
-                  "import adds a mark for every row of TABLE (the format is guessed from its\n"
-                  "first line unless given) and saves the recording with its marks to OUT, or\n"
-                  "over FILE, in the program's own wave format.\n\n"
-                  "Exit status 1 when a file cannot be read or written or the table is wrong,\n"
-                  "2 for wrong options.\n");
+    static const CommandSpec spec{
+        "marks",
+        "export marks as Raven selection tables or Audacity labels, or import them",
+        {"export [--format raven|audacity] [-o OUT] FILE", "import [--format raven|audacity] [-o OUT] FILE TABLE"},
+        "export writes the marks of FILE as a selection table (raven, the default:\n"
+        "tab-separated with \"Begin Time (s)\", \"End Time (s)\", \"Low Freq (Hz)\",\n"
+        "\"High Freq (Hz)\" and \"Annotation\") or as a label track (audacity), to\n"
+        "OUT or the standard output. Times are real time (time expansion applied).\n\n"
+        "import adds a mark for every row of TABLE (the format is guessed from its\n"
+        "first line unless given) and saves the recording with its marks to OUT, or\n"
+        "over FILE, in the program's own wave format.\n",
+        {
+            {.name = "format", .kind = OptionKind::Choice, .choices = "raven|audacity",
+             .help = "the table's format (default: raven for export, guessed for import)"},
+            {.name = "output", .shortName = 'o', .kind = OptionKind::Path, .valueName = "OUT",
+             .help = "export: the file to write; import: where the recording is saved", .sample = "out.txt"},
+        },
+        "Exit status 1 when a file cannot be read or written or the table is wrong,\n"
+        "2 for wrong options.\n"};
+    return spec;
 }
 
 namespace {
@@ -45,34 +54,22 @@ bool readText(const std::string& path, std::string& text)
 
 int cmdMarks(const CliArgs& args)
 {
-    if (args.empty() || (args[0] != "export" && args[0] != "import")) {
-        helpMarks();
+    const CommandSpec& spec = cmdMarksSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
         return 2;
-    }
-    const bool exporting = args[0] == "export";
-    std::string format, output;
-    std::vector<std::string> files;
-    for (std::size_t i = 1; i < args.size();) {
-        std::string v;
-        if (takeOption(args, i, "--format", v)) {
-            if (v != "raven" && v != "audacity") {
-                std::fprintf(stderr, "vesperon-cli marks: unknown format '%s' (raven or audacity)\n", v.c_str());
-                return 2;
-            }
-            format = v;
-        } else if (takeOption(args, i, "-o", v)) {
-            output = v;
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            std::fprintf(stderr, "vesperon-cli marks: unknown option %s\n", args[i].c_str());
-            return 2;
-        } else {
-            files.push_back(args[i++]);
-        }
-    }
-    if (files.size() != (exporting ? 1u : 2u)) {
-        helpMarks();
-        return 2;
-    }
+    std::vector<std::string> files = parsed.operands;
+    if (files.empty() || (files[0] != "export" && files[0] != "import"))
+        return usageError(spec, "export or import? (see --help)");
+    const bool exporting = files[0] == "export";
+    files.erase(files.begin());
+    const OptionValue* formatOption = parsed.last("format");
+    const std::string format = formatOption ? formatOption->text : std::string();
+    const OptionValue* outputOption = parsed.last("output");
+    const std::string output = outputOption ? outputOption->text : std::string();
+    if (files.size() != (exporting ? 1u : 2u))
+        return usageError(spec, exporting ? "export takes one recording (see --help)"
+                                          : "import takes the recording and the table (see --help)");
     const std::string& file = files[0];
     CliDocHost host(file);
     CVesSoundDoc doc(host, userDefaults());

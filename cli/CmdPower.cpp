@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliInputs.h"
 #include "CliSupport.h"
 #include "MeasurePictures.h"
 
@@ -8,25 +9,37 @@
 
 #include <cstdio>
 
-void helpPower()
+const CommandSpec& cmdPowerSpec()
 {
-    std::printf("Usage: vesperon-cli power [OPTIONS] FILE...\n\n"
-                "Prints the averaged power spectrum of each recording (or of a stretch of it)\n"
-                "as the power spectrum window exports it: a header line, then one line per\n"
-                "FFT bin with the frequency in kHz and the level, separated by a tab. A bin\n"
-                "with no power at all has the level -inf on the logarithmic scale.\n\n"
-                "  --start FRAME     first frame of the stretch (default 0)\n"
-                "  --end FRAME       frame after the stretch (default: the end)\n"
-                "  --fft N           FFT size, a power of two 16..16384 (default: the settings,\n"
-                "                    1024 when they say automatic)\n"
-                "  --window NAME     rectangular, hanning, parzen, hamming or cosine, or a window\n"
-                "                    code (default: the settings)\n"
-                "  --channel left|right   channel of a stereo recording (default left)\n"
-                "  --log / --linear  level in dB relative to full scale, or as power (default:\n"
-                "                    the settings)\n"
-                "  --image FILE      also draw the spectrum as the power spectrum window shows\n"
-                "                    it (PNG, JPEG, BMP by the extension; one recording only)\n\n"
-                "With several files, each spectrum follows a line \"# FILE\".\n");
+    static const CommandSpec spec{
+        "power",
+        "averaged power spectrum of recordings as text",
+        {"[OPTIONS] IN..."},
+        "Prints the averaged power spectrum of each recording (or of a stretch of it)\n"
+        "as the power spectrum window exports it: a header line, then one line per\n"
+        "FFT bin with the frequency in kHz and the level, separated by a tab. A bin\n"
+        "with no power at all has the level -inf on the logarithmic scale. IN is a\n"
+        "recording or a folder of recordings.\n",
+        {
+            startOption(PositionUnit::Frames,
+                        "first frame of the stretch, or a real time with the unit ms or s (default 0)"),
+            endOption(PositionUnit::Frames, "frame after the stretch, or a real time (default: the end)"),
+            {.name = "fft", .kind = OptionKind::Integer, .valueName = "N", .defaultText = "the settings, 1024 when they say automatic",
+             .min = 16, .max = 16384, .help = "FFT size, a power of two 16..16384", .flags = kPowerOfTwo},
+            windowOption("the settings", nullptr),
+            channelOption("left|right", "left", "channel of a stereo recording"),
+            {.name = "log", .help = "level in dB relative to full scale (default: the settings)"},
+            {.name = "linear", .help = "level as power (default: the settings)"},
+            {.name = "image", .kind = OptionKind::Path, .valueName = "FILE",
+             .help = "also draw the spectrum as the power spectrum window shows it (PNG, JPEG, BMP by the "
+                     "extension; one recording only)",
+             .sample = "power.png"},
+            recursiveOption(),
+        },
+        "With several files, each spectrum follows a line \"# FILE\".\n"
+        "Exit status 1 when a file cannot be read or a folder holds no recordings,\n"
+        "2 for wrong options.\n"};
+    return spec;
 }
 
 int cmdPower(const CliArgs& args)
@@ -40,58 +53,37 @@ int cmdPower(const CliArgs& args)
     req.fftSize = parms.m_fftSize > 0 ? parms.m_fftSize : 1024;
     req.window = parms.m_fftWindow;
     bool logScale = parms.m_logScale;
-    std::vector<std::string> files;
     std::string image;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string v;
-        if (takeOption(args, i, "--start", v) || takeOption(args, i, "--end", v) || takeOption(args, i, "--fft", v)) {
-            const std::string& opt = args[i - (args[i - 1].find('=') == std::string::npos ? 2 : 1)];
-            const auto n = parseInt(v);
-            if (!n || *n < 0) {
-                std::fprintf(stderr, "vesperon-cli power: %s needs a whole number, not '%s'\n", opt.c_str(), v.c_str());
-                return 2;
-            }
-            if (opt.rfind("--start", 0) == 0)
-                req.start = *n;
-            else if (opt.rfind("--end", 0) == 0)
-                req.end = *n;
-            else if (*n < 16 || *n > 16384 || (*n & (*n - 1)) != 0) {
-                std::fprintf(stderr, "vesperon-cli power: --fft takes a power of two from 16 to 16384\n");
-                return 2;
-            } else
-                req.fftSize = static_cast<int>(*n);
-        } else if (takeOption(args, i, "--window", v)) {
-            req.window = parseWindowName(v);
-            if (req.window < 0) {
-                std::fprintf(stderr, "vesperon-cli power: unknown window '%s'\n", v.c_str());
-                return 2;
-            }
-        } else if (takeOption(args, i, "--channel", v)) {
-            if (v != "left" && v != "right") {
-                std::fprintf(stderr, "vesperon-cli power: --channel is left or right\n");
-                return 2;
-            }
-            req.channel = v == "right" ? ChannelIndex::Right : ChannelIndex::Left;
-        } else if (takeOption(args, i, "--image", v)) {
-            image = v;
-        } else if (args[i] == "--log" || args[i] == "--linear") {
-            logScale = args[i++] == "--log";
-        } else if (args[i].rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vesperon-cli power: unknown option %s\n", args[i].c_str());
-            return 2;
-        } else {
-            files.push_back(args[i++]);
-        }
-    }
-    if (files.empty()) {
-        helpPower();
+    Position start, end;
+    const CommandSpec& spec = cmdPowerSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
         return 2;
+    for (const OptionValue& o : parsed.options) {
+        if (o.is("start"))
+            start = positionValue(o);
+        else if (o.is("end"))
+            end = positionValue(o);
+        else if (o.is("fft"))
+            req.fftSize = static_cast<int>(o.integer());
+        else if (o.is("window"))
+            req.window = parseWindowName(o.text);
+        else if (o.is("channel"))
+            req.channel = channelValue(o) == Channel::Right ? ChannelIndex::Right : ChannelIndex::Left;
+        else if (o.is("log") || o.is("linear"))
+            logScale = o.is("log");
+        else if (o.is("image"))
+            image = o.text;
     }
-    if (!image.empty() && files.size() != 1) {
-        std::fprintf(stderr, "vesperon-cli power: --image takes one recording\n");
-        return 2;
-    }
-    int status = 0;
+    if (parsed.operands.empty())
+        return usageError(spec, "give one or more recordings or folders (see --help)");
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"));
+    const std::vector<std::string>& files = inputs.files;
+    if (files.empty())
+        return 1;  // said why
+    if (!image.empty() && files.size() != 1)
+        return usageError(spec, "--image takes one recording");
+    int status = inputs.ok ? 0 : 1;
     for (const auto& file : files) {
         CliDocHost host(file);
         CVesSoundDoc doc(host, userDefaults());
@@ -99,7 +91,10 @@ int cmdPower(const CliArgs& args)
             status = 1;
             continue;
         }
-        const PowerResult r = computePowerSpectrum(doc, req);
+        PowerRequest stretch = req;
+        stretch.start = start.resolve(doc, 0);
+        stretch.end = end.resolve(doc, -1);
+        const PowerResult r = computePowerSpectrum(doc, stretch);
         if (files.size() > 1)
             std::printf("# %s\n", file.c_str());
         std::string error;

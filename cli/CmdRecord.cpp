@@ -29,93 +29,78 @@ void onSignal(int) { g_stop = 1; }
 
 }  // namespace
 
-void helpRecord()
+const CommandSpec& cmdRecordSpec()
 {
-    std::printf(
-        "Usage: vesperon-cli record --rate HZ --output FOLDER [OPTIONS]\n"
-        "       vesperon-cli record --list-devices\n\n"
-        "Records from a sound device without a break and keeps what the trigger\n"
-        "retains, one wave file per recording (with a GUANO chunk: make, model,\n"
-        "version, time, rate, time expansion, length, device). Runs until Ctrl+C or\n"
-        "SIGTERM (which finish the current file), --duration, or --max-recordings.\n"
-        "Prints one line per file written: PATH, frames, its length and its start in the\n"
-        "stream (real seconds), separated by tabs.\n\n"
-        "Device:\n"
-        "  --device NAME      capture device (ALSA name such as hw:1,0, or a name from\n"
-        "                     --list-devices; default \"default\")\n"
-        "  --backend alsa|portaudio   sound interface (default alsa; portaudio takes\n"
-        "                     at most 384 kHz)\n"
-        "  --rate HZ          sampling rate (required)\n"
-        "  --bits N           8, 16, 24 or 32 (default 16)\n"
-        "  --channels N       1 or 2 (default 1)\n"
-        "  --duration TIME    stop after this much sound: 8h, 30m, 90s, 500ms\n"
-        "  --list-devices     list the capture devices and exit\n\n"
-        "%s\n"
-        "At the end a summary goes to standard error: recordings, files, sound\n"
-        "analysed, buffers lost because the disk or the processor did not keep up,\n"
-        "and overruns of the device. Exit status 1 when the device or the disk\n"
-        "failed or buffers were lost, 2 for wrong options.\n",
-        recordOptionsHelp());
+    static const CommandSpec spec = [] {
+        const char* device = "Device";
+        CommandSpec c{
+            "record",
+            "triggered recording from a sound device, one file per recording",
+            {"--rate HZ --output FOLDER [OPTIONS]", "--list-devices"},
+            "Records from a sound device without a break and keeps what the trigger\n"
+            "retains, one wave file per recording (with a GUANO chunk: make, model,\n"
+            "version, time, rate, time expansion, length, device). Runs until Ctrl+C or\n"
+            "SIGTERM (which finish the current file), --duration, or --max-recordings.\n"
+            "Prints one line per file written: PATH, frames, its length and its start in the\n"
+            "stream (real seconds), separated by tabs.\n",
+            {
+                {.name = "device", .kind = OptionKind::Text, .valueName = "NAME", .defaultText = "\"default\"",
+                 .help = "capture device (ALSA name such as hw:1,0, or a name from --list-devices)", .group = device,
+                 .sample = "default"},
+                {.name = "backend", .kind = OptionKind::Choice, .defaultText = "alsa", .choices = "alsa|portaudio",
+                 .help = "sound interface (portaudio takes at most 384 kHz)", .group = device},
+                {.name = "rate", .kind = OptionKind::Integer, .valueName = "HZ", .min = 1000, .max = 10000000,
+                 .help = "sampling rate (required)", .group = device},
+                {.name = "bits", .kind = OptionKind::Choice, .defaultText = "16", .choices = "8|16|24|32",
+                 .help = "bits per sample", .group = device},
+                {.name = "channels", .kind = OptionKind::Choice, .defaultText = "1", .choices = "1|2",
+                 .help = "channels", .group = device},
+                durationOption(),
+                {.name = "list-devices", .help = "list the capture devices and exit", .group = device},
+            },
+            "At the end a summary goes to standard error: recordings, files, sound\n"
+            "analysed, buffers lost because the disk or the processor did not keep up,\n"
+            "and overruns of the device. Exit status 1 when the device or the disk\n"
+            "failed or buffers were lost, 2 for wrong options.\n"};
+        for (OptionSpec& s : recordOptionSpecs())
+            c.options.push_back(s);
+        return c;
+    }();
+    return spec;
 }
 
 int cmdRecord(const CliArgs& args)
 {
+    const CommandSpec& spec = cmdRecordSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
+        return 2;
     RecordOptions o;
     initRecordOptions(o);
     o.prefix = "rec";
     std::string device = "default", backendName = "alsa";
     std::int64_t rate = 0, bits = 16, channels = 1, durationMs = 0;
     bool list = false;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string v, error;
-        if (takeRecordOption(args, i, o, error)) {
-            if (!error.empty()) {
-                std::fprintf(stderr, "vesperon-cli record: %s\n", error.c_str());
-                return 2;
-            }
-        } else if (takeOption(args, i, "--device", v)) {
-            device = v;
-        } else if (takeOption(args, i, "--backend", v)) {
-            backendName = v;
-        } else if (takeOption(args, i, "--rate", v)) {
-            const auto n = parseInt(v);
-            if (!n || *n < 1000 || *n > 10000000) {
-                std::fprintf(stderr, "vesperon-cli record: --rate must be from 1000 to 10000000 Hz\n");
-                return 2;
-            }
-            rate = *n;
-        } else if (takeOption(args, i, "--bits", v)) {
-            const auto n = parseInt(v);
-            if (!n || (*n != 8 && *n != 16 && *n != 24 && *n != 32)) {
-                std::fprintf(stderr, "vesperon-cli record: --bits must be 8, 16, 24 or 32\n");
-                return 2;
-            }
-            bits = *n;
-        } else if (takeOption(args, i, "--channels", v)) {
-            const auto n = parseInt(v);
-            if (!n || (*n != 1 && *n != 2)) {
-                std::fprintf(stderr, "vesperon-cli record: --channels must be 1 or 2\n");
-                return 2;
-            }
-            channels = *n;
-        } else if (takeOption(args, i, "--duration", v)) {
-            durationMs = parseDurationMs(v);
-            if (durationMs <= 0) {
-                std::fprintf(stderr, "vesperon-cli record: --duration must be a time such as 8h, 30m or 90s\n");
-                return 2;
-            }
-        } else if (args[i] == "--list-devices") {
+    for (const OptionValue& v : parsed.options) {
+        if (applyRecordOption(v, o))
+            continue;
+        if (v.is("device"))
+            device = v.text;
+        else if (v.is("backend"))
+            backendName = v.text;
+        else if (v.is("rate"))
+            rate = v.integer();
+        else if (v.is("bits"))
+            bits = std::stoi(v.text);
+        else if (v.is("channels"))
+            channels = std::stoi(v.text);
+        else if (v.is("duration"))
+            durationMs = parseDurationMs(v.text);
+        else if (v.is("list-devices"))
             list = true;
-            ++i;
-        } else {
-            std::fprintf(stderr, "vesperon-cli record: unknown option '%s'\n", args[i].c_str());
-            return 2;
-        }
     }
-    if (backendName != "alsa" && backendName != "portaudio") {
-        std::fprintf(stderr, "vesperon-cli record: --backend must be alsa or portaudio\n");
-        return 2;
-    }
+    if (!parsed.operands.empty())
+        return usageError(spec, "unknown argument '" + parsed.operands[0] + "': record takes options only");
     auto backend = makeAudioBackend(backendName == "alsa" ? AudioBackendKind::Alsa : AudioBackendKind::PortAudio);
     if (!backend) {
         std::fprintf(stderr, "vesperon-cli record: the %s back end is not built in\n", backendName.c_str());

@@ -3,6 +3,7 @@
 #ifdef VES_HAVE_RENDER
 
 #include "CliCommands.h"
+#include "CliInputs.h"
 #include "CliSupport.h"
 
 #include "display/ViewPolicy.h"
@@ -24,44 +25,7 @@
 #include <optional>
 #include <set>
 
-void helpSpectrogram()
-{
-    std::printf(
-        "Usage: vesperon-cli spectrogram [OPTIONS] FILE... -o OUT\n\n"
-        "Draws the analysis plot of each recording as the program's view shows it\n"
-        "and writes it as a picture: PNG, JPEG (or another image type Qt writes),\n"
-        "SVG or PDF, chosen by the extension of OUT. With several files OUT names a\n"
-        "folder (created when missing) and each file gets a picture named after it.\n\n"
-        "  -o, --output OUT   the picture, or the folder of pictures\n"
-        "  --format EXT       picture type in a folder: png, jpg, svg or pdf (default png)\n"
-        "  --panes KIND       spect, osc, comb (oscillogram and spectrogram) or zc\n"
-        "                     (zero-crossing analysis)\n"
-        "  --start TIME       start of the plot in real time: seconds, or with the\n"
-        "                     unit s, ms or us (\"1.5\", \"250ms\"); default 0\n"
-        "  --duration TIME    length of the plot in real time, or \"all\" for the rest\n"
-        "                     of the recording\n"
-        "  --fmin F, --fmax F frequency range in Hz, or with the unit kHz (\"20k\")\n"
-        "  --fft N            FFT size: a power of two 16..4096, or \"auto\"\n"
-        "  --overlap P        FFT overlap in percent 0..99, or \"auto\"\n"
-        "  --window NAME      rectangular, parzen, hanning, hamming or cosine, or a code\n"
-        "  --scheme S         colour scheme 0..7 (yellow-red, black-white, grey, red,\n"
-        "                     blue, rgb, yellow-blue, yellow-red-blue), or \"user\" for\n"
-        "                     the user colour map of the default settings\n"
-        "  --contrast C       -10..10\n"
-        "  --threshold T      spectrogram threshold 0..32\n"
-        "  --deemphasis[=on|off]   low level de-emphasis of the colours\n"
-        "  --channel CH       left, right or both (stereo recordings)\n"
-        "  --time-expansion X treat the recordings as time-expanded by X (e.g. 10)\n"
-        "  --width PX, --height PX  size of the plot in pixels (default 1280 x 720)\n"
-        "  --quality Q        JPEG quality 0..99 (default 30)\n\n"
-        "Options not given take the user's default analysis settings. Runs without a\n"
-        "display. Exit status 1 when a file cannot be read or a picture cannot be\n"
-        "written, 2 for wrong options.\n");
-}
-
 namespace {
-
-constexpr const char* kCmd = "vesperon-cli spectrogram";
 
 struct Unit {
     const char* text;  // lower case
@@ -137,12 +101,6 @@ VesAnaParms settingsViewParms()
     return defaultViewParms(p, ViewKind::Base);
 }
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "%s: %s\n", kCmd, message.c_str());
-    return 2;
-}
-
 std::string stemOf(const std::string& path)
 {
     std::string name = std::filesystem::path(path).filename().string();
@@ -190,143 +148,177 @@ int drawOne(const std::string& file, const std::string& out, const Request& req)
     return 0;
 }
 
+bool isPictureType(const std::string& text)
+{
+    return pictureFormatOf("x." + text) != PictureFormat::Unknown;
+}
+
+bool isDuration(const std::string& text)
+{
+    if (text == "all")
+        return true;
+    const auto t = parseTime(text);
+    return t && *t > 0;
+}
+
+bool isFrequency(const std::string& text)
+{
+    return parseFrequency(text).has_value();
+}
+
+bool isScheme(const std::string& text)
+{
+    return parseScheme(text) >= 0;
+}
+
+OptionSpec frequencyOption(const char* name, const char* help)
+{
+    OptionSpec s;
+    s.name = name;
+    s.kind = OptionKind::Text;
+    s.valueName = "F";
+    s.help = help;
+    s.check = isFrequency;
+    s.expects = "Hz or kHz such as 20000 or 20k";
+    s.sample = "20k";
+    return s;
+}
+
 }  // namespace
+
+const CommandSpec& cmdSpectrogramSpec()
+{
+    static const CommandSpec spec{
+        "spectrogram",
+        "draw the analysis plot of recordings as PNG, JPEG, SVG or PDF",
+        {"[OPTIONS] IN... -o OUT"},
+        "Draws the analysis plot of each recording as the program's view shows it\n"
+        "and writes it as a picture: PNG, JPEG (or another image type Qt writes),\n"
+        "SVG or PDF, chosen by the extension of OUT. With several files, or a folder\n"
+        "of recordings, OUT names a folder (created when missing) and each file gets\n"
+        "a picture named after it.\n",
+        {
+            {.name = "output", .shortName = 'o', .kind = OptionKind::Path, .valueName = "OUT",
+             .help = "the picture, or the folder of pictures", .sample = "plot.png"},
+            {.name = "format", .kind = OptionKind::Text, .valueName = "EXT", .defaultText = "png",
+             .help = "picture type in a folder: png, jpg, svg or pdf", .check = isPictureType,
+             .expects = "a picture type such as png, jpg, svg or pdf", .sample = "svg"},
+            {.name = "panes", .kind = OptionKind::Choice, .valueName = "KIND", .choices = "spect|osc|comb|zc",
+             .help = "spect, osc, comb (oscillogram and spectrogram) or zc (zero-crossing analysis)"},
+            startOption(PositionUnit::Seconds,
+                        "start of the plot in real time: seconds, or with the unit s, ms or us (\"1.5\", \"250ms\"); "
+                        "default 0"),
+            {.name = "duration", .kind = OptionKind::Text, .valueName = "TIME",
+             .help = "length of the plot in real time, or \"all\" for the rest of the recording",
+             .check = isDuration, .expects = "a time above 0 such as 1.5, 250ms, or all", .sample = "250ms"},
+            frequencyOption("fmin", "lowest frequency shown, in Hz or with the unit kHz (\"20k\")"),
+            frequencyOption("fmax", "highest frequency shown, in Hz or with the unit kHz"),
+            {.name = "fft", .kind = OptionKind::Integer, .valueName = "N", .min = 16, .max = 4096, .choices = "auto",
+             .help = "FFT size: a power of two 16..4096, or \"auto\"", .flags = kPowerOfTwo},
+            {.name = "overlap", .kind = OptionKind::Integer, .valueName = "P", .min = 0, .max = 99, .choices = "auto",
+             .help = "FFT overlap in percent 0..99, or \"auto\""},
+            windowOption(nullptr, "rectangular, parzen, hanning, hamming or cosine, or a code"),
+            {.name = "scheme", .kind = OptionKind::Text, .valueName = "S",
+             .help = "colour scheme 0..7 (yellow-red, black-white, grey, red, blue, rgb, yellow-blue, "
+                     "yellow-red-blue), or \"user\" for the user colour map of the default settings",
+             .check = isScheme, .expects = "a colour scheme 0..7, its name, or user", .sample = "grey"},
+            {.name = "contrast", .kind = OptionKind::Integer, .valueName = "C", .min = -10, .max = 10,
+             .help = "-10..10"},
+            {.name = "threshold", .kind = OptionKind::Integer, .valueName = "T", .min = 0, .max = 32,
+             .help = "spectrogram threshold 0..32"},
+            {.name = "deemphasis", .kind = OptionKind::Choice, .valueName = "on|off", .choices = "on|off",
+             .help = "low level de-emphasis of the colours", .implicitValue = "on"},
+            channelOption("left|right|both", nullptr, "channels of a stereo recording"),
+            timeExpansionOption(),
+            {.name = "width", .kind = OptionKind::Integer, .valueName = "PX", .defaultText = "1280", .min = 100,
+             .max = 10000, .help = "width of the plot in pixels"},
+            {.name = "height", .kind = OptionKind::Integer, .valueName = "PX", .defaultText = "720", .min = 100,
+             .max = 10000, .help = "height of the plot in pixels"},
+            {.name = "quality", .kind = OptionKind::Integer, .valueName = "Q", .defaultText = "30", .min = 0,
+             .max = 99, .help = "JPEG quality 0..99"},
+            recursiveOption(),
+        },
+        "Options not given take the user's default analysis settings. Runs without a\n"
+        "display. Exit status 1 when a file cannot be read, a folder holds no\n"
+        "recordings or a picture cannot be written, 2 for wrong options.\n"};
+    return spec;
+}
 
 int cmdSpectrogram(const CliArgs& args)
 {
+    const CommandSpec& spec = cmdSpectrogramSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
+        return 2;
     Request req;
     req.parms = settingsViewParms();
-    std::vector<std::string> files;
     std::string output;
     std::string folderFormat = "png";
     std::optional<std::int64_t> fmin, fmax;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string v;
-        const std::string& a = args[i];
-        if (takeOption(args, i, "-o", v) || takeOption(args, i, "--output", v)) {
-            output = v;
-        } else if (takeOption(args, i, "--format", v)) {
-            folderFormat = v;
-            if (pictureFormatOf("x." + v) == PictureFormat::Unknown)
-                return usageError(std::string("unknown picture type '") + v + "'");
-        } else if (takeOption(args, i, "--panes", v)) {
-            VesAnaParms& p = req.parms;
-            p.m_ampPlot = v == "osc" || v == "comb";
-            p.m_spectPlot = v == "spect" || v == "comb";
-            p.m_freqPlot = v == "zc" ? 1 : 0;
-            if (!p.m_ampPlot && !p.m_spectPlot && !p.m_freqPlot)
-                return usageError(std::string("--panes is spect, osc, comb or zc, not '") + v + "'");
-        } else if (takeOption(args, i, "--start", v)) {
-            const auto t = parseTime(v);
-            if (!t)
-                return usageError(std::string("--start needs a time such as 1.5, 250ms or 80us, not '") + v + "'");
-            req.startMicros = *t;
-        } else if (takeOption(args, i, "--duration", v)) {
-            if (v == "all") {
-                req.wholeRest = true;
-            } else {
-                const auto t = parseTime(v);
-                if (!t || *t <= 0)
-                    return usageError(std::string("--duration needs a time above 0 such as 1.5, 250ms, or all, not '") + v + "'");
-                req.durationMicros = *t;
-                req.wholeRest = false;
-            }
-        } else if (takeOption(args, i, "--fmin", v) || takeOption(args, i, "--fmax", v)) {
-            const bool isMin = a.rfind("--fmin", 0) == 0;
-            const auto f = parseFrequency(v);
-            if (!f)
-                return usageError(std::string("the frequency limits take Hz or kHz such as 20000 or 20k, not '") + v + "'");
-            (isMin ? fmin : fmax) = *f;
-        } else if (takeOption(args, i, "--fft", v)) {
-            if (v == "auto") {
-                req.parms.m_fftSize = 0;
-            } else {
-                const auto n = parseInt(v);
-                if (!n || *n < 16 || *n > 4096 || (*n & (*n - 1)) != 0)
-                    return usageError(std::string("--fft takes a power of two from 16 to 4096 or auto, not '") + v + "'");
-                req.parms.m_fftSize = static_cast<std::int32_t>(*n);
-            }
-        } else if (takeOption(args, i, "--overlap", v)) {
-            if (v == "auto") {
-                req.parms.m_fftOverLap = -1;
-            } else {
-                const auto n = parseInt(v);
-                if (!n || *n < 0 || *n > 99)
-                    return usageError(std::string("--overlap takes a percentage 0..99 or auto, not '") + v + "'");
-                req.parms.m_fftOverLap = static_cast<std::int32_t>(*n);
-            }
-        } else if (takeOption(args, i, "--window", v)) {
-            const int w = parseWindowName(v);
-            if (w < 0)
-                return usageError(std::string("unknown window '") + v + "'");
-            req.parms.m_fftWindow = w;
-        } else if (takeOption(args, i, "--scheme", v)) {
-            const int s = parseScheme(v);
-            if (s < 0)
-                return usageError(std::string("unknown colour scheme '") + v + "'");
-            req.parms.m_colorScheme = s;
-        } else if (takeOption(args, i, "--contrast", v)) {
-            const auto n = parseInt(v);
-            if (!n || *n < -10 || *n > 10)
-                return usageError(std::string("--contrast takes -10..10, not '") + v + "'");
-            req.parms.m_contrast = static_cast<std::int32_t>(*n);
-        } else if (takeOption(args, i, "--threshold", v)) {
-            const auto n = parseInt(v);
-            if (!n || *n < 0 || *n > 32)
-                return usageError(std::string("--threshold takes 0..32, not '") + v + "'");
-            req.parms.m_fftThresHold = static_cast<std::int32_t>(*n);
-        } else if (a == "--deemphasis") {
-            req.parms.m_invColors = true;
-            ++i;
-        } else if (a.rfind("--deemphasis=", 0) == 0) {
-            v = a.substr(13);
-            if (v != "on" && v != "off")
-                return usageError(std::string("--deemphasis is on or off, not '") + v + "'");
-            req.parms.m_invColors = v == "on";
-            ++i;
-        } else if (takeOption(args, i, "--channel", v)) {
-            if (v != "left" && v != "right" && v != "both")
-                return usageError(std::string("--channel is left, right or both, not '") + v + "'");
-            req.parms.m_leftChan = v != "right";
-            req.parms.m_rightChan = v != "left";
-        } else if (takeOption(args, i, "--time-expansion", v)) {
-            const auto x = parseNumber(v);
-            if (!x || *x <= 0 || *x > 100)
-                return usageError(std::string("--time-expansion takes a factor above 0 up to 100, such as 10, not '") + v + "'");
-            req.timeExp25 = static_cast<std::int32_t>(std::lround(*x * 1000));
-        } else if (takeOption(args, i, "--width", v) || takeOption(args, i, "--height", v)) {
-            const bool isWidth = a.rfind("--width", 0) == 0;
-            const auto n = parseInt(v);
-            if (!n || *n < 100 || *n > 10000)
-                return usageError(std::string("the picture's width and height take 100..10000 pixels, not '") + v + "'");
-            (isWidth ? req.widthPx : req.heightPx) = static_cast<int>(*n);
-        } else if (takeOption(args, i, "--quality", v)) {
-            const auto n = parseInt(v);
-            if (!n || *n < 0 || *n > 99)
-                return usageError(std::string("--quality takes 0..99, not '") + v + "'");
-            req.picture.jpegQuality = static_cast<int>(*n);
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError(std::string("unknown option ") + a);
-        } else {
-            files.push_back(a);
-            ++i;
+    for (const OptionValue& o : parsed.options) {
+        VesAnaParms& p = req.parms;
+        if (o.is("output")) {
+            output = o.text;
+        } else if (o.is("format")) {
+            folderFormat = o.text;
+        } else if (o.is("panes")) {
+            p.m_ampPlot = o.text == "osc" || o.text == "comb";
+            p.m_spectPlot = o.text == "spect" || o.text == "comb";
+            p.m_freqPlot = o.text == "zc" ? 1 : 0;
+        } else if (o.is("start")) {
+            req.startMicros = positionValue(o).micros;
+        } else if (o.is("duration")) {
+            req.wholeRest = o.text == "all";
+            if (!req.wholeRest)
+                req.durationMicros = parseTime(o.text);
+        } else if (o.is("fmin")) {
+            fmin = parseFrequency(o.text);
+        } else if (o.is("fmax")) {
+            fmax = parseFrequency(o.text);
+        } else if (o.is("fft")) {
+            p.m_fftSize = o.word >= 0 ? 0 : static_cast<std::int32_t>(o.integer());
+        } else if (o.is("overlap")) {
+            p.m_fftOverLap = o.word >= 0 ? -1 : static_cast<std::int32_t>(o.integer());
+        } else if (o.is("window")) {
+            p.m_fftWindow = parseWindowName(o.text);
+        } else if (o.is("scheme")) {
+            p.m_colorScheme = parseScheme(o.text);
+        } else if (o.is("contrast")) {
+            p.m_contrast = static_cast<std::int32_t>(o.integer());
+        } else if (o.is("threshold")) {
+            p.m_fftThresHold = static_cast<std::int32_t>(o.integer());
+        } else if (o.is("deemphasis")) {
+            p.m_invColors = o.text == "on";
+        } else if (o.is("channel")) {
+            p.m_leftChan = o.text != "right";
+            p.m_rightChan = o.text != "left";
+        } else if (o.is("time-expansion")) {
+            req.timeExp25 = timeExpansionValue(o);
+        } else if (o.is("width")) {
+            req.widthPx = static_cast<int>(o.integer());
+        } else if (o.is("height")) {
+            req.heightPx = static_cast<int>(o.integer());
+        } else if (o.is("quality")) {
+            req.picture.jpegQuality = static_cast<int>(o.integer());
         }
     }
-    if (files.empty() || output.empty()) {
-        helpSpectrogram();
-        return 2;
-    }
+    if (parsed.operands.empty() || output.empty())
+        return usageError(spec, "give the recordings and -o OUT (see --help)");
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"));
+    const std::vector<std::string>& files = inputs.files;
+    if (files.empty())
+        return 1;  // said why
     if (fmin)
         req.parms.m_spectMin = *fmin;
     if (fmax)
         req.parms.m_spectMax = *fmax;
     if (fmin && fmax && *fmin >= *fmax)
-        return usageError("--fmin must lie below --fmax");
+        return usageError(spec, "--fmin must lie below --fmax");
 
     std::error_code ec;
-    const bool toFolder = files.size() > 1 || std::filesystem::is_directory(output, ec);
+    const bool toFolder = files.size() > 1 || inputs.anyFolder || std::filesystem::is_directory(output, ec);
     if (!toFolder && pictureFormatOf(output) == PictureFormat::Unknown)
-        return usageError(std::string("cannot tell the picture type of '") + output + "' (use .png, .jpg, .svg or .pdf)");
+        return usageError(spec, std::string("cannot tell the picture type of '") + output + "' (use .png, .jpg, .svg or .pdf)");
     if (toFolder) {
         std::filesystem::create_directories(output, ec);
         if (!std::filesystem::is_directory(output, ec)) {
@@ -337,7 +329,7 @@ int cmdSpectrogram(const CliArgs& args)
     }
 
     const auto app = makeHeadlessGuiApplication();
-    int status = 0;
+    int status = inputs.ok ? 0 : 1;
     std::set<std::string> used;
     for (const std::string& file : files) {
         std::string out = output;

@@ -1,6 +1,7 @@
 // vesperon-cli trigger-split: runs the recording triggers over existing long
 // recordings and writes one file per triggered stretch.
 #include "CliCommands.h"
+#include "CliInputs.h"
 #include "CliSupport.h"
 #include "RecordOptions.h"
 
@@ -64,57 +65,59 @@ std::string stemOf(const std::string& path)
 
 }  // namespace
 
-void helpTriggerSplit()
+const CommandSpec& cmdTriggerSplitSpec()
 {
-    std::printf(
-        "Usage: vesperon-cli trigger-split --output FOLDER [OPTIONS] FILE...\n\n"
-        "Runs the triggers of automatic recording over existing recordings (a night\n"
-        "of recorder files, for example) and writes one wave file per triggered\n"
-        "stretch, with the time before and after each pulse as a live run would keep\n"
-        "it. Each file keeps the source's metadata chunks (GUANO, LIST, ...), its\n"
-        "GUANO Length and Timestamp brought up to the stretch. Names begin with the\n"
-        "source's name (or --prefix); dated and timed names use the time the sound\n"
-        "was recorded (from GUANO, else the file's time).\n"
-        "Prints one line per file written: PATH, frames, its length and its start in the\n"
-        "stream (real seconds), separated by tabs.\n\n"
-        "%s\n"
-        "Exit status 1 when a file cannot be read or written, 2 for wrong options.\n",
-        recordOptionsHelp());
+    static const CommandSpec spec = [] {
+        CommandSpec c{
+            "trigger-split",
+            "one file per triggered stretch of existing recordings",
+            {"--output FOLDER [OPTIONS] IN..."},
+            "Runs the triggers of automatic recording over existing recordings (a night\n"
+            "of recorder files, for example) and writes one wave file per triggered\n"
+            "stretch, with the time before and after each pulse as a live run would keep\n"
+            "it. Each file keeps the source's metadata chunks (GUANO, LIST, ...), its\n"
+            "GUANO Length and Timestamp brought up to the stretch. Names begin with the\n"
+            "source's name (or --prefix); dated and timed names use the time the sound\n"
+            "was recorded (from GUANO, else the file's time). IN is a recording or a\n"
+            "folder of recordings.\n"
+            "Prints one line per file written: PATH, frames, its length and its start in the\n"
+            "stream (real seconds), separated by tabs.\n",
+            recordOptionSpecs(),
+            "Exit status 1 when a file cannot be read or written or a folder holds no\n"
+            "recordings, 2 for wrong options.\n"};
+        OptionSpec r = recursiveOption();
+        r.group = "Files";
+        c.options.push_back(r);
+        return c;
+    }();
+    return spec;
 }
 
 int cmdTriggerSplit(const CliArgs& args)
 {
+    const CommandSpec& spec = cmdTriggerSplitSpec();
+    ParsedArgs parsed;
+    if (!parseOrComplain(spec, args, parsed))
+        return 2;
     RecordOptions o;
     initRecordOptions(o);
-    bool teGiven = false;
-    std::vector<std::string> inputs;
-    for (std::size_t i = 0; i < args.size();) {
-        std::string error;
-        const bool te = args[i].rfind("--time-expansion", 0) == 0;
-        if (takeRecordOption(args, i, o, error)) {
-            if (!error.empty()) {
-                std::fprintf(stderr, "vesperon-cli trigger-split: %s\n", error.c_str());
-                return 2;
-            }
-            teGiven = teGiven || te;
-        } else if (args[i].rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vesperon-cli trigger-split: unknown option '%s'\n", args[i].c_str());
-            return 2;
-        } else {
-            inputs.push_back(args[i++]);
-        }
-    }
-    if (o.output.empty() || inputs.empty()) {
+    for (const OptionValue& v : parsed.options)
+        applyRecordOption(v, o);
+    const bool teGiven = parsed.has("time-expansion");
+    if (o.output.empty() || parsed.operands.empty()) {
         std::fprintf(stderr, "vesperon-cli trigger-split: --output and at least one FILE are required (see --help)\n");
         return 2;
     }
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"));
+    if (inputs.files.empty())
+        return 1;  // said why
     struct stat st;
     if (::stat(o.output.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "vesperon-cli trigger-split: no such folder: %s\n", o.output.c_str());
         return 1;
     }
-    int status = 0;
-    for (const std::string& in : inputs) {
+    int status = inputs.ok ? 0 : 1;
+    for (const std::string& in : inputs.files) {
         CliDocHost docHost(in);
         CVesSoundDoc doc(docHost, userDefaults());
         if (!doc.open(in)) {

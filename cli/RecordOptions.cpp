@@ -39,137 +39,151 @@ std::int64_t parseDurationMs(const std::string& text)
     return v && *v >= 0 ? static_cast<std::int64_t>(std::llround(*v * 1000)) : -1;
 }
 
-bool takeRecordOption(const std::vector<std::string>& args, std::size_t& i, RecordOptions& o, std::string& error)
+namespace {
+
+OptionSpec integer(const char* name, const char* valueName, double min, double max, const char* defaultText,
+                   const char* help, const char* group)
 {
-    std::string v;
-    auto intIn = [&](std::int64_t lo, std::int64_t hi, std::int32_t& out, const char* what) {
-        const auto n = parseInt(v);
-        if (!n || *n < lo || *n > hi)
-            error = vkit::formatC("%s must be a whole number from %lld to %lld", what, static_cast<long long>(lo),
-                                  static_cast<long long>(hi));
-        else
-            out = static_cast<std::int32_t>(*n);
+    OptionSpec s;
+    s.name = name;
+    s.kind = OptionKind::Integer;
+    s.valueName = valueName;
+    s.min = min;
+    s.max = max;
+    s.defaultText = defaultText;
+    s.help = help;
+    s.group = group;
+    return s;
+}
+
+OptionSpec level(const char* name, const char* defaultText, const char* help)
+{
+    OptionSpec s;
+    s.name = name;
+    s.kind = OptionKind::Number;
+    s.valueName = "DB";
+    s.min = -100;
+    s.max = 0;
+    s.defaultText = defaultText;
+    s.help = help;
+    s.group = "Trigger";
+    return s;
+}
+
+bool durationIsValid(const std::string& text)
+{
+    return parseDurationMs(text) > 0;
+}
+
+}  // namespace
+
+std::vector<OptionSpec> recordOptionSpecs()
+{
+    const char* trigger = "Trigger";
+    const char* files = "Files";
+    OptionSpec window = windowOption("hanning", "window of the trigger's spectrum");
+    window.group = trigger;
+    OptionSpec te = timeExpansionOption("the sound is time-expanded by X (times and frequencies above are real ones)");
+    te.group = files;
+    return {
+        {.name = "trigger", .kind = OptionKind::Choice, .defaultText = "level", .choices = "level|spectrum|none",
+         .help = "oscillogram level, power spectrum level, or none: keep everything", .group = trigger},
+        level("threshold", "-20", "oscillogram threshold in dB of full scale"),
+        {.name = "threshold-percent", .kind = OptionKind::Number, .valueName = "P", .min = 0, .max = 99.99,
+         .help = "the same in percent", .group = trigger},
+        {.name = "trigger-channel", .kind = OptionKind::Choice, .defaultText = "both", .choices = "both|left|right",
+         .help = "channels that trigger", .group = trigger},
+        level("spectrum-threshold", "-30", "power spectrum threshold"),
+        integer("min-freq", "HZ", 0, 100000000, "all", "lower edge of the trigger band in real Hz", trigger),
+        integer("max-freq", "HZ", 0, 100000000, "all", "upper edge of the trigger band in real Hz", trigger),
+        integer("fft", "N", 16, 2048, "256", "FFT size of the trigger's spectrum", trigger),
+        integer("overlap", "PERCENT", 0, 100, "0", "overlap of the trigger's spectrum", trigger),
+        window,
+        integer("pre", "MS", 0, 10000, "10", "time kept before a pulse", trigger),
+        integer("post", "MS", 0, 10000, "100", "time kept after a pulse; silence shorter than this continues a recording",
+                trigger),
+        integer("min-duration", "MS", 0, 2147483647, "0", "shortest pulse kept", trigger),
+        integer("max-time", "MS", 0, 2400000, nullptr, "longest recording; a longer one goes on in the next file",
+                trigger),
+        integer("max-recordings", "N", 0, 2147483647, "0: no limit", "stop after N recordings", trigger),
+        {.name = "output", .kind = OptionKind::Path, .valueName = "FOLDER", .help = "where the files go (required)",
+         .group = files, .sample = "."},
+        {.name = "prefix", .kind = OptionKind::Text, .valueName = "NAME", .help = "beginning of the file names",
+         .group = files, .sample = "bat"},
+        {.name = "naming", .kind = OptionKind::Choice, .defaultText = "numbered", .choices = "numbered|dated|timed",
+         .help = "NAME#N, NAME_YYYYMMDD#NN or NAME_YYYYMMDD_hhmmss; an existing file is never overwritten: \"(2)\" "
+                 "is added instead",
+         .group = files},
+        integer("start-number", "N", -2147483647, 2147483647, "1", "first sequence number", files),
+        te,
+        {.name = "verbose", .shortName = 'v', .help = "print the engine's log lines on standard error", .group = files},
     };
-    auto dbIn = [&](std::int32_t& out, const char* what) {
-        const auto d = parseNumber(v);
-        if (!d || *d > 0 || *d < -100)
-            error = std::string(what) + " must be a level in dB from -100 to 0";
-        else
-            out = static_cast<std::int32_t>(std::lround(*d * 100));
-    };
-    if (takeOption(args, i, "--trigger", v)) {
-        if (v == "level")
-            o.parms.m_trigger = 0;
-        else if (v == "spectrum")
-            o.parms.m_trigger = 1;
-        else if (v == "none")
-            o.parms.m_trigger = 9;
-        else
-            error = "--trigger must be level, spectrum or none";
-    } else if (takeOption(args, i, "--threshold", v)) {
-        dbIn(o.parms.m_ampThresDb, "--threshold");
+}
+
+bool applyRecordOption(const OptionValue& v, RecordOptions& o)
+{
+    const auto i32 = [&] { return static_cast<std::int32_t>(v.integer()); };
+    if (v.is("trigger"))
+        o.parms.m_trigger = v.word == 0 ? 0 : v.word == 1 ? 1 : 9;
+    else if (v.is("threshold")) {
+        o.parms.m_ampThresDb = static_cast<std::int32_t>(std::lround(v.number * 100));
         o.parms.m_ampThresProc = autorec::thresholdDbToPercent(o.parms.m_ampThresDb);
-    } else if (takeOption(args, i, "--threshold-percent", v)) {
-        const auto d = parseNumber(v);
-        if (!d || *d < 0 || *d > 99.99)
-            error = "--threshold-percent must be from 0 to 99.99";
-        else {
-            o.parms.m_ampThresProc = static_cast<std::int32_t>(std::lround(*d * 100));
-            o.parms.m_ampThresDb = autorec::thresholdPercentToDb(o.parms.m_ampThresProc);
-        }
-    } else if (takeOption(args, i, "--spectrum-threshold", v)) {
-        dbIn(o.parms.m_frecThres, "--spectrum-threshold");
-    } else if (takeOption(args, i, "--min-freq", v)) {
-        intIn(0, 100000000, o.parms.m_frecMin, "--min-freq");
-    } else if (takeOption(args, i, "--max-freq", v)) {
-        intIn(0, 100000000, o.parms.m_frecMax, "--max-freq");
-    } else if (takeOption(args, i, "--fft", v)) {
-        intIn(16, 2048, o.parms.m_fftSize, "--fft");
-    } else if (takeOption(args, i, "--overlap", v)) {
-        intIn(0, 100, o.parms.m_fftMinOverLap, "--overlap");
-    } else if (takeOption(args, i, "--window", v)) {
-        const int w = parseWindowName(v);
-        if (w < 0)
-            error = "--window must be rectangular, hanning, parzen, hamming or cosine";
-        else
-            o.parms.m_fftWindow = w;
-    } else if (takeOption(args, i, "--trigger-channel", v)) {
-        if (v == "both")
-            o.parms.m_trigChans = 0;
-        else if (v == "left")
-            o.parms.m_trigChans = 1;
-        else if (v == "right")
-            o.parms.m_trigChans = 2;
-        else
-            error = "--trigger-channel must be both, left or right";
-    } else if (takeOption(args, i, "--pre", v)) {
-        intIn(0, 10000, o.parms.m_recTimeBefore, "--pre");
-    } else if (takeOption(args, i, "--post", v)) {
-        intIn(0, 10000, o.parms.m_recTimeAfter, "--post");
-    } else if (takeOption(args, i, "--min-duration", v)) {
-        intIn(0, 2147483647, o.parms.m_ampMinDuration, "--min-duration");
-    } else if (takeOption(args, i, "--max-time", v)) {
-        intIn(0, 2400000, o.parms.m_recMaxTime, "--max-time");
-    } else if (takeOption(args, i, "--max-recordings", v)) {
-        intIn(0, 2147483647, o.parms.m_recMaxCnt, "--max-recordings");
-    } else if (takeOption(args, i, "--start-number", v)) {
-        intIn(-2147483647, 2147483647, o.parms.m_fileSeqStart, "--start-number");
-    } else if (takeOption(args, i, "--output", v)) {
-        o.output = v;
-    } else if (takeOption(args, i, "--prefix", v)) {
-        o.prefix = v;
-    } else if (takeOption(args, i, "--naming", v)) {
-        if (v == "numbered")
-            o.naming = 1;
-        else if (v == "dated")
-            o.naming = 2;
-        else if (v == "timed")
-            o.naming = 3;
-        else
-            error = "--naming must be numbered, dated or timed";
-        o.parms.m_fileSwitch = o.naming;
-    } else if (takeOption(args, i, "--time-expansion", v)) {
-        const auto d = parseNumber(v);
-        if (!d || *d < 0.001 || *d > 100)
-            error = "--time-expansion must be from 0.001 to 100";
-        else
-            o.timeExpansion = *d;
-    } else if (args[i] == "--verbose" || args[i] == "-v") {
+    } else if (v.is("threshold-percent")) {
+        o.parms.m_ampThresProc = static_cast<std::int32_t>(std::lround(v.number * 100));
+        o.parms.m_ampThresDb = autorec::thresholdPercentToDb(o.parms.m_ampThresProc);
+    } else if (v.is("spectrum-threshold"))
+        o.parms.m_frecThres = static_cast<std::int32_t>(std::lround(v.number * 100));
+    else if (v.is("min-freq"))
+        o.parms.m_frecMin = i32();
+    else if (v.is("max-freq"))
+        o.parms.m_frecMax = i32();
+    else if (v.is("fft"))
+        o.parms.m_fftSize = i32();
+    else if (v.is("overlap"))
+        o.parms.m_fftMinOverLap = i32();
+    else if (v.is("window"))
+        o.parms.m_fftWindow = parseWindowName(v.text);
+    else if (v.is("trigger-channel"))
+        o.parms.m_trigChans = v.word;  // both 0, left 1, right 2
+    else if (v.is("pre"))
+        o.parms.m_recTimeBefore = i32();
+    else if (v.is("post"))
+        o.parms.m_recTimeAfter = i32();
+    else if (v.is("min-duration"))
+        o.parms.m_ampMinDuration = i32();
+    else if (v.is("max-time"))
+        o.parms.m_recMaxTime = i32();
+    else if (v.is("max-recordings"))
+        o.parms.m_recMaxCnt = i32();
+    else if (v.is("start-number"))
+        o.parms.m_fileSeqStart = i32();
+    else if (v.is("output"))
+        o.output = v.text;
+    else if (v.is("prefix"))
+        o.prefix = v.text;
+    else if (v.is("naming"))
+        o.parms.m_fileSwitch = o.naming = v.word + 1;  // numbered 1, dated 2, timed 3
+    else if (v.is("time-expansion"))
+        o.timeExpansion = v.number;
+    else if (v.is("verbose"))
         o.verbose = true;
-        ++i;
-    } else {
+    else
         return false;
-    }
     return true;
 }
 
-const char* recordOptionsHelp()
+OptionSpec durationOption()
 {
-    return "Trigger:\n"
-           "  --trigger level|spectrum|none   oscillogram level (default), power spectrum\n"
-           "                     level, or none: keep everything\n"
-           "  --threshold DB     oscillogram threshold in dB of full scale (default -20)\n"
-           "  --threshold-percent P   the same in percent (0..99.99)\n"
-           "  --trigger-channel both|left|right   channels that trigger (default both)\n"
-           "  --spectrum-threshold DB   power spectrum threshold (default -30)\n"
-           "  --min-freq HZ, --max-freq HZ   trigger band in real Hz (default all)\n"
-           "  --fft N, --overlap PERCENT, --window NAME   spectrum of the trigger\n"
-           "                     (default 256, 0, hanning)\n"
-           "  --pre MS, --post MS   time kept before and after a pulse (default 10, 100);\n"
-           "                     silence shorter than --post continues a recording\n"
-           "  --min-duration MS  shortest pulse kept (default 0)\n"
-           "  --max-time MS      longest recording; a longer one goes on in the next file\n"
-           "  --max-recordings N stop after N recordings (default 0: no limit)\n"
-           "Files:\n"
-           "  --output FOLDER    where the files go (required)\n"
-           "  --prefix NAME      beginning of the file names\n"
-           "  --naming numbered|dated|timed   NAME#N, NAME_YYYYMMDD#NN or\n"
-           "                     NAME_YYYYMMDD_hhmmss (default numbered); an existing\n"
-           "                     file is never overwritten: \"(2)\" is added instead\n"
-           "  --start-number N   first sequence number (default 1)\n"
-           "  --time-expansion X the sound is time-expanded by X (times and frequencies\n"
-           "                     above are real ones)\n"
-           "  --verbose          print the engine's log lines on standard error\n";
+    OptionSpec s;
+    s.name = "duration";
+    s.kind = OptionKind::Text;
+    s.valueName = "TIME";
+    s.help = "stop after this much sound: 8h, 30m, 90s, 500ms";
+    s.check = durationIsValid;
+    s.expects = "a time such as 8h, 30m or 90s";
+    s.sample = "90s";
+    s.group = "Device";
+    return s;
 }
 
 void CliRecordHost::recLog(const std::string& text)
@@ -201,8 +215,9 @@ void CliRecordHost::recError(const std::string& text, bool)
 {
     std::lock_guard<std::mutex> lock(m_mx);
     m_failed = true;
-    std::string t = text;
-    for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;)
-        t.replace(p, 2, "\n");
+    std::string t;  // CR LF to LF (copied, not replaced in place: GCC 12 warns falsely there)
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            t += text[i];
     std::fprintf(stderr, "vesperon-cli: %s\n", t.c_str());
 }

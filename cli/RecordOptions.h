@@ -2,6 +2,8 @@
 // trigger-split, and a host that reports a run on the terminal.
 #pragma once
 
+#include "CliOptions.h"
+
 #include "autorec/AutoRecTypes.h"
 
 #include <atomic>
@@ -22,11 +24,12 @@ struct RecordOptions {
 // Sets the defaults of a command-line run (level trigger at -20 dB, 10 ms
 // before, 100 ms after, numbered files, no marks).
 void initRecordOptions(RecordOptions& o);
-// Takes the option at args[i] when it is one of the shared ones; `error`
-// is set for a bad value. Returns false when the option is not one of them.
-bool takeRecordOption(const std::vector<std::string>& args, std::size_t& i, RecordOptions& o, std::string& error);
-// The help text of the shared options.
-const char* recordOptionsHelp();
+// The trigger and file options the two commands share, as table entries.
+std::vector<OptionSpec> recordOptionSpecs();
+// Applies one of them; false when `v` is not one of them.
+bool applyRecordOption(const OptionValue& v, RecordOptions& o);
+// --duration TIME of a recording run.
+OptionSpec durationOption();
 // A time "8h", "30m", "90s", "250ms" or plain seconds, as milliseconds; -1 when invalid.
 std::int64_t parseDurationMs(const std::string& text);
 
