@@ -304,6 +304,48 @@ TEST(CallMeasures, CharacteristicAndKneeFrequency)
     EXPECT_EQ(characteristicFrequency({}, {}), 0);
 }
 
+// The field's parameters of a contour with a known shape: a steep sweep
+// (80 → 50 kHz in 2 ms) that turns into a shallow one (50 → 45 kHz in 3 ms),
+// starting 0.1 ms after the call's start; and a rough contour's Qual.
+TEST(CallMeasures, FieldParameters)
+{
+    std::vector<double> t, f;
+    for (int i = 0; i <= 20; ++i) {
+        const double ms = i * 0.25;
+        t.push_back(10.1 + ms);
+        f.push_back(ms <= 2 ? 80000 - 15000 * ms : 50000 - 5000.0 / 3 * (ms - 2));
+    }
+    CallMeasures m;
+    contourParameters(t, f, 10.0, m);
+    EXPECT_EQ(m.charFreqHz, characteristicFrequency(t, f));
+    EXPECT_EQ(m.kneeFreqHz, kneeFrequency(t, f));
+    EXPECT_NEAR(m.kneeTimeMs, 2.1, 1e-9);
+    EXPECT_GT(m.charTimeMs, 0.6 * 5);
+    EXPECT_LE(m.charTimeMs, 5.1 + 1e-9);
+    // Octaves per second: the body falls 50 → 45 kHz in 3 ms; the first ms 80 → 65 kHz.
+    EXPECT_NEAR(m.charSlopeOps, std::log2(50000.0 / 45000.0) / 0.003, 3);
+    EXPECT_NEAR(m.initialSlopeOps, std::log2(80.0 / 65.0) / 0.001, 1);
+    EXPECT_NEAR(m.meanFreqHz, (2 * 65000 + 3 * 47500) / 5.0, 1);
+    EXPECT_LT(m.qualityPct, 0.3) << "straight pieces: smooth";
+
+    std::vector<double> rough = f;
+    for (std::size_t i = 0; i < rough.size(); ++i)
+        rough[i] += (i % 2 ? 3000 : -3000);
+    CallMeasures r;
+    contourParameters(t, rough, 10.0, r);
+    EXPECT_GT(r.qualityPct, 5) << "a contour that jumps about";
+
+    CallMeasures up;  // a rising contour has negative slopes
+    contourParameters({0, 0.25, 0.5, 0.75}, {40000, 42000, 44000, 46000}, 0, up);
+    EXPECT_LT(up.initialSlopeOps, 0);
+    EXPECT_LT(up.charSlopeOps, 0);
+    CallMeasures one;
+    contourParameters({3.0}, {50000}, 2.5, one);
+    EXPECT_EQ(one.meanFreqHz, 50000);
+    EXPECT_EQ(one.charTimeMs, 0.5);
+    EXPECT_EQ(one.initialSlopeOps, 0);
+}
+
 TEST(CallTable, CsvAndSelectionTable)
 {
     CallMeasures a;
@@ -319,14 +361,26 @@ TEST(CallTable, CsvAndSelectionTable)
     a.bandwidthHz = 25123.44;
     a.slopeKHzPerMs = 4.8;
     a.snrDb = 31.234;
+    a.charTimeMs = 4.25;
+    a.charSlopeOps = 12.345;
+    a.initialSlopeOps = 250.5;
+    a.kneeTimeMs = 1.5;
+    a.meanFreqHz = 51000.04;
+    a.qualityPct = 0.456;
+    a.lowFreqHz = 44000;
+    a.highFreqHz = 140500;
     CallMeasures b = a;
     b.call = 2;
     b.intervalMs = 90.5;
     EXPECT_EQ(callCsvHeader(), "file,call,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,"
-                               "char_freq_hz,knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db\n");
+                               "char_freq_hz,knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db,"
+                               "fc_hz,tc_ms,sc_ops,s1_ops,fk_hz,tk_ms,fmean_hz,qual_pct,tbc_ms,low_freq_hz,high_freq_hz\n");
     EXPECT_EQ(callCsvRow("a,b.wav", a),
-              "\"a,b.wav\",1,12.346,17.500,5.154,70123.4,45000.0,50000.0,45500.0,52000.0,25123.4,4.800,,31.23\n");
-    EXPECT_EQ(callCsvRow("x.wav", b).substr(callCsvRow("x.wav", b).size() - 14), ",90.500,31.23\n");
+              "\"a,b.wav\",1,12.346,17.500,5.154,70123.4,45000.0,50000.0,45500.0,52000.0,25123.4,4.800,,31.23,"
+              "45500.0,4.250,12.35,250.50,52000.0,1.500,51000.0,0.46,,44000.0,140500.0\n");
+    const std::string row = callCsvRow("x.wav", b);
+    EXPECT_NE(row.find(",4.800,90.500,31.23,"), std::string::npos) << row;
+    EXPECT_NE(row.find(",0.46,90.500,"), std::string::npos) << "TBC, the time between call starts";
 
     AnnotationTable table = emptyCallTable();
     appendCallsToTable(table, "one.wav", {a});
@@ -337,7 +391,7 @@ TEST(CallTable, CsvAndSelectionTable)
     ASSERT_TRUE(readSelectionTable(text, back, error)) << error;
     ASSERT_EQ(back.rows.size(), 3u);
     EXPECT_NEAR(back.rows[2].beginSeconds, 0.0123456, 1e-6);
-    EXPECT_NEAR(back.rows[2].highHz, 70123.44, 0.01);
+    EXPECT_NEAR(back.rows[2].highHz, 140500, 0.01) << "the box, harmonics included";
     ASSERT_FALSE(back.extraColumns.empty());
     EXPECT_EQ(back.extraColumns[0], "Begin File");
     EXPECT_EQ(back.rows[1].extra[0], "two.wav");
@@ -345,5 +399,6 @@ TEST(CallTable, CsvAndSelectionTable)
     const std::string copied = callTableText({a, b});
     EXPECT_EQ(copied.substr(0, copied.find("\r\n")),
               "Call\tStart (ms)\tEnd (ms)\tDuration (ms)\tMax freq (Hz)\tMin freq (Hz)\tPeak freq (Hz)\tChar freq "
-              "(Hz)\tKnee freq (Hz)\tBandwidth (Hz)\tSlope (kHz/ms)\tInterval (ms)\tSNR (dB)");
+              "(Hz)\tKnee freq (Hz)\tBandwidth (Hz)\tSlope (kHz/ms)\tInterval (ms)\tSNR (dB)\tFc (Hz)\tTc (ms)\tSc "
+              "(OPS)\tS1 (OPS)\tFk (Hz)\tTk (ms)\tFmean (Hz)\tQual (%)\tTBC (ms)\tLow freq (Hz)\tHigh freq (Hz)");
 }
