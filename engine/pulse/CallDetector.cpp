@@ -29,6 +29,22 @@ inline float fastDb(float p)
     return 3.0102999566f * (static_cast<float>(e) + log2m);
 }
 
+// 10^(db/10) within 0.1 %, for levels of −30 … 30 dB: 2^x from the
+// exponent bits and a polynomial for the fraction.
+inline float fastPowerOf(float db)
+{
+    const float x = std::clamp(db, -30.0f, 30.0f) * 0.33219281f;
+    const float xi = std::floor(x);
+    const float f = x - xi;
+    const float p = 1.0f + f * (0.69583356f + f * (0.22606716f + f * 0.078024521f));
+    std::uint32_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    bits += static_cast<std::uint32_t>(static_cast<int>(xi)) << 23;
+    float out;
+    std::memcpy(&out, &bits, sizeof out);
+    return out;
+}
+
 int log2Of(int n)
 {
     int m = 0;
@@ -73,8 +89,16 @@ private:
     std::int64_t m_finalColumns = 0;  // columns [0, m_finalColumns) hold levels above noise
     int m_gapColumns = 1, m_maxCallColumns = 1;
 
+    // The band level of every column (mean level above noise over the
+    // broadband width), in a ring like the columns.
+    std::vector<float> m_bandRing;
+    std::vector<float> m_power, m_lastPower;
+    int m_bandBins = 1;
+    float& bandLevel(std::int64_t c) { return m_bandRing[static_cast<std::size_t>(c % m_ringColumns)]; }
+
     bool m_haveLast = false;
     CallMeasures m_last;
+    std::deque<CallMeasures> m_recent;  // calls that later sounds may be echoes of
     CallRunStats m_stats;
     std::vector<float> m_callBuffer;
 
@@ -88,6 +112,43 @@ private:
     void feed(std::int64_t c);
     void closeCandidate();
     void emit(CallMeasures& call, double marginHz);
+    bool isEcho(const CallMeasures& m, const CallMeasures& call, double marginHz) const;
+    // Below the frequencies of most bat calls, insects, rain, wind and
+    // voices are common; a sound there is a call only with a call's
+    // structure: a smooth contour (Qual) that sweeps one way or holds its
+    // frequency (not one that wanders up and down), not longer than a
+    // call.
+    bool lowNoise(const CallMeasures& m, double binHz) const
+    {
+        if (m.peakFreqHz >= m_set.lowCallHz)
+            return false;
+        const double sweep = std::fabs(m.slopeKHzPerMs) * 1000.0 * m.durationMs;
+        const bool wanders = m.maxFreqHz - m.minFreqHz > std::max(2 * binHz, 2 * sweep);
+        // A wide sweep bends (Qual is higher for it), but not erratically; a
+        // narrow sound must be smooth.
+        const double maxQual = sweep >= 8000 ? 3.3 * m_set.maxLowQualPct : m_set.maxLowQualPct;
+        return wanders || m.durationMs > m_set.maxLowCallMs || m.qualityPct > maxQual;
+    }
+    // A click (a raindrop, a twig) is as loud at every frequency: when 40 %
+    // of the band's bins are within 10 dB of the peak of its column, the
+    // sound is noise; a call, however broad, fills a few ridges.
+    static bool flatSpectrum(const CallSpectrum& s, int column, float peak)
+    {
+        int near = 0;
+        for (int k = 0; k < s.bins; ++k)
+            near += s.at(column, k) >= peak - 10 ? 1 : 0;
+        return near * 5 > s.bins * 2;
+    }
+    // Whether a column of [c0, c1] reaches the band level of a broadband call.
+    bool broadIn(std::int64_t c0, std::int64_t c1);
+    // A sound found by its band level alone (its peak below the detection
+    // SNR) is a call when it has the shape of the quiet broadband calls of
+    // leaf-nosed and vampire bats: a contour of three or more points that
+    // sweeps down or holds, above the low sounds' frequencies.
+    bool faintCall(const CallMeasures& m, std::int64_t c0, std::int64_t c1)
+    {
+        return broadIn(c0, c1) && m.contourPoints >= 3 && m.slopeKHzPerMs > -1.0 && m.peakFreqHz >= m_set.lowCallHz;
+    }
     // A steep sweep may bend more from column to column than a flat call.
     bool rough(const CallMeasures& m, double binHz) const
     {
@@ -137,6 +198,9 @@ Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDet
     // Blocks b−2 … b+2 while block b is finalised, plus the longest candidate.
     m_ringColumns = cpb * 6 + m_maxCallColumns + 4;
     m_ring.assign(static_cast<std::size_t>(m_ringColumns) * static_cast<std::size_t>(std::max(1, m_bins)), 0.0f);
+    m_bandRing.assign(static_cast<std::size_t>(m_ringColumns), 0.0f);
+    const double binHz = m_setup.effectiveRate / m_setup.fftSize;
+    m_bandBins = std::clamp(static_cast<int>(std::lround(settings.bandWidthHz / binHz)), 3, std::max(3, m_bins));
 }
 
 void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vector<float>& samples2)
@@ -222,20 +286,54 @@ void Run::feed(std::int64_t c)
         if (col[k] > col[best])
             best = k;
     const float snr = col[best];
-    if (snr >= m_set.snrDb - 4) {
+    // The band level: the highest mean power over `m_bandBins` neighbouring
+    // bins relative to their noise (dB), each bin held to at most 20 dB so
+    // that one loud tone does not pass for a broadband sound. A short
+    // broadband call spreads its energy over many bins; their mean power
+    // stands out of the noise (whose mean over many bins varies little)
+    // before its strongest bin does: a matched look at the call's band.
+    float band = 0;
+    if (m_bins >= m_bandBins) {
+        // Two columns together (half a window apart): a call of a
+        // millisecond or more fills both, the noise averages down.
+        m_power.resize(static_cast<std::size_t>(m_bins));
+        m_lastPower.resize(static_cast<std::size_t>(m_bins), 1.0f);
+        for (int k = 0; k < m_bins; ++k) {
+            const float p = fastPowerOf(std::min(col[k], 20.0f));
+            m_power[static_cast<std::size_t>(k)] = 0.5f * (p + m_lastPower[static_cast<std::size_t>(k)]);
+            m_lastPower[static_cast<std::size_t>(k)] = p;
+        }
+        float sum = 0;
+        for (int k = 0; k < m_bandBins; ++k)
+            sum += m_power[static_cast<std::size_t>(k)];
+        float most = sum;
+        for (int k = m_bandBins; k < m_bins; ++k) {
+            sum += m_power[static_cast<std::size_t>(k)] - m_power[static_cast<std::size_t>(k - m_bandBins)];
+            most = std::max(most, sum);
+        }
+        band = fastDb(most / static_cast<float>(m_bandBins));
+    }
+    bandLevel(c) = band;
+    const bool loud = snr >= m_set.snrDb, broad = band >= m_set.bandSnrDb;
+    const bool near = snr >= m_set.snrDb - 4;
+    if (near || broad) {
+        // The band level of a column holds the column before it too: by
+        // itself it claims only that one.
+        const std::int64_t last = near ? c : std::max<std::int64_t>(0, c - 1);
         if (!m_open) {
             m_open = true;
             m_seeded = false;
-            m_segStart = c;
+            m_segStart = last;
+            m_segLast = last;
             m_peakSnr = -1e30f;
         }
-        m_segLast = c;
+        m_segLast = std::max(m_segLast, last);
         if (snr > m_peakSnr) {
             m_peakSnr = snr;
             m_peakColumn = c;
             m_peakBin = best;
         }
-        if (snr >= m_set.snrDb)
+        if (loud || broad)
             m_seeded = true;
     }
     if (m_open && (c - m_segLast >= m_gapColumns || c - m_segStart + 1 >= m_maxCallColumns))
@@ -273,9 +371,13 @@ void Run::closeCandidate()
     // Stronger sounds of the candidate (calls, and sounds taken for noise)
     // claim what lies within the minimum interval of them.
     std::vector<CallMeasures> found, taken;
+    // Peaks down to a little above the edge level are traced, so that broad
+    // calls with no loud bin are found; what is found must then be loud at
+    // its peak or broad in some column.
+    const float seedDb = static_cast<float>(std::min(m_set.snrDb, m_set.edgeSnrDb));
     for (;;) {
         int bestColumn = -1, bestBin = 0;
-        float best = static_cast<float>(m_set.snrDb);
+        float best = seedDb;
         for (int c = 0; c < cols; ++c)
             for (int k = 0; k < m_bins; ++k)
                 if (s.at(c, k) >= best) {
@@ -301,7 +403,11 @@ void Run::closeCandidate()
             ++m_stats.parts;
         else if (m.durationMs < m_set.minDurationMs)
             ++m_stats.tooShort;
-        else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb)
+        else if (m.snrDb < m_set.snrDb && !faintCall(m, from + firstColumn, from + lastColumn))
+            ++m_stats.weak;
+        else if (lowNoise(m, s.binHz))
+            ++m_stats.low;
+        else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb || flatSpectrum(s, bestColumn, best))
             ++m_stats.rough;
         else if (m.maxFreqHz < s.firstBinHz + s.binHz || m.minFreqHz > s.firstBinHz + (m_bins - 2) * s.binHz)
             ++m_stats.outside;  // held at an edge of the band: sound from outside it
@@ -315,24 +421,53 @@ void Run::closeCandidate()
         emit(m, 2 * s.binHz);
 }
 
+bool Run::isEcho(const CallMeasures& m, const CallMeasures& call, double marginHz) const
+{
+    // An echo is a weaker copy of a call a little later: it starts within
+    // the echo window after the call's start (after the call's own start, as
+    // it overlaps the call's end when the target is near), is at least the
+    // echo drop weaker, and its contour repeats the call's: within its
+    // frequencies, no longer than it, sweeping the same way.
+    const double delay = m.startMs - call.startMs;
+    if (!(delay > 0.5) || delay > m_set.echoWindowMs)
+        return false;
+    if (m.snrDb > call.snrDb - m_set.echoDropDb)
+        return false;
+    // Within the call's box: an echo's contour may follow another harmonic.
+    if (m.minFreqHz < call.lowFreqHz - marginHz || m.maxFreqHz > call.highFreqHz + marginHz)
+        return false;
+    if (m.durationMs > call.durationMs * 1.5 + 2)
+        return false;
+    const double flat = 1.0;  // kHz/ms: slopes below this are no sweep either way
+    return !(m.slopeKHzPerMs > flat && call.slopeKHzPerMs < -flat) &&
+           !(m.slopeKHzPerMs < -flat && call.slopeKHzPerMs > flat);
+}
+
+bool Run::broadIn(std::int64_t c0, std::int64_t c1)
+{
+    for (std::int64_t c = c0; c <= c1; ++c)
+        if (bandLevel(c) >= m_set.bandSnrDb)
+            return true;
+    return false;
+}
+
 void Run::emit(CallMeasures& m, double marginHz)
 {
-    if (m_haveLast) {
-        const bool near = m.startMs - m_last.endMs < m_set.echoWindowMs;
-        const bool weaker = m.snrDb <= m_last.snrDb - m_set.echoDropDb;
-        // An echo repeats the call: its contour lies within the call's range.
-        const bool inRange = m.minFreqHz >= m_last.minFreqHz - marginHz && m.maxFreqHz <= m_last.maxFreqHz + marginHz;
-        if (near && weaker && inRange) {
+    while (!m_recent.empty() && m.startMs - m_recent.front().startMs > m_set.echoWindowMs)
+        m_recent.pop_front();
+    for (const CallMeasures& call : m_recent)
+        if (isEcho(m, call, marginHz)) {
             ++m_stats.echoes;
             return;
         }
+    if (m_haveLast)
         m.intervalMs = m.startMs - m_last.startMs;
-    }
     m.call = ++m_stats.calls;
     m.startFrame = std::llround(m.startMs / 1000.0 * m_setup.effectiveRate);
     m.endFrame = std::llround(m.endMs / 1000.0 * m_setup.effectiveRate);
     m_last = m;
     m_haveLast = true;
+    m_recent.push_back(m);
     m_sink.callFound(m);
 }
 
