@@ -29,20 +29,22 @@ inline float fastDb(float p)
     return 3.0102999566f * (static_cast<float>(e) + log2m);
 }
 
-// 10^(db/10) within 0.1 %, for levels of −30 … 30 dB: 2^x from the
-// exponent bits and a polynomial for the fraction.
-inline float fastPowerOf(float db)
+// The largest of n > 0 values, in eight lanes side by side.
+inline float maxOf(const float* v, int n)
 {
-    const float x = std::clamp(db, -30.0f, 30.0f) * 0.33219281f;
-    const float xi = std::floor(x);
-    const float f = x - xi;
-    const float p = 1.0f + f * (0.69583356f + f * (0.22606716f + f * 0.078024521f));
-    std::uint32_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    bits += static_cast<std::uint32_t>(static_cast<int>(xi)) << 23;
-    float out;
-    std::memcpy(&out, &bits, sizeof out);
-    return out;
+    float lane[8];
+    for (int i = 0; i < 8; ++i)
+        lane[i] = v[0];
+    int k = 0;
+    for (; k + 8 <= n; k += 8)
+        for (int i = 0; i < 8; ++i)
+            lane[i] = std::max(lane[i], v[k + i]);
+    for (; k < n; ++k)
+        lane[0] = std::max(lane[0], v[k]);
+    float most = lane[0];
+    for (int i = 1; i < 8; ++i)
+        most = std::max(most, lane[i]);
+    return most;
 }
 
 int log2Of(int n)
@@ -77,22 +79,27 @@ private:
     std::int64_t m_ringColumns = 0;
     std::vector<float> m_ring;
     float* column(std::int64_t c) { return &m_ring[static_cast<std::size_t>(c % m_ringColumns) * m_bins]; }
+    // The same columns' powers, for the band level (a power per bin from its
+    // level would cost an exponential each).
+    std::vector<float> m_powerRing;
+    float* powers(std::int64_t c) { return &m_powerRing[static_cast<std::size_t>(c % m_ringColumns) * m_bins]; }
 
     // Block medians of the last blocks: (block index, medians).
     std::deque<std::pair<std::int64_t, std::vector<float>>> m_medians;
 
     // Candidate state.
     bool m_open = false, m_seeded = false;
-    std::int64_t m_segStart = 0, m_segLast = 0, m_peakColumn = 0;
-    int m_peakBin = 0;
-    float m_peakSnr = 0;
+    std::int64_t m_segStart = 0, m_segLast = 0;
     std::int64_t m_finalColumns = 0;  // columns [0, m_finalColumns) hold levels above noise
     int m_gapColumns = 1, m_maxCallColumns = 1;
 
     // The band level of every column (mean level above noise over the
     // broadband width), in a ring like the columns.
     std::vector<float> m_bandRing;
+    // The column being fed: the mean of its and the column before's power
+    // over noise, bin by bin; the latter's for the next column.
     std::vector<float> m_power, m_lastPower;
+    std::vector<float> m_medianRows;  // a block's levels, bin by bin, for their medians
     int m_bandBins = 1;
     float& bandLevel(std::int64_t c) { return m_bandRing[static_cast<std::size_t>(c % m_ringColumns)]; }
 
@@ -198,6 +205,7 @@ Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDet
     // Blocks b−2 … b+2 while block b is finalised, plus the longest candidate.
     m_ringColumns = cpb * 6 + m_maxCallColumns + 4;
     m_ring.assign(static_cast<std::size_t>(m_ringColumns) * static_cast<std::size_t>(std::max(1, m_bins)), 0.0f);
+    m_powerRing.assign(m_ring.size(), 0.0f);
     m_bandRing.assign(static_cast<std::size_t>(m_ringColumns), 0.0f);
     const double binHz = m_setup.effectiveRate / m_setup.fftSize;
     m_bandBins = std::clamp(static_cast<int>(std::lround(settings.bandWidthHz / binHz)), 3, std::max(3, m_bins));
@@ -225,6 +233,7 @@ void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vec
     const double scale = 1.0 / (4.0 * n * static_cast<double>(n));
     for (std::int64_t c = c0; c < c1; ++c) {
         float* out = column(c);
+        float* power = powers(c);
         std::fill(acc.begin() + lo, acc.begin() + lo + m_bins, 0.0);
         for (std::size_t r = 0; r < m_readers.size(); ++r) {
             const float* x = (r == 0 ? samples : samples2).data() + (c - c0) * hop;
@@ -233,19 +242,29 @@ void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vec
             RealFftAddPower(buf.data(), m_order, acc.data());
         }
         for (int k = 0; k < m_bins; ++k)
-            out[k] = fastDb(static_cast<float>(acc[static_cast<std::size_t>(lo + k)] * scale));
+            power[k] = static_cast<float>(acc[static_cast<std::size_t>(lo + k)] * scale);
+        for (int k = 0; k < m_bins; ++k)
+            out[k] = fastDb(power[k]);
     }
     // The block's median level of every bin, from at most 256 of its columns.
     const std::int64_t count = c1 - c0;
     const std::int64_t stride = std::max<std::int64_t>(1, (count + 255) / 256);
-    std::vector<float> values;
+    const auto taken = static_cast<std::size_t>((count + stride - 1) / stride);
+    // The taken columns' levels bin by bin, each bin's in a row of its own:
+    // read column after column (not bin after bin across the ring, a cache
+    // line per value).
+    m_medianRows.resize(taken * static_cast<std::size_t>(m_bins));
+    std::size_t j = 0;
+    for (std::int64_t c = c0; c < c1; c += stride, ++j) {
+        const float* col = column(c);
+        for (int k = 0; k < m_bins; ++k)
+            m_medianRows[static_cast<std::size_t>(k) * taken + j] = col[k];
+    }
     std::vector<float> medians(static_cast<std::size_t>(m_bins));
     for (int k = 0; k < m_bins; ++k) {
-        values.clear();
-        for (std::int64_t c = c0; c < c1; c += stride)
-            values.push_back(column(c)[k]);
-        auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-        std::nth_element(values.begin(), mid, values.end());
+        const auto row = m_medianRows.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * taken);
+        const auto mid = row + static_cast<std::ptrdiff_t>(taken / 2);
+        std::nth_element(row, mid, row + static_cast<std::ptrdiff_t>(taken));
         medians[static_cast<std::size_t>(k)] = *mid;
     }
     m_medians.emplace_back(block, std::move(medians));
@@ -255,7 +274,7 @@ void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vec
 
 void Run::finalizeBlock(std::int64_t block)
 {
-    std::vector<float> noise(static_cast<std::size_t>(m_bins));
+    std::vector<float> noise(static_cast<std::size_t>(m_bins)), inverse(static_cast<std::size_t>(m_bins));
     std::vector<float> values;
     for (int k = 0; k < m_bins; ++k) {
         values.clear();
@@ -265,13 +284,29 @@ void Run::finalizeBlock(std::int64_t block)
         auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
         std::nth_element(values.begin(), mid, values.end());
         noise[static_cast<std::size_t>(k)] = std::max(*mid, m_noiseFloorDb);
+        inverse[static_cast<std::size_t>(k)] =
+            static_cast<float>(std::pow(10.0, -static_cast<double>(noise[static_cast<std::size_t>(k)]) / 10));
     }
+    // Power over noise for the band level, held to −30 … 20 dB, and its
+    // mean with the column before (see feed), in the same pass.
+    m_power.resize(static_cast<std::size_t>(m_bins));
+    m_lastPower.resize(static_cast<std::size_t>(m_bins), 1.0f);
     const std::int64_t c0 = block * m_setup.columnsPerBlock;
     const std::int64_t c1 = std::min(m_totalColumns, c0 + m_setup.columnsPerBlock);
+    const float* __restrict nz = noise.data();
+    const float* __restrict inv = inverse.data();
+    float* __restrict two = m_power.data();
+    float* __restrict last = m_lastPower.data();
     for (std::int64_t c = c0; c < c1; ++c) {
-        float* col = column(c);
+        float* __restrict col = column(c);
+        const float* __restrict power = powers(c);
         for (int k = 0; k < m_bins; ++k)
-            col[k] -= noise[static_cast<std::size_t>(k)];
+            col[k] -= nz[k];
+        for (int k = 0; k < m_bins; ++k) {
+            const float ratio = std::min(std::max(power[k] * inv[k], 0.001f), 100.0f);
+            two[k] = 0.5f * (ratio + last[k]);
+            last[k] = ratio;
+        }
         m_finalColumns = c + 1;
         feed(c);
     }
@@ -280,11 +315,7 @@ void Run::finalizeBlock(std::int64_t block)
 void Run::feed(std::int64_t c)
 {
     const float* col = column(c);
-    int best = 0;
-    for (int k = 1; k < m_bins; ++k)
-        if (col[k] > col[best])
-            best = k;
-    const float snr = col[best];
+    const float snr = maxOf(col, m_bins);
     // The band level: the highest mean power over `m_bandBins` neighbouring
     // bins relative to their noise (dB), each bin held to at most 20 dB so
     // that one loud tone does not pass for a broadband sound. A short
@@ -294,23 +325,33 @@ void Run::feed(std::int64_t c)
     float band = 0;
     if (m_bins >= m_bandBins) {
         // Two columns together (half a window apart): a call of a
-        // millisecond or more fills both, the noise averages down.
-        m_power.resize(static_cast<std::size_t>(m_bins));
-        m_lastPower.resize(static_cast<std::size_t>(m_bins), 1.0f);
-        for (int k = 0; k < m_bins; ++k) {
-            const float p = fastPowerOf(std::min(col[k], 20.0f));
-            m_power[static_cast<std::size_t>(k)] = 0.5f * (p + m_lastPower[static_cast<std::size_t>(k)]);
-            m_lastPower[static_cast<std::size_t>(k)] = p;
+        // millisecond or more fills both, the noise averages down. The
+        // means of the two columns' powers are in m_power (finalizeBlock).
+        // Running sums over four stretches of the positions at once: one
+        // running sum waits at every step for the step before.
+        const float* two = m_power.data();
+        const int positions = m_bins - m_bandBins + 1;
+        const int part = (positions + 3) / 4;
+        float sum[4], most[4];
+        int at[4], end[4];
+        for (int i = 0; i < 4; ++i) {
+            at[i] = std::min(positions, i * part);
+            end[i] = std::min(positions, at[i] + part);
+            sum[i] = 0;
+            for (int k = at[i]; k < at[i] + m_bandBins && at[i] < end[i]; ++k)
+                sum[i] += two[k];
+            most[i] = at[i] < end[i] ? sum[i] : 0.0f;
         }
-        float sum = 0;
-        for (int k = 0; k < m_bandBins; ++k)
-            sum += m_power[static_cast<std::size_t>(k)];
-        float most = sum;
-        for (int k = m_bandBins; k < m_bins; ++k) {
-            sum += m_power[static_cast<std::size_t>(k)] - m_power[static_cast<std::size_t>(k - m_bandBins)];
-            most = std::max(most, sum);
-        }
-        band = fastDb(most / static_cast<float>(m_bandBins));
+        for (int step = 1; step < part; ++step)
+            for (int i = 0; i < 4; ++i) {
+                const int k = at[i] + step;
+                if (k < end[i]) {
+                    sum[i] += two[k + m_bandBins - 1] - two[k - 1];
+                    most[i] = std::max(most[i], sum[i]);
+                }
+            }
+        band = fastDb(std::max(std::max(most[0], most[1]), std::max(most[2], most[3])) /
+                      static_cast<float>(m_bandBins));
     }
     bandLevel(c) = band;
     const bool loud = snr >= m_set.snrDb, broad = band >= m_set.bandSnrDb;
@@ -324,14 +365,8 @@ void Run::feed(std::int64_t c)
             m_seeded = false;
             m_segStart = last;
             m_segLast = last;
-            m_peakSnr = -1e30f;
         }
         m_segLast = std::max(m_segLast, last);
-        if (snr > m_peakSnr) {
-            m_peakSnr = snr;
-            m_peakColumn = c;
-            m_peakBin = best;
-        }
         if (loud || broad)
             m_seeded = true;
     }

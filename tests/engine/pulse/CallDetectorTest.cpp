@@ -153,7 +153,8 @@ TEST(CallDetector, NoiseBurstsAreNotCalls)
 }
 
 // A call's second harmonic and its echo are not calls of their own, but two
-// calls a few milliseconds apart are two calls.
+// calls a few milliseconds apart are two calls, and so is a weaker sound of
+// another shape soon after a call.
 TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
 {
     Doc d;
@@ -161,15 +162,19 @@ TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
          {{0.050, 0.005, 60000, 40000, 0.4, 0.5},   // with a second harmonic
           {0.058, 0.005, 60000, 40000, 0.04},       // its echo, 20 dB down, 3 ms after its end
           {0.200, 0.003, 70000, 45000, 0.3},        // two calls 4 ms apart
-          {0.207, 0.003, 70000, 45000, 0.3}});
+          {0.207, 0.003, 70000, 45000, 0.3},
+          {0.300, 0.005, 60000, 40000, 0.4},        // a call and, 15 ms later and 18 dB down, a
+          {0.315, 0.006, 95000, 92000, 0.05}});     // weaker call of another shape: not its echo
     const auto calls = detect(d.doc);
-    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls.size(), 5u);
     EXPECT_NEAR(calls[0].startMs, 50, 0.4);
     EXPECT_NEAR(calls[0].endMs, 55, 0.4);
     EXPECT_LT(calls[0].maxFreqHz, 70000) << "the contour follows the fundamental";
     EXPECT_NEAR(calls[1].startMs, 200, 0.4);
     EXPECT_NEAR(calls[2].startMs, 207, 0.4);
     EXPECT_NEAR(calls[2].intervalMs, 7, 0.5);
+    EXPECT_NEAR(calls[4].startMs, 315, 0.4);
+    EXPECT_GT(calls[4].minFreqHz, 85000);
 }
 
 // Scenes of every kind of bat, with echoes, insects and rain: the calls found
