@@ -1,6 +1,7 @@
 #include "pulse/CallDetector.h"
 
 #include "core/NumberText.h"
+#include "core/VectorKernels.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
 #include "document/SampleCodec.h"
@@ -115,6 +116,15 @@ private:
         return centre / m_setup.effectiveRate * 1000.0;
     }
     void computeBlock(std::int64_t block, std::vector<float>& samples, std::vector<float>& samples2);
+    // A column's powers (the band's sums of RealFftAddPower times scale) and levels.
+    void convertColumn(const double* sums, double scale, float* power, float* level) const
+    {
+        for (int k = 0; k < m_bins; ++k)
+            power[k] = static_cast<float>(sums[k] * scale);
+        for (int k = 0; k < m_bins; ++k)
+            level[k] = fastDb(power[k]);
+    }
+    std::vector<double> m_pcmWindow;  // the window laid out for RealFftPcm16AddPower
     void finalizeBlock(std::int64_t block);
     void feed(std::int64_t c);
     void closeCandidate();
@@ -187,6 +197,8 @@ Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDet
     m_window.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         m_window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n);
+    if (activeVectorKernels() != VectorKernels::Portable)
+        m_pcmWindow = RealFftPcm16Window(m_window.data(), m_order);
 
     const bool stereo = doc.format().channels > 1;
     if (!stereo || settings.channel == CallChannel::Left)
@@ -235,16 +247,24 @@ void Run::computeBlock(std::int64_t block, std::vector<float>& samples, std::vec
         float* out = column(c);
         float* power = powers(c);
         std::fill(acc.begin() + lo, acc.begin() + lo + m_bins, 0.0);
+        // A frame of 16-bit mono samples inside the stretch goes to the
+        // transform as it is stored (no decoded copy, no windowing pass);
+        // any other is windowed from the decoded samples.
+        const std::int64_t start = from + (c - c0) * hop;
+        if (m_readers.size() == 1 && !m_pcmWindow.empty() && start + n <= m_first + m_length) {
+            const std::uint8_t* pcm = m_readers[0]->mono16Bytes(start, n);
+            if (pcm && RealFftPcm16AddPower(pcm, m_pcmWindow.data(), m_order, buf.data(), acc.data())) {
+                convertColumn(acc.data() + lo, scale, power, out);
+                continue;
+            }
+        }
         for (std::size_t r = 0; r < m_readers.size(); ++r) {
             const float* x = (r == 0 ? samples : samples2).data() + (c - c0) * hop;
             for (int i = 0; i < n; ++i)
                 buf[static_cast<std::size_t>(i)] = x[i] * m_window[static_cast<std::size_t>(i)];
             RealFftAddPower(buf.data(), m_order, acc.data());
         }
-        for (int k = 0; k < m_bins; ++k)
-            power[k] = static_cast<float>(acc[static_cast<std::size_t>(lo + k)] * scale);
-        for (int k = 0; k < m_bins; ++k)
-            out[k] = fastDb(power[k]);
+        convertColumn(acc.data() + lo, scale, power, out);
     }
     // The block's median level of every bin, from at most 256 of its columns.
     const std::int64_t count = c1 - c0;
