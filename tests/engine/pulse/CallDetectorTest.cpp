@@ -195,6 +195,7 @@ struct Scene {
     double rainAmplitude = 0;
     double seconds = 1.2;
     double noise = 0.006;         // white noise, of full scale: loud calls stand 40 dB above it
+    double minRecall = 0.9;
 };
 
 // Calls of one shape every `periodSec`, each with an echo `echoDelaySec`
@@ -242,8 +243,18 @@ std::vector<Scene> scenes()
     }
     {
         Scene s{"faint broadband multi-harmonic 1.5 ms", 384000, {}, {}};
-        Call faint = whisper;  // its strongest bin hardly above the noise: found by the band's power
+        Call faint = whisper;
         faint.amplitude = 0.002;
+        train(s, faint, 0.04, 0, 0);
+        list.push_back(s);
+    }
+    {
+        // Fainter still: the strongest bin alone finds a fifth of these
+        // calls, the band's power most of them.
+        Scene s{"fainter broadband multi-harmonic 1.5 ms", 384000, {}, {}};
+        s.minRecall = 0.75;
+        Call faint = whisper;
+        faint.amplitude = 0.0015;
         train(s, faint, 0.04, 0, 0);
         list.push_back(s);
     }
@@ -337,7 +348,7 @@ TEST(CallDetector, ScenesOfEveryKindOfBat)
         }
         const double recall = static_cast<double>(hits) / static_cast<double>(scene.calls.size());
         const double precision = found.empty() ? 0 : static_cast<double>(good) / static_cast<double>(found.size());
-        EXPECT_GE(recall, 0.9) << hits << " of " << scene.calls.size();
+        EXPECT_GE(recall, scene.minRecall) << hits << " of " << scene.calls.size();
         EXPECT_GE(precision, 0.9) << good << " of " << found.size();
         EXPECT_LE(median(dStart), 0.5);
         EXPECT_LE(median(dEnd), 0.5);
