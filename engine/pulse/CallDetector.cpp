@@ -160,11 +160,13 @@ private:
     bool broadIn(std::int64_t c0, std::int64_t c1);
     // A sound found by its band level alone (its peak below the detection
     // SNR) is a call when it has the shape of the quiet broadband calls of
-    // leaf-nosed and vampire bats: a contour of three or more points that
-    // sweeps down or holds, above the low sounds' frequencies.
+    // leaf-nosed and vampire bats: a smooth contour (Qual as for low sweeps)
+    // of three or more points that sweeps down or holds, above the low
+    // sounds' frequencies.
     bool faintCall(const CallMeasures& m, std::int64_t c0, std::int64_t c1)
     {
-        return broadIn(c0, c1) && m.contourPoints >= 3 && m.slopeKHzPerMs > -1.0 && m.peakFreqHz >= m_set.lowCallHz;
+        return broadIn(c0, c1) && m.contourPoints >= 3 && m.slopeKHzPerMs > -1.0 && m.peakFreqHz >= m_set.lowCallHz &&
+               m.qualityPct <= 3.3 * m_set.maxLowQualPct;
     }
     // A steep sweep may bend more from column to column than a flat call.
     bool rough(const CallMeasures& m, double binHz) const

@@ -44,7 +44,8 @@
 //    contour stays in the lowest or highest bin of the band: they come from
 //    outside it. A sound below the detection SNR, found by its band level,
 //    must have the shape of a quiet broadband call: three or more contour
-//    points, sweeping down or holding, peaking at or above `lowCallHz`.
+//    points, sweeping down or holding, smooth (Qual at most 3.3 times
+//    `maxLowQualPct`), peaking at or above `lowCallHz`.
 //    Sounds peaking below `lowCallHz` (insects, rain, wind and voices are
 //    common there) need a call's structure: a contour that sweeps one way or
 //    holds its frequency rather than wandering up and down, smooth (Qual at
