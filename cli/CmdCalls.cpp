@@ -68,7 +68,10 @@ CommandSpec makeSpec()
              .help = "comma-separated values, one header row for all files:\n"
                      "file,call,start_ms,end_ms,duration_ms,max_freq_hz,\n"
                      "min_freq_hz,peak_freq_hz,char_freq_hz,knee_freq_hz,\n"
-                     "bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db"},
+                     "bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db,\n"
+                     "fc_hz,tc_ms,sc_ops,s1_ops,fk_hz,tk_ms,fmean_hz,qual_pct,\n"
+                     "tbc_ms,low_freq_hz,high_freq_hz (the parameters of the\n"
+                     "field's programs and the call's box; see the guide)"},
             {.name = "raven",
              .help = "one Raven selection table for all files (a \"Begin File\" column names each call's file)"},
             recursiveOption(),
@@ -78,7 +81,7 @@ CommandSpec makeSpec()
             number("edge-drop", "DB", 1, 100, d.edgeDropDb, "... and this close to its peak"),
             number("min-duration", "MS", 0, 10000, d.minDurationMs, "shorter calls are dropped"),
             number("min-interval", "MS", 0.01, 1000, d.minIntervalMs, "gaps at least this long separate two calls"),
-            number("echo-window", "MS", 0, 1000, d.echoWindowMs, "a weaker sound this soon after a call is its echo"),
+            number("echo-window", "MS", 0, 1000, d.echoWindowMs, "a weaker copy of a call starting up to this long after the call's start is its echo"),
             number("max-roughness", "B", 0, 1000, d.maxRoughnessBins,
                    "a contour whose median second difference exceeds B frequency bins is noise, not a call"),
             channelOption("mix|left|right", "mix: both", "channel of a stereo recording"),

@@ -8,7 +8,8 @@ annotations.
 Per source it prints the recall (reference calls overlapped by a detected call,
 or call points inside one), the precision (detected calls that overlap a
 reference), and the median differences detected − reference of start, end,
-lowest and highest frequency over the matched pairs (each reference paired with
+lowest and highest frequency (the call's box, low_freq_hz and high_freq_hz,
+or its contour's min and max where a table has no box) over the matched pairs (each reference paired with
 the detected call that overlaps it most). Noise-only recordings count their
 detections as false ones. A missing data folder or source is reported and
 skipped. Exit status 0 unless the tool itself fails.
@@ -43,6 +44,12 @@ def fnum(text):
     return float(text) if text not in ("", None) else None
 
 
+def box(row, name, older):
+    """The call's box frequency, or its contour's extreme from tables made
+    before the box columns."""
+    return float(row[name]) if row.get(name) not in ("", None) else float(row[older])
+
+
 class Score:
     def __init__(self, name):
         self.name = name
@@ -72,8 +79,8 @@ class Score:
             self.d_start.append(float(best["start_ms"]) - r[0])
             self.d_end.append(float(best["end_ms"]) - r[1])
             if r[2] is not None:
-                self.d_low.append((float(best["min_freq_hz"]) - r[2]) / 1000)
-                self.d_high.append((float(best["max_freq_hz"]) - r[3]) / 1000)
+                self.d_low.append((box(best, "low_freq_hz", "min_freq_hz") - r[2]) / 1000)
+                self.d_high.append((box(best, "high_freq_hz", "max_freq_hz") - r[3]) / 1000)
         if precision:
             for d in dets:
                 ok = any(min(r[1], float(d["end_ms"])) > max(r[0], float(d["start_ms"])) for r in refs)
@@ -109,8 +116,9 @@ class Score:
             if self.d_low:
                 line += "  low %s kHz  high %s kHz" % (med(self.d_low), med(self.d_high))
         if self.noise_files:
-            line += "  noise-only: %d files, %d calls found in %.1f s" % (
-                self.noise_files, self.noise_dets, self.noise_seconds)
+            line += "  noise-only: %d files, %d calls found in %.1f s (%.1f a minute)" % (
+                self.noise_files, self.noise_dets, self.noise_seconds,
+                60.0 * self.noise_dets / self.noise_seconds if self.noise_seconds else 0.0)
         print(line)
 
 

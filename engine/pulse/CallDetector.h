@@ -14,31 +14,51 @@
 //    calls, and recordings made at any gain, are treated alike, and steady
 //    sounds (insects, hum, hiss) sink into the noise of their bins.
 // 3. A column belongs to a candidate when its strongest band bin is at least
-//    the detection SNR minus 4 dB above the noise; columns are joined into
-//    candidates across gaps shorter than the minimum interval between calls;
-//    a candidate needs at least one column at the detection SNR.
+//    the detection SNR minus 4 dB above the noise, or when its band level
+//    (the highest mean power, relative to the noise, over `bandWidthHz` of
+//    neighbouring bins in it and the column before it, each bin held to at
+//    most 20 dB) reaches `bandSnrDb`: a matched look at the whole band of a
+//    call, which finds the short, quiet, broadband calls of leaf-nosed and
+//    vampire bats whose strongest bin hardly stands out. Columns are joined
+//    into candidates across gaps shorter than the minimum interval between
+//    calls; a candidate needs at least one column at the detection SNR or
+//    the band level.
 // 4. Each candidate is searched for calls, strongest first: from its
-//    strongest point the call is traced and measured (CallMeasures.h); its
-//    start and end are where its contour falls below the edge level,
-//    `edgeDropDb` below its peak or `edgeSnrDb` above the noise, whichever
-//    is higher. The columns of the traced contour are then taken out and the
-//    strongest point of what is left (at the detection SNR) is the next call.
-//    A sound that starts or ends within the minimum interval of a stronger
-//    one found before it in the candidate is a harmonic or a piece of that
-//    one, not a call of its own.
+//    strongest point (down to 2 dB above the edge SNR) the call is traced
+//    and measured (CallMeasures.h); its start and end are where its contour
+//    falls below the edge level, `edgeDropDb` below its peak or `edgeSnrDb`
+//    above the noise, whichever is higher. The columns of the traced contour
+//    are then taken out and the strongest point of what is left is the next
+//    call. A sound that starts or ends within the minimum interval of a
+//    stronger one found before it in the candidate is a harmonic or a piece
+//    of that one, not a call of its own.
 // 5. Calls shorter than the minimum duration are dropped, and so are sounds
 //    whose contour is rough (median second difference above
 //    `maxRoughnessBins` frequency bins plus half the median first
 //    difference, as steep sweeps bend more): a bat call's frequency changes
 //    smoothly from column to column, the strongest bins of noise bursts
-//    (insects, rain, rustling) jump about; and sounds whose contour stands
-//    less than `minProminenceDb` above the median level of its band
-//    (broadband noise raises every bin alike). So are sounds whose contour stays
-//    in the lowest or highest bin of the band: they come from outside it.
-// 6. Echoes: a call that starts less than `echoWindowMs` after the end of the
-//    call before it, is at least `echoDropDb` weaker and whose contour lies
-//    within that call's frequency range (±2 bins) is an echo of it and not a
-//    call.
+//    (insects, rain, rustling) jump about; sounds whose contour stands
+//    less than `minProminenceDb` above the median level of its band, or
+//    whose strongest column is within 10 dB of its peak in 40 % of the band
+//    (broadband noise and clicks raise every bin alike); and sounds whose
+//    contour stays in the lowest or highest bin of the band: they come from
+//    outside it. A sound below the detection SNR, found by its band level,
+//    must have the shape of a quiet broadband call: three or more contour
+//    points, sweeping down or holding, smooth (Qual at most 3.3 times
+//    `maxLowQualPct`), peaking at or above `lowCallHz`.
+//    Sounds peaking below `lowCallHz` (insects, rain, wind and voices are
+//    common there) need a call's structure: a contour that sweeps one way or
+//    holds its frequency rather than wandering up and down, smooth (Qual at
+//    most `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and
+//    not longer than `maxLowCallMs`.
+// 6. Echoes are decided by their relation to the calls before them: a sound
+//    that starts more than 0.5 ms and at most `echoWindowMs` after the start
+//    of an earlier call, is at least `echoDropDb` weaker, whose contour lies
+//    within that call's box (±2 bins; an echo's contour may follow another
+//    harmonic), is not much longer than it (1.5 times plus 2 ms) and does not
+//    sweep the other way, is an echo of it and not a call. Echoes come back
+//    5–25 ms after their call, often overlapping the next quiet stretch; a
+//    fixed window after the call's end missed the later ones.
 //
 // Memory is bounded whatever the length: only the columns of about two
 // seconds (and of a call up to `maxCallMs` long) are kept. The results depend
@@ -60,14 +80,20 @@ enum class CallChannel { Mix, Left, Right };
 struct CallDetectorSettings {
     double bandLowHz = 10000;      // the search band, real frequency; cut to 0 … half the rate
     double bandHighHz = 150000;
-    double snrDb = 15;             // a call's peak must be this far above the noise
+    double snrDb = 15;             // a call's peak must be this far above the noise …
+    double bandSnrDb = 6.5;        // … or its mean power over `bandWidthHz` (two columns) this far
+    double bandWidthHz = 16000;    //   (quiet broadband calls spread their energy over many bins)
     double edgeSnrDb = 8;          // a call's edges: this far above the noise …
     double edgeDropDb = 30;        // … and not more than this below its peak
-    double minDurationMs = 1.0;    // shorter calls are dropped
+    double minDurationMs = 1.0;    // shorter calls are dropped (a call of 1 ms measures about 1 ms: its
+                                   // edges are where the window still holds part of it)
     double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged
     double maxCallMs = 300;        // a candidate is closed after this long
-    double echoWindowMs = 10;
-    double echoDropDb = 10;
+    double echoWindowMs = 30;      // echoes start at most this long after the start of their call …
+    double echoDropDb = 10;        // … at least this much weaker, within its frequencies
+    double lowCallHz = 28000;      // sounds peaking below this need a call's structure:
+    double maxLowQualPct = 1.5;    // … a contour at least this smooth (Qual; 3.3 times this for sweeps of 8 kHz),
+    double maxLowCallMs = 40;      // … not longer than this, one-way or steady
     double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
     double minProminenceDb = 10;    // … and so are those that stand out less above their band
     double noiseWindowSec = 1.0;
@@ -104,6 +130,8 @@ struct CallRunStats {
     int calls = 0;
     int echoes = 0;              // candidates taken as echoes
     int tooShort = 0;            // candidates shorter than the minimum duration
+    int weak = 0;                // below the detection SNR without a broadband call's shape
+    int low = 0;                 // low sounds without a call's structure
     int parts = 0;               // harmonics and pieces of a stronger call
     int rough = 0;               // candidates too rough or not prominent enough for a call
     int outside = 0;             // candidates held at an edge of the band (sound from outside it)

@@ -65,21 +65,26 @@ void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reac
 
 }  // namespace
 
-double characteristicFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz)
+namespace {
+
+std::vector<double> smoothed3(const std::vector<double>& f)
 {
-    const std::size_t n = freqsHz.size();
-    if (n == 0)
-        return 0;
-    if (n < 3)
-        return freqsHz.back();
+    const std::size_t n = f.size();
     std::vector<double> smooth(n);
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t a = i == 0 ? 0 : i - 1, b = std::min(n - 1, i + 1);
         double sum = 0;
         for (std::size_t j = a; j <= b; ++j)
-            sum += freqsHz[j];
+            sum += f[j];
         smooth[i] = sum / static_cast<double>(b - a + 1);
     }
+    return smooth;
+}
+
+// The contour point of the characteristic frequency (n >= 3).
+std::size_t characteristicIndex(const std::vector<double>& timesMs, const std::vector<double>& smooth)
+{
+    const std::size_t n = smooth.size();
     const std::size_t from = std::min(n - 1, static_cast<std::size_t>(std::floor(0.6 * static_cast<double>(n))));
     double bestSlope = INFINITY;
     std::size_t best = n - 1;
@@ -92,21 +97,18 @@ double characteristicFrequency(const std::vector<double>& timesMs, const std::ve
             best = i;
         }
     }
-    return smooth[best];
+    return best;
 }
 
-double kneeFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz)
+// The contour point of the knee (n >= 3).
+std::size_t kneeIndex(const std::vector<double>& timesMs, const std::vector<double>& freqsHz)
 {
     const std::size_t n = freqsHz.size();
-    if (n == 0)
-        return 0;
-    if (n < 3)
-        return freqsHz.front();
     const auto [lo, hi] = std::minmax_element(freqsHz.begin(), freqsHz.end());
     const double span = timesMs.back() - timesMs.front();
     const double band = *hi - *lo;
     if (span <= 0 || band <= 0)
-        return freqsHz.front();
+        return 0;
     // Normalised coordinates: the chord runs from (0, f0) to (1, f1).
     const double f0 = (freqsHz.front() - *lo) / band, f1 = (freqsHz.back() - *lo) / band;
     const double dx = 1, dy = f1 - f0, len = std::hypot(dx, dy);
@@ -120,7 +122,94 @@ double kneeFrequency(const std::vector<double>& timesMs, const std::vector<doubl
             at = i;
         }
     }
-    return freqsHz[at];
+    return at;
+}
+
+// Octaves per second from (t0, f0) to (t1, f1), positive when falling.
+double octavesPerSecond(double t0Ms, double f0, double t1Ms, double f1)
+{
+    if (!(t1Ms > t0Ms) || !(f0 > 0) || !(f1 > 0))
+        return 0;
+    return std::log2(f0 / f1) / ((t1Ms - t0Ms) / 1000.0);
+}
+
+}  // namespace
+
+double characteristicFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz)
+{
+    const std::size_t n = freqsHz.size();
+    if (n == 0)
+        return 0;
+    if (n < 3)
+        return freqsHz.back();
+    const std::vector<double> smooth = smoothed3(freqsHz);
+    return smooth[characteristicIndex(timesMs, smooth)];
+}
+
+double kneeFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz)
+{
+    const std::size_t n = freqsHz.size();
+    if (n == 0)
+        return 0;
+    if (n < 3)
+        return freqsHz.front();
+    return freqsHz[kneeIndex(timesMs, freqsHz)];
+}
+
+void contourParameters(const std::vector<double>& timesMs, const std::vector<double>& freqsHz, double startMs,
+                       CallMeasures& out)
+{
+    const std::size_t n = std::min(timesMs.size(), freqsHz.size());
+    out.charTimeMs = out.kneeTimeMs = out.charSlopeOps = out.initialSlopeOps = out.qualityPct = 0;
+    out.meanFreqHz = 0;
+    if (n == 0)
+        return;
+    if (n < 3) {
+        out.charFreqHz = freqsHz[n - 1];
+        out.kneeFreqHz = freqsHz[0];
+        out.charTimeMs = timesMs[n - 1] - startMs;
+        out.kneeTimeMs = timesMs[0] - startMs;
+        out.meanFreqHz = n == 1 ? freqsHz[0] : 0.5 * (freqsHz[0] + freqsHz[1]);
+        if (n == 2)
+            out.charSlopeOps = out.initialSlopeOps = octavesPerSecond(timesMs[0], freqsHz[0], timesMs[1], freqsHz[1]);
+        return;
+    }
+    const std::vector<double> smooth = smoothed3(freqsHz);
+    const std::size_t c = characteristicIndex(timesMs, smooth);
+    out.charFreqHz = smooth[c];
+    out.charTimeMs = timesMs[c] - startMs;
+    const std::size_t k = kneeIndex(timesMs, freqsHz);
+    out.kneeFreqHz = freqsHz[k];
+    out.kneeTimeMs = timesMs[k] - startMs;
+    // The body of the call runs from the knee to Fc; without a body after
+    // the knee, the slope around Fc.
+    if (c > k + 1) {
+        out.charSlopeOps = octavesPerSecond(timesMs[k], freqsHz[k], timesMs[c], smooth[c]);
+    } else {
+        const std::size_t a = c == 0 ? 0 : c - 1, b = std::min(n - 1, c + 1);
+        out.charSlopeOps = octavesPerSecond(timesMs[a], smooth[a], timesMs[b], smooth[b]);
+    }
+    // The steepest of the first point's slopes to the next four: single
+    // points wobble, the steepest of a few is what the call's start does.
+    double s1 = 0;
+    bool any = false;
+    for (std::size_t j = 1; j < std::min<std::size_t>(n, 5); ++j) {
+        const double s = octavesPerSecond(timesMs[0], freqsHz[0], timesMs[j], freqsHz[j]);
+        if (!any || std::fabs(s) > std::fabs(s1))
+            s1 = s;
+        any = true;
+    }
+    out.initialSlopeOps = s1;
+    double area = 0;
+    for (std::size_t i = 1; i < n; ++i)
+        area += 0.5 * (freqsHz[i] + freqsHz[i - 1]) * (timesMs[i] - timesMs[i - 1]);
+    const double span = timesMs[n - 1] - timesMs[0];
+    out.meanFreqHz = span > 0 ? area / span : freqsHz[0];
+    double dev = 0;
+    for (std::size_t i = 1; i + 1 < n; ++i)
+        if (freqsHz[i] > 0)
+            dev += std::fabs(freqsHz[i] - 0.5 * (freqsHz[i - 1] + freqsHz[i + 1])) / freqsHz[i];
+    out.qualityPct = 100.0 * dev / static_cast<double>(n - 2);
 }
 
 bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallTraceParms& parms, CallMeasures& out,
@@ -178,8 +267,50 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     out.maxFreqHz = *hi;
     out.bandwidthHz = *hi - *lo;
     out.peakFreqHz = binFrequency(peak);
-    out.charFreqHz = characteristicFrequency(times, freqs);
-    out.kneeFreqHz = kneeFrequency(times, freqs);
+    {
+        // The box. The contour's points are the centres of their columns'
+        // windows; a sweep goes on to the call's start and end, so the
+        // contour is extended there along its first and last slope.
+        auto extended = [&](std::size_t i, std::size_t j, double toMs) {
+            const double dt = times[j] - times[i];
+            const double slope = dt != 0 ? (freqs[j] - freqs[i]) / dt : 0.0;
+            const double reachMs = std::min(std::fabs(toMs - times[i]), s.columnMs);
+            return freqs[i] + slope * reachMs * (toMs < times[i] ? -1 : 1);
+        };
+        const std::size_t n = freqs.size();
+        double boxLo = out.minFreqHz, boxHi = out.maxFreqHz;
+        if (n >= 2) {
+            const double first = extended(0, 1, out.startMs), last = extended(n - 1, n - 2, out.endMs);
+            boxLo = std::min({boxLo, first, last});
+            boxHi = std::max({boxHi, first, last});
+        }
+        // Harmonics: the contour follows the strongest one; the others lie
+        // at whole multiples and fractions of it. One counts when the
+        // middle of the call reaches the edge level there.
+        auto harmonicHolds = [&](double factor) {
+            int hits = 0, tried = 0;
+            for (const Point& p : contour) {
+                const double f = s.firstBinHz + p.bin * s.binHz;
+                const int bin = static_cast<int>(std::lround((f * factor - s.firstBinHz) / s.binHz));
+                if (bin < 1 || bin >= s.bins - 1)
+                    continue;
+                ++tried;
+                if (strongestNear(s, p.column, bin, 1).snr >= edge)
+                    ++hits;
+            }
+            return tried >= 1 && hits * 2 >= static_cast<int>(contour.size());
+        };
+        double top = 1, bottom = 1;
+        for (double factor : {2.0, 3.0})
+            if (harmonicHolds(factor))
+                top = factor;
+        for (double factor : {0.5, 1.0 / 3.0})
+            if (harmonicHolds(factor))
+                bottom = factor;
+        out.lowFreqHz = boxLo * bottom;
+        out.highFreqHz = boxHi * top;
+    }
+    contourParameters(times, freqs, out.startMs, out);
     const double span = times.back() - times.front();
     out.slopeKHzPerMs = span > 0 ? (freqs.front() - freqs.back()) / 1000.0 / span : 0.0;
     out.snrDb = peak.snr;

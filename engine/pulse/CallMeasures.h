@@ -33,12 +33,41 @@
 //                   in units of its bandwidth (the first point when the
 //                   contour has fewer than three points)
 //   bandwidth       max freq − min freq
+//   low, high freq  the call's box, harmonics included: the contour
+//                   extended along its first and last slope to the start
+//                   and end (each contour point is the centre of a window;
+//                   by at most one column), its lowest and highest
+//                   frequency times the lowest and highest harmonic
+//                   factor (½, ⅓; 2, 3) at which at least half of the
+//                   contour's columns reach the edge level
 //   slope           (first contour frequency − last contour frequency) /
 //                   time between them, kHz/ms: positive for a call that
 //                   sweeps down; 0 for a contour of one point
 //   interval        start of this call − start of the call before it in
 //                   the same run; below 0 for the first call
 //   snr             level of the strongest point above the noise of its bin
+//
+// The parameters that bat workers compare across the zero-crossing and
+// full-spectrum programs of the field, from the same contour (slopes in
+// octaves per second, OPS, positive for a call that sweeps down; times from
+// the call's start):
+//   Fc, Tc          characteristic frequency (= char freq) and the time of
+//                   its contour point
+//   Sc              characteristic slope: the slope of the call's body,
+//                   from the knee to Fc; when Fc is not after the knee, the
+//                   slope between the smoothed contour points around Fc
+//   S1              initial slope: the steepest of the slopes from the first
+//                   contour point to each of the next four
+//   Fk, Tk          knee frequency (= knee freq) and the time of its point
+//   Fmean           the time-weighted mean of the contour (trapezoids)
+//   Qual            how smooth the contour is: the mean distance of each
+//                   inner contour point from the middle of its two
+//                   neighbours, in percent of its frequency (0 for a
+//                   straight sweep; noise-like contours score high)
+//   TBC             time between call starts (= interval)
+//   Fmax, Fmin      max and min freq above: each contour point stands for
+//                   one column, so they are weighted by duration, not by
+//                   level
 #pragma once
 
 #include <cstdint>
@@ -52,6 +81,8 @@ struct CallMeasures {
     double maxFreqHz = 0;
     double minFreqHz = 0;
     double peakFreqHz = 0;
+    double lowFreqHz = 0;       // the box of the whole call, harmonics included
+    double highFreqHz = 0;
     double charFreqHz = 0;
     double kneeFreqHz = 0;
     double bandwidthHz = 0;
@@ -70,6 +101,14 @@ struct CallMeasures {
     // column's band, dB: high for a call, low for broadband noise that
     // raises every bin alike.
     double prominenceDb = 0;
+    // The field's parameters (see above); Fc, Fk and TBC are charFreqHz,
+    // kneeFreqHz and intervalMs.
+    double charTimeMs = 0;       // Tc
+    double charSlopeOps = 0;     // Sc
+    double initialSlopeOps = 0;  // S1
+    double kneeTimeMs = 0;       // Tk
+    double meanFreqHz = 0;       // Fmean
+    double qualityPct = 0;       // Qual
 };
 
 // The levels above noise of a stretch of spectrogram columns, bins of the
@@ -106,3 +145,8 @@ bool measureCall(const CallSpectrum& spectrum, int peakColumn, int peakBin, cons
 // Hz, one point per column, in time order), as defined above.
 double characteristicFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz);
 double kneeFrequency(const std::vector<double>& timesMs, const std::vector<double>& freqsHz);
+
+// Fc, Tc, Sc, S1, Fk, Tk, Fmean and Qual of a contour (as above; times ms,
+// frequencies Hz, in time order) into `out`, times from `startMs`.
+void contourParameters(const std::vector<double>& timesMs, const std::vector<double>& freqsHz, double startMs,
+                       CallMeasures& out);

@@ -37,7 +37,8 @@ TEST(CallsCli, CsvOfAFolderHasOneRowPerCall)
     const auto rows = lines(one.out);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0], "file,call,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,char_freq_hz,"
-                       "knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db");
+                       "knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db,fc_hz,tc_ms,sc_ops,s1_ops,"
+                       "fk_hz,tk_ms,fmean_hz,qual_pct,tbc_ms,low_freq_hz,high_freq_hz");
     EXPECT_GE(rows.size() - 1, 2 * (vestest::separateDemoCalls() - 1));
     EXPECT_LE(rows.size() - 1, 2 * demoCalls().size());
     EXPECT_EQ(rows[1].rfind(folder + "/a.wav,1,", 0), 0u) << rows[1];

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -152,7 +153,8 @@ TEST(CallDetector, NoiseBurstsAreNotCalls)
 }
 
 // A call's second harmonic and its echo are not calls of their own, but two
-// calls a few milliseconds apart are two calls.
+// calls a few milliseconds apart are two calls, and so is a weaker sound of
+// another shape soon after a call.
 TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
 {
     Doc d;
@@ -160,15 +162,199 @@ TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
          {{0.050, 0.005, 60000, 40000, 0.4, 0.5},   // with a second harmonic
           {0.058, 0.005, 60000, 40000, 0.04},       // its echo, 20 dB down, 3 ms after its end
           {0.200, 0.003, 70000, 45000, 0.3},        // two calls 4 ms apart
-          {0.207, 0.003, 70000, 45000, 0.3}});
+          {0.207, 0.003, 70000, 45000, 0.3},
+          {0.300, 0.005, 60000, 40000, 0.4},        // a call and, 15 ms later and 18 dB down, a
+          {0.315, 0.006, 95000, 92000, 0.05}});     // weaker call of another shape: not its echo
     const auto calls = detect(d.doc);
-    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls.size(), 5u);
     EXPECT_NEAR(calls[0].startMs, 50, 0.4);
     EXPECT_NEAR(calls[0].endMs, 55, 0.4);
     EXPECT_LT(calls[0].maxFreqHz, 70000) << "the contour follows the fundamental";
     EXPECT_NEAR(calls[1].startMs, 200, 0.4);
     EXPECT_NEAR(calls[2].startMs, 207, 0.4);
     EXPECT_NEAR(calls[2].intervalMs, 7, 0.5);
+    EXPECT_NEAR(calls[4].startMs, 315, 0.4);
+    EXPECT_GT(calls[4].minFreqHz, 85000);
+}
+
+// Scenes of every kind of bat, with echoes, insects and rain: the calls found
+// against the calls made, as people box them (the whole call with its
+// harmonics, first to last audible part). Recall and precision at least 0.9,
+// start and end within 0.5 ms and the box's frequencies within 2 kHz
+// (medians), and nothing in the scenes without bats.
+namespace {
+
+struct Scene {
+    const char* what;
+    double rate;
+    std::vector<Call> calls;      // each a call to be found
+    std::vector<Call> echoes;     // copies of calls, to be left out
+    double insectHz = 0;          // an insect's song at this carrier (0: none)
+    double insectAmplitude = 0;
+    double rainPerSec = 0;        // raindrops
+    double rainAmplitude = 0;
+    double seconds = 1.2;
+    double noise = 0.006;         // white noise, of full scale: loud calls stand 40 dB above it
+    double minRecall = 0.9;
+};
+
+// Calls of one shape every `periodSec`, each with an echo `echoDelaySec`
+// after it `echoDropDb` weaker (no echo when 0).
+void train(Scene& s, Call call, double periodSec, double echoDelaySec, double echoDropDb)
+{
+    for (double t = 0.05; t + call.durationSec + echoDelaySec < s.seconds - 0.02; t += periodSec) {
+        call.startSec = t;
+        s.calls.push_back(call);
+        if (echoDropDb > 0) {
+            Call echo = call;
+            echo.startSec = t + echoDelaySec;
+            echo.amplitude *= std::pow(10.0, -echoDropDb / 20);
+            s.echoes.push_back(echo);
+        }
+    }
+}
+
+std::vector<Scene> scenes()
+{
+    std::vector<Scene> list;
+    const Call fm{0, 0.004, 80000, 40000, 0.3};        // aerial hunter's FM sweep
+    const Call qcf{0, 0.012, 48000, 43000, 0.3};       // quasi-constant frequency
+    const Call whisper{0, 0.0015, 55000, 45000, 0.012, 1.6};  // leaf-nosed bat: 45–110 kHz, 25 dB down
+    const Call whisper1ms{0, 0.001, 56000, 46000, 0.012, 1.6};
+    {
+        Scene s{"FM with echoes 8 ms later, 15 dB down", 384000, {}, {}};
+        train(s, fm, 0.09, 0.008, 15);
+        list.push_back(s);
+    }
+    {
+        Scene s{"QCF with echoes 20 ms later, 18 dB down", 500000, {}, {}};
+        train(s, qcf, 0.11, 0.020, 18);
+        list.push_back(s);
+    }
+    {
+        Scene s{"FM with echoes 5 ms later, 20 dB down", 384000, {}, {}};
+        train(s, fm, 0.07, 0.005, 20);
+        list.push_back(s);
+    }
+    {
+        Scene s{"quiet broadband multi-harmonic 1.5 ms", 384000, {}, {}};
+        train(s, whisper, 0.06, 0.006, 15);
+        list.push_back(s);
+    }
+    {
+        Scene s{"faint broadband multi-harmonic 1.5 ms", 384000, {}, {}};
+        Call faint = whisper;
+        faint.amplitude = 0.002;
+        train(s, faint, 0.04, 0, 0);
+        list.push_back(s);
+    }
+    {
+        // Fainter still: the strongest bin alone finds a fifth of these
+        // calls, the band's power most of them.
+        Scene s{"fainter broadband multi-harmonic 1.5 ms", 384000, {}, {}};
+        s.minRecall = 0.75;
+        Call faint = whisper;
+        faint.amplitude = 0.0015;
+        train(s, faint, 0.04, 0, 0);
+        list.push_back(s);
+    }
+    {
+        Scene s{"quiet broadband multi-harmonic 1 ms", 500000, {}, {}};
+        train(s, whisper1ms, 0.05, 0, 0);
+        list.push_back(s);
+    }
+    {
+        Scene s{"FM among singing insects", 384000, {}, {}, 18000, 0.05};
+        train(s, fm, 0.1, 0.01, 16);
+        list.push_back(s);
+    }
+    {
+        Scene s{"QCF and broadband calls in rain", 384000, {}, {}, 0, 0, 40, 0.05};
+        train(s, qcf, 0.12, 0, 0);
+        Call w = whisper;
+        w.amplitude = 0.02;
+        Scene t{"", 384000, {}, {}};
+        t.seconds = s.seconds;
+        train(t, w, 0.12, 0, 0);
+        for (Call c : t.calls) {
+            c.startSec += 0.05;
+            s.calls.push_back(c);
+        }
+        list.push_back(s);
+    }
+    list.push_back(Scene{"no bats: insects", 384000, {}, {}, 21000, 0.1, 0, 0, 3.0});
+    list.push_back(Scene{"no bats: rain", 384000, {}, {}, 0, 0, 60, 0.2, 3.0});
+    list.push_back(Scene{"no bats: insects at 12 kHz and rain", 250000, {}, {}, 12000, 0.2, 30, 0.1, 3.0});
+    return list;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+TEST(CallDetector, ScenesOfEveryKindOfBat)
+{
+    for (const Scene& scene : scenes()) {
+        SCOPED_TRACE(scene.what);
+        std::vector<Call> all = scene.calls;
+        all.insert(all.end(), scene.echoes.begin(), scene.echoes.end());
+        std::vector<std::int16_t> s = pulsetest::synthesize(scene.rate, scene.seconds, all, scene.noise, 13);
+        if (scene.insectHz > 0)
+            pulsetest::addInsect(s, scene.rate, scene.insectHz, scene.insectAmplitude);
+        if (scene.rainPerSec > 0)
+            pulsetest::addRain(s, scene.rate, scene.rainPerSec, scene.rainAmplitude);
+        Doc d;
+        pulsetest::fill16(d.doc, static_cast<std::uint32_t>(scene.rate), s);
+        const auto found = detect(d.doc);
+        if (scene.calls.empty()) {
+            for (const CallMeasures& m : found)
+                ADD_FAILURE() << "call at " << m.startMs << " ms, " << m.durationMs << " ms, " << m.lowFreqHz
+                              << " to " << m.highFreqHz << " Hz, SNR " << m.snrDb;
+            continue;
+        }
+        int hits = 0, good = 0;
+        std::vector<double> dStart, dEnd, dLow, dHigh;
+        for (const Call& c : scene.calls) {
+            const double start = c.startSec * 1000, end = start + c.durationSec * 1000;
+            const CallMeasures* best = nullptr;
+            double bestOverlap = 0;
+            for (const CallMeasures& m : found) {
+                const double overlap = std::min(end, m.endMs) - std::max(start, m.startMs);
+                if (overlap > bestOverlap) {
+                    bestOverlap = overlap;
+                    best = &m;
+                }
+            }
+            if (!best)
+                continue;
+            ++hits;
+            dStart.push_back(std::fabs(best->startMs - start));
+            dEnd.push_back(std::fabs(best->endMs - end));
+            const double top = std::max(c.f0, c.f1) * (c.harmonic > 0 ? 2 : 1);
+            dLow.push_back(std::fabs(best->lowFreqHz - std::min(c.f0, c.f1)));
+            dHigh.push_back(std::fabs(best->highFreqHz - top));
+        }
+        for (const CallMeasures& m : found) {
+            const bool real = std::any_of(scene.calls.begin(), scene.calls.end(), [&](const Call& c) {
+                return std::min(c.startSec * 1000 + c.durationSec * 1000, m.endMs) > std::max(c.startSec * 1000, m.startMs);
+            });
+            good += real ? 1 : 0;
+        }
+        const double recall = static_cast<double>(hits) / static_cast<double>(scene.calls.size());
+        const double precision = found.empty() ? 0 : static_cast<double>(good) / static_cast<double>(found.size());
+        EXPECT_GE(recall, scene.minRecall) << hits << " of " << scene.calls.size();
+        EXPECT_GE(precision, 0.9) << good << " of " << found.size();
+        EXPECT_LE(median(dStart), 0.5);
+        EXPECT_LE(median(dEnd), 0.5);
+        EXPECT_LE(median(dLow), 2000);
+        EXPECT_LE(median(dHigh), 2000);
+    }
 }
 
 // A 10× time-expanded recording gives the real-time values of the same calls
@@ -304,6 +490,48 @@ TEST(CallMeasures, CharacteristicAndKneeFrequency)
     EXPECT_EQ(characteristicFrequency({}, {}), 0);
 }
 
+// The field's parameters of a contour with a known shape: a steep sweep
+// (80 → 50 kHz in 2 ms) that turns into a shallow one (50 → 45 kHz in 3 ms),
+// starting 0.1 ms after the call's start; and a rough contour's Qual.
+TEST(CallMeasures, FieldParameters)
+{
+    std::vector<double> t, f;
+    for (int i = 0; i <= 20; ++i) {
+        const double ms = i * 0.25;
+        t.push_back(10.1 + ms);
+        f.push_back(ms <= 2 ? 80000 - 15000 * ms : 50000 - 5000.0 / 3 * (ms - 2));
+    }
+    CallMeasures m;
+    contourParameters(t, f, 10.0, m);
+    EXPECT_EQ(m.charFreqHz, characteristicFrequency(t, f));
+    EXPECT_EQ(m.kneeFreqHz, kneeFrequency(t, f));
+    EXPECT_NEAR(m.kneeTimeMs, 2.1, 1e-9);
+    EXPECT_GT(m.charTimeMs, 0.6 * 5);
+    EXPECT_LE(m.charTimeMs, 5.1 + 1e-9);
+    // Octaves per second: the body falls 50 → 45 kHz in 3 ms; the first ms 80 → 65 kHz.
+    EXPECT_NEAR(m.charSlopeOps, std::log2(50000.0 / 45000.0) / 0.003, 3);
+    EXPECT_NEAR(m.initialSlopeOps, std::log2(80.0 / 65.0) / 0.001, 1);
+    EXPECT_NEAR(m.meanFreqHz, (2 * 65000 + 3 * 47500) / 5.0, 1);
+    EXPECT_LT(m.qualityPct, 0.3) << "straight pieces: smooth";
+
+    std::vector<double> rough = f;
+    for (std::size_t i = 0; i < rough.size(); ++i)
+        rough[i] += (i % 2 ? 3000 : -3000);
+    CallMeasures r;
+    contourParameters(t, rough, 10.0, r);
+    EXPECT_GT(r.qualityPct, 5) << "a contour that jumps about";
+
+    CallMeasures up;  // a rising contour has negative slopes
+    contourParameters({0, 0.25, 0.5, 0.75}, {40000, 42000, 44000, 46000}, 0, up);
+    EXPECT_LT(up.initialSlopeOps, 0);
+    EXPECT_LT(up.charSlopeOps, 0);
+    CallMeasures one;
+    contourParameters({3.0}, {50000}, 2.5, one);
+    EXPECT_EQ(one.meanFreqHz, 50000);
+    EXPECT_EQ(one.charTimeMs, 0.5);
+    EXPECT_EQ(one.initialSlopeOps, 0);
+}
+
 TEST(CallTable, CsvAndSelectionTable)
 {
     CallMeasures a;
@@ -319,14 +547,26 @@ TEST(CallTable, CsvAndSelectionTable)
     a.bandwidthHz = 25123.44;
     a.slopeKHzPerMs = 4.8;
     a.snrDb = 31.234;
+    a.charTimeMs = 4.25;
+    a.charSlopeOps = 12.345;
+    a.initialSlopeOps = 250.5;
+    a.kneeTimeMs = 1.5;
+    a.meanFreqHz = 51000.04;
+    a.qualityPct = 0.456;
+    a.lowFreqHz = 44000;
+    a.highFreqHz = 140500;
     CallMeasures b = a;
     b.call = 2;
     b.intervalMs = 90.5;
     EXPECT_EQ(callCsvHeader(), "file,call,start_ms,end_ms,duration_ms,max_freq_hz,min_freq_hz,peak_freq_hz,"
-                               "char_freq_hz,knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db\n");
+                               "char_freq_hz,knee_freq_hz,bandwidth_hz,slope_khz_per_ms,interval_ms,snr_db,"
+                               "fc_hz,tc_ms,sc_ops,s1_ops,fk_hz,tk_ms,fmean_hz,qual_pct,tbc_ms,low_freq_hz,high_freq_hz\n");
     EXPECT_EQ(callCsvRow("a,b.wav", a),
-              "\"a,b.wav\",1,12.346,17.500,5.154,70123.4,45000.0,50000.0,45500.0,52000.0,25123.4,4.800,,31.23\n");
-    EXPECT_EQ(callCsvRow("x.wav", b).substr(callCsvRow("x.wav", b).size() - 14), ",90.500,31.23\n");
+              "\"a,b.wav\",1,12.346,17.500,5.154,70123.4,45000.0,50000.0,45500.0,52000.0,25123.4,4.800,,31.23,"
+              "45500.0,4.250,12.35,250.50,52000.0,1.500,51000.0,0.46,,44000.0,140500.0\n");
+    const std::string row = callCsvRow("x.wav", b);
+    EXPECT_NE(row.find(",4.800,90.500,31.23,"), std::string::npos) << row;
+    EXPECT_NE(row.find(",0.46,90.500,"), std::string::npos) << "TBC, the time between call starts";
 
     AnnotationTable table = emptyCallTable();
     appendCallsToTable(table, "one.wav", {a});
@@ -337,7 +577,7 @@ TEST(CallTable, CsvAndSelectionTable)
     ASSERT_TRUE(readSelectionTable(text, back, error)) << error;
     ASSERT_EQ(back.rows.size(), 3u);
     EXPECT_NEAR(back.rows[2].beginSeconds, 0.0123456, 1e-6);
-    EXPECT_NEAR(back.rows[2].highHz, 70123.44, 0.01);
+    EXPECT_NEAR(back.rows[2].highHz, 140500, 0.01) << "the box, harmonics included";
     ASSERT_FALSE(back.extraColumns.empty());
     EXPECT_EQ(back.extraColumns[0], "Begin File");
     EXPECT_EQ(back.rows[1].extra[0], "two.wav");
@@ -345,5 +585,6 @@ TEST(CallTable, CsvAndSelectionTable)
     const std::string copied = callTableText({a, b});
     EXPECT_EQ(copied.substr(0, copied.find("\r\n")),
               "Call\tStart (ms)\tEnd (ms)\tDuration (ms)\tMax freq (Hz)\tMin freq (Hz)\tPeak freq (Hz)\tChar freq "
-              "(Hz)\tKnee freq (Hz)\tBandwidth (Hz)\tSlope (kHz/ms)\tInterval (ms)\tSNR (dB)");
+              "(Hz)\tKnee freq (Hz)\tBandwidth (Hz)\tSlope (kHz/ms)\tInterval (ms)\tSNR (dB)\tFc (Hz)\tTc (ms)\tSc "
+              "(OPS)\tS1 (OPS)\tFk (Hz)\tTk (ms)\tFmean (Hz)\tQual (%)\tTBC (ms)\tLow freq (Hz)\tHigh freq (Hz)");
 }

@@ -79,4 +79,57 @@ inline std::vector<std::int16_t> synthesize(double rateHz, double durationSec, c
     return out;
 }
 
+// Sounds that are not bat calls, added to samples of full scale 32767.
+inline void addSamples(std::vector<std::int16_t>& s, std::size_t at, double v)
+{
+    if (at < s.size())
+        s[at] = static_cast<std::int16_t>(std::clamp(std::lround(s[at] + v * 32767.0), -32768L, 32767L));
+}
+
+// An insect's song: pulses of `pulseSec` every `periodSec` of noise in a
+// band of ±3 kHz around `centreHz` (many tooth strikes of a file: no ridge
+// to follow), low in the band.
+inline void addInsect(std::vector<std::int16_t>& s, double rateHz, double centreHz, double amplitude,
+                      double pulseSec = 0.004, double periodSec = 0.012, std::uint32_t seed = 5)
+{
+    // Noise shifted to the band: a random walk of phase around the centre
+    // frequency, smoothed so that it stays within a few kHz.
+    std::uint32_t state = seed;
+    double phase = 0, wander = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        const double r = static_cast<double>(state >> 8) / 16777216.0 - 0.5;
+        wander = 0.95 * wander + 0.05 * r * 6000 * 6;
+        phase += 2 * std::numbers::pi * (centreHz + std::clamp(wander, -3000.0, 3000.0)) / rateHz;
+        const double t = static_cast<double>(i) / rateHz;
+        const double inPulse = std::fmod(t, periodSec);
+        if (inPulse >= pulseSec)
+            continue;
+        state = state * 1664525u + 1013904223u;
+        const double am = 0.5 + static_cast<double>(state >> 8) / 16777216.0;
+        addSamples(s, i, amplitude * am * std::sin(std::numbers::pi * inPulse / pulseSec) * std::sin(phase));
+    }
+}
+
+// Rain: drops as clicks (a decaying burst of 0.1 ms) at random times,
+// about `perSec` a second, of random loudness up to `amplitude`.
+inline void addRain(std::vector<std::int16_t>& s, double rateHz, double perSec, double amplitude,
+                    std::uint32_t seed = 3)
+{
+    std::uint32_t state = seed;
+    auto uniform = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 8) / 16777216.0;
+    };
+    const auto decay = static_cast<std::size_t>(1e-4 * rateHz);
+    const double seconds = static_cast<double>(s.size()) / rateHz;
+    const int drops = static_cast<int>(perSec * seconds);
+    for (int d = 0; d < drops; ++d) {
+        const auto at = static_cast<std::size_t>(uniform() * static_cast<double>(s.size()));
+        const double a = amplitude * (0.2 + 0.8 * uniform());
+        for (std::size_t i = 0; i < 4 * decay; ++i)
+            addSamples(s, at + i, a * (2 * uniform() - 1) * std::exp(-static_cast<double>(i) / static_cast<double>(decay)));
+    }
+}
+
 }  // namespace pulsetest
