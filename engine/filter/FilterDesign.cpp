@@ -460,3 +460,58 @@ std::vector<double> normalisedMagnitudeResponse(const SosCascade& sections, int 
             v /= peak;
     return m;
 }
+
+namespace {
+
+// Prewarped analog frequency of an edge in Hz.
+double warped(double hz, double nyquistHz)
+{
+    return std::tan(M_PI * hz / nyquistHz / 2);
+}
+
+int estimateOrder(KelmIIRFilterOption option, FilterBand band, const std::vector<double>& pass,
+                  const std::vector<double>& stop, double nyquistHz, double rp, double rs)
+{
+    double selectivity = 0;  // prototype stop edge over pass edge, analog
+    if (band == FilterBand::LowPass)
+        selectivity = warped(stop[0], nyquistHz) / warped(pass[0], nyquistHz);
+    else if (band == FilterBand::HighPass)
+        selectivity = warped(pass[0], nyquistHz) / warped(stop[0], nyquistHz);
+    else {
+        const double p1 = warped(pass[0], nyquistHz), p2 = warped(pass[1], nyquistHz);
+        const double w0 = p1 * p2, bw = p2 - p1;
+        selectivity = INFINITY;
+        for (double s : stop) {
+            const double ws = warped(s, nyquistHz);
+            const double lp = band == FilterBand::BandPass ? std::fabs(ws * ws - w0) / (ws * bw) : std::fabs(ws * bw / (w0 - ws * ws));
+            selectivity = std::min(selectivity, lp);
+        }
+    }
+    if (!(selectivity > 1) || !std::isfinite(selectivity))
+        return 0;
+    // The prototype's edges as digital frequencies: pass at 0.5 (analog 1).
+    const double fs = 2 / M_PI * std::atan(selectivity);
+    for (int severity = 1; severity <= 5; ++severity)
+        kelm_erset(severity, 0, 0);
+    kelm_error_clear();
+    const int n = IIROrder<double>(option, 0.5, fs, rp, rs);
+    if (kelm_n1rcd(0) != 0 || n <= 0)
+        return 0;
+    return band == FilterBand::BandPass || band == FilterBand::BandStop ? 2 * n : n;
+}
+
+}  // namespace
+
+int estimateFilterOrder(const FilterRecord& record, const std::vector<double>& passEdgesHz,
+                        const std::vector<double>& stopEdgesHz, double nyquistHz)
+{
+    if (passEdgesHz.empty() || stopEdgesHz.empty())
+        return 0;
+    const KelmIIRFilterOption option = record.type == FilterType::Chebyshev1 ? KELM_CHEBYSHEV
+                                       : record.type == FilterType::Elliptic ? KELM_ELLIPTIC
+                                       : record.type == FilterType::InverseChebyshev ? KELM_INVERSE_CHEBYSHEV
+                                                                                      : KELM_BUTTERWORTH;
+    const double rp = 1 - std::pow(10.0, -record.rippleTenthDb / 200.0);
+    const double rs = std::pow(10.0, record.stopbandDb / 20.0);
+    return estimateOrder(option, record.band, passEdgesHz, stopEdgesHz, nyquistHz, rp, rs);
+}

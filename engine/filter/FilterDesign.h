@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The Nyquist frequency of the real (not time-expanded) signal in Hz, for a
 // recording of rateHz with time expansion timeExp25 (× 1000; 0 counts as 1000).
@@ -37,6 +38,14 @@ struct FilterDesignResult {
     std::string message;  // the message to show when not ok
     SosCascade sections;  // the filter that runs
 };
+
+// The least order of the record's design (type, band, ripple, stopband) whose
+// passband ends at `passEdgesHz` and whose stopband begins at `stopEdgesHz`
+// (one edge each for low and high pass, two pass edges and one or two stop
+// edges for band pass and band stop), through the library's order estimate of
+// the low-pass prototype; 0 when no order can meet them.
+int estimateFilterOrder(const FilterRecord& record, const std::vector<double>& passEdgesHz,
+                        const std::vector<double>& stopEdgesHz, double nyquistHz);
 
 // Checks, designs (or, for a user-defined record, takes its coefficients),
 // normalises the record's coefficients by A[0] and builds the sections.

@@ -209,3 +209,51 @@ TEST(FilterDesign, ResponseIsNormalisedToItsPeak)
     EXPECT_LT(high.front(), 1e-6) << "nothing at 0 Hz";
     EXPECT_NEAR(high.back(), 1.0, 1e-9);
 }
+
+// The estimated order is the least that meets the stopband edges: a design of
+// that order reaches the stopband level there, one order less does not.
+TEST(FilterDesign, EstimatedOrderIsTheLeastThatMeetsTheStopbandEdges)
+{
+    const double N = 192000;
+    struct Case {
+        FilterType type;
+        FilterBand band;
+        std::vector<double> pass, stop;
+    } cases[] = {
+        {FilterType::Chebyshev1, FilterBand::LowPass, {20000}, {30000}},
+        {FilterType::Elliptic, FilterBand::LowPass, {20000}, {24000}},
+        {FilterType::Chebyshev1, FilterBand::HighPass, {40000}, {25000}},
+        {FilterType::Elliptic, FilterBand::HighPass, {40000}, {35000}},
+        {FilterType::Elliptic, FilterBand::BandPass, {30000, 60000}, {20000, 80000}},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(filterTypeName(c.type)) + " band " + std::to_string(static_cast<int>(c.band));
+        FilterRecord r = record(c.type, c.band, 1, static_cast<int>(c.pass[0]),
+                                c.pass.size() > 1 ? static_cast<int>(c.pass[1]) : 0);
+        r.rippleTenthDb = 5;
+        r.stopbandDb = -50;
+        const int n = estimateFilterOrder(r, c.pass, c.stop, N);
+        ASSERT_GT(n, 0) << what;
+        const auto worstStopGain = [&](int order) {
+            FilterRecord d = r;
+            d.order = order;
+            const FilterDesignResult res = designFilter(d, N);
+            EXPECT_TRUE(res.ok) << what << " order " << order << ": " << res.message;
+            double worst = -1000;
+            for (double s : c.stop)
+                worst = std::max(worst, gainDb(res.sections, s, N));
+            return worst;
+        };
+        EXPECT_LE(worstStopGain(n), -49.5) << what << " order " << n;
+        const int less = c.band == FilterBand::BandPass ? n - 2 : n - 1;
+        if (less >= 1) {
+            EXPECT_GT(worstStopGain(less), -49.5) << what << " order " << less;
+        }
+    }
+    // A stopband edge inside the passband: no order meets it.
+    FilterRecord r = record(FilterType::Elliptic, FilterBand::LowPass, 1, 20000);
+    r.rippleTenthDb = 5;
+    r.stopbandDb = -50;
+    EXPECT_EQ(estimateFilterOrder(r, {20000}, {15000}, N), 0);
+    EXPECT_EQ(estimateFilterOrder(r, {20000}, {}, N), 0);
+}
