@@ -70,12 +70,18 @@ CMeasureWnd::~CMeasureWnd()
     m_job.stop();
 }
 
-void CMeasureWnd::setPlot(QWidget* plot, std::vector<CommandMenuItem> rows)
+void CMeasureWnd::setPlot(QWidget* plot, const std::vector<CommandMenuItem>& ownRows)
 {
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->addWidget(plot);
-    m_menuRows = std::move(rows);
+    m_menuRows = {{kCopy, "Copy", false},
+                  {kCopyAscii, "Copy Ascii", false},
+                  {kPrint, "Print", false},
+                  {0, nullptr, false},
+                  {kSettingsCurrent, "Settings - Current diagram", false},
+                  {kContinuousUpdate, "Continuous update", true}};
+    m_menuRows.insert(m_menuRows.end(), ownRows.begin(), ownRows.end());
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this,
             [this, plot](const QPoint& at) { showContextMenu(plot->mapToGlobal(at)); });

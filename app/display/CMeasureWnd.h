@@ -95,9 +95,10 @@ protected:
     CMeasureWnd(CVesSoundDoc& doc, int slot, const QString& title, const QString& accessibleName, QSize size,
                 const QString& menuName, QWidget* parent);
 
-    // The plot (made by the family, filling the window); its context-menu
-    // requests show the menu of `rows`.
-    void setPlot(QWidget* plot, std::vector<CommandMenuItem> rows);
+    // The plot (made by the family, filling the window); its context menu
+    // has the frame's rows (Copy, Copy Ascii, Print, Settings - Current
+    // diagram, Continuous update), then the family's `ownRows`.
+    void setPlot(QWidget* plot, const std::vector<CommandMenuItem>& ownRows);
     void showContextMenu(const QPoint& globalPos);
     // The continuous-update flag of the family's settings record.
     virtual bool& continuousUpdate() = 0;

@@ -57,13 +57,7 @@ CPowerWnd::CPowerWnd(CVesSoundDoc& doc, const VesPowerParms& parms, int slot, QW
       m_parms(parms)
 {
     m_plot = new CPowerPlot(this);
-    setPlot(m_plot, {{kCopy, "Copy", false},
-                     {kCopyAscii, "Copy Ascii", false},
-                     {kPrint, "Print", false},
-                     {0, nullptr, false},
-                     {kSettingsCurrent, "Settings - Current diagram", false},
-                     {kContinuousUpdate, "Continuous update", true},
-                     {kLogScale, "Logarithmic scale", true},
+    setPlot(m_plot, {{kLogScale, "Logarithmic scale", true},
                      {0, nullptr, false},
                      {kAsciiExport, "Ascii File Export", false}});
     m_progressTimer.setInterval(100);

@@ -20,13 +20,7 @@ CRateWnd::CRateWnd(CVesSoundDoc& doc, const VesRateParms& parms, int slot, QWidg
     m_thresholdAutomatic = parms.m_threshold <= 0;
     m_plot = new CRatePlot(this);
     m_plot->picture().histogram = &m_hist;
-    setPlot(m_plot, {{kCopy, "Copy", false},
-                     {kCopyAscii, "Copy Ascii", false},
-                     {kPrint, "Print", false},
-                     {0, nullptr, false},
-                     {kSettingsCurrent, "Settings - Current diagram", false},
-                     {kContinuousUpdate, "Continuous update", true},
-                     {kAutomaticSettings, "Automatic settings", true},
+    setPlot(m_plot, {{kAutomaticSettings, "Automatic settings", true},
                      {kUpdateThreshold, "Update threshold", false}});
     commands().on(kAutomaticSettings, [this](int) {
         m_parms.m_autoCalc = !m_parms.m_autoCalc;
