@@ -40,9 +40,16 @@ bool AutoRecEngine::start(const AutoRecConfig& config, IAutoRecHost& host, std::
         if (!wave->open(error))
             return false;
     }
-    ana->startThread();
-    if (wave)
-        wave->startThread();
+    if (!ana->startThread()) {
+        error = "Can't start recording (CreateThread failed)!";
+        return false;
+    }
+    if (wave && !wave->startThread()) {
+        ana->postEnd();
+        ana->join();
+        error = "Can't start recording (CreateThread failed)!";
+        return false;
+    }
     m_ana = std::move(ana);
     m_wave = std::move(wave);
     if (config.listenAtStart)

@@ -805,7 +805,10 @@ CAutoRecAnaThread::~CAutoRecAnaThread()
 
 bool CAutoRecAnaThread::init(std::string& error) { return m_an->init(error); }
 
-void CAutoRecAnaThread::startThread() { m_thread = std::thread([this] { run(); }); }
+bool CAutoRecAnaThread::startThread()
+{
+    return m_job.start([this](vkit::BackgroundJob::Control&) { run(); });
+}
 
 void CAutoRecAnaThread::post(Item&& item)
 {
@@ -855,8 +858,7 @@ void CAutoRecAnaThread::postGraphics(bool on) { post({Cmd::Graphics, {}, {}, on}
 
 void CAutoRecAnaThread::join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_job.join();
 }
 
 void CAutoRecAnaThread::displayDone()

@@ -10,6 +10,7 @@
 // store, or written as one file per recording.
 #pragma once
 
+#include "core/BackgroundJob.h"
 #include "autorec/AutoRecTypes.h"
 #include "autorec/RecordingFileWriter.h"
 
@@ -142,7 +143,8 @@ public:
     ~CAutoRecAnaThread();
 
     bool init(std::string& error);
-    void startThread();
+    // False when the system could not make the thread.
+    bool startThread();
     // Queues a buffer. While the queue is full waits up to `waitMs` for room
     // (-1: as long as it takes); then drops the buffer and counts it lost
     // (returns false).
@@ -183,7 +185,7 @@ private:
     std::condition_variable m_cv, m_room;
     std::deque<Item> m_queue;
     std::size_t m_dataQueued = 0;
-    std::thread m_thread;
+    vkit::BackgroundJob m_job;  // ends by its own protocol (postEnd / requestEnd)
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_endRequested{false};
     std::atomic<std::int64_t> m_lost{0};

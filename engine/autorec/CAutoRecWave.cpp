@@ -48,7 +48,10 @@ bool CAutoRecWave::open(std::string& error)
     return true;
 }
 
-void CAutoRecWave::startThread() { m_thread = std::thread([this] { run(); }); }
+bool CAutoRecWave::startThread()
+{
+    return m_job.start([this](vkit::BackgroundJob::Control&) { run(); });
+}
 
 void CAutoRecWave::requestListen()
 {
@@ -81,8 +84,7 @@ void CAutoRecWave::requestEnd()
 
 void CAutoRecWave::join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_job.join();
 }
 
 void CAutoRecWave::flush()

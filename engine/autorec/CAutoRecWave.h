@@ -4,6 +4,7 @@
 // so far behind that its queue is full, the buffer is dropped and counted.
 #pragma once
 
+#include "core/BackgroundJob.h"
 #include "autorec/AutoRecTypes.h"
 #include "soundio/AudioBackend.h"
 
@@ -26,7 +27,8 @@ public:
 
     // Opens the device (stopped); false with the user's message.
     bool open(std::string& error);
-    void startThread();
+    // False when the system could not make the thread.
+    bool startThread();
     void requestListen();
     void requestPause();
     void requestEnd();
@@ -45,7 +47,7 @@ private:
     std::vector<std::uint8_t> m_buffer;
     std::int64_t m_fill = 0;
     std::int64_t m_received = 0;
-    std::thread m_thread;
+    vkit::BackgroundJob m_job;  // ends by its own protocol (postEnd / requestEnd)
     std::mutex m_mx;
     std::condition_variable m_cv;
     enum class Want { None, Listen, Pause, End };

@@ -3,7 +3,6 @@
 #include "core/LoggCls.h"
 #include "soundio/DaqCard.h"
 
-#include <system_error>
 
 NidaqPlayWorker::NidaqPlayWorker(IDaqCard& card, IHspSink& sink) : m_card(card), m_sink(sink) {}
 
@@ -22,9 +21,7 @@ bool NidaqPlayWorker::start(std::vector<std::shared_ptr<const HspPlayEntry>> lis
     m_stop = false;
     m_failed = false;
     m_running = true;
-    try {
-        m_thread = std::thread([this] { run(); });
-    } catch (const std::system_error&) {
+    if (!m_job.start([this](vkit::BackgroundJob::Control&) { run(); })) {
         m_running = false;
         m_list.clear();
         return false;
@@ -39,8 +36,7 @@ void NidaqPlayWorker::end()
 
 void NidaqPlayWorker::join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_job.join();
 }
 
 void NidaqPlayWorker::run()

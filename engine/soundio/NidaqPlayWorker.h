@@ -8,6 +8,7 @@
 // the destructor ends and joins it.
 #pragma once
 
+#include "core/BackgroundJob.h"
 #include "soundio/HspPlayList.h"
 
 #include <atomic>
@@ -69,7 +70,7 @@ private:
     IDaqCard& m_card;
     IHspSink& m_sink;
     std::vector<std::shared_ptr<const HspPlayEntry>> m_list;
-    std::thread m_thread;
+    vkit::BackgroundJob m_job;  // stops by m_stop
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_failed{false};

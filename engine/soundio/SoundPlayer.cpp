@@ -12,8 +12,7 @@
 SoundPlayer::~SoundPlayer()
 {
     stop();
-    if (m_thread.joinable())
-        m_thread.join();  // the thread ends within one period after stop()
+    m_job.join();  // the thread ends within one period after stop()
     m_stream.reset();
     if (m_holdsBusy)
         releaseSoundBusy();
@@ -21,7 +20,7 @@ SoundPlayer::~SoundPlayer()
 
 int SoundPlayer::start(const PlayRequest& request)
 {
-    if (m_thread.joinable())
+    if (m_job.active())
         return wave::StillPlaying;
     if ((!request.store && !request.source) || request.format.blockAlign == 0)
         return wave::InvalidParam;
@@ -50,7 +49,13 @@ int SoundPlayer::start(const PlayRequest& request)
     m_done = false;
     m_failure = 0;
     m_position = m_req.source ? m_req.source->sourceFrame(0) : m_req.startFrame;
-    m_thread = std::thread([this] { run(); });
+    if (!m_job.start([this](vkit::BackgroundJob::Control&) { run(); })) {
+        // No thread for the feeding: nothing plays.
+        m_stream.reset();
+        releaseSoundBusy();
+        m_holdsBusy = false;
+        return wave::NoMem;
+    }
     return wave::NoError;
 }
 
@@ -58,11 +63,11 @@ void SoundPlayer::stop() { m_stop = true; }
 
 bool SoundPlayer::finished()
 {
-    if (!m_thread.joinable())
+    if (!m_job.active())
         return true;
     if (!m_done.load())
         return false;
-    m_thread.join();
+    m_job.join();
     m_stream.reset();
     if (m_holdsBusy) {
         releaseSoundBusy();

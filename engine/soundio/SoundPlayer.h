@@ -8,6 +8,7 @@
 // a software gain on the samples (ALSA has no per-stream volume).
 #pragma once
 
+#include "core/BackgroundJob.h"
 #include "core/FileCls.h"
 #include "records/SoundFormat.h"
 #include "soundio/AudioBackend.h"
@@ -58,7 +59,7 @@ public:
     std::uint32_t openedRateHz() const { return m_openedRate; }
     // Stops at once; position() stays where the sound stopped.
     void stop();
-    bool running() const { return m_thread.joinable() && !m_done.load(); }
+    bool running() const { return m_job.active() && !m_done.load(); }
     // The playback ended (range played, stopped, or the device failed);
     // joins the thread. Until then false.
     bool finished();
@@ -77,7 +78,7 @@ private:
     IAudioBackend& m_backend;
     std::unique_ptr<IPlaybackStream> m_stream;
     PlayRequest m_req;
-    std::thread m_thread;
+    vkit::BackgroundJob m_job;  // stops by m_stop, within one period
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};
     std::atomic<std::int64_t> m_position{0};
