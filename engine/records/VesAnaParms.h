@@ -6,6 +6,7 @@
 
 #include "core/RegCls.h"
 #include "core/VkitXML.h"
+#include "records/RecordFields.h"
 #include "records/VesColorMap.h"
 
 #include <cstddef>
@@ -112,6 +113,9 @@ struct VesAnaParms {
     std::int32_t m_oscGridY = 0;
     VesColorMap m_colorMap;
     bool m_freqAllTicksLabels = false;
+
+    // The field table of every form (the colour map is stored apart).
+    static std::span<const vesrec::Field<VesAnaParms>> fields();
 
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.

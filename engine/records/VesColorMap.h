@@ -22,6 +22,7 @@
 
 #include "core/RegCls.h"
 #include "core/VkitXML.h"
+#include "records/RecordFields.h"
 
 #include <array>
 #include <cstddef>
@@ -44,10 +45,8 @@ struct VesColorMapRad {
     std::uint32_t m_colTo = 0xF0F0F0;    // RGB(240, 240, 240)
     std::int32_t m_firstPenIx = std::numeric_limits<std::int32_t>::min();
 
-    void toBytes(std::uint8_t* p) const;
-    void fromBytes(const std::uint8_t* p);
-    std::unique_ptr<VkitXML::Node> toXml() const;
-    void fromXml(const VkitXML::Node& band);
+    // The field table of the fixed and the XML form (offsets within the band).
+    static std::span<const vesrec::Field<VesColorMapRad>> fields();
 
     bool operator==(const VesColorMapRad&) const = default;
 };
@@ -70,6 +69,10 @@ struct VesColorMap {
     // The bands of a new map: band 0 from 0 to -90 in steps of -1 with 90 pens,
     // the others empty (0, 0, 0, 1).
     static std::array<VesColorMapRad, kBands> defaultBands();
+
+    // The field table of the header of the fixed and the XML form; the bands
+    // follow it.
+    static std::span<const vesrec::Field<VesColorMap>> fields();
 
     std::vector<std::uint8_t> toBytes() const;
     // Writes the first `size` bytes of the fixed layout (at most kFixedSize):

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/VkitXML.h"
+#include "records/RecordFields.h"
 
 #include <array>
 #include <cstddef>
@@ -75,6 +76,9 @@ struct VesRecData {
     std::uint32_t detectorHeaderLength() const;
     void setDetectorHeaderLength(std::uint32_t length);
 
+    // The field table of the fixed and the XML form.
+    static std::span<const vesrec::Field<VesRecData>> fields();
+
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.
     bool fromBytes(std::span<const std::uint8_t> bytes);
@@ -138,6 +142,9 @@ struct AnaMarkSave {
     bool m_select = false;
     std::string m_label;
     std::string m_desc;
+
+    // The field table of the fixed and the XML form.
+    static std::span<const vesrec::Field<AnaMarkSave>> fields();
 
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.

@@ -7,8 +7,10 @@
 #pragma once
 
 #include "core/RegCls.h"
+#include "records/RecordFields.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Default data ("Settings\DefData"): the defaults of the recording record and
@@ -44,6 +46,7 @@ struct VesDefData {
     std::int32_t m_spare2 = -1;
 
     VesDefData();
+    static std::span<const vesrec::Field<VesDefData>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesDefData&) const = default;
@@ -69,6 +72,7 @@ struct VesPowerParms {
     std::int32_t m_maxFrequency = 0;  // Hz; 0 or less: half the rate
     std::int32_t m_minFrequency = 0;  // Hz
 
+    static std::span<const vesrec::Field<VesPowerParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesPowerParms&) const = default;
@@ -93,6 +97,7 @@ struct VesRateParms {
     std::int32_t m_spare1 = -1;     // carried along unchanged, not stored
     std::int32_t m_spare2 = 9;
 
+    static std::span<const vesrec::Field<VesRateParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesRateParms&) const = default;
@@ -152,6 +157,7 @@ struct VesPulsParms {
     std::int32_t m_fftWindow = 2;   // from the view; not stored
     std::int32_t m_fftOverlap = 0;  // frames, from the view; not stored
 
+    static std::span<const vesrec::Field<VesPulsParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesPulsParms&) const = default;
@@ -183,6 +189,7 @@ struct VesCardParms {
     const char* regKey() const { return regKey(m_card); }
     bool hasGain() const { return m_card != Card::CB; }
 
+    static std::span<const vesrec::Field<VesCardParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesCardParms&) const = default;
@@ -222,6 +229,7 @@ struct VesAutoRecParms {
     bool m_graphics = true;
     std::int32_t m_graphicsOverload = 25;  // pending display updates
 
+    static std::span<const vesrec::Field<VesAutoRecParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesAutoRecParms&) const = default;
