@@ -10,16 +10,16 @@
 void initRecordOptions(RecordOptions& o)
 {
     o.parms = VesAutoRecParms();
-    o.parms.m_trigger = 0;
+    o.parms.m_trigger = autorec::TriggerType::Level;
     o.parms.m_ampThresDb = -2000;
     o.parms.m_ampThresProc = autorec::thresholdDbToPercent(-2000);
     o.parms.m_frecThres = -3000;
     o.parms.m_recTimeBefore = 10;
     o.parms.m_recTimeAfter = 100;
-    o.parms.m_fileMarks = 0;
-    o.parms.m_fileSwitch = 1;
+    o.parms.m_fileMarks = autorec::MarkType::None;
+    o.parms.m_fileSwitch = autorec::FileNaming::Sequence;
     o.parms.m_graphics = false;
-    o.naming = 1;
+    o.naming = autorec::FileNaming::Sequence;
 }
 
 std::int64_t parseDurationMs(const std::string& text)
@@ -59,11 +59,11 @@ bool takeRecordOption(const std::vector<std::string>& args, std::size_t& i, Reco
     };
     if (takeOption(args, i, "--trigger", v)) {
         if (v == "level")
-            o.parms.m_trigger = 0;
+            o.parms.m_trigger = autorec::TriggerType::Level;
         else if (v == "spectrum")
-            o.parms.m_trigger = 1;
+            o.parms.m_trigger = autorec::TriggerType::Spectrum;
         else if (v == "none")
-            o.parms.m_trigger = 9;
+            o.parms.m_trigger = autorec::TriggerType::Continuous;
         else
             error = "--trigger must be level, spectrum or none";
     } else if (takeOption(args, i, "--threshold", v)) {
@@ -95,11 +95,11 @@ bool takeRecordOption(const std::vector<std::string>& args, std::size_t& i, Reco
             o.parms.m_fftWindow = w;
     } else if (takeOption(args, i, "--trigger-channel", v)) {
         if (v == "both")
-            o.parms.m_trigChans = 0;
+            o.parms.m_trigChans = autorec::TriggerChannels::Both;
         else if (v == "left")
-            o.parms.m_trigChans = 1;
+            o.parms.m_trigChans = autorec::TriggerChannels::Left;
         else if (v == "right")
-            o.parms.m_trigChans = 2;
+            o.parms.m_trigChans = autorec::TriggerChannels::Right;
         else
             error = "--trigger-channel must be both, left or right";
     } else if (takeOption(args, i, "--pre", v)) {
@@ -120,11 +120,11 @@ bool takeRecordOption(const std::vector<std::string>& args, std::size_t& i, Reco
         o.prefix = v;
     } else if (takeOption(args, i, "--naming", v)) {
         if (v == "numbered")
-            o.naming = 1;
+            o.naming = autorec::FileNaming::Sequence;
         else if (v == "dated")
-            o.naming = 2;
+            o.naming = autorec::FileNaming::DateSequence;
         else if (v == "timed")
-            o.naming = 3;
+            o.naming = autorec::FileNaming::DateTime;
         else
             error = "--naming must be numbered, dated or timed";
         o.parms.m_fileSwitch = o.naming;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/RegCls.h"
+#include "records/AutoRecCodes.h"
 #include "records/RecordFields.h"
 
 #include <cstdint>
@@ -212,11 +213,11 @@ struct VesAutoRecParms {
     std::int32_t m_recTimeAfter = 0;    // ms
     std::int32_t m_recBuffAnt = 64;     // input buffers
     std::string m_fileName;
-    std::int32_t m_fileSwitch = 0;      // file naming, see fileNamingName()
+    autorec::FileNaming m_fileSwitch = autorec::FileNaming::SingleFile;
     std::int32_t m_fileSeqStart = 1;
-    std::int32_t m_fileMarks = 4;       // mark type, see markTypeName()
-    std::int32_t m_trigChans = 0;       // 0 both, 1 left, 2 right
-    std::int32_t m_trigger = 0;         // 0 level, 1 frequency, 2 external, 9 continuous
+    autorec::MarkType m_fileMarks = autorec::MarkType::RelativeTime;
+    autorec::TriggerChannels m_trigChans = autorec::TriggerChannels::Both;
+    autorec::TriggerType m_trigger = autorec::TriggerType::Level;
     std::int32_t m_frecMin = 0;         // Hz
     std::int32_t m_frecMax = -1;        // Hz
     std::int32_t m_frecThres = 0;       // 1/100 dB
