@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/VkitXML.h"
+#include "records/MarkCodes.h"
 #include "records/RecordFields.h"
 
 #include <array>
@@ -133,7 +134,7 @@ struct AnaMarkSave {
     bool m_anyY = false;      // the mark has no vertical position
     std::int32_t m_chan = 0;
     bool m_spect = true;      // placed in the spectrogram pane
-    std::int32_t m_typ = 0;
+    CursorType m_typ = CursorType::Unset;
     std::int64_t m_first = -1;
     std::int64_t m_last = -1;
     bool m_show = false;

@@ -102,7 +102,7 @@ AnaMarkSave goldenMark()
     m.m_anyY = true;
     m.m_chan = 2;
     m.m_spect = false;
-    m.m_typ = 1;
+    m.m_typ = static_cast<decltype(m.m_typ)>(1);
     m.m_first = 3000000000;
     m.m_last = 200;
     m.m_show = true;
