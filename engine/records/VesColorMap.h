@@ -3,21 +3,11 @@
 // analysis parameter set, in the settings value UserColor and in the list of
 // user maps) and as the XML element VesColorMap.
 //
-// Fixed layout (1848 bytes, little-endian):
-//
-// | Offset | Size    | Field                                  | XML name        |
-// |--------|---------|----------------------------------------|-----------------|
-// |      0 |       4 | Release                                | Release         |
-// |      4 |       4 | Version                                | Version         |
-// |      8 |      32 | name, at most 31 bytes, zero-terminated | Name           |
-// |     40 |       4 | number of bands in use                 | ColorMapRader   |
-// |     44 |       4 | reserved (-2: levels in thousandths dB)| Reserv          |
-// |     48 |       8 | modification time (100 ns since 1601)  | ModTime         |
-// |     56 | 64 x 28 | bands                                  | VesColorMapRad  |
-//
-// Band (28 bytes): DbFrom +0, DbTo +4, DbStep +8, Count +12 (32-bit signed),
-// colFrom +16, colTo +20 (colours 0x00BBGGRR; written to XML as 64-bit
-// integers), FirstPenIx +24 (32-bit signed).
+// Fixed layout (1848 bytes, little-endian): Release, Version, the name (at
+// most 31 bytes, zero-terminated), the number of bands in use, a reserved
+// value (-2: levels in thousandths dB), the modification time (100 ns since
+// 1601) and 64 bands of 28 bytes; colours are 0x00BBGGRR, written to XML as
+// 64-bit integers. Offsets and XML names are in the field tables.
 #pragma once
 
 #include "core/RegCls.h"

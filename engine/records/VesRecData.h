@@ -19,29 +19,13 @@
 
 struct VesDefData;
 
-// Recording record.
-//
-// Fixed-layout form (212 bytes; texts zero-terminated and cut to fit):
-//
-// | Offset | Size | Content                                  |
-// |--------|------|------------------------------------------|
-// |      0 |    4 | Release                                  |
-// |      4 |    4 | Version                                  |
-// |      8 |    4 | Build                                    |
-// |     12 |   40 | Copyright                                |
-// |     52 |    4 | TimeExp25 (time expansion factor x 1000) |
-// |     56 |   16 | Date                                     |
-// |     72 |   10 | Time                                     |
-// |     82 |   40 | By                                       |
-// |    122 |   80 | At                                       |
-// |    202 |    2 | zero                                     |
-// |    204 |    4 | m_spare1                                 |
-// |    208 |    4 | m_spare2                                 |
-//
-// The fixed form carries neither RecDate, RecDev, ModTime, User, ExtraData nor
-// the detector header; reading it leaves those as they are. Files of Release
-// below 2, and of Release 2 Version 0, hold a whole time expansion factor at
-// offset 52: the file reader converts it (timeExpFromOldFactor).
+// Recording record. The fixed-layout form (212 bytes) holds Release,
+// Version, Build, Copyright, the time expansion, Date, Time, By, At and the
+// two integers, texts zero-terminated and cut to fit (offsets in the field
+// table, VesRecData.cpp); neither RecDate, RecDev, ModTime, User, ExtraData
+// nor the detector header, which reading it leaves as they are. Files of
+// Release below 2, and of Release 2 Version 0, hold a whole time expansion
+// factor: the file reader converts it (timeExpFromOldFactor).
 struct VesRecData {
     static constexpr std::size_t kFixedSize = 212;
     static constexpr std::size_t kDetectorHeaderSize = 244;
@@ -96,31 +80,11 @@ struct VesRecData {
     bool operator==(const VesRecData&) const = default;
 };
 
-// Mark record.
-//
-// Fixed-layout form (540 bytes):
-//
-// | Offset | Size | Content                                             |
-// |--------|------|-----------------------------------------------------|
-// |      0 |    4 | 540                                                 |
-// |      4 |    4 | 4 (Release of the form; read back into m_release)   |
-// |      8 |    4 | 0 (Version of the form; read back into m_version)   |
-// |     12 |    4 | PosX, low 32 bits (sign-extended on reading)        |
-// |     16 |    4 | PosY, low 32 bits (sign-extended on reading)        |
-// |     20 |    4 | zero                                                |
-// |     24 |    4 | Chan                                                |
-// |     28 |    4 | Spect (non-zero = true)                             |
-// |     32 |    4 | Typ                                                 |
-// |     36 |    4 | First, low 32 bits (sign-extended on reading)       |
-// |     40 |    4 | Last, low 32 bits (sign-extended on reading)        |
-// |     44 |    4 | Show (non-zero = true)                              |
-// |     48 |    4 | ShowLabel (non-zero = true)                         |
-// |     52 |    4 | MarkNr                                              |
-// |     56 |    4 | Select (non-zero = true)                            |
-// |     60 |   80 | Label, zero-terminated (at most 79 bytes)           |
-// |    140 |  400 | Desc, zero-terminated (at most 399 bytes)           |
-//
-// AnyY has no place in the fixed form; a mark read from it has AnyY false.
+// Mark record. The fixed-layout form (540 bytes) begins with its size,
+// Release 4 and Version 0 (read back into m_release and m_version); the
+// positions keep their low 32 bits (sign-extended on reading), Label at most
+// 79 and Desc at most 399 bytes. AnyY has no place in it: a mark read from it
+// has AnyY false.
 struct AnaMarkSave {
     static constexpr std::size_t kFixedSize = 540;
     static constexpr std::int32_t kMemorySize = 136;

@@ -1,7 +1,7 @@
 // The settings records kept under "Settings\..." and their load from and save
 // to their key through vkit::RegCls. Loading keeps the record's value for
-// every missing value; saving writes the values in the order listed with each
-// record, as one update of the settings file. Integers are stored as decimal
+// every missing value; saving writes the values in the order of the record's
+// field table (VesSettings.cpp), as one update of the settings file. Integers are stored as decimal
 // text and flags as 0 or 1 (true only for 1); numbers stored as 32- or 64-bit
 // values by another tool read like their decimal text.
 #pragma once
@@ -16,12 +16,9 @@
 
 // Default data ("Settings\DefData"): the defaults of the recording record and
 // of a new document's sound format, the sampling defaults of the three
-// acquisition cards and the chosen sound devices.
-// Written: Release, Version, Build, Copyright, TimeExp25, Chans, Bits, Rate,
-// Date, Time, At, By, CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev.
-// Read back: TimeExp25, Chans, Bits, Rate, At (at most 79 bytes), By (at most
-// 39 bytes), CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev; the others are
-// written for information.
+// acquisition cards and the chosen sound devices. Release, Version, Build,
+// Copyright, Date and Time are written for information and not read back; At
+// is read back as at most 79 bytes, By as at most 39.
 struct VesDefData {
     static constexpr const char* kRegKey = "Settings\\DefData";
 
@@ -53,10 +50,9 @@ struct VesDefData {
     bool operator==(const VesDefData&) const = default;
 };
 
-// Power spectrum settings ("Settings\Power").
-// Values: LeftChan, RightChan, ContUpd, LogScale, FftSize, FftWindow, ZeroDB,
-// MaxDB, ZeroV, MaxV. ZeroV and MaxV are stored as round(value x 1000) and read
-// back divided by 1000. The frequency range is not stored.
+// Power spectrum settings ("Settings\Power"). ZeroV and MaxV are stored as
+// round(value x 1000) and read back divided by 1000. The frequency range is
+// not stored.
 struct VesPowerParms {
     static constexpr const char* kRegKey = "Settings\\Power";
 
@@ -80,8 +76,6 @@ struct VesPowerParms {
 };
 
 // Pulse interval / pulse length settings ("Settings\Rate").
-// Values: LeftChan, RightChan, ContUpd, AutoCalc, HistStart, HistEnd, BarAnt,
-// Delay, Threshold.
 struct VesRateParms {
     static constexpr const char* kRegKey = "Settings\\Rate";
 
@@ -104,13 +98,7 @@ struct VesRateParms {
     bool operator==(const VesRateParms&) const = default;
 };
 
-// Pulse characteristics settings ("Settings\Puls").
-// Values: LeftChan, RightChan, ContUpd, AutoCalc, PlotSize, FontSize,
-// MinFrequency, MaxFrequency, FreqThreshold, FreqSeparation,
-// AmpSeparationMySec, DurTimeMySec, AmpThres, AmpMaxAmp, Energy, FreqStrong,
-// FreqStrongMark, FreqMax, FreqMin, FreqMaxMark, FreqMinMark, PulsNum,
-// RelPulsCalc, StartTime, StartTimeMark, StopTime, StopTimeMark, Duration,
-// StartFreq, StopFreq, DurationFreq, Method. When AmpSeparationMySec or
+// Pulse characteristics settings ("Settings\Puls"). When AmpSeparationMySec or
 // DurTimeMySec is missing, AmpSeparation or DurTime (ms) x 1000 is taken.
 // The FFT size, window and overlap come from the view and are not stored.
 struct VesPulsParms {
@@ -165,9 +153,7 @@ struct VesPulsParms {
 };
 
 // Acquisition card settings, one key per card: "Settings\CB", "Settings\NI",
-// "Settings\INES".
-// Values: NumSamples, SampFreq, CutFreq, TimeExp, StoreTime, Gain (only NI and
-// INES), CircularBuffer, PlayAfter, Spectro, FixReplay, ReplayFreq, ExtStop.
+// "Settings\INES". Only NI and INES store a Gain.
 struct VesCardParms {
     enum class Card { CB, NI, INES };
 
@@ -196,12 +182,9 @@ struct VesCardParms {
     bool operator==(const VesCardParms&) const = default;
 };
 
-// Automatic recording settings ("Settings\AutoRec").
-// Values: RecMinTimeNext, RecMaxTime, RecMaxCnt, RecTimeBefore, RecTimeAfter,
-// FileName, FileSwitch, FileMarks, FileSeqStart, Trigger, TrigChans, FrecMin,
-// FrecMax, FrecThres, FftWindow, FftSize, FftMinOverLap, AmpThresProc,
-// AmpThresDb, AmpMinDuration, Graphics; read but never written: RecBuffAnt
-// (input buffer count) and GraphicsOverload (display backlog limit).
+// Automatic recording settings ("Settings\AutoRec"). RecBuffAnt (input buffer
+// count) and GraphicsOverload (display backlog limit) are read but never
+// written.
 struct VesAutoRecParms {
     static constexpr const char* kRegKey = "Settings\\AutoRec";
     static constexpr std::size_t kFileNameMax = 259;  // bytes, in a 260-byte field
