@@ -12,9 +12,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// The element itself when it has that name, else its first child of that name.
+const VkitXML::Node* findRecordElement(const VkitXML::Node& node, const char* name);
 
 namespace vesrec {
 
@@ -220,6 +225,48 @@ void fieldsFromBytes(std::span<const Field<R>> table, R& r, const std::uint8_t* 
         case FieldKind::Real: break;
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// A record whose fixed form (R::kFixedSize bytes) and XML element (R::kXmlName)
+// its table holds whole; the records add what their tables do not hold.
+
+template <class R>
+std::vector<std::uint8_t> recordToBytes(const R& r)
+{
+    std::vector<std::uint8_t> b(R::kFixedSize, 0);
+    fieldsToBytes(R::fields(), r, b.data());
+    return b;
+}
+
+// False (and the record unchanged) when fewer than R::kFixedSize bytes are given.
+template <class R>
+bool recordFromBytes(R& r, std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < R::kFixedSize)
+        return false;
+    fieldsFromBytes(R::fields(), r, bytes.data(), R::kFixedSize);
+    return true;
+}
+
+template <class R>
+std::unique_ptr<VkitXML::Node> recordToXml(const R& r)
+{
+    auto n = std::make_unique<VkitXML::Node>(R::kXmlName);
+    fieldsToXml(R::fields(), r, *n);
+    return n;
+}
+
+// Reads `node` when it is the record's element, else its first child of that
+// name, and returns that element; null (and the record unchanged) when there
+// is neither.
+template <class R>
+const VkitXML::Node* recordFromXml(R& r, const VkitXML::Node& node)
+{
+    const VkitXML::Node* e = findRecordElement(node, R::kXmlName);
+    if (e)
+        fieldsFromXml(R::fields(), r, *e);
+    return e;
 }
 
 // ---------------------------------------------------------------------------

@@ -134,17 +134,15 @@ std::span<const Field<VesAnaParms>> VesAnaParms::fields()
 
 std::vector<std::uint8_t> VesAnaParms::toBytes() const
 {
-    std::vector<std::uint8_t> b(kFixedSize, 0);
-    fieldsToBytes(fields(), *this, b.data());
+    std::vector<std::uint8_t> b = recordToBytes(*this);
     m_colorMap.toBytes(b.data() + kColorMapOffset, kFixedSize - kColorMapOffset);
     return b;
 }
 
 bool VesAnaParms::fromBytes(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < kFixedSize)
+    if (!recordFromBytes(*this, bytes))
         return false;
-    fieldsFromBytes(fields(), *this, bytes.data(), kFixedSize);
     m_colorMap.fromBytesPrefix(bytes.data() + kColorMapOffset, kFixedSize - kColorMapOffset);
     return true;
 }
@@ -169,18 +167,16 @@ bool VesAnaParms::convertOldTimeUnits()
 
 std::unique_ptr<Node> VesAnaParms::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    fieldsToXml(fields(), *this, *n);
+    auto n = recordToXml(*this);
     n->addChild(m_colorMap.toXml());
     return n;
 }
 
 bool VesAnaParms::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
+    const Node* e = recordFromXml(*this, node);
     if (!e)
         return false;
-    fieldsFromXml(fields(), *this, *e);
     if (const Node* map = e->findChild(VesColorMap::kXmlName))
         m_colorMap.fromXml(*map);
     return true;

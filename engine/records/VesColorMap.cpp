@@ -91,8 +91,7 @@ void VesColorMap::fromBytesPrefix(const std::uint8_t* in, std::size_t size)
 
 std::unique_ptr<Node> VesColorMap::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    fieldsToXml(fields(), *this, *n);
+    auto n = recordToXml(*this);
     for (const auto& band : m_bands)
         fieldsToXml(VesColorMapRad::fields(), band, *n->addChild(std::make_unique<Node>(VesColorMapRad::kXmlName)));
     return n;
@@ -100,10 +99,9 @@ std::unique_ptr<Node> VesColorMap::toXml() const
 
 bool VesColorMap::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
+    const Node* e = recordFromXml(*this, node);
     if (!e)
         return false;
-    fieldsFromXml(fields(), *this, *e);
     std::size_t i = 0;
     for (const auto& c : e->children()) {
         if (c->name() != VesColorMapRad::kXmlName)

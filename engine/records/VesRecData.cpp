@@ -79,23 +79,17 @@ std::span<const Field<VesRecData>> VesRecData::fields()
 
 std::vector<std::uint8_t> VesRecData::toBytes() const
 {
-    std::vector<std::uint8_t> b(kFixedSize, 0);
-    fieldsToBytes(fields(), *this, b.data());
-    return b;
+    return recordToBytes(*this);
 }
 
 bool VesRecData::fromBytes(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < kFixedSize)
-        return false;
-    fieldsFromBytes(fields(), *this, bytes.data(), kFixedSize);
-    return true;
+    return recordFromBytes(*this, bytes);
 }
 
 std::unique_ptr<Node> VesRecData::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    fieldsToXml(fields(), *this, *n);
+    auto n = recordToXml(*this);
     for (const auto& line : m_extraData)
         n->addChildElement(kExtraDataName, line);
     return n;
@@ -103,10 +97,9 @@ std::unique_ptr<Node> VesRecData::toXml() const
 
 bool VesRecData::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
+    const Node* e = recordFromXml(*this, node);
     if (!e)
         return false;
-    fieldsFromXml(fields(), *this, *e);
     for (const auto& c : e->children())
         if (c->name() == kExtraDataName)
             m_extraData.push_back(c->text());
@@ -160,32 +153,23 @@ std::span<const Field<AnaMarkSave>> AnaMarkSave::fields()
 
 std::vector<std::uint8_t> AnaMarkSave::toBytes() const
 {
-    std::vector<std::uint8_t> b(kFixedSize, 0);
-    fieldsToBytes(fields(), *this, b.data());
-    return b;
+    return recordToBytes(*this);
 }
 
 bool AnaMarkSave::fromBytes(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < kFixedSize)
+    if (!recordFromBytes(*this, bytes))
         return false;
-    fieldsFromBytes(fields(), *this, bytes.data(), kFixedSize);
     m_anyY = false;  // no place in the fixed form
     return true;
 }
 
 std::unique_ptr<Node> AnaMarkSave::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    fieldsToXml(fields(), *this, *n);
-    return n;
+    return recordToXml(*this);
 }
 
 bool AnaMarkSave::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
-    if (!e)
-        return false;
-    fieldsFromXml(fields(), *this, *e);
-    return true;
+    return recordFromXml(*this, node) != nullptr;
 }

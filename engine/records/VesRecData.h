@@ -123,6 +123,3 @@ struct AnaMarkSave {
 
     bool operator==(const AnaMarkSave&) const = default;
 };
-
-// The element itself when it has that name, else its first child of that name.
-const VkitXML::Node* findRecordElement(const VkitXML::Node& node, const char* name);
