@@ -14,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using VkitXML::Node;
@@ -218,6 +220,27 @@ class RecordFields : public ::testing::TestWithParam<FieldCase> {};
 TEST_P(RecordFields, ANonDefaultValueSurvivesEveryForm)
 {
     GetParam().check();
+}
+
+// The fields of a fixed layout lie apart from each other and inside the form.
+TEST(RecordFieldLayouts, FieldsDoNotOverlap)
+{
+    auto check = [](const char* record, auto table, std::size_t size) {
+        std::vector<std::pair<int, int>> spans;
+        for (const auto& f : table)
+            if (f.inBytes())
+                spans.emplace_back(f.at, f.at + f.width);
+        std::sort(spans.begin(), spans.end());
+        for (std::size_t i = 1; i < spans.size(); ++i)
+            EXPECT_LE(spans[i - 1].second, spans[i].first) << record << " at " << spans[i].first;
+        ASSERT_FALSE(spans.empty()) << record;
+        EXPECT_LE(static_cast<std::size_t>(spans.back().second), size) << record;
+    };
+    check("VesRecData", VesRecData::fields(), VesRecData::kFixedSize);
+    check("AnaMarkSave", AnaMarkSave::fields(), AnaMarkSave::kFixedSize);
+    check("VesAnaParms", VesAnaParms::fields(), VesAnaParms::kColorMapOffset);
+    check("VesColorMap", VesColorMap::fields(), VesColorMap::kBandsOffset);
+    check("VesColorMapRad", VesColorMapRad::fields(), VesColorMapRad::kFixedSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTable, RecordFields, ::testing::ValuesIn(allCases()),
