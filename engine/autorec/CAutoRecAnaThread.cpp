@@ -124,7 +124,8 @@ bool AutoRecAnalyzer::init(std::string& error)
         }
     }
     const std::int64_t b = AutoRecEngine::bufferBytes(f);
-    const std::int64_t spectral = m_trigger == TriggerType::Spectrum ? 2 * static_cast<std::int64_t>(m_fftSize) * m_align : 0;
+    const std::int64_t spectral =
+        m_trigger == TriggerType::Spectrum ? 2 * static_cast<std::int64_t>(m_fftSize) * m_align : 0;
     m_ringSize = std::max(2 * (b + m_minimum) + m_before + m_after + spectral, 3 * b);
     m_ringSize = (m_ringSize + m_align - 1) / m_align * m_align;
     try {
@@ -137,7 +138,8 @@ bool AutoRecAnalyzer::init(std::string& error)
     m_diskReserve = m_cfg.diskReserveBytes != 0 ? m_cfg.diskReserveBytes : 2 * m_bytesPerSecond + (1 << 20);
     if (m_cfg.store)
         m_storeSize0 = m_cfg.store->length();
-    m_fileName = m_naming == FileNaming::SingleFile ? (m_cfg.store ? m_cfg.documentPath : m_cfg.singleFilePath) : std::string();
+    m_fileName = m_naming == FileNaming::SingleFile ? (m_cfg.store ? m_cfg.documentPath : m_cfg.singleFilePath)
+                                                    : std::string();
     return true;
 }
 
@@ -263,7 +265,8 @@ bool AutoRecAnalyzer::frameTriggers(std::int64_t p) const
 std::int64_t AutoRecAnalyzer::nextTrigger(std::int64_t from, std::int64_t to) const
 {
     const std::int64_t thr = m_levelThreshold;
-    if (m_sampleBytes == 2 && (m_channels == 1 || m_cfg.parms.m_trigChans == TriggerChannels::Both) && m_ringSize % m_align == 0) {
+    if (m_sampleBytes == 2 && (m_channels == 1 || m_cfg.parms.m_trigChans == TriggerChannels::Both) &&
+        m_ringSize % m_align == 0) {
         std::int64_t p = from;
         while (p < to) {
             const std::int64_t off = p % m_ringSize;

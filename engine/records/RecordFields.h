@@ -52,6 +52,9 @@ struct Range {
     std::int64_t apply(std::int64_t v) const { return !active ? v : v < lo ? below : v > hi ? above : v; }
 };
 
+inline constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
+inline constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
+
 template <class R>
 struct Field {
     FieldKind kind = FieldKind::Int;
@@ -101,92 +104,50 @@ struct Field {
     void (*setText)(R&, std::string) = nullptr;
 
     // Builders, for tables that read like the layouts they describe.
-    constexpr Field settings(const char* name, RegUse use = RegUse::Both) const
+    template <class Change>
+    constexpr Field with(Change change) const
     {
         Field f = *this;
-        f.reg = name;
-        f.regUse = use;
+        change(f);
         return f;
+    }
+    constexpr Field settings(const char* name, RegUse use = RegUse::Both) const
+    {
+        return with([&](Field& f) { f.reg = name, f.regUse = use; });
     }
     constexpr Field infoOnly(const char* name) const { return settings(name, RegUse::WriteOnly); }
     constexpr Field readOnly(const char* name) const { return settings(name, RegUse::ReadOnly); }
-    constexpr Field orMs(const char* name) const
-    {
-        Field f = *this;
-        f.msFallback = name;
-        return f;
-    }
+    constexpr Field orMs(const char* name) const { return with([&](Field& f) { f.msFallback = name; }); }
     constexpr Field settingsHook(void (*save)(const R&, KeyWriter&),
                                  void (*load)(R&, const vkit::RegCls&, std::string_view)) const
     {
-        Field f = *this;
-        f.regSave = save;
-        f.regLoad = load;
-        return f;
+        return with([&](Field& f) { f.regSave = save, f.regLoad = load; });
     }
     constexpr Field readIf(bool (*pred)(const vkit::RegCls&, std::string_view)) const
     {
-        Field f = *this;
-        f.regReadIf = pred;
-        return f;
+        return with([&](Field& f) { f.regReadIf = pred; });
     }
-    constexpr Field element(const char* name) const
-    {
-        Field f = *this;
-        f.xml = name;
-        return f;
-    }
-    constexpr Field bytes(int offset, int size) const
-    {
-        Field f = *this;
-        f.at = offset;
-        f.width = size;
-        return f;
-    }
+    constexpr Field element(const char* name) const { return with([&](Field& f) { f.xml = name; }); }
+    constexpr Field bytes(int offset, int size) const { return with([&](Field& f) { f.at = offset, f.width = size; }); }
     constexpr Field bytesConst(std::int64_t value, bool readBack) const
     {
-        Field f = *this;
-        f.fixedConst = true;
-        f.fixedValue = value;
-        f.fixedRead = readBack;
-        return f;
+        return with([&](Field& f) { f.fixedConst = true, f.fixedValue = value, f.fixedRead = readBack; });
     }
-    constexpr Field atMost(std::size_t n) const
-    {
-        Field f = *this;
-        f.maxBytes = n;
-        return f;
-    }
+    constexpr Field atMost(std::size_t n) const { return with([&](Field& f) { f.maxBytes = n; }); }
     constexpr Field limits(std::int64_t lo, std::int64_t hi, std::int64_t below, std::int64_t above) const
     {
-        Field f = *this;
-        f.range = Range{lo, hi, below, above, true};
-        return f;
+        return with([&](Field& f) { f.range = Range{lo, hi, below, above, true}; });
     }
     constexpr Field clamp(std::int64_t lo, std::int64_t hi) const { return limits(lo, hi, lo, hi); }
-    constexpr Field notAbove(std::int64_t hi) const
-    {
-        constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
-        return limits(lowest, hi, lowest, hi);
-    }
-    constexpr Field notBelow(std::int64_t lo) const
-    {
-        constexpr auto highest = std::numeric_limits<std::int64_t>::max();
-        return limits(lo, highest, lo, highest);
-    }
+    constexpr Field notAbove(std::int64_t hi) const { return limits(kLowest, hi, kLowest, hi); }
+    constexpr Field notBelow(std::int64_t lo) const { return limits(lo, kHighest, lo, kHighest); }
     // Outside [lo, hi] the value becomes `otherwise`.
     constexpr Field valid(std::int64_t lo, std::int64_t hi, std::int64_t otherwise) const
     {
         return limits(lo, hi, otherwise, otherwise);
     }
-    constexpr Field onlyIf(bool (*pred)(const R&)) const
-    {
-        Field f = *this;
-        f.present = pred;
-        return f;
-    }
+    constexpr Field onlyIf(bool (*pred)(const R&)) const { return with([&](Field& f) { f.present = pred; }); }
 
-    bool inSettings() const { return reg != nullptr; }
     bool readsSettings() const { return reg && regUse != RegUse::WriteOnly; }
     bool writesSettings() const { return reg && regUse != RegUse::ReadOnly; }
     bool inBytes() const { return at >= 0; }

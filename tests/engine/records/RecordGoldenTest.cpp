@@ -386,7 +386,8 @@ std::map<std::string, std::string> goldenOutputs()
         d.m_anaParms = {goldenAnaParms(), VesAnaParms{}};
         d.m_marks = {goldenMark(), AnaMarkSave{}};
         d.m_playSpeedList = std::make_unique<Node>(VprdData::kPlaySpeedListName);
-        d.m_playSpeedList->addChild(std::make_unique<Node>("PlaySpeedData"))->addChildElement("Speed", std::int32_t{10});
+        d.m_playSpeedList->addChild(std::make_unique<Node>("PlaySpeedData"))
+            ->addChildElement("Speed", std::int32_t{10});
         out["VprdData.payload"] = text(d.toPayload());
     }
 
