@@ -182,7 +182,8 @@ TEST_F(RecordingDialogTest, DefaultThresholdOfZeroDbStaysInsideThePercentFieldAn
     manual.m_trigger = autorec::TriggerType::Continuous;
     CAutoRecDlg manualDlg(*view, manual);
     EXPECT_TRUE(manualDlg.readFields(true));
-    EXPECT_EQ(manualDlg.parms().m_trigger, autorec::TriggerType::Continuous) << "the trigger radios are not exchanged in manual mode";
+    EXPECT_EQ(manualDlg.parms().m_trigger, autorec::TriggerType::Continuous)
+        << "the trigger radios are not exchanged in manual mode";
 }
 
 TEST_F(RecordingDialogTest, LeavingAThresholdFieldSetsTheOther)

@@ -481,6 +481,7 @@ TEST(AutoRecLevel, EveryWidthAndOnlyTheChosenChannelTriggers)
         an.data(b.data(), static_cast<std::int64_t>(b.size()));
         an.stop();
         EXPECT_EQ(store.length(), c.kept ? frame : 0)
-            << c.bits << " bits, " << c.channels << " ch, trigger " << static_cast<int>(c.trigChans) << ", value " << c.value;
+            << c.bits << " bits, " << c.channels << " ch, trigger " << static_cast<int>(c.trigChans) << ", value "
+            << c.value;
     }
 }
