@@ -10,16 +10,16 @@
 void initRecordOptions(RecordOptions& o)
 {
     o.parms = VesAutoRecParms();
-    o.parms.m_trigger = 0;
+    o.parms.m_trigger = autorec::TriggerType::Level;
     o.parms.m_ampThresDb = -2000;
     o.parms.m_ampThresProc = autorec::thresholdDbToPercent(-2000);
     o.parms.m_frecThres = -3000;
     o.parms.m_recTimeBefore = 10;
     o.parms.m_recTimeAfter = 100;
-    o.parms.m_fileMarks = 0;
-    o.parms.m_fileSwitch = 1;
+    o.parms.m_fileMarks = autorec::MarkType::None;
+    o.parms.m_fileSwitch = autorec::FileNaming::Sequence;
     o.parms.m_graphics = false;
-    o.naming = 1;
+    o.naming = autorec::FileNaming::Sequence;
 }
 
 std::int64_t parseDurationMs(const std::string& text)
@@ -124,7 +124,9 @@ bool applyRecordOption(const OptionValue& v, RecordOptions& o)
 {
     const auto i32 = [&] { return static_cast<std::int32_t>(v.integer()); };
     if (v.is("trigger"))
-        o.parms.m_trigger = v.word == 0 ? 0 : v.word == 1 ? 1 : 9;
+        o.parms.m_trigger = v.word == 0   ? autorec::TriggerType::Level
+                             : v.word == 1 ? autorec::TriggerType::Spectrum
+                                           : autorec::TriggerType::Continuous;
     else if (v.is("threshold")) {
         o.parms.m_ampThresDb = static_cast<std::int32_t>(std::lround(v.number * 100));
         o.parms.m_ampThresProc = autorec::thresholdDbToPercent(o.parms.m_ampThresDb);
@@ -144,7 +146,9 @@ bool applyRecordOption(const OptionValue& v, RecordOptions& o)
     else if (v.is("window"))
         o.parms.m_fftWindow = parseWindowName(v.text);
     else if (v.is("trigger-channel"))
-        o.parms.m_trigChans = v.word;  // both 0, left 1, right 2
+        o.parms.m_trigChans = v.word == 0   ? autorec::TriggerChannels::Both
+                               : v.word == 1 ? autorec::TriggerChannels::Left
+                                             : autorec::TriggerChannels::Right;
     else if (v.is("pre"))
         o.parms.m_recTimeBefore = i32();
     else if (v.is("post"))
@@ -162,7 +166,9 @@ bool applyRecordOption(const OptionValue& v, RecordOptions& o)
     else if (v.is("prefix"))
         o.prefix = v.text;
     else if (v.is("naming"))
-        o.parms.m_fileSwitch = o.naming = v.word + 1;  // numbered 1, dated 2, timed 3
+        o.parms.m_fileSwitch = o.naming = v.word == 0   ? autorec::FileNaming::Sequence
+                                          : v.word == 1 ? autorec::FileNaming::DateSequence
+                                                        : autorec::FileNaming::DateTime;
     else if (v.is("time-expansion"))
         o.timeExpansion = v.number;
     else if (v.is("verbose"))

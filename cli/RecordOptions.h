@@ -16,7 +16,7 @@ struct RecordOptions {
     VesAutoRecParms parms;
     std::string output;       // folder
     std::string prefix;       // beginning of the names ("" = per command default)
-    int naming = 1;
+    autorec::FileNaming naming = autorec::FileNaming::Sequence;
     double timeExpansion = 1;
     bool verbose = false;
 };

@@ -1,5 +1,6 @@
 #include "render/PlotPainter.h"
 
+#include "display/CursorMarks.h"
 #include "document/CVesSoundDoc.h"
 
 #include <QFontMetricsF>
@@ -26,7 +27,7 @@ QColor toQColor(const VesRgb& c)
 // Channels of a mark record: 1 left, 2 right, anything else both.
 bool markOnChannel(const AnaMarkSave& m, ChannelIndex sampleChannel)
 {
-    if (m.m_typ == 6 || (m.m_chan != 1 && m.m_chan != 2))
+    if (m.m_typ == CursorType::MarkingStereo || (m.m_chan != 1 && m.m_chan != 2))
         return true;
     return channelIndexOf(channelSelFromCode(m.m_chan)) == sampleChannel;
 }
@@ -516,7 +517,7 @@ void PlotPainter::drawMark(QPainter& p, const AnaMarkSave& m, bool active)
     const double left = static_cast<double>(L.plotLeft), right = static_cast<double>(L.plotLeft + L.plotWidth);
     if (!(x >= left && x <= right))
         return;
-    const bool measurement = (m.m_typ == 2 || m.m_typ == 3) && !m.m_anyY;
+    const bool measurement = isMeasurementType(m.m_typ) && !m.m_anyY;
     const bool hasValue = !m.m_anyY;
     const double pixel = static_cast<double>(L.device.twipsPerPixel);
     QPen pen(active ? m_colours.activeMark : m_colours.mark, penWidth(), Qt::DotLine, Qt::FlatCap);
@@ -548,7 +549,7 @@ void PlotPainter::drawMark(QPainter& p, const AnaMarkSave& m, bool active)
                 lineTwips(p, x - 400, y, x + 400, y);
             const TwipsRect& top = ch.oscPane.empty() ? ch.freqPane : ch.oscPane;
             labelBottom = pane ? y + pixel : static_cast<double>(top.top) - pixel - L.parms.m_fontSize * 24.0;
-        } else if (m.m_typ == 3) {
+        } else if (m.m_typ == CursorType::LargeMeasurement) {
             lineTwips(p, left, y, right, y);
             lineTwips(p, x, static_cast<double>(pane->top), x, static_cast<double>(pane->bottom));
             labelBottom = y + pixel;

@@ -38,6 +38,11 @@
 
 #include <climits>
 
+using autorec::FileNaming;
+using autorec::MarkType;
+using autorec::TriggerChannels;
+using autorec::TriggerType;
+
 namespace {
 
 constexpr int kFftSizes[8] = {2048, 1024, 512, 256, 128, 64, 32, 16};
@@ -62,12 +67,19 @@ QRadioButton* radio(QWidget* parent, const QString& text, QButtonGroup* group, i
     return r;
 }
 
+// A stored code as the id of its button or the index of its list entry.
+template <class Code>
+int id(Code code)
+{
+    return static_cast<int>(code);
+}
+
 }  // namespace
 
 CAutoRecDlg::CAutoRecDlg(CVesAnaView& view, const VesAutoRecParms& parms, QWidget* parent)
     : QDialog(parent), m_view(view), m_parms(parms)
 {
-    m_manual = parms.m_trigger == static_cast<int>(autorec::TriggerType::Continuous);
+    m_manual = parms.m_trigger == TriggerType::Continuous;
     setWindowTitle(QStringLiteral("Automatic recording parameters"));
     setAccessibleName(QStringLiteral("Automatic recording parameters"));
 
@@ -119,16 +131,16 @@ CAutoRecDlg::CAutoRecDlg(CVesAnaView& view, const VesAutoRecParms& parms, QWidge
     m_trigger = new QButtonGroup(this);
     auto* trig = new QGroupBox(QStringLiteral("Trigger type"), this);
     auto* trigBox = new QVBoxLayout(trig);
-    trigBox->addWidget(radio(trig, QStringLiteral("Oscillogram level"), m_trigger, 0));
-    trigBox->addWidget(radio(trig, QStringLiteral("Frequency domain level"), m_trigger, 1));
-    m_external = radio(trig, QStringLiteral("External trigger"), m_trigger, 2);
+    trigBox->addWidget(radio(trig, QStringLiteral("Oscillogram level"), m_trigger, id(TriggerType::Level)));
+    trigBox->addWidget(radio(trig, QStringLiteral("Frequency domain level"), m_trigger, id(TriggerType::Spectrum)));
+    m_external = radio(trig, QStringLiteral("External trigger"), m_trigger, id(TriggerType::External));
     m_external->hide();
     m_source = new QButtonGroup(this);
     auto* source = new QGroupBox(QStringLiteral("Trigger source"), this);
     auto* sourceBox = new QVBoxLayout(source);
-    sourceBox->addWidget(radio(source, QStringLiteral("Both channels"), m_source, 0));
-    sourceBox->addWidget(radio(source, QStringLiteral("Left channel"), m_source, 1));
-    sourceBox->addWidget(radio(source, QStringLiteral("Right channel"), m_source, 2));
+    sourceBox->addWidget(radio(source, QStringLiteral("Both channels"), m_source, id(TriggerChannels::Both)));
+    sourceBox->addWidget(radio(source, QStringLiteral("Left channel"), m_source, id(TriggerChannels::Left)));
+    sourceBox->addWidget(radio(source, QStringLiteral("Right channel"), m_source, id(TriggerChannels::Right)));
 
     m_ampDb = numField(this, QStringLiteral("Oscillogram threshold (dB)"), 2, -10000, 0);
     m_ampPercent = numField(this, QStringLiteral("Oscillogram threshold (%)"), 2, 0, 9999);
@@ -242,17 +254,17 @@ void CAutoRecDlg::loadFields()
     m_minTimeNext->setValue(p.m_recMinTimeNext);
     m_minDuration->setValue(p.m_ampMinDuration);
     m_fileName->setText(QString::fromStdString(p.m_fileName));
-    m_fileSwitch->setCurrentIndex(std::clamp(p.m_fileSwitch, 0, 5));
+    m_fileSwitch->setCurrentIndex(id(std::clamp(p.m_fileSwitch, FileNaming::SingleFile, FileNaming::TimeMillis)));
     m_seqStart->setValue(p.m_fileSeqStart);
-    m_marks->setCurrentIndex(std::clamp(p.m_fileMarks, 0, 4));
-    if (QAbstractButton* b = m_trigger->button(m_manual ? 0 : p.m_trigger))
+    m_marks->setCurrentIndex(id(std::clamp(p.m_fileMarks, MarkType::None, MarkType::RelativeTime)));
+    if (QAbstractButton* b = m_trigger->button(id(m_manual ? TriggerType::Level : p.m_trigger)))
         b->setChecked(true);
     else
-        m_trigger->button(0)->setChecked(true);
-    if (QAbstractButton* b = m_source->button(stereo() ? p.m_trigChans : 0))
+        m_trigger->button(id(TriggerType::Level))->setChecked(true);
+    if (QAbstractButton* b = m_source->button(id(stereo() ? p.m_trigChans : TriggerChannels::Both)))
         b->setChecked(true);
     else
-        m_source->button(0)->setChecked(true);
+        m_source->button(id(TriggerChannels::Both))->setChecked(true);
     // The percent follows the dB value, inside the field's range.
     m_ampDb->setValue(std::clamp(p.m_ampThresDb, -10000, 0));
     m_ampPercent->setValue(autorec::thresholdDbToPercent(std::clamp(p.m_ampThresDb, -10000, 0)));
@@ -276,9 +288,9 @@ void CAutoRecDlg::loadFields()
 
 void CAutoRecDlg::updateEnables()
 {
-    const int t = m_trigger->checkedId();
-    const bool freq = !m_manual && t == 1;
-    const bool level = !m_manual && t == 0;
+    const auto t = static_cast<TriggerType>(m_trigger->checkedId());
+    const bool freq = !m_manual && t == TriggerType::Spectrum;
+    const bool level = !m_manual && t == TriggerType::Level;
     for (QWidget* w : std::initializer_list<QWidget*>{m_frecMin, m_frecMax, m_frecThres, m_fftSize, m_window, m_overlap})
         w->setEnabled(freq);
     m_ampDb->setEnabled(level);
@@ -288,10 +300,10 @@ void CAutoRecDlg::updateEnables()
         b->setEnabled(!m_manual);
     for (QAbstractButton* b : m_source->buttons())
         b->setEnabled(stereo() && !m_manual);
-    const int naming = m_fileSwitch->currentIndex();
-    m_fileName->setEnabled(naming != 0);
-    m_browse->setEnabled(naming != 0);
-    m_seqStart->setEnabled(naming == 1 || naming == 2);
+    const auto naming = static_cast<FileNaming>(m_fileSwitch->currentIndex());
+    m_fileName->setEnabled(naming != FileNaming::SingleFile);
+    m_browse->setEnabled(naming != FileNaming::SingleFile);
+    m_seqStart->setEnabled(naming == FileNaming::Sequence || naming == FileNaming::DateSequence);
 }
 
 void CAutoRecDlg::dbLeft()
@@ -358,11 +370,11 @@ bool CAutoRecDlg::readFields(bool messages)
         return false;
     }
     p.m_fileName = name;
-    p.m_fileSwitch = m_fileSwitch->currentIndex();
-    p.m_fileMarks = m_marks->currentIndex();
+    p.m_fileSwitch = static_cast<FileNaming>(m_fileSwitch->currentIndex());
+    p.m_fileMarks = static_cast<MarkType>(m_marks->currentIndex());
     if (!m_manual)
-        p.m_trigger = std::max(0, m_trigger->checkedId());
-    p.m_trigChans = stereo() ? std::max(0, m_source->checkedId()) : 0;
+        p.m_trigger = static_cast<TriggerType>(std::max(0, m_trigger->checkedId()));
+    p.m_trigChans = stereo() ? static_cast<TriggerChannels>(std::max(0, m_source->checkedId())) : TriggerChannels::Both;
     // "Automatic" gives 0, the others their leading digits.
     const QString sizeText = m_fftSize->currentText();
     p.m_fftSize = sizeText == QStringLiteral("Automatic") ? 0 : sizeText.section(QLatin1Char(' '), 0, 0).toInt();
@@ -485,9 +497,9 @@ bool CAutoRecDlg::start()
     config.deviceName = devs.recordingDeviceName();
     // Recording into the document writes its sample store: the samples still
     // read from the opened file must be copied in first.
-    if ((m_manual || m_parms.m_fileSwitch == 0) && !doc.finishBackgroundCopy())
+    if ((m_manual || m_parms.m_fileSwitch == FileNaming::SingleFile) && !doc.finishBackgroundCopy())
         return false;
-    if (m_manual || m_parms.m_fileSwitch == 0)
+    if (m_manual || m_parms.m_fileSwitch == FileNaming::SingleFile)
         config.store = &doc.samples();
     config.documentPath = VesFilePath(doc.path()).plain();
     config.singleFilePath = config.documentPath;
@@ -523,7 +535,7 @@ bool CAutoRecDlg::start()
     }
     m_run->finish();
     const std::int64_t next = m_run->status().sequenceNumber;
-    if (next != m_parms.m_fileSeqStart && m_parms.m_fileSwitch != 0) {
+    if (next != m_parms.m_fileSeqStart && m_parms.m_fileSwitch != FileNaming::SingleFile) {
         m_parms.m_fileSeqStart = static_cast<std::int32_t>(next);
         m_seqStart->setValue(next);
     }

@@ -33,8 +33,7 @@ const QColor kDarkRed(128, 0, 0);
 
 bool storeRun(const VesAutoRecParms& p)
 {
-    return p.m_trigger == static_cast<int>(autorec::TriggerType::Continuous) ||
-           p.m_fileSwitch == static_cast<int>(autorec::FileNaming::SingleFile);
+    return p.m_trigger == autorec::TriggerType::Continuous || p.m_fileSwitch == autorec::FileNaming::SingleFile;
 }
 }  // namespace
 

@@ -74,7 +74,7 @@ bool recordSound(CVesAnaView& view, QWidget* parent)
     }
     // A fresh record with its defaults: the stored settings stay as they are.
     VesAutoRecParms parms;
-    parms.m_trigger = static_cast<int>(autorec::TriggerType::Continuous);
+    parms.m_trigger = autorec::TriggerType::Continuous;
     const SoundBusy busy;
     CAutoRecDlg dlg(view, parms, parent);
     dlg.run();

@@ -2,6 +2,7 @@
 
 #include "display/CUserColorMapsDlg.h"
 #include "display/DisplaySettings.h"
+#include "display/FftWindow.h"
 #include "display/SettingsFields.h"
 #include "records/VesNameTables.h"
 
@@ -160,7 +161,7 @@ void CAnaSpectDiag::fillColorList(const VesAnaParms& p)
     for (std::size_t i = 0; i < maps.size(); ++i)
         m_colors->addItem(QString::fromStdString(maps[i].m_name), 100 + static_cast<int>(i));
     int current = -1;
-    if (p.m_colorScheme == 100) {
+    if (p.m_colorScheme == vesnames::kUserColorScheme) {
         current = m_colors->findText(QString::fromStdString(p.m_colorMap.m_name), Qt::MatchExactly);
         if (current < 8) {
             // A map the list does not hold (from a recording, or unnamed).
@@ -185,8 +186,11 @@ void CAnaSpectDiag::load(const VesAnaParms& p)
         m_min->setValue(p.m_spectMin);
     m_max->setValue(p.m_spectMax < 0 ? half : p.m_spectMax);
     selectData(m_fftSize, p.m_fftSize, QStringLiteral("%1 samples").arg(p.m_fftSize));
-    selectData(m_window, p.m_fftWindow == 1 || p.m_fftWindow == 2 || p.m_fftWindow == 4 || p.m_fftWindow == 8 ? p.m_fftWindow : 0,
-               QString());
+    // The list names these windows; every other code shows as rectangular.
+    const FftWindow window = fftWindowOf(p.m_fftWindow);
+    const bool named = window == FftWindow::Parzen || window == FftWindow::Hanning || window == FftWindow::Hamming ||
+                       window == FftWindow::Cosine;
+    selectData(m_window, named ? p.m_fftWindow : fftWindowCode(FftWindow::Rectangular), QString());
     {
         const QSignalBlocker block(m_autoOverlap);
         m_autoOverlap->setChecked(p.m_fftOverLap < 0);

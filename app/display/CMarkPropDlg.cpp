@@ -24,7 +24,9 @@ CMarkPropDlg::CMarkPropDlg(const AnaMarkSave& mark, QWidget* parent) : QDialog(p
     m_type = new QComboBox(this);
     m_type->addItems({QStringLiteral("Marking cursor"), QStringLiteral("Measurement cursor"),
                       QStringLiteral("Large measurement cursor")});
-    m_type->setCurrentIndex(mark.m_typ == 2 ? 1 : mark.m_typ == 3 ? 2 : 0);
+    m_type->setCurrentIndex(mark.m_typ == CursorType::Measurement        ? 1
+                            : mark.m_typ == CursorType::LargeMeasurement ? 2
+                                                                         : 0);
     m_type->setAccessibleName(QStringLiteral("Mark displayed as"));
     m_show = new QCheckBox(QStringLiteral("Display mark"), this);
     m_show->setChecked(mark.m_show);
@@ -58,7 +60,8 @@ void CMarkPropDlg::apply(AnaMarkSave& mark) const
 {
     mark.m_label = limitChars(m_label->text().toStdString(), kMarkLabelChars);
     mark.m_showLabel = m_showLabel->isChecked();
-    mark.m_typ = m_type->currentIndex() + 1;
+    // The list holds the marking, measurement and large measurement types in order.
+    mark.m_typ = static_cast<CursorType>(m_type->currentIndex() + 1);
     mark.m_show = m_show->isChecked();
     mark.m_desc = limitChars(m_desc->toPlainText().toStdString(), kMarkDescChars);
 }

@@ -74,21 +74,23 @@ std::int64_t nowUnixMicros()
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::string recordingFileName(const std::string& base, int naming, std::int64_t sequence, const LocalTime& t)
+std::string recordingFileName(const std::string& base, FileNaming naming, std::int64_t sequence, const LocalTime& t)
 {
     const std::tm& m = t.tm;
     switch (naming) {
-    case 1: return base + vkit::formatC("#%lld", static_cast<long long>(sequence));
-    case 2:
+    case FileNaming::Sequence: return base + vkit::formatC("#%lld", static_cast<long long>(sequence));
+    case FileNaming::DateSequence:
         return base + vkit::formatC("_%04d%02d%02d#%02lld", m.tm_year + 1900, m.tm_mon + 1, m.tm_mday,
                                     static_cast<long long>(sequence));
-    case 3:
+    case FileNaming::DateTime:
         return base + vkit::formatC("_%04d%02d%02d_%02d%02d%02d", m.tm_year + 1900, m.tm_mon + 1, m.tm_mday,
                                     m.tm_hour, m.tm_min, m.tm_sec);
-    case 4: return base + vkit::formatC("_%02d%02d%02d", m.tm_hour, m.tm_min, m.tm_sec);
-    case 5: return base + vkit::formatC("_%02d%02d%02d_%03d", m.tm_hour, m.tm_min, m.tm_sec, t.millis);
-    default: return base;
+    case FileNaming::Time: return base + vkit::formatC("_%02d%02d%02d", m.tm_hour, m.tm_min, m.tm_sec);
+    case FileNaming::TimeMillis:
+        return base + vkit::formatC("_%02d%02d%02d_%03d", m.tm_hour, m.tm_min, m.tm_sec, t.millis);
+    case FileNaming::SingleFile: break;
     }
+    return base;
 }
 
 std::string withExtension(const std::string& name, const std::string& extension)
@@ -134,13 +136,14 @@ std::string unusedPath(const std::string& path)
     }
 }
 
-std::string markText(int type, std::int64_t number, const LocalTime& t, std::int64_t ms)
+std::string markText(MarkType type, std::int64_t number, const LocalTime& t, std::int64_t ms)
 {
     switch (type) {
-    case 1: return vkit::formatC("#%lld", static_cast<long long>(number));
-    case 2: return vkit::formatC("%02d%02d%02d", t.tm.tm_hour, t.tm.tm_min, t.tm.tm_sec);
-    case 3: return vkit::formatC("%02d%02d%02d_%03d", t.tm.tm_hour, t.tm.tm_min, t.tm.tm_sec, t.millis);
-    case 4:
+    case MarkType::Sequence: return vkit::formatC("#%lld", static_cast<long long>(number));
+    case MarkType::Time: return vkit::formatC("%02d%02d%02d", t.tm.tm_hour, t.tm.tm_min, t.tm.tm_sec);
+    case MarkType::TimeMillis:
+        return vkit::formatC("%02d%02d%02d_%03d", t.tm.tm_hour, t.tm.tm_min, t.tm.tm_sec, t.millis);
+    case MarkType::RelativeTime:
         if (ms < 2000)
             return vkit::formatC("%lld ms", static_cast<long long>(ms));
         if (ms < 20000)
@@ -148,8 +151,9 @@ std::string markText(int type, std::int64_t number, const LocalTime& t, std::int
         if (ms < 200000)
             return vkit::formatC("%2.1f s", ms / 1000.0);
         return vkit::formatC("%lld s", static_cast<long long>(ms / 1000));
-    default: return std::string();
+    case MarkType::None: break;
     }
+    return std::string();
 }
 
 std::string markComment(std::int64_t unixMicros)

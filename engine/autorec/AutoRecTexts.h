@@ -34,19 +34,21 @@ LocalTime localTimeOf(std::int64_t unixMicros);
 std::int64_t nowUnixMicros();
 
 // The file name of a recording, without extension: `base` followed by
-// naming 1 "#<seq>", 2 "_YYYYMMDD#<seq as %02d>", 3 "_YYYYMMDD_hhmmss",
-// 4 "_hhmmss", 5 "_hhmmss_mmm". Naming 0 gives `base`.
-std::string recordingFileName(const std::string& base, int naming, std::int64_t sequence, const LocalTime& t);
+// Sequence "#<seq>", DateSequence "_YYYYMMDD#<seq as %02d>", DateTime
+// "_YYYYMMDD_hhmmss", Time "_hhmmss", TimeMillis "_hhmmss_mmm". SingleFile
+// (and a code beyond the known ones) gives `base`.
+std::string recordingFileName(const std::string& base, FileNaming naming, std::int64_t sequence, const LocalTime& t);
 // `name` with "." + extension appended unless it already ends in a sound
 // file's extension (wav, vprd, vprdp, raw, dat, or `extension`).
 std::string withExtension(const std::string& name, const std::string& extension);
 // The first path not in use: `path` itself, else "<stem>(2).<ext>", "(3)"...
 std::string unusedPath(const std::string& path);
 
-// Mark texts: 1 "#<n>", 2 "hhmmss", 3 "hhmmss_mmm", 4 the stream time of the
-// recording's first byte: "%d ms" below 2000 ms, "%2.2f s" below 20000 ms,
-// "%2.1f s" below 200000 ms, "%d s" above. Empty for type 0.
-std::string markText(int type, std::int64_t number, const LocalTime& t, std::int64_t streamMillis);
+// Mark texts: Sequence "#<n>", Time "hhmmss", TimeMillis "hhmmss_mmm",
+// RelativeTime the stream time of the recording's first byte: "%d ms" below
+// 2000 ms, "%2.2f s" below 20000 ms, "%2.1f s" below 200000 ms, "%d s" above.
+// Empty for None (and a code beyond the known ones).
+std::string markText(MarkType type, std::int64_t number, const LocalTime& t, std::int64_t streamMillis);
 // "Recorded <date> <time>" in UTC.
 std::string markComment(std::int64_t unixMicros);
 

@@ -20,12 +20,8 @@ class IAudioBackend;
 
 namespace autorec {
 
-// Trigger types of VesAutoRecParms::m_trigger.
-enum class TriggerType : int { Level = 0, Spectrum = 1, External = 2, Continuous = 9 };
-// File naming (VesAutoRecParms::m_fileSwitch).
-enum class FileNaming : int { SingleFile = 0, Sequence = 1, DateSequence = 2, DateTime = 3, Time = 4, TimeMillis = 5 };
-// Mark at the start of each recording (VesAutoRecParms::m_fileMarks).
-enum class MarkType : int { None = 0, Sequence = 1, Time = 2, TimeMillis = 3, RelativeTime = 4 };
+// TriggerType, FileNaming, MarkType and TriggerChannels, the codes of
+// VesAutoRecParms, come with records/VesSettings.h (records/AutoRecCodes.h).
 
 // State report codes (what the status window's state field shows).
 enum class StateCode : int {

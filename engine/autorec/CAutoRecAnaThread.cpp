@@ -66,23 +66,23 @@ bool AutoRecAnalyzer::init(std::string& error)
     m_channels = f.channels;
     m_bytesPerSecond = static_cast<std::int64_t>(f.samplesPerSec) * f.blockAlign;
     m_trigger = p.m_trigger;
-    m_naming = std::clamp(p.m_fileSwitch, 0, 5);
-    if (m_trigger == 9)
-        m_naming = perFile() && !m_cfg.parms.m_fileName.empty() ? m_naming : 0;
+    m_naming = std::clamp(p.m_fileSwitch, FileNaming::SingleFile, FileNaming::TimeMillis);
+    if (m_trigger == TriggerType::Continuous)
+        m_naming = perFile() && !m_cfg.parms.m_fileName.empty() ? m_naming : FileNaming::SingleFile;
     if (m_channels == 1)
-        m_cfg.parms.m_trigChans = 0;
+        m_cfg.parms.m_trigChans = TriggerChannels::Both;
     const std::int32_t x = m_cfg.timeExp25 > 0 ? m_cfg.timeExp25 : 1000;
     m_cfg.timeExp25 = x;
     m_before = realMillisToBytes(f, x, std::max(0, p.m_recTimeBefore));
     m_after = realMillisToBytes(f, x, std::max(0, p.m_recTimeAfter));
     m_minimum = realMillisToBytes(f, x, std::max(0, p.m_ampMinDuration));
     m_maximum = realMillisToBytes(f, x, std::max(0, p.m_recMaxTime));
-    m_levelThreshold = m_trigger == 0 ? levelThreshold(f.bitsPerSample, p.m_ampThresProc) : 0;
-    m_specThreshold = m_trigger == 1 ? std::pow(10.0, -std::abs(p.m_frecThres) / 1000.0) : 0;
+    m_levelThreshold = m_trigger == TriggerType::Level ? levelThreshold(f.bitsPerSample, p.m_ampThresProc) : 0;
+    m_specThreshold = m_trigger == TriggerType::Spectrum ? std::pow(10.0, -std::abs(p.m_frecThres) / 1000.0) : 0;
     m_seq = p.m_fileSeqStart;
     m_graphics = p.m_graphics;
 
-    if (m_trigger == 1) {
+    if (m_trigger == TriggerType::Spectrum) {
         int n = std::clamp(p.m_fftSize > 0 ? p.m_fftSize : 256, 16, 2048);
         m_fftOrder = 0;
         while ((1 << (m_fftOrder + 1)) <= n)
@@ -124,7 +124,8 @@ bool AutoRecAnalyzer::init(std::string& error)
         }
     }
     const std::int64_t b = AutoRecEngine::bufferBytes(f);
-    const std::int64_t spectral = m_trigger == 1 ? 2 * static_cast<std::int64_t>(m_fftSize) * m_align : 0;
+    const std::int64_t spectral =
+        m_trigger == TriggerType::Spectrum ? 2 * static_cast<std::int64_t>(m_fftSize) * m_align : 0;
     m_ringSize = std::max(2 * (b + m_minimum) + m_before + m_after + spectral, 3 * b);
     m_ringSize = (m_ringSize + m_align - 1) / m_align * m_align;
     try {
@@ -137,7 +138,8 @@ bool AutoRecAnalyzer::init(std::string& error)
     m_diskReserve = m_cfg.diskReserveBytes != 0 ? m_cfg.diskReserveBytes : 2 * m_bytesPerSecond + (1 << 20);
     if (m_cfg.store)
         m_storeSize0 = m_cfg.store->length();
-    m_fileName = m_naming == 0 ? (m_cfg.store ? m_cfg.documentPath : m_cfg.singleFilePath) : std::string();
+    m_fileName = m_naming == FileNaming::SingleFile ? (m_cfg.store ? m_cfg.documentPath : m_cfg.singleFilePath)
+                                                    : std::string();
     return true;
 }
 
@@ -162,23 +164,23 @@ void AutoRecAnalyzer::start()
         m_everListened = true;
         m_listenUnixMicros = nowUnixMicros();
     }
-    if (m_cfg.store && m_naming == 0)
+    if (m_cfg.store && m_naming == FileNaming::SingleFile)
         m_writePos = m_cfg.store->length();
     // Continuous recording resumes the same recording after a pause (no new mark).
-    if (m_trigger != 9)
+    if (m_trigger != TriggerType::Continuous)
         m_recording = false;
     m_state = StateCode::Listening;
     m_host.recState(StateCode::Listening);
     switch (m_trigger) {
-    case 0:
+    case TriggerType::Level:
         m_host.recTitle("Automatic Recording Status");
         m_host.recLog("Oscillogram level triggered recording initiated.");
         break;
-    case 1:
+    case TriggerType::Spectrum:
         m_host.recTitle("Automatic Recording Status");
         m_host.recLog("Frequency domain level triggered recording initiated.");
         break;
-    case 2:
+    case TriggerType::External:
         m_host.recTitle("Automatic Recording Status");
         m_host.recLog("External triggered recording initiated.");
         break;
@@ -223,9 +225,9 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
         m_total += k;
         done += k;
         switch (m_trigger) {
-        case 0: analyseLevel(from, m_total); break;
-        case 1: analyseSpectrum(); break;
-        case 9: write(from, m_total); break;
+        case TriggerType::Level: analyseLevel(from, m_total); break;
+        case TriggerType::Spectrum: analyseSpectrum(); break;
+        case TriggerType::Continuous: write(from, m_total); break;
         default: break;
         }
     }
@@ -243,9 +245,8 @@ void AutoRecAnalyzer::data(const std::uint8_t* bytes, std::int64_t n)
 bool AutoRecAnalyzer::frameTriggers(std::int64_t p) const
 {
     const int chans = m_channels;
-    const int want = m_cfg.parms.m_trigChans;
     for (int c = 0; c < chans; ++c) {
-        if (want != 0 && want != c + 1)
+        if (!channelTriggers(m_cfg.parms.m_trigChans, c))
             continue;
         std::uint8_t b[4];
         const std::int64_t pos = p + c * m_sampleBytes;
@@ -264,7 +265,8 @@ bool AutoRecAnalyzer::frameTriggers(std::int64_t p) const
 std::int64_t AutoRecAnalyzer::nextTrigger(std::int64_t from, std::int64_t to) const
 {
     const std::int64_t thr = m_levelThreshold;
-    if (m_sampleBytes == 2 && (m_channels == 1 || m_cfg.parms.m_trigChans == 0) && m_ringSize % m_align == 0) {
+    if (m_sampleBytes == 2 && (m_channels == 1 || m_cfg.parms.m_trigChans == TriggerChannels::Both) &&
+        m_ringSize % m_align == 0) {
         std::int64_t p = from;
         while (p < to) {
             const std::int64_t off = p % m_ringSize;
@@ -305,14 +307,13 @@ void AutoRecAnalyzer::analyseLevel(std::int64_t from, std::int64_t to)
 
 bool AutoRecAnalyzer::columnTriggers(std::int64_t end)
 {
-    const int want = m_cfg.parms.m_trigChans;
     const std::int64_t n = m_fftSize;
     m_scratch.resize(static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(m_scratch.size()),
                                                                      n * m_align)));
     readRing(end - n * m_align, n * m_align, m_scratch.data());
     const double factor = sampleScaleFactor(m_sampleBytes, SampleScale::Units16);
     for (int c = 0; c < m_channels; ++c) {
-        if (want != 0 && want != c + 1)
+        if (!channelTriggers(m_cfg.parms.m_trigChans, c))
             continue;
         for (std::int64_t i = 0; i < n; ++i)
             m_fft[static_cast<std::size_t>(i)] =
@@ -377,7 +378,7 @@ void AutoRecAnalyzer::step(std::int64_t p, bool trig, std::int64_t unit)
             write(s, std::min({m_lastTrig + unit + m_after, p, m_total}));
             finishRecording();
             m_recording = false;
-            if (m_naming == 0)
+            if (m_naming == FileNaming::SingleFile)
                 stopWithMessage("Maximum recording time reached.");
             else if (m_inPulse && !m_ending && !m_storeFailed)
                 beginRecording(m_writtenUpTo);  // the pulse goes on into the next recording, timed from here
@@ -575,7 +576,7 @@ void AutoRecAnalyzer::finishRecording()
     if (perFile()) {
         if (!closeFile() && !m_storeFailed)
             fail(m_writer.failure().empty() ? "CANNOT WRITE FILE: " + m_writer.path() : m_writer.failure());
-        if (m_naming == 1 || m_naming == 2) {
+        if (m_naming == FileNaming::Sequence || m_naming == FileNaming::DateSequence) {
             ++m_seq;
             m_host.recDisplay({DisplayKind::SequenceNumber, -1, m_seq, steadyMs()});
         }
@@ -656,10 +657,10 @@ void AutoRecAnalyzer::stop()
         return;
     if (!m_ending && m_inPulse && m_lastTrig - m_pulseStart >= m_minimum)
         write(m_pulseStart - m_before, m_total);
-    if (m_recording && !m_ending && m_trigger != 9)
+    if (m_recording && !m_ending && m_trigger != TriggerType::Continuous)
         finishRecording();
     m_inPulse = false;
-    if (m_trigger != 9)
+    if (m_trigger != TriggerType::Continuous)
         m_recording = false;
     m_silence = m_length = 0;
     m_started = false;
@@ -719,7 +720,7 @@ void AutoRecAnalyzer::newFile(const std::string& name)
             m_host.recLog("Saving file " + baseName(m_writer.path()));
         finishRecording();
     }
-    if (m_naming == 1)
+    if (m_naming == FileNaming::Sequence)
         m_seq = std::max<std::int64_t>(m_seq, 1);
     const LocalTime lt = localTimeOf(nowUnixMicros());
     const std::string next =

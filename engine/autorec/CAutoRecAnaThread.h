@@ -80,14 +80,14 @@ private:
     std::string lastRecordingLine() const;
     std::string baseName(const std::string& path) const;
     std::int64_t unixMicrosAt(std::int64_t streamPos) const;
-    bool perFile() const { return m_naming >= 1 && m_naming <= 5; }
+    bool perFile() const { return isPerFile(m_naming); }
     void readRing(std::int64_t pos, std::int64_t n, std::uint8_t* out) const;
 
     AutoRecConfig m_cfg;
     IAutoRecHost& m_host;
     std::atomic<int>& m_pending;
-    int m_naming = 0;
-    int m_trigger = 0;
+    FileNaming m_naming = FileNaming::SingleFile;
+    TriggerType m_trigger = TriggerType::Level;
     int m_align = 1;
     int m_sampleBytes = 2;
     int m_channels = 1;

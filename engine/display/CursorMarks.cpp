@@ -74,7 +74,7 @@ AnaMarkSave markFromCursor(const CursorRecord& c)
     m.m_posY = c.hasValue ? c.value : 0;
     m.m_chan = channelSelCode(c.channel);
     m.m_spect = c.inFrequencyPane;
-    m.m_typ = static_cast<int>(c.type);
+    m.m_typ = c.type;
     m.m_show = true;
     m.m_showLabel = c.showLabel;
     m.m_label = c.label;
@@ -89,7 +89,7 @@ CursorRecord cursorFromMark(const AnaMarkSave& m)
     c.value = m.m_anyY ? -1 : m.m_posY;
     c.channel = (m.m_chan == 1 || m.m_chan == 2) ? channelSelFromCode(m.m_chan) : ChannelSel::Both;
     c.inFrequencyPane = m.m_spect;
-    c.type = m.m_typ == 2 || m.m_typ == 3 || m.m_typ == 6 ? static_cast<CursorType>(m.m_typ) : CursorType::Marking;
+    c.type = isMeasurementType(m.m_typ) || m.m_typ == CursorType::MarkingStereo ? m.m_typ : CursorType::Marking;
     c.label = m.m_label;
     c.showLabel = m.m_showLabel;
     return c;

@@ -16,13 +16,7 @@
 class CVesSoundDoc;
 class PlotLayout;
 
-enum class CursorType : int {
-    Marking = 1,           // a time position on one channel
-    Measurement = 2,       // a point, drawn as a small cross
-    LargeMeasurement = 3,  // a point, drawn as lines across the pane
-    Level = 4,             // an amplitude level
-    MarkingStereo = 6,     // a time position on both channels
-};
+// CursorType comes with the mark record (records/MarkCodes.h).
 
 bool isMeasurementType(CursorType t);
 

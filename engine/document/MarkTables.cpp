@@ -26,7 +26,7 @@ AnnotationTable marksToTable(const CVesSoundDoc& doc)
         const bool range = m.m_first >= 0 && m.m_last > m.m_first;
         a.beginSeconds = seconds(doc, range ? m.m_first : m.m_posX);
         a.endSeconds = seconds(doc, range ? m.m_last : m.m_posX);
-        if (m.m_typ == 2 && !m.m_anyY && m.m_posY >= 0) {
+        if (m.m_typ == CursorType::Measurement && !m.m_anyY && m.m_posY >= 0) {
             a.lowHz = a.highHz = static_cast<double>(m.m_posY);
             double high = 0;
             if (m.m_desc.rfind(kHighPrefix, 0) == 0 &&
@@ -74,13 +74,13 @@ int addMarksFromTable(CVesSoundDoc& doc, const AnnotationTable& table, std::stri
         m.m_chan = doc.format().channels == 2 && a.channel == 2 ? 2 : 1;
         m.m_spect = true;
         if (a.lowHz >= 0 && a.highHz >= 0) {
-            m.m_typ = 2;
+            m.m_typ = CursorType::Measurement;
             m.m_posY = std::llround(a.lowHz);
             m.m_anyY = false;
             if (a.highHz > a.lowHz)
                 m.m_desc = kHighPrefix + vkit::formatC("%.6f", a.highHz);
         } else {
-            m.m_typ = 1;
+            m.m_typ = CursorType::Marking;
             m.m_posY = -1;
             m.m_anyY = true;
         }

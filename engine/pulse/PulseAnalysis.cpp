@@ -218,11 +218,11 @@ void placePulseMarks(CVesSoundDoc& doc, PulseResult& result)
         m.m_chan = channelSelCode(req.channel);
         m.m_spect = true;
         if (req.kind == 2) {
-            m.m_typ = 2;  // measurement cursor: a point in time and frequency
+            m.m_typ = CursorType::Measurement;  // a point in time and frequency
             m.m_posY = std::llround(req.frequencyHz);
             m.m_anyY = false;
         } else {
-            m.m_typ = 1;  // marking cursor: a time only
+            m.m_typ = CursorType::Marking;  // a time only
             m.m_posY = -1;
             m.m_anyY = true;
         }

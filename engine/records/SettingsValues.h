@@ -25,10 +25,10 @@ bool readFlag(const vkit::RegCls& reg, std::string_view key, std::string_view na
 std::string readText(const vkit::RegCls& reg, std::string_view key, std::string_view name, std::string_view def,
                      std::size_t maxBytes = std::string::npos);
 
-// Writes the values of one key as one update of the settings file.
 // a * b limited to the 64-bit range.
 std::int64_t mulSaturated(std::int64_t a, std::int64_t b);
 
+// Writes the values of one key as one update of the settings file.
 class KeyWriter {
 public:
     KeyWriter(vkit::RegCls& reg, std::string key);

@@ -6,6 +6,7 @@
 
 #include "core/RegCls.h"
 #include "core/VkitXML.h"
+#include "records/RecordFields.h"
 #include "records/VesColorMap.h"
 
 #include <cstddef>
@@ -14,60 +15,17 @@
 #include <span>
 #include <vector>
 
-// Fixed-layout form in VPr1 (1968 bytes, little-endian). The fields follow
-// each other in the order of the record, each in its own size; flags take one
-// byte (non-zero = true), 64-bit fields start at multiples of 8. These are the
-// offsets of the record's 2000-byte image in memory, of which the form keeps
-// the first 1968 bytes.
-//
-// | Offset | Size | Field                                   | XML name        |
-// |--------|------|-----------------------------------------|-----------------|
-// |      0 |    4 | Release                                 | Release         |
-// |      4 |    4 | Version                                 | Version         |
-// |      8 |    1 | oscillogram shown                       | AmpPlot         |
-// |      9 |    1 | oscillogram continuous                  | AmpCont         |
-// |     10 |    1 | spectrogram shown                       | SpectPlot       |
-// |     11 |    1 | left channel                            | LeftChan        |
-// |     12 |    1 | right channel                           | RightChan       |
-// |     13 |    1 | colour bar shown                        | Scale           |
-// |     14 |    2 | zero                                    |                 |
-// |     16 |    8 | plot size, microseconds                 | PlotSize        |
-// |     24 |    8 | spectrogram minimum, Hz                 | SpectMin        |
-// |     32 |    8 | spectrogram maximum, Hz                 | SpectMax        |
-// |     40 |    8 | oscillogram minimum, 1/100 %            | AmpMin          |
-// |     48 |    8 | oscillogram maximum, 1/100 %            | AmpMax          |
-// |     56 |    8 | plot start, sample index (-1 = not set) | PlotStart       |
-// |     64 |    8 | plot end, sample index (-1 = not set)   | PlotEnd         |
-// |     72 |    4 | FFT size (0 = automatic)                | FftSize         |
-// |     76 |    4 | FFT overlap, % (-1 = automatic)         | FftOverLap      |
-// |     80 |    4 | FFT threshold                           | FftThresHold    |
-// |     84 |    4 | FFT window                              | FftWindow       |
-// |     88 |    4 | colour scheme                           | ColorScheme     |
-// |     92 |    4 | contrast                                | Contrast        |
-// |     96 |    4 | inverted colours (flag in 32 bits)      | InvColors       |
-// |    100 |    4 | font size                               | FontSize        |
-// |    104 |    4 | frequency pane size                     | FreqSize        |
-// |    108 |    4 | frequency plot                          | FreqPlot        |
-// |    112 |    4 | frequency threshold                     | FreqThreshold   |
-// |    116 |    4 | frequency plot type                     | FreqPlotType    |
-// |    120 |    4 | frequency grid x                        | FreqGridX       |
-// |    124 |    4 | frequency grid y                        | FreqGridY       |
-// |    128 |    4 | spectrogram grid x                      | SpectGridX      |
-// |    132 |    4 | spectrogram grid y                      | SpectGridY      |
-// |    136 |    4 | oscillogram grid x                      | OscGridX        |
-// |    140 |    4 | oscillogram grid y                      | OscGridY        |
-// |    144 | 1824 | user colour map, its first 1824 bytes   | VesColorMap     |
-// |  (1968 |   24 | rest of the colour map: in memory only) |                 |
-// |  (1992 |    1 | label every frequency tick: in memory   | FreqAllTicksLabels |
-// |        |      | only; 1993..1999 alignment)             |                 |
-//
-// The colour map's 1848 bytes run from 144 to 1991, so the form holds the
-// map's header, bands 0..62 and the DbFrom of band 63; the rest of band 63 and
-// FreqAllTicksLabels do not fit. Reading the form leaves them as they were
-// (the XML form carries them).
+// Fixed-layout form in VPr1 (1968 bytes, little-endian): the first 1968
+// bytes of the record's 2000-byte image in memory, fields in the order of the
+// record, each in its own size (flags in one byte, 64-bit fields at multiples
+// of 8; offsets in the field table, VesAnaParms.cpp), the user colour map from
+// offset 144. The map's 1848 bytes run to 1991, so the form holds its header,
+// bands 0..62 and the DbFrom of band 63; the rest of band 63 and
+// FreqAllTicksLabels do not fit, and reading the form leaves them as they
+// were (the XML form carries them).
 //
 // Old view records (files of Release below 2, and of Release 2 Version 0..4)
-// are 80 bytes long: the same layout up to FftOverLap (offsets 0..79).
+// are 80 bytes long: the same layout up to FftOverLap.
 struct VesAnaParms {
     static constexpr std::size_t kFixedSize = 1968;
     static constexpr std::size_t kOldFixedSize = 80;
@@ -113,6 +71,9 @@ struct VesAnaParms {
     VesColorMap m_colorMap;
     bool m_freqAllTicksLabels = false;
 
+    // The field table of every form (the colour map is stored apart).
+    static std::span<const vesrec::Field<VesAnaParms>> fields();
+
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.
     bool fromBytes(std::span<const std::uint8_t> bytes);
@@ -151,25 +112,16 @@ struct VesAnaParms {
 
     // Brings every field into the range the settings dialogs allow, so that
     // no view, plot or column engine divides by zero or reads out of bounds:
-    //  - PlotSize 1 µs .. 10^12 µs (beyond the dialogs' 10 hours: a view
-    //    may show a whole recording);
-    //  - SpectMin below 0 -> 0, both limits at most 100,000,000 Hz; a
-    //    negative SpectMax stays "unset" (R/2) unless `effectiveRateHz` is
-    //    given, then it becomes R/2; a range that is empty or inverted
-    //    becomes SpectMin 0 (and, when SpectMax is not above 0, SpectMax
-    //    unset, or R/2 with a known rate);
-    //  - AmpMin below -10000 -> -10000, AmpMax below -10000 -> 10000, AmpMax
-    //    above 10000 -> 10000; AmpMin at or above AmpMax -> AmpMax - 1, or
-    //    the pair -10000/-9999;
+    // each field by the range of its table entry (and the user colour map's
+    // bands in use into 0 .. 64), then what a range cannot say:
+    //  - a negative SpectMax stays "unset" (R/2) unless `effectiveRateHz` is
+    //    given, then it becomes R/2; a frequency range that is empty or
+    //    inverted becomes SpectMin 0 (and, when SpectMax is not above 0,
+    //    SpectMax unset, or R/2 with a known rate);
+    //  - AmpMin at or above AmpMax -> AmpMax - 1, or the pair -10000/-9999;
     //  - FftSize other than 0 (automatic): the power of two at or below it
-    //    within 16 .. 4096; FftOverLap above 99 -> 99, below -1 -> -1
-    //    (automatic); FftThresHold 0 .. 32; Contrast -10 .. 10;
-    //  - ColorScheme other than 0 .. 7 and 100 -> 0; the user colour map's
-    //    bands in use 0 .. 64;
-    //  - FreqThreshold outside 0 .. 99 -> 5; FreqSize below 1 -> 50, above
-    //    16000 -> 16000; FontSize 1 .. 72;
-    //  - the time grids and the oscillogram's amplitude grid outside 0 .. 5
-    //    -> 0, the frequency grids outside -1 .. 5 -> -1.
+    //    within 16 .. 4096;
+    //  - ColorScheme other than 0 .. 7 and 100 -> 0.
     // `effectiveRateHz` is the rate R (rate x time expansion) of the
     // recording the set is shown for; 0 when not known (settings, a set just
     // read from a file).

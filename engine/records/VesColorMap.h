@@ -3,25 +3,16 @@
 // analysis parameter set, in the settings value UserColor and in the list of
 // user maps) and as the XML element VesColorMap.
 //
-// Fixed layout (1848 bytes, little-endian):
-//
-// | Offset | Size    | Field                                  | XML name        |
-// |--------|---------|----------------------------------------|-----------------|
-// |      0 |       4 | Release                                | Release         |
-// |      4 |       4 | Version                                | Version         |
-// |      8 |      32 | name, at most 31 bytes, zero-terminated | Name           |
-// |     40 |       4 | number of bands in use                 | ColorMapRader   |
-// |     44 |       4 | reserved (-2: levels in thousandths dB)| Reserv          |
-// |     48 |       8 | modification time (100 ns since 1601)  | ModTime         |
-// |     56 | 64 x 28 | bands                                  | VesColorMapRad  |
-//
-// Band (28 bytes): DbFrom +0, DbTo +4, DbStep +8, Count +12 (32-bit signed),
-// colFrom +16, colTo +20 (colours 0x00BBGGRR; written to XML as 64-bit
-// integers), FirstPenIx +24 (32-bit signed).
+// Fixed layout (1848 bytes, little-endian): Release, Version, the name (at
+// most 31 bytes, zero-terminated), the number of bands in use, a reserved
+// value (-2: levels in thousandths dB), the modification time (100 ns since
+// 1601) and 64 bands of 28 bytes; colours are 0x00BBGGRR, written to XML as
+// 64-bit integers. Offsets and XML names are in the field tables.
 #pragma once
 
 #include "core/RegCls.h"
 #include "core/VkitXML.h"
+#include "records/RecordFields.h"
 
 #include <array>
 #include <cstddef>
@@ -44,10 +35,8 @@ struct VesColorMapRad {
     std::uint32_t m_colTo = 0xF0F0F0;    // RGB(240, 240, 240)
     std::int32_t m_firstPenIx = std::numeric_limits<std::int32_t>::min();
 
-    void toBytes(std::uint8_t* p) const;
-    void fromBytes(const std::uint8_t* p);
-    std::unique_ptr<VkitXML::Node> toXml() const;
-    void fromXml(const VkitXML::Node& band);
+    // The field table of the fixed and the XML form (offsets within the band).
+    static std::span<const vesrec::Field<VesColorMapRad>> fields();
 
     bool operator==(const VesColorMapRad&) const = default;
 };
@@ -70,6 +59,10 @@ struct VesColorMap {
     // The bands of a new map: band 0 from 0 to -90 in steps of -1 with 90 pens,
     // the others empty (0, 0, 0, 1).
     static std::array<VesColorMapRad, kBands> defaultBands();
+
+    // The field table of the header of the fixed and the XML form; the bands
+    // follow it.
+    static std::span<const vesrec::Field<VesColorMap>> fields();
 
     std::vector<std::uint8_t> toBytes() const;
     // Writes the first `size` bytes of the fixed layout (at most kFixedSize):

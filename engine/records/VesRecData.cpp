@@ -1,7 +1,7 @@
 #include "records/VesRecData.h"
 
 #include "core/ByteOrder.h"
-#include "records/RecordBytes.h"
+#include "records/RecordFieldIo.h"
 #include "records/VesSettings.h"
 
 #include <limits>
@@ -43,85 +43,65 @@ void VesRecData::setDetectorHeaderLength(std::uint32_t length)
     writeLe32(m_detectorHeader.data(), length);
 }
 
+namespace {
+
+using F = Field<VesRecData>;
+
+// In the order of the XML children.
+constexpr F kRecDataFields[] = {
+    field<&VesRecData::m_release>().element("Release").bytes(0, 4),
+    field<&VesRecData::m_version>().element("Version").bytes(4, 4),
+    field<&VesRecData::m_build>().element("Build").bytes(8, 4),
+    field<&VesRecData::m_copyright>().element("Copyright").bytes(12, 40),
+    // Thousandths; files of Release below 2 and of Release 2 Version 0 hold a
+    // whole factor here (timeExpFromOldFactor).
+    field<&VesRecData::m_timeExp25>().element("TimeExp25").bytes(52, 4),
+    field<&VesRecData::m_date>().element("Date").bytes(56, 16),
+    field<&VesRecData::m_time>().element("Time").bytes(72, 10),
+    field<&VesRecData::m_at>().element("At").bytes(122, 80),
+    field<&VesRecData::m_by>().element("By").bytes(82, 40),
+    field<&VesRecData::m_recDate>().element("RecDate"),
+    field<&VesRecData::m_recDev>().element("RecDev"),
+    field<&VesRecData::m_modTime>().element("ModTime"),
+    field<&VesRecData::m_user>().element("User"),
+    field<&VesRecData::m_spare1>().bytes(204, 4),
+    field<&VesRecData::m_spare2>().bytes(208, 4),
+};
+
+constexpr const char* kExtraDataName = "ExtraData";
+
+}  // namespace
+
+std::span<const Field<VesRecData>> VesRecData::fields()
+{
+    return kRecDataFields;
+}
+
 std::vector<std::uint8_t> VesRecData::toBytes() const
 {
-    std::vector<std::uint8_t> b(kFixedSize, 0);
-    std::uint8_t* p = b.data();
-    writeLeI32(p + 0, m_release);
-    writeLeI32(p + 4, m_version);
-    writeLeI32(p + 8, m_build);
-    putText(p + 12, 40, m_copyright);
-    writeLeI32(p + 52, m_timeExp25);
-    putText(p + 56, 16, m_date);
-    putText(p + 72, 10, m_time);
-    putText(p + 82, 40, m_by);
-    putText(p + 122, 80, m_at);
-    // 202..203 stay zero
-    writeLeI32(p + 204, m_spare1);
-    writeLeI32(p + 208, m_spare2);
-    return b;
+    return recordToBytes(*this);
 }
 
 bool VesRecData::fromBytes(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < kFixedSize)
-        return false;
-    const std::uint8_t* p = bytes.data();
-    m_release = readLeI32(p + 0);
-    m_version = readLeI32(p + 4);
-    m_build = readLeI32(p + 8);
-    m_copyright = getText(p + 12, 40);
-    m_timeExp25 = readLeI32(p + 52);
-    m_date = getText(p + 56, 16);
-    m_time = getText(p + 72, 10);
-    m_by = getText(p + 82, 40);
-    m_at = getText(p + 122, 80);
-    m_spare1 = readLeI32(p + 204);
-    m_spare2 = readLeI32(p + 208);
-    return true;
+    return recordFromBytes(*this, bytes);
 }
 
 std::unique_ptr<Node> VesRecData::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    n->addChildElement("Release", m_release);
-    n->addChildElement("Version", m_version);
-    n->addChildElement("Build", m_build);
-    n->addChildElement("Copyright", m_copyright);
-    n->addChildElement("TimeExp25", m_timeExp25);
-    n->addChildElement("Date", m_date);
-    n->addChildElement("Time", m_time);
-    n->addChildElement("At", m_at);
-    n->addChildElement("By", m_by);
-    n->addChildElement("RecDate", m_recDate);
-    n->addChildElement("RecDev", m_recDev);
-    n->addChildElement("ModTime", m_modTime);
-    n->addChildElement("User", m_user);
+    auto n = recordToXml(*this);
     for (const auto& line : m_extraData)
-        n->addChildElement("ExtraData", line);
+        n->addChildElement(kExtraDataName, line);
     return n;
 }
 
 bool VesRecData::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
+    const Node* e = recordFromXml(*this, node);
     if (!e)
         return false;
-    e->getInt("Release", m_release);
-    e->getInt("Version", m_version);
-    e->getInt("Build", m_build);
-    e->getString("Copyright", m_copyright);
-    e->getInt("TimeExp25", m_timeExp25);
-    e->getString("Date", m_date);
-    e->getString("Time", m_time);
-    e->getString("At", m_at);
-    e->getString("By", m_by);
-    e->getString("RecDate", m_recDate);
-    e->getString("RecDev", m_recDev);
-    e->getString("ModTime", m_modTime);
-    e->getString("User", m_user);
     for (const auto& c : e->children())
-        if (c->name() == "ExtraData")
+        if (c->name() == kExtraDataName)
             m_extraData.push_back(c->text());
     return true;
 }
@@ -137,96 +117,59 @@ std::int32_t VesRecData::timeExpFromOldFactor(std::int32_t factor)
 // ---------------------------------------------------------------------------
 // AnaMarkSave
 
+namespace {
+
+using M = Field<AnaMarkSave>;
+
+// In the order of the XML children. The fixed form begins with its own size,
+// Release 4 and Version 0; a mark read from it takes Release and Version
+// from there.
+constexpr M kMarkFields[] = {
+    field<&AnaMarkSave::m_size>().bytes(0, 4).bytesConst(AnaMarkSave::kFixedSize, false),
+    field<&AnaMarkSave::m_release>().element("Release").bytes(4, 4).bytesConst(4, true),
+    field<&AnaMarkSave::m_version>().element("Version").bytes(8, 4).bytesConst(0, true),
+    field<&AnaMarkSave::m_posX>().element("PosX").bytes(12, 4),
+    field<&AnaMarkSave::m_posY>().element("PosY").bytes(16, 4),
+    field<&AnaMarkSave::m_chan>().element("Chan").bytes(24, 4),
+    field<&AnaMarkSave::m_spect>().element("Spect").bytes(28, 4),
+    field<&AnaMarkSave::m_typ>().element("Typ").bytes(32, 4),
+    field<&AnaMarkSave::m_first>().element("First").bytes(36, 4),
+    field<&AnaMarkSave::m_last>().element("Last").bytes(40, 4),
+    field<&AnaMarkSave::m_markNr>().element("MarkNr").bytes(52, 4),
+    field<&AnaMarkSave::m_select>().element("Select").bytes(56, 4),
+    field<&AnaMarkSave::m_anyY>().element("AnyY"),
+    field<&AnaMarkSave::m_show>().element("Show").bytes(44, 4),
+    field<&AnaMarkSave::m_showLabel>().element("ShowLabel").bytes(48, 4),
+    field<&AnaMarkSave::m_label>().element("Label").bytes(60, 80),
+    field<&AnaMarkSave::m_desc>().element("Desc").bytes(140, 400),
+};
+
+}  // namespace
+
+std::span<const Field<AnaMarkSave>> AnaMarkSave::fields()
+{
+    return kMarkFields;
+}
+
 std::vector<std::uint8_t> AnaMarkSave::toBytes() const
 {
-    std::vector<std::uint8_t> b(kFixedSize, 0);
-    std::uint8_t* p = b.data();
-    writeLe32(p + 0, static_cast<std::uint32_t>(kFixedSize));
-    writeLeI32(p + 4, 4);
-    writeLeI32(p + 8, 0);
-    writeLe32(p + 12, static_cast<std::uint32_t>(m_posX));
-    writeLe32(p + 16, static_cast<std::uint32_t>(m_posY));
-    // 20..23 stay zero
-    writeLeI32(p + 24, m_chan);
-    writeLeI32(p + 28, m_spect ? 1 : 0);
-    writeLeI32(p + 32, m_typ);
-    writeLe32(p + 36, static_cast<std::uint32_t>(m_first));
-    writeLe32(p + 40, static_cast<std::uint32_t>(m_last));
-    writeLeI32(p + 44, m_show ? 1 : 0);
-    writeLeI32(p + 48, m_showLabel ? 1 : 0);
-    writeLeI32(p + 52, m_markNr);
-    writeLeI32(p + 56, m_select ? 1 : 0);
-    putText(p + 60, 80, m_label);
-    putText(p + 140, 400, m_desc);
-    return b;
+    return recordToBytes(*this);
 }
 
 bool AnaMarkSave::fromBytes(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < kFixedSize)
+    if (!recordFromBytes(*this, bytes))
         return false;
-    const std::uint8_t* p = bytes.data();
-    m_release = readLeI32(p + 4);
-    m_version = readLeI32(p + 8);
-    m_posX = readLeI32(p + 12);
-    m_posY = readLeI32(p + 16);
-    m_anyY = false;
-    m_chan = readLeI32(p + 24);
-    m_spect = readLe32(p + 28) != 0;
-    m_typ = readLeI32(p + 32);
-    m_first = readLeI32(p + 36);
-    m_last = readLeI32(p + 40);
-    m_show = readLe32(p + 44) != 0;
-    m_showLabel = readLe32(p + 48) != 0;
-    m_markNr = readLeI32(p + 52);
-    m_select = readLe32(p + 56) != 0;
-    m_label = getText(p + 60, 80);
-    m_desc = getText(p + 140, 400);
+    m_anyY = false;  // no place in the fixed form
     return true;
 }
 
 std::unique_ptr<Node> AnaMarkSave::toXml() const
 {
-    auto n = std::make_unique<Node>(kXmlName);
-    n->addChildElement("Release", m_release);
-    n->addChildElement("Version", m_version);
-    n->addChildElement("PosX", m_posX);
-    n->addChildElement("PosY", m_posY);
-    n->addChildElement("Chan", m_chan);
-    n->addChildElement("Spect", std::int32_t{m_spect});
-    n->addChildElement("Typ", m_typ);
-    n->addChildElement("First", m_first);
-    n->addChildElement("Last", m_last);
-    n->addChildElement("MarkNr", m_markNr);
-    n->addChildElement("Select", std::int32_t{m_select});
-    n->addChildElement("AnyY", std::int32_t{m_anyY});
-    n->addChildElement("Show", std::int32_t{m_show});
-    n->addChildElement("ShowLabel", std::int32_t{m_showLabel});
-    n->addChildElement("Label", m_label);
-    n->addChildElement("Desc", m_desc);
-    return n;
+    return recordToXml(*this);
 }
 
 bool AnaMarkSave::fromXml(const Node& node)
 {
-    const Node* e = findRecordElement(node, kXmlName);
-    if (!e)
-        return false;
-    e->getInt("Release", m_release);
-    e->getInt("Version", m_version);
-    e->getInt64("PosX", m_posX);
-    e->getInt64("PosY", m_posY);
-    e->getInt("Chan", m_chan);
-    e->getFlag("Spect", m_spect);
-    e->getInt("Typ", m_typ);
-    e->getInt64("First", m_first);
-    e->getInt64("Last", m_last);
-    e->getInt("MarkNr", m_markNr);
-    e->getFlag("Select", m_select);
-    e->getFlag("AnyY", m_anyY);
-    e->getFlag("Show", m_show);
-    e->getFlag("ShowLabel", m_showLabel);
-    e->getString("Label", m_label);
-    e->getString("Desc", m_desc);
-    return true;
+    return recordFromXml(*this, node) != nullptr;
 }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "core/VkitXML.h"
+#include "records/MarkCodes.h"
+#include "records/RecordFields.h"
 
 #include <array>
 #include <cstddef>
@@ -17,29 +19,13 @@
 
 struct VesDefData;
 
-// Recording record.
-//
-// Fixed-layout form (212 bytes; texts zero-terminated and cut to fit):
-//
-// | Offset | Size | Content                                  |
-// |--------|------|------------------------------------------|
-// |      0 |    4 | Release                                  |
-// |      4 |    4 | Version                                  |
-// |      8 |    4 | Build                                    |
-// |     12 |   40 | Copyright                                |
-// |     52 |    4 | TimeExp25 (time expansion factor x 1000) |
-// |     56 |   16 | Date                                     |
-// |     72 |   10 | Time                                     |
-// |     82 |   40 | By                                       |
-// |    122 |   80 | At                                       |
-// |    202 |    2 | zero                                     |
-// |    204 |    4 | m_spare1                                 |
-// |    208 |    4 | m_spare2                                 |
-//
-// The fixed form carries neither RecDate, RecDev, ModTime, User, ExtraData nor
-// the detector header; reading it leaves those as they are. Files of Release
-// below 2, and of Release 2 Version 0, hold a whole time expansion factor at
-// offset 52: the file reader converts it (timeExpFromOldFactor).
+// Recording record. The fixed-layout form (212 bytes) holds Release,
+// Version, Build, Copyright, the time expansion, Date, Time, By, At and the
+// two integers, texts zero-terminated and cut to fit (offsets in the field
+// table, VesRecData.cpp); neither RecDate, RecDev, ModTime, User, ExtraData
+// nor the detector header, which reading it leaves as they are. Files of
+// Release below 2, and of Release 2 Version 0, hold a whole time expansion
+// factor: the file reader converts it (timeExpFromOldFactor).
 struct VesRecData {
     static constexpr std::size_t kFixedSize = 212;
     static constexpr std::size_t kDetectorHeaderSize = 244;
@@ -75,6 +61,9 @@ struct VesRecData {
     std::uint32_t detectorHeaderLength() const;
     void setDetectorHeaderLength(std::uint32_t length);
 
+    // The field table of the fixed and the XML form.
+    static std::span<const vesrec::Field<VesRecData>> fields();
+
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.
     bool fromBytes(std::span<const std::uint8_t> bytes);
@@ -91,31 +80,11 @@ struct VesRecData {
     bool operator==(const VesRecData&) const = default;
 };
 
-// Mark record.
-//
-// Fixed-layout form (540 bytes):
-//
-// | Offset | Size | Content                                             |
-// |--------|------|-----------------------------------------------------|
-// |      0 |    4 | 540                                                 |
-// |      4 |    4 | 4 (Release of the form; read back into m_release)   |
-// |      8 |    4 | 0 (Version of the form; read back into m_version)   |
-// |     12 |    4 | PosX, low 32 bits (sign-extended on reading)        |
-// |     16 |    4 | PosY, low 32 bits (sign-extended on reading)        |
-// |     20 |    4 | zero                                                |
-// |     24 |    4 | Chan                                                |
-// |     28 |    4 | Spect (non-zero = true)                             |
-// |     32 |    4 | Typ                                                 |
-// |     36 |    4 | First, low 32 bits (sign-extended on reading)       |
-// |     40 |    4 | Last, low 32 bits (sign-extended on reading)        |
-// |     44 |    4 | Show (non-zero = true)                              |
-// |     48 |    4 | ShowLabel (non-zero = true)                         |
-// |     52 |    4 | MarkNr                                              |
-// |     56 |    4 | Select (non-zero = true)                            |
-// |     60 |   80 | Label, zero-terminated (at most 79 bytes)           |
-// |    140 |  400 | Desc, zero-terminated (at most 399 bytes)           |
-//
-// AnyY has no place in the fixed form; a mark read from it has AnyY false.
+// Mark record. The fixed-layout form (540 bytes) begins with its size,
+// Release 4 and Version 0 (read back into m_release and m_version); the
+// positions keep their low 32 bits (sign-extended on reading), Label at most
+// 79 and Desc at most 399 bytes. AnyY has no place in it: a mark read from it
+// has AnyY false.
 struct AnaMarkSave {
     static constexpr std::size_t kFixedSize = 540;
     static constexpr std::int32_t kMemorySize = 136;
@@ -129,7 +98,7 @@ struct AnaMarkSave {
     bool m_anyY = false;      // the mark has no vertical position
     std::int32_t m_chan = 0;
     bool m_spect = true;      // placed in the spectrogram pane
-    std::int32_t m_typ = 0;
+    CursorType m_typ = CursorType::Unset;
     std::int64_t m_first = -1;
     std::int64_t m_last = -1;
     bool m_show = false;
@@ -138,6 +107,9 @@ struct AnaMarkSave {
     bool m_select = false;
     std::string m_label;
     std::string m_desc;
+
+    // The field table of the fixed and the XML form.
+    static std::span<const vesrec::Field<AnaMarkSave>> fields();
 
     std::vector<std::uint8_t> toBytes() const;
     // False (and the record unchanged) when fewer than kFixedSize bytes are given.
@@ -151,6 +123,3 @@ struct AnaMarkSave {
 
     bool operator==(const AnaMarkSave&) const = default;
 };
-
-// The element itself when it has that name, else its first child of that name.
-const VkitXML::Node* findRecordElement(const VkitXML::Node& node, const char* name);

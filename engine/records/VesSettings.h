@@ -1,24 +1,24 @@
 // The settings records kept under "Settings\..." and their load from and save
 // to their key through vkit::RegCls. Loading keeps the record's value for
-// every missing value; saving writes the values in the order listed with each
-// record, as one update of the settings file. Integers are stored as decimal
+// every missing value; saving writes the values in the order of the record's
+// field table (VesSettings.cpp), as one update of the settings file. Integers are stored as decimal
 // text and flags as 0 or 1 (true only for 1); numbers stored as 32- or 64-bit
 // values by another tool read like their decimal text.
 #pragma once
 
 #include "core/RegCls.h"
+#include "records/AutoRecCodes.h"
+#include "records/RecordFields.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Default data ("Settings\DefData"): the defaults of the recording record and
 // of a new document's sound format, the sampling defaults of the three
-// acquisition cards and the chosen sound devices.
-// Written: Release, Version, Build, Copyright, TimeExp25, Chans, Bits, Rate,
-// Date, Time, At, By, CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev.
-// Read back: TimeExp25, Chans, Bits, Rate, At (at most 79 bytes), By (at most
-// 39 bytes), CBoardSamp, NiDaqSamp, InesSamp, PlayDev, RecDev; the others are
-// written for information.
+// acquisition cards and the chosen sound devices. Release, Version, Build,
+// Copyright, Date and Time are written for information and not read back; At
+// is read back as at most 79 bytes, By as at most 39.
 struct VesDefData {
     static constexpr const char* kRegKey = "Settings\\DefData";
 
@@ -44,15 +44,15 @@ struct VesDefData {
     std::int32_t m_spare2 = -1;
 
     VesDefData();
+    static std::span<const vesrec::Field<VesDefData>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesDefData&) const = default;
 };
 
-// Power spectrum settings ("Settings\Power").
-// Values: LeftChan, RightChan, ContUpd, LogScale, FftSize, FftWindow, ZeroDB,
-// MaxDB, ZeroV, MaxV. ZeroV and MaxV are stored as round(value x 1000) and read
-// back divided by 1000. The frequency range is not stored.
+// Power spectrum settings ("Settings\Power"). ZeroV and MaxV are stored as
+// round(value x 1000) and read back divided by 1000. The frequency range is
+// not stored.
 struct VesPowerParms {
     static constexpr const char* kRegKey = "Settings\\Power";
 
@@ -69,14 +69,13 @@ struct VesPowerParms {
     std::int32_t m_maxFrequency = 0;  // Hz; 0 or less: half the rate
     std::int32_t m_minFrequency = 0;  // Hz
 
+    static std::span<const vesrec::Field<VesPowerParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesPowerParms&) const = default;
 };
 
 // Pulse interval / pulse length settings ("Settings\Rate").
-// Values: LeftChan, RightChan, ContUpd, AutoCalc, HistStart, HistEnd, BarAnt,
-// Delay, Threshold.
 struct VesRateParms {
     static constexpr const char* kRegKey = "Settings\\Rate";
 
@@ -93,18 +92,13 @@ struct VesRateParms {
     std::int32_t m_spare1 = -1;     // carried along unchanged, not stored
     std::int32_t m_spare2 = 9;
 
+    static std::span<const vesrec::Field<VesRateParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesRateParms&) const = default;
 };
 
-// Pulse characteristics settings ("Settings\Puls").
-// Values: LeftChan, RightChan, ContUpd, AutoCalc, PlotSize, FontSize,
-// MinFrequency, MaxFrequency, FreqThreshold, FreqSeparation,
-// AmpSeparationMySec, DurTimeMySec, AmpThres, AmpMaxAmp, Energy, FreqStrong,
-// FreqStrongMark, FreqMax, FreqMin, FreqMaxMark, FreqMinMark, PulsNum,
-// RelPulsCalc, StartTime, StartTimeMark, StopTime, StopTimeMark, Duration,
-// StartFreq, StopFreq, DurationFreq, Method. When AmpSeparationMySec or
+// Pulse characteristics settings ("Settings\Puls"). When AmpSeparationMySec or
 // DurTimeMySec is missing, AmpSeparation or DurTime (ms) x 1000 is taken.
 // The FFT size, window and overlap come from the view and are not stored.
 struct VesPulsParms {
@@ -152,15 +146,14 @@ struct VesPulsParms {
     std::int32_t m_fftWindow = 2;   // from the view; not stored
     std::int32_t m_fftOverlap = 0;  // frames, from the view; not stored
 
+    static std::span<const vesrec::Field<VesPulsParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesPulsParms&) const = default;
 };
 
 // Acquisition card settings, one key per card: "Settings\CB", "Settings\NI",
-// "Settings\INES".
-// Values: NumSamples, SampFreq, CutFreq, TimeExp, StoreTime, Gain (only NI and
-// INES), CircularBuffer, PlayAfter, Spectro, FixReplay, ReplayFreq, ExtStop.
+// "Settings\INES". Only NI and INES store a Gain.
 struct VesCardParms {
     enum class Card { CB, NI, INES };
 
@@ -183,17 +176,15 @@ struct VesCardParms {
     const char* regKey() const { return regKey(m_card); }
     bool hasGain() const { return m_card != Card::CB; }
 
+    static std::span<const vesrec::Field<VesCardParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesCardParms&) const = default;
 };
 
-// Automatic recording settings ("Settings\AutoRec").
-// Values: RecMinTimeNext, RecMaxTime, RecMaxCnt, RecTimeBefore, RecTimeAfter,
-// FileName, FileSwitch, FileMarks, FileSeqStart, Trigger, TrigChans, FrecMin,
-// FrecMax, FrecThres, FftWindow, FftSize, FftMinOverLap, AmpThresProc,
-// AmpThresDb, AmpMinDuration, Graphics; read but never written: RecBuffAnt
-// (input buffer count) and GraphicsOverload (display backlog limit).
+// Automatic recording settings ("Settings\AutoRec"). RecBuffAnt (input buffer
+// count) and GraphicsOverload (display backlog limit) are read but never
+// written.
 struct VesAutoRecParms {
     static constexpr const char* kRegKey = "Settings\\AutoRec";
     static constexpr std::size_t kFileNameMax = 259;  // bytes, in a 260-byte field
@@ -205,11 +196,11 @@ struct VesAutoRecParms {
     std::int32_t m_recTimeAfter = 0;    // ms
     std::int32_t m_recBuffAnt = 64;     // input buffers
     std::string m_fileName;
-    std::int32_t m_fileSwitch = 0;      // file naming, see fileNamingName()
+    autorec::FileNaming m_fileSwitch = autorec::FileNaming::SingleFile;
     std::int32_t m_fileSeqStart = 1;
-    std::int32_t m_fileMarks = 4;       // mark type, see markTypeName()
-    std::int32_t m_trigChans = 0;       // 0 both, 1 left, 2 right
-    std::int32_t m_trigger = 0;         // 0 level, 1 frequency, 2 external, 9 continuous
+    autorec::MarkType m_fileMarks = autorec::MarkType::RelativeTime;
+    autorec::TriggerChannels m_trigChans = autorec::TriggerChannels::Both;
+    autorec::TriggerType m_trigger = autorec::TriggerType::Level;
     std::int32_t m_frecMin = 0;         // Hz
     std::int32_t m_frecMax = -1;        // Hz
     std::int32_t m_frecThres = 0;       // 1/100 dB
@@ -222,6 +213,7 @@ struct VesAutoRecParms {
     bool m_graphics = true;
     std::int32_t m_graphicsOverload = 25;  // pending display updates
 
+    static std::span<const vesrec::Field<VesAutoRecParms>> fields();
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesAutoRecParms&) const = default;

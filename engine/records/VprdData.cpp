@@ -1,5 +1,7 @@
 #include "records/VprdData.h"
 
+#include "records/RecordFieldIo.h"
+
 #include <cstring>
 
 using VkitXML::Node;

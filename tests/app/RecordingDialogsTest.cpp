@@ -52,7 +52,7 @@ namespace {
 autorec::AutoRecConfig recordingInto(CVesSoundDoc& doc)
 {
     autorec::AutoRecConfig config;
-    config.parms.m_trigger = 9;
+    config.parms.m_trigger = autorec::TriggerType::Continuous;
     config.format = doc.format();
     config.store = &doc.samples();
     return config;
@@ -179,10 +179,11 @@ TEST_F(RecordingDialogTest, DefaultThresholdOfZeroDbStaysInsideThePercentFieldAn
     EXPECT_EQ(dlg.parms().m_frecMax, 0);
 
     VesAutoRecParms manual;
-    manual.m_trigger = 9;
+    manual.m_trigger = autorec::TriggerType::Continuous;
     CAutoRecDlg manualDlg(*view, manual);
     EXPECT_TRUE(manualDlg.readFields(true));
-    EXPECT_EQ(manualDlg.parms().m_trigger, 9) << "the trigger radios are not exchanged in manual mode";
+    EXPECT_EQ(manualDlg.parms().m_trigger, autorec::TriggerType::Continuous)
+        << "the trigger radios are not exchanged in manual mode";
 }
 
 TEST_F(RecordingDialogTest, LeavingAThresholdFieldSetsTheOther)
@@ -219,8 +220,8 @@ TEST_F(RecordingDialogTest, FieldsAreEnabledByTriggerTypeAndNumberingAndReadBack
     CVesAnaView* view = newRecording(2, 16, 384000);
     ASSERT_NE(view, nullptr);
     VesAutoRecParms p;
-    p.m_trigger = 0;
-    p.m_trigChans = 2;
+    p.m_trigger = autorec::TriggerType::Level;
+    p.m_trigChans = autorec::TriggerChannels::Right;
     CAutoRecDlg dlg(*view, p);
     EXPECT_TRUE(dlg.thresholdDb()->isEnabled());
     EXPECT_FALSE(dlg.lowerFrequency()->isEnabled());
@@ -249,12 +250,12 @@ TEST_F(RecordingDialogTest, FieldsAreEnabledByTriggerTypeAndNumberingAndReadBack
     dlg.fftOverlap()->setValue(50);
     dlg.upperFrequency()->setValue(120000);
     ASSERT_TRUE(dlg.readFields(true));
-    EXPECT_EQ(dlg.parms().m_trigger, 1);
+    EXPECT_EQ(dlg.parms().m_trigger, autorec::TriggerType::Spectrum);
     EXPECT_EQ(dlg.parms().m_fftWindow, 1);
     EXPECT_EQ(dlg.parms().m_fftSize, 512);
     EXPECT_EQ(dlg.parms().m_fftMinOverLap, 50);
     EXPECT_EQ(dlg.parms().m_frecMax, 120000);
-    EXPECT_EQ(dlg.parms().m_trigChans, 2);
+    EXPECT_EQ(dlg.parms().m_trigChans, autorec::TriggerChannels::Right);
 }
 
 TEST_F(RecordingDialogTest, MonoRecordingDisablesTheSourceAndStoresBothChannels)
@@ -262,12 +263,12 @@ TEST_F(RecordingDialogTest, MonoRecordingDisablesTheSourceAndStoresBothChannels)
     CVesAnaView* view = newRecording(1, 16, 48000);
     ASSERT_NE(view, nullptr);
     VesAutoRecParms p;
-    p.m_trigChans = 2;
+    p.m_trigChans = autorec::TriggerChannels::Right;
     CAutoRecDlg dlg(*view, p);
     for (QAbstractButton* b : dlg.triggerSource()->buttons())
         EXPECT_FALSE(b->isEnabled());
     ASSERT_TRUE(dlg.readFields(true));
-    EXPECT_EQ(dlg.parms().m_trigChans, 0);
+    EXPECT_EQ(dlg.parms().m_trigChans, autorec::TriggerChannels::Both);
 }
 
 TEST_F(RecordingDialogTest, AFieldOutOfRangeKeepsTheDialogWithItsMessage)
@@ -295,7 +296,7 @@ TEST_F(RecordingDialogTest, FreeSpaceLineNamesTheDriveOfTheFiles)
     CVesAnaView* view = newRecording(1, 16, 48000);
     ASSERT_NE(view, nullptr);
     VesAutoRecParms p;
-    p.m_fileSwitch = 1;
+    p.m_fileSwitch = autorec::FileNaming::Sequence;
     p.m_fileName = dir.file("not/yet/there/bat");
     CAutoRecDlg dlg(*view, p);
     const auto space = recdisk::diskSpaceOf(p.m_fileName);
@@ -312,7 +313,7 @@ TEST_F(RecordingDialogTest, StartWithoutADeviceLeavesNoInvisibleDialog)
     ASSERT_NE(view, nullptr);
     soundDevices().fill({}, {});
     VesAutoRecParms manual;
-    manual.m_trigger = 9;
+    manual.m_trigger = autorec::TriggerType::Continuous;
     CAutoRecDlg dlg(*view, manual);
     EXPECT_EQ(dlg.run(), QDialog::Rejected);
     EXPECT_FALSE(dlg.isVisible());
@@ -450,12 +451,12 @@ TEST_F(RecordSoundAlsaTest, StatusWindowFollowsARunAndMarksTheSecondRecording)
     ASSERT_NE(view, nullptr);
     CVesSoundDoc& doc = view->doc();
     autorec::AutoRecConfig config;
-    config.parms.m_trigger = 0;
+    config.parms.m_trigger = autorec::TriggerType::Level;
     config.parms.m_ampThresDb = -2000;  // 10 %
     config.parms.m_ampThresProc = 1000;
     config.parms.m_recTimeBefore = 10;
     config.parms.m_recTimeAfter = 50;
-    config.parms.m_fileMarks = 1;
+    config.parms.m_fileMarks = autorec::MarkType::Sequence;
     config.format = doc.format();
     config.store = &doc.samples();
     config.backend = &audioBackend();
@@ -834,12 +835,12 @@ TEST_F(RecordSoundAlsaTest, OneFilePerRecordingLeavesTheOpenRecordingAlone)
     c.position = 100;
     addCursorMark(doc, c, "mine", "");
     autorec::AutoRecConfig config;
-    config.parms.m_trigger = 0;
+    config.parms.m_trigger = autorec::TriggerType::Level;
     config.parms.m_ampThresDb = -2000;
     config.parms.m_ampThresProc = 1000;
     config.parms.m_recTimeBefore = 10;
     config.parms.m_recTimeAfter = 50;
-    config.parms.m_fileSwitch = 1;
+    config.parms.m_fileSwitch = autorec::FileNaming::Sequence;
     config.parms.m_fileName = dir.file("bat");
     config.format = doc.format();
     config.backend = &audioBackend();
@@ -900,7 +901,7 @@ TEST_F(RecordSoundAlsaTest, AutomaticRecordingStoresTheSettingsOnCloseOnly)
     EXPECT_TRUE(busyWhileOpen) << "no other sound activity while the dialog is open";
     EXPECT_FALSE(soundBusy());
     EXPECT_EQ(app().autoRecParms().m_recTimeBefore, 250);
-    EXPECT_EQ(app().autoRecParms().m_fileSwitch, 3);
+    EXPECT_EQ(app().autoRecParms().m_fileSwitch, autorec::FileNaming::DateTime);
     VesAutoRecParms stored;
     stored.load(app().settings());
     EXPECT_EQ(stored, app().autoRecParms()) << "written to the settings at once";

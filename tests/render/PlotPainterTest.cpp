@@ -470,7 +470,7 @@ TEST_F(PlotImageTest, MarksShowWhereTheirRecordPlacesThem)
     fill({silence(), silence()});
     parms.m_ampPlot = true;
     parms.m_leftChan = parms.m_rightChan = true;
-    auto addMark = [&](std::int64_t frame, int typ, int chan, std::int64_t hz, bool show) {
+    auto addMark = [&](std::int64_t frame, CursorType typ, int chan, std::int64_t hz, bool show) {
         AnaMarkSave m;
         m.m_posX = frame;
         m.m_posY = hz;
@@ -482,9 +482,9 @@ TEST_F(PlotImageTest, MarksShowWhereTheirRecordPlacesThem)
         m.m_showLabel = false;
         doc.addMark(m);
     };
-    addMark(kRate / 10, 2, 1, 50000, true);      // measurement point, left channel
-    addMark(kRate / 5, 1, 2, -1, true);          // time mark, right channel
-    addMark(kRate * 25 / 100, 1, 3, -1, false);  // not shown
+    addMark(kRate / 10, CursorType::Measurement, 1, 50000, true);  // measurement point, left channel
+    addMark(kRate / 5, CursorType::Marking, 2, -1, true);          // time mark, right channel
+    addMark(kRate * 25 / 100, CursorType::Marking, 3, -1, false);  // not shown
     draw();
     const QColor markColour = PlotColours{}.mark;
     auto markPixels = [&](int x, const TwipsRect& pane) {

@@ -85,11 +85,11 @@ TEST(AutoRecAlsa, TriggeredFilesHoldExactlyTheCapturedCalls)
     ASSERT_TRUE(backend);
     vestest::TempDir dir;
     AutoRecConfig cfg;
-    cfg.parms.m_trigger = 0;
+    cfg.parms.m_trigger = autorec::TriggerType::Level;
     cfg.parms.m_ampThresProc = 1000;
     cfg.parms.m_recTimeBefore = 1;
     cfg.parms.m_recTimeAfter = 2;
-    cfg.parms.m_fileSwitch = 1;
+    cfg.parms.m_fileSwitch = autorec::FileNaming::Sequence;
     cfg.parms.m_fileName = dir.file("night");
     cfg.format = SoundFormat::pcm(1, 16, rate);
     cfg.backend = backend.get();
@@ -129,7 +129,7 @@ TEST_P(AutoRecAlsaContinuous, StoreHoldsTheCapturedStreamWithoutAGap)
     FileCls store;
     ASSERT_TRUE(store.createTemp("VpTest"));
     AutoRecConfig cfg;
-    cfg.parms.m_trigger = 9;
+    cfg.parms.m_trigger = autorec::TriggerType::Continuous;
     cfg.format = f;
     cfg.backend = backend.get();
     cfg.store = &store;

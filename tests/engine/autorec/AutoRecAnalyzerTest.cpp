@@ -27,12 +27,12 @@ constexpr std::uint32_t kRate = 10000;  // 10 frames per millisecond
 VesAutoRecParms levelParms(int beforeMs, int afterMs, int minMs)
 {
     VesAutoRecParms p;
-    p.m_trigger = 0;
+    p.m_trigger = autorec::TriggerType::Level;
     p.m_ampThresProc = 1000;  // 10 %: threshold 3277 for 16 bits
     p.m_recTimeBefore = beforeMs;
     p.m_recTimeAfter = afterMs;
     p.m_ampMinDuration = minMs;
-    p.m_fileMarks = 0;
+    p.m_fileMarks = autorec::MarkType::None;
     return p;
 }
 
@@ -184,7 +184,7 @@ TEST(AutoRecLevel, MaximumTimeNeverWritesPastTheReceivedSound)
     s.pulse(2000, 30000);
     VesAutoRecParms p = levelParms(0, 400, 0);
     p.m_recMaxTime = 50;
-    p.m_fileSwitch = 1;
+    p.m_fileSwitch = autorec::FileNaming::Sequence;
     vestest::TempDir dir;
     p.m_fileName = dir.file("long");
     StoreRun run(p);
@@ -209,13 +209,13 @@ TEST(AutoRecLevel, MaximumTimeNeverWritesPastTheReceivedSound)
 TEST(AutoRecMarks, SingleFileMarksFromTheSecondRecordingOn)
 {
     struct Case {
-        int type;
+        MarkType type;
         std::vector<std::int64_t> pulses;  // frames (10 per ms)
         std::vector<std::string> names;
     } cases[] = {
-        {1, {5000, 15000}, {"#2"}},
-        {4, {5000, 15000, 250000}, {"1500 ms", "25.0 s"}},
-        {4, {100, 25000, 2400000}, {"2.50 s", "240 s"}},
+        {MarkType::Sequence, {5000, 15000}, {"#2"}},
+        {MarkType::RelativeTime, {5000, 15000, 250000}, {"1500 ms", "25.0 s"}},
+        {MarkType::RelativeTime, {100, 25000, 2400000}, {"2.50 s", "240 s"}},
     };
     for (const Case& c : cases) {
         VesAutoRecParms p = levelParms(0, 1, 0);
@@ -229,7 +229,7 @@ TEST(AutoRecMarks, SingleFileMarksFromTheSecondRecordingOn)
         std::vector<std::string> names;
         for (const auto& m : run.host.marks)
             names.push_back(m.name);
-        EXPECT_EQ(names, c.names) << "mark type " << c.type;
+        EXPECT_EQ(names, c.names) << "mark type " << static_cast<int>(c.type);
         // Each mark sits where its recording begins in the store.
         for (std::size_t i = 0; i < run.host.marks.size(); ++i)
             EXPECT_EQ(run.host.marks[i].frame, static_cast<std::int64_t>(30 * (i + 1)));
@@ -240,7 +240,7 @@ TEST(AutoRecFiles, MaximumNumberOfRecordingsEndsTheRun)
 {
     vestest::TempDir dir;
     VesAutoRecParms p = levelParms(0, 5, 0);
-    p.m_fileSwitch = 1;
+    p.m_fileSwitch = autorec::FileNaming::Sequence;
     p.m_recMaxCnt = 3;
     p.m_fileName = dir.file("bat");
     PulseSignal s(20000);
@@ -262,7 +262,7 @@ TEST(AutoRecFiles, EachFileIsAWaveWithItsGuanoAndNoFileIsOverwritten)
     const Bytes existing = {'k', 'e', 'e', 'p'};
     vestest::writeFile(dir.file("bat#2.wav"), existing);
     VesAutoRecParms p = levelParms(1, 1, 0);
-    p.m_fileSwitch = 1;
+    p.m_fileSwitch = autorec::FileNaming::Sequence;
     p.m_fileName = dir.file("bat");
     PulseSignal s(20000);
     s.pulse(3000, 3100).pulse(9000, 9300).pulse(15000, 15050);
@@ -308,13 +308,13 @@ TEST(AutoRecSpectrum, ShortCallsAreFoundWhereverTheyLieInStereo)
     // at positions that do not line up with any column grid.
     const std::uint32_t rate = 250000;
     VesAutoRecParms p;
-    p.m_trigger = 1;
+    p.m_trigger = autorec::TriggerType::Spectrum;
     p.m_frecThres = -3000;  // -30 dB
     p.m_frecMin = 30000;
     p.m_frecMax = 50000;
     p.m_fftSize = 256;
-    p.m_trigChans = 2;
-    p.m_fileMarks = 0;
+    p.m_trigChans = autorec::TriggerChannels::Right;
+    p.m_fileMarks = autorec::MarkType::None;
     p.m_recTimeAfter = 1;
     PulseSignal s(rate, 2);
     const std::int64_t starts[] = {20011, 61337, 100003, 150777, 201234};
@@ -335,7 +335,7 @@ TEST(AutoRecSpectrum, BandIsRealFrequencyUnderTimeExpansion)
 {
     // Time expansion 10: a 40 kHz call is stored at 4 kHz in a 44.1 kHz file.
     VesAutoRecParms p;
-    p.m_trigger = 1;
+    p.m_trigger = autorec::TriggerType::Spectrum;
     p.m_frecThres = -3000;
     p.m_frecMin = 30000;
     p.m_frecMax = 50000;
@@ -359,8 +359,8 @@ TEST(AutoRecSpectrum, BandIsRealFrequencyUnderTimeExpansion)
 TEST(AutoRecContinuous, KeepsEverythingAppendsAfterExistingSoundAndResumesWithoutANewMark)
 {
     VesAutoRecParms p;
-    p.m_trigger = 9;
-    p.m_fileMarks = 4;
+    p.m_trigger = autorec::TriggerType::Continuous;
+    p.m_fileMarks = autorec::MarkType::RelativeTime;
     StoreRun run(p);
     run.an->stop();
     const Bytes before(1000, 7);
@@ -385,14 +385,14 @@ TEST(AutoRecTexts, FileNamesMarksAndStatusTexts)
     LocalTime t;
     t.tm.tm_year = 124, t.tm.tm_mon = 5, t.tm.tm_mday = 2, t.tm.tm_hour = 22, t.tm.tm_min = 5, t.tm.tm_sec = 9;
     t.millis = 42;
-    EXPECT_EQ(recordingFileName("/d/b", 1, 12, t), "/d/b#12");
-    EXPECT_EQ(recordingFileName("/d/b", 2, 3, t), "/d/b_20240602#03");
-    EXPECT_EQ(recordingFileName("/d/b", 3, 3, t), "/d/b_20240602_220509");
-    EXPECT_EQ(recordingFileName("/d/b", 5, 3, t), "/d/b_220509_042");
+    EXPECT_EQ(recordingFileName("/d/b", FileNaming::Sequence, 12, t), "/d/b#12");
+    EXPECT_EQ(recordingFileName("/d/b", FileNaming::DateSequence, 3, t), "/d/b_20240602#03");
+    EXPECT_EQ(recordingFileName("/d/b", FileNaming::DateTime, 3, t), "/d/b_20240602_220509");
+    EXPECT_EQ(recordingFileName("/d/b", FileNaming::TimeMillis, 3, t), "/d/b_220509_042");
     EXPECT_EQ(withExtension("/d.x/b#1", "wav"), "/d.x/b#1.wav");
     EXPECT_EQ(withExtension("/d/b.vprd", "wav"), "/d/b.vprd");
     EXPECT_EQ(withExtension("/d/site_42.94_23.03#1", "wav"), "/d/site_42.94_23.03#1.wav");
-    EXPECT_EQ(markText(3, 1, t, 0), "220509_042");
+    EXPECT_EQ(markText(MarkType::TimeMillis, 1, t, 0), "220509_042");
     EXPECT_EQ(diskSizeText(3000000000LL), "2.79 Gb");
     EXPECT_EQ(diskSizeText(5000000000000LL), "4656 Gb");
     EXPECT_EQ(recordedTimeText(12345678), "12 s recorded");
@@ -424,7 +424,7 @@ TEST(AutoRecRun, DisplayBacklogSwitchesRealtimeGraphicsOff)
     // The host never finishes a redraw: past 25 pending updates the engine
     // stops posting them and says so, and recording goes on.
     VesAutoRecParms p;
-    p.m_trigger = 9;
+    p.m_trigger = autorec::TriggerType::Continuous;
     p.m_graphics = true;
     StoreRun run(p);
     const Bytes chunk(static_cast<std::size_t>(AutoRecEngine::bufferBytes(run.cfg.format)), 1);
@@ -441,14 +441,22 @@ TEST(AutoRecLevel, EveryWidthAndOnlyTheChosenChannelTriggers)
     // One loud sample in one channel of a frame; which widths, channels and
     // trigger channel settings keep it.
     struct Case {
-        int bits, channels, trigChans, loudChannel;
+        int bits, channels;
+        TriggerChannels trigChans;
+        int loudChannel;
         std::int64_t value;  // raw sample value
         bool kept;
     } cases[] = {
-        {24, 2, 2, 1, 419431, true},   {24, 2, 2, 1, 419430, false}, {24, 2, 1, 1, -8000000, false},
-        {24, 2, 0, 1, -419431, true},  {32, 1, 0, 0, -107375, true}, {32, 1, 0, 0, 107374, false},
-        {8, 1, 0, 0, -33, true},       {8, 1, 0, 0, 32, false},      {16, 2, 1, 0, 3278, true},
-        {16, 2, 1, 1, 30000, false},
+        {24, 2, TriggerChannels::Right, 1, 419431, true},
+        {24, 2, TriggerChannels::Right, 1, 419430, false},
+        {24, 2, TriggerChannels::Left, 1, -8000000, false},
+        {24, 2, TriggerChannels::Both, 1, -419431, true},
+        {32, 1, TriggerChannels::Both, 0, -107375, true},
+        {32, 1, TriggerChannels::Both, 0, 107374, false},
+        {8, 1, TriggerChannels::Both, 0, -33, true},
+        {8, 1, TriggerChannels::Both, 0, 32, false},
+        {16, 2, TriggerChannels::Left, 0, 3278, true},
+        {16, 2, TriggerChannels::Left, 1, 30000, false},
     };
     for (const Case& c : cases) {
         VesAutoRecParms p = levelParms(0, 0, 0);
@@ -473,6 +481,7 @@ TEST(AutoRecLevel, EveryWidthAndOnlyTheChosenChannelTriggers)
         an.data(b.data(), static_cast<std::int64_t>(b.size()));
         an.stop();
         EXPECT_EQ(store.length(), c.kept ? frame : 0)
-            << c.bits << " bits, " << c.channels << " ch, trigger " << c.trigChans << ", value " << c.value;
+            << c.bits << " bits, " << c.channels << " ch, trigger " << static_cast<int>(c.trigChans) << ", value "
+            << c.value;
     }
 }

@@ -63,12 +63,12 @@ TEST(AutoRecDiskFull, CompletedFilesStayIntactAndTheRunStops)
         for (std::int64_t f = 50000; f + 20000 < s.frames; f += 40000)
             s.pulse(f, f + 15000);
         AutoRecConfig cfg;
-        cfg.parms.m_trigger = 0;
+        cfg.parms.m_trigger = autorec::TriggerType::Level;
         cfg.parms.m_ampThresProc = 1000;
         cfg.parms.m_recTimeBefore = 25;
         cfg.parms.m_recTimeAfter = 25;
-        cfg.parms.m_fileSwitch = 1;
-        cfg.parms.m_fileMarks = 0;
+        cfg.parms.m_fileSwitch = autorec::FileNaming::Sequence;
+        cfg.parms.m_fileMarks = autorec::MarkType::None;
         cfg.parms.m_fileName = dir.file("bat");
         cfg.format = SoundFormat::pcm(1, 16, rate);
         cfg.diskReserveBytes = c.reserve;

@@ -36,10 +36,10 @@ void settle(AutoRecEngine& e)
 AutoRecConfig levelConfig()
 {
     AutoRecConfig cfg;
-    cfg.parms.m_trigger = 0;
+    cfg.parms.m_trigger = autorec::TriggerType::Level;
     cfg.parms.m_ampThresProc = 1000;
     cfg.parms.m_recTimeAfter = 5;
-    cfg.parms.m_fileMarks = 0;
+    cfg.parms.m_fileMarks = autorec::MarkType::None;
     cfg.format = SoundFormat::pcm(1, 16, 10000);
     return cfg;
 }
@@ -90,7 +90,7 @@ TEST(AutoRecEngineRun, NewFileContinuesUnderTheNewName)
 {
     vestest::TempDir dir;
     AutoRecConfig cfg = levelConfig();
-    cfg.parms.m_fileSwitch = 1;
+    cfg.parms.m_fileSwitch = autorec::FileNaming::Sequence;
     cfg.parms.m_fileName = dir.file("first");
     cfg.listenAtStart = true;
     RecordingHost host;

@@ -20,20 +20,20 @@ TEST(MarkTables, MarksGoOutInRealTimeAndComeBackOnTheSameFrames)
     doc.recData().m_timeExp25 = 10000;
     AnaMarkSave point;
     point.m_posX = 38401;
-    point.m_typ = 1;
+    point.m_typ = CursorType::Marking;
     point.m_anyY = true;
     point.m_chan = 2;
     point.m_label = "point";
     AnaMarkSave freq;
     freq.m_posX = 100;
-    freq.m_typ = 2;
+    freq.m_typ = CursorType::Measurement;
     freq.m_anyY = false;
     freq.m_posY = 45000;
     freq.m_label = "peak";
     AnaMarkSave range;
     range.m_posX = range.m_first = 1000;
     range.m_last = 7777;
-    range.m_typ = 1;
+    range.m_typ = CursorType::Marking;
     range.m_anyY = true;
     for (const auto& m : {point, freq, range})
         doc.addMark(m);
@@ -63,7 +63,7 @@ TEST(MarkTables, MarksGoOutInRealTimeAndComeBackOnTheSameFrames)
         EXPECT_EQ(copy.marks()[0].m_posX, 38401);
         EXPECT_EQ(copy.marks()[0].m_label, "point");
         EXPECT_EQ(copy.marks()[1].m_posX, 100);
-        EXPECT_EQ(copy.marks()[1].m_typ, 2);
+        EXPECT_EQ(copy.marks()[1].m_typ, CursorType::Measurement);
         EXPECT_EQ(copy.marks()[1].m_posY, 45000);
         EXPECT_EQ(copy.marks()[2].m_first, 1000);
         EXPECT_EQ(copy.marks()[2].m_last, 7777);

@@ -164,7 +164,7 @@ TEST(PulseMarks, StartAndEndMarksArePlacedAndClearedByNumber)
     EXPECT_EQ(m.m_label, "#2 start");
     EXPECT_EQ(m.m_posX, 100);
     EXPECT_TRUE(m.m_anyY);
-    EXPECT_EQ(m.m_typ, 1);
+    EXPECT_EQ(m.m_typ, CursorType::Marking);
     EXPECT_EQ(m.m_chan, 1);
     EXPECT_EQ(doc.activeMark(), 3);
 

@@ -142,7 +142,7 @@ TEST(SyntheticCalls, ContourMarksSitOnTheMeasuredPoints)
     EXPECT_DOUBLE_EQ(fm.marks[1].frequencyHz, fm.highestHz);
     placePulseMarks(doc, fm);
     ASSERT_EQ(doc.marks().size(), 3u);
-    EXPECT_EQ(doc.marks()[2].m_typ, 2);
+    EXPECT_EQ(doc.marks()[2].m_typ, CursorType::Measurement);
     EXPECT_FALSE(doc.marks()[2].m_anyY);
     EXPECT_EQ(doc.marks()[2].m_posY, std::llround(fm.lowestHz));
     EXPECT_EQ(fm.markIds, (std::array<int, 5>{0, 1, 2, -1, -1}));

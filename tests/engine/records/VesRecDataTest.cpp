@@ -49,7 +49,7 @@ AnaMarkSave sampleMark()
     m.m_posY = -42;
     m.m_chan = 2;
     m.m_spect = false;
-    m.m_typ = 1;
+    m.m_typ = CursorType::Marking;
     m.m_first = 100;
     m.m_last = 200;
     m.m_show = true;

@@ -22,166 +22,35 @@ void writeConf(const std::string& path, const std::string& text)
     vestest::writeFile(path, vestest::Bytes(text.begin(), text.end()));
 }
 
-// One of every settings record, every stored value away from its default.
-struct AllSettings {
-    VesDefData def;
-    VesAnaParms ana;
-    VesPowerParms power;
-    VesRateParms rate;
-    VesPulsParms puls;
-    VesCardParms cb{VesCardParms::Card::CB};
-    VesCardParms ni{VesCardParms::Card::NI};
-    VesCardParms ines{VesCardParms::Card::INES};
-    VesAutoRecParms autoRec;
-    std::vector<VesColorMap> maps;
-
-    static AllSettings changed()
-    {
-        AllSettings s;
-        s.def.m_timeExp25 = 10000;
-        s.def.m_chans = 2;
-        s.def.m_bits = 24;
-        s.def.m_rate = 384000;
-        s.def.m_at = "Old oak";
-        s.def.m_by = "Eve";
-        s.def.m_cBoardSamp = 1;
-        s.def.m_niDaqSamp = 2;
-        s.def.m_inesSamp = 3;
-        s.def.m_playDev = "USB Audio: \"out\"";
-        s.def.m_recDev = "hw:1,0";
-
-        s.ana.m_ampCont = s.ana.m_ampPlot = true;
-        s.ana.m_plotSize = 55000;
-        s.ana.m_fftThresHold = 3;
-        s.ana.m_colorScheme = 5;
-        s.ana.m_colorMap.m_name = "map";
-
-        s.power = {false, true, false, false, 2048, 8, -110, -10, 0.25, 42.5, 0, 0};
-        s.rate.m_leftChan = false;
-        s.rate.m_contUpd = true;
-        s.rate.m_autoCalc = false;
-        s.rate.m_histStart = 5;
-        s.rate.m_histEnd = 250;
-        s.rate.m_barAnt = 50;
-        s.rate.m_delay = 3;
-        s.rate.m_threshold = 1200;
-
-        s.puls.m_leftChan = s.puls.m_autoCalc = true;
-        s.puls.m_contUpd = false;
-        s.puls.m_plotSize = 20;
-        s.puls.m_fontSize = 9;
-        s.puls.m_minFrequency = 18000;
-        s.puls.m_maxFrequency = 110000;
-        s.puls.m_freqThreshold = -3000;
-        s.puls.m_freqSeparation = 2000;
-        s.puls.m_ampSeparationMySec = 1500;
-        s.puls.m_durTimeMySec = 800;
-        s.puls.m_ampThres = -900;
-        s.puls.m_freqStrong = s.puls.m_freqMinMark = s.puls.m_startTime = s.puls.m_durationFreq = true;
-        s.puls.m_method = 2;
-
-        for (VesCardParms* c : {&s.cb, &s.ni, &s.ines}) {
-            c->m_numSamples = 1000 + static_cast<int>(c->m_card);
-            c->m_sampFreq = 500000;
-            c->m_cutFreq = 150000;
-            c->m_timeExp = 20;
-            c->m_storeTime = 4;
-            c->m_gain = 8;
-            c->m_circularBuffer = c->m_spectro = c->m_extStop = true;
-            c->m_replayFreq = 22050;
-        }
-        s.cb.m_gain = VesCardParms{}.m_gain;  // not stored for this card
-
-        s.autoRec.m_recMinTimeNext = 1;
-        s.autoRec.m_recMaxTime = 60000;
-        s.autoRec.m_recMaxCnt = 3;
-        s.autoRec.m_recTimeBefore = 100;
-        s.autoRec.m_recTimeAfter = 300;
-        s.autoRec.m_fileName = "/data/bats/night";
-        s.autoRec.m_fileSwitch = 2;
-        s.autoRec.m_fileMarks = 1;
-        s.autoRec.m_fileSeqStart = 17;
-        s.autoRec.m_trigger = 1;
-        s.autoRec.m_trigChans = 2;
-        s.autoRec.m_frecMin = 20000;
-        s.autoRec.m_frecMax = 90000;
-        s.autoRec.m_frecThres = -4000;
-        s.autoRec.m_fftWindow = 8;
-        s.autoRec.m_fftSize = 1024;
-        s.autoRec.m_fftMinOverLap = 50;
-        s.autoRec.m_ampThresProc = 1000;
-        s.autoRec.m_ampThresDb = -2000;
-        s.autoRec.m_ampMinDuration = 2;
-        s.autoRec.m_graphics = false;
-
-        VesColorMap m1, m2;
-        m1.m_name = "first";
-        m2.m_name = "second";
-        m2.m_colorMapRader = 1;
-        s.maps = {m1, m2};
-        return s;
-    }
-
-    bool save(vkit::RegCls& reg) const
-    {
-        return def.save(reg) && ana.save(reg) && power.save(reg) && rate.save(reg) && puls.save(reg) && cb.save(reg) &&
-               ni.save(reg) && ines.save(reg) && autoRec.save(reg) && VesColorMapList::save(reg, maps);
-    }
-
-    void load(const vkit::RegCls& reg)
-    {
-        def.load(reg);
-        ana.load(reg);
-        power.load(reg);
-        rate.load(reg);
-        puls.load(reg);
-        cb.load(reg);
-        ni.load(reg);
-        ines.load(reg);
-        autoRec.load(reg);
-        maps = VesColorMapList::load(reg);
-    }
-};
-
 }  // namespace
 
-TEST(VesSettings, AFileWrittenAndReloadedGivesTheSameSettings)
+// Every value's round trip is in RecordFieldsTest, the files themselves in
+// RecordGoldenTest; these are the conversions on the way.
+TEST(VesSettings, RealsAreStoredInRoundedThousandthsAndCardsWithoutGainLeaveItOut)
 {
     TempDir dir;
-    const std::string file = dir.file("config/vesperon/vesperon.conf");
-    const AllSettings saved = AllSettings::changed();
-    {
-        vkit::RegCls reg(file, "");
-        ASSERT_TRUE(saved.save(reg));
-    }
-    vkit::RegCls reg(file, "");
-    AllSettings loaded;
-    loaded.load(reg);
-    EXPECT_EQ(loaded.def, saved.def);
-    EXPECT_EQ(loaded.ana, saved.ana);
-    EXPECT_EQ(loaded.power, saved.power);
-    EXPECT_EQ(loaded.rate, saved.rate);
-    EXPECT_EQ(loaded.puls, saved.puls);
-    EXPECT_EQ(loaded.cb, saved.cb);
-    EXPECT_EQ(loaded.ni, saved.ni);
-    EXPECT_EQ(loaded.ines, saved.ines);
-    EXPECT_EQ(loaded.autoRec, saved.autoRec);
-    EXPECT_EQ(loaded.maps, saved.maps);
-
-    // Stored forms of the special values.
-    EXPECT_EQ(reg.readText("Settings\\Power", "ZeroV", ""), "250");
-    EXPECT_EQ(reg.readText("Settings\\Power", "MaxV", ""), "42500");
+    vkit::RegCls reg(dir.file("config/vesperon/vesperon.conf"), "");
     VesPowerParms rounded;
     rounded.m_zeroV = 0.0125;
     rounded.m_maxV = -0.0004;
     ASSERT_TRUE(rounded.save(reg));
     EXPECT_EQ(reg.readText("Settings\\Power", "ZeroV", ""), "13") << "round(value x 1000)";
     EXPECT_EQ(reg.readText("Settings\\Power", "MaxV", ""), "0");
-    EXPECT_EQ(reg.readText("Settings\\DefData", "Copyright", ""), VesRecData::kDefaultCopyright);
+    VesPowerParms back;
+    back.load(reg);
+    EXPECT_EQ(back.m_zeroV, 0.013);
+
+    VesCardParms cb(VesCardParms::Card::CB);
+    cb.m_gain = 8;
+    ASSERT_TRUE(cb.save(reg));
     EXPECT_FALSE(reg.hasValue("Settings\\CB", "Gain"));
-    EXPECT_TRUE(reg.hasValue("Settings\\INES", "Gain"));
-    EXPECT_FALSE(reg.hasValue("Settings\\AutoRec", "RecBuffAnt"));
-    EXPECT_FALSE(reg.hasValue("Settings\\AutoRec", "GraphicsOverload"));
+    ASSERT_TRUE(reg.writeInt("Settings\\CB", "Gain", 5));
+    VesCardParms cbBack(VesCardParms::Card::CB);
+    cbBack.load(reg);
+    EXPECT_EQ(cbBack.m_gain, VesCardParms{}.m_gain);
+    VesCardParms ines(VesCardParms::Card::INES);
+    ines.load(reg);
+    EXPECT_EQ(ines.m_gain, VesCardParms{}.m_gain) << "each card under its own key";
 }
 
 TEST(VesSettings, MissingValuesKeepDefaultsAndReadOnlyValuesAreTaken)
