@@ -51,6 +51,12 @@
 //    holds its frequency rather than wandering up and down, smooth (Qual at
 //    most `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and
 //    not longer than `maxLowCallMs`.
+//    Steady tones (a contour within `steadySpanPct` of its frequency) are
+//    calls only when short and at or above `lowCallHz`: the long CF calls of
+//    horseshoe and leaf-nosed bats begin and end with a sweep of several
+//    kHz, the short QCF calls of pipistrelles last at most about 12 ms, and
+//    the QCF calls of the low-frequency bats still sweep a few percent;
+//    insects, machines and electronics hold a tone for longer.
 // 6. Echoes are decided by their relation to the calls before them: a sound
 //    that starts more than 0.5 ms and at most `echoWindowMs` after the start
 //    of an earlier call, is at least `echoDropDb` weaker, whose contour lies
@@ -70,10 +76,28 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 class CVesSoundDoc;
+
+// 10·log10(p) within 0.001 dB for p > 0 (and a very low level for p = 0),
+// without a library log: the float's exponent gives the octaves, a
+// polynomial the natural log of its mantissa in [1, 2), which 10/ln 10 turns
+// into decibels. The detector takes one per bin and column.
+inline float callDb(float p)
+{
+    p += 1e-30f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    const int e = static_cast<int>((bits >> 23) & 255) - 127;
+    bits = (bits & 0x7FFFFFu) | 0x3F800000u;
+    float m;
+    std::memcpy(&m, &bits, sizeof m);
+    const float lnM = -1.7417939f + (2.8212026f + (-1.4699568f + (0.44717955f - 0.056570851f * m) * m) * m) * m;
+    return 3.0102999566f * static_cast<float>(e) + 4.3429448190f * lnM;
+}
 
 enum class CallChannel { Mix, Left, Right };
 
@@ -94,6 +118,8 @@ struct CallDetectorSettings {
     double lowCallHz = 28000;      // sounds peaking below this need a call's structure:
     double maxLowQualPct = 1.5;    // … a contour at least this smooth (Qual; 3.3 times this for sweeps of 8 kHz),
     double maxLowCallMs = 40;      // … not longer than this, one-way or steady
+    double steadySpanPct = 4;      // a contour within this much of its frequency holds it steady: …
+    double maxSteadyCallMs = 15;   // … a bat's call does so at most this long (longer CF calls have FM ends)
     double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
     double minProminenceDb = 10;    // … and so are those that stand out less above their band
     double noiseWindowSec = 1.0;
@@ -132,6 +158,7 @@ struct CallRunStats {
     int tooShort = 0;            // candidates shorter than the minimum duration
     int weak = 0;                // below the detection SNR without a broadband call's shape
     int low = 0;                 // low sounds without a call's structure
+    int steady = 0;              // steady tones: long, or low, with no sweep at either end
     int parts = 0;               // harmonics and pieces of a stronger call
     int rough = 0;               // candidates too rough or not prominent enough for a call
     int outside = 0;             // candidates held at an edge of the band (sound from outside it)

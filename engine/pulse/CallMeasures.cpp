@@ -50,7 +50,10 @@ void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reac
         const int predicted = std::clamp(last.bin + velocity * gap, 0, s.bins - 1);
         const int r = haveVelocity ? reach * gap : firstReach;
         const Point p = strongestNear(s, c, predicted, r);
-        if (p.snr >= edge) {
+        // Across a gap the search is wider and the contour's own level lost:
+        // a point just over the edge level there is as likely the noise's
+        // strongest bin as the call, so it must stand out more.
+        if (p.snr >= edge + (misses > 0 ? 3 : 0)) {
             const int v = (p.bin - last.bin) / gap;
             velocity = std::clamp(haveVelocity ? (v + velocity) / 2 : v, -maxVelocity, maxVelocity);
             haveVelocity = true;
