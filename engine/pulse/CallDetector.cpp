@@ -412,6 +412,8 @@ void Run::closeCandidate()
     trace.edgeSnrDb = m_set.edgeSnrDb;
     trace.edgeDropDb = m_set.edgeDropDb;
     trace.gapColumns = 1;
+    trace.tailSnrDb = m_set.tailSnrDb;
+    trace.maxTailMs = m_set.maxTailMs;
 
     // The strongest call of the candidate first, then the strongest of the
     // columns it left, and so on: a candidate may hold several calls (and

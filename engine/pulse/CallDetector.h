@@ -25,11 +25,13 @@
 //    the band level.
 // 4. Each candidate is searched for calls, strongest first: from its
 //    strongest point (down to 2 dB above the edge SNR) the call is traced
-//    and measured (CallMeasures.h); its start and end are where its contour
-//    falls below the edge level, `edgeDropDb` below its peak or `edgeSnrDb`
-//    above the noise, whichever is higher. The columns of the traced contour
-//    are then taken out and the strongest point of what is left is the next
-//    call. A sound that starts or ends within the minimum interval of a
+//    and measured (CallMeasures.h); its contour ends where it falls below
+//    the edge level, `edgeDropDb` below its peak or `edgeSnrDb` above the
+//    noise, whichever is higher, and is carried on from there along its
+//    slope into the call's faint start and end while the mean of three bins
+//    stays `tailSnrDb` above the noise (at most `maxTailMs`). The columns of
+//    the traced contour are then taken out and the strongest point of what
+//    is left is the next call. A sound that starts or ends within the minimum interval of a
 //    stronger one found before it in the candidate is a harmonic or a piece
 //    of that one, not a call of its own.
 // 5. Calls shorter than the minimum duration are dropped, and so are sounds
@@ -108,7 +110,9 @@ struct CallDetectorSettings {
     double bandSnrDb = 6.5;        // … or its mean power over `bandWidthHz` (two columns) this far
     double bandWidthHz = 16000;    //   (quiet broadband calls spread their energy over many bins)
     double edgeSnrDb = 8;          // a call's edges: this far above the noise …
-    double edgeDropDb = 30;        // … and not more than this below its peak
+    double edgeDropDb = 30;        // … and not more than this below its peak;
+    double tailSnrDb = 6;          // beyond them its faint start and end, the mean of three bins this far
+    double maxTailMs = 1.0;        //   above the noise along its slope, for at most this long
     double minDurationMs = 1.0;    // shorter calls are dropped (a call of 1 ms measures about 1 ms: its
                                    // edges are where the window still holds part of it)
     double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged

@@ -128,6 +128,25 @@ TEST(CallDetector, NoCallsInNoise)
     EXPECT_FALSE(detect(d.doc, wide).empty()) << "the low pulses are found when the band includes them";
 }
 
+// A loud call's faint first millisecond (far below its peak, well above the
+// noise) is part of it, as people box it from its first audible part: its
+// start and top frequency are there, not where the loud part begins.
+TEST(CallDetector, FaintStartBelongsToTheCall)
+{
+    Doc d;
+    fill(d, 384000, 0.3, {{0.100, 0.001, 80000, 72000, 0.006}, {0.101, 0.004, 72000, 40000, 0.3}});
+    CallDetectorSettings noTails;
+    noTails.tailSnrDb = 0;
+    const auto cut = detect(d.doc, noTails), whole = detect(d.doc);
+    ASSERT_EQ(cut.size(), 1u);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_GT(cut[0].startMs, 100.6) << "the edge level alone cuts the faint start";
+    EXPECT_NEAR(whole[0].startMs, 100.0, 0.4);
+    EXPECT_NEAR(whole[0].highFreqHz, 80000, 3000);
+    EXPECT_NEAR(whole[0].endMs, cut[0].endMs, 0.4) << "the loud end is where it was";
+    EXPECT_NEAR(whole[0].minFreqHz, cut[0].minFreqHz, 1) << "the contour is the same";
+}
+
 // A long constant-frequency call begins and ends with a sweep (horseshoe
 // bats: up into the CF, down out of it) and is found whole; a tone held as
 // long without them, or a steady tone below the bats' main band, is an
