@@ -122,7 +122,9 @@ private:
     // call.
     bool lowNoise(const CallMeasures& m, double binHz) const
     {
-        if (m.peakFreqHz >= m_set.lowCallHz)
+        // Low by its peak or by the bulk of its contour (a noise whose
+        // strongest point strays above the limit lies mostly below it).
+        if (std::min(m.peakFreqHz, m.meanFreqHz) >= m_set.lowCallHz)
             return false;
         const double sweep = std::fabs(m.slopeKHzPerMs) * 1000.0 * m.durationMs;
         const bool wanders = m.maxFreqHz - m.minFreqHz > std::max(2 * binHz, 2 * sweep);
@@ -133,9 +135,12 @@ private:
     }
     // A steady tone (see the settings): a CF bat call is short, or longer
     // with a sweep at its start or end that widens its contour.
-    bool steadyTone(const CallMeasures& m) const
+    bool steadyTone(const CallMeasures& m, double binHz) const
     {
-        const bool steady = m.maxFreqHz - m.minFreqHz < m.peakFreqHz * m_set.steadySpanPct / 100;
+        // Within a bin is steady too (at low frequencies a bin is more than
+        // the percentage).
+        const double span = std::max(m.peakFreqHz * m_set.steadySpanPct / 100, binHz);
+        const bool steady = m.maxFreqHz - m.minFreqHz < span;
         return steady && (m.durationMs > m_set.maxSteadyCallMs || m.peakFreqHz < m_set.lowCallHz);
     }
     // A click (a raindrop, a twig) is as loud at every frequency: when 40 %
@@ -457,7 +462,7 @@ void Run::closeCandidate()
             ++m_stats.weak;
         else if (lowNoise(m, s.binHz))
             ++m_stats.low;
-        else if (steadyTone(m))
+        else if (steadyTone(m, s.binHz))
             ++m_stats.steady;
         else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb || flatSpectrum(s, bestColumn, best))
             ++m_stats.rough;

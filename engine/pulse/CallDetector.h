@@ -48,17 +48,19 @@
 //    must have the shape of a quiet broadband call: three or more contour
 //    points, sweeping down or holding, smooth (Qual at most 3.3 times
 //    `maxLowQualPct`), peaking at or above `lowCallHz`.
-//    Sounds peaking below `lowCallHz` (insects, rain, wind and voices are
-//    common there) need a call's structure: a contour that sweeps one way or
-//    holds its frequency rather than wandering up and down, smooth (Qual at
-//    most `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and
-//    not longer than `maxLowCallMs`.
-//    Steady tones (a contour within `steadySpanPct` of its frequency) are
-//    calls only when short and at or above `lowCallHz`: the long CF calls of
-//    horseshoe and leaf-nosed bats begin and end with a sweep of several
-//    kHz, the short QCF calls of pipistrelles last at most about 12 ms, and
-//    the QCF calls of the low-frequency bats still sweep a few percent;
-//    insects, machines and electronics hold a tone for longer.
+//    Sounds peaking below `lowCallHz`, or whose contour's mean frequency
+//    lies below it (insects, rain, wind and voices are common there), need
+//    a call's structure: a contour that sweeps one way or holds its
+//    frequency rather than wandering up and down, smooth (Qual at most
+//    `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and not
+//    longer than `maxLowCallMs`.
+//    Steady tones (a contour within `steadySpanPct` of its frequency, or
+//    within a frequency bin) are calls only when short and at or above
+//    `lowCallHz`: the long CF calls of horseshoe and leaf-nosed bats begin
+//    and end with a sweep of several kHz, the short QCF calls of
+//    pipistrelles last at most about 12 ms, and the QCF calls of the
+//    low-frequency bats still sweep a few percent; insects, machines and
+//    electronics hold a tone for longer.
 // 6. Echoes are decided by their relation to the calls before them: a sound
 //    that starts more than 0.5 ms and at most `echoWindowMs` after the start
 //    of an earlier call, is at least `echoDropDb` weaker, whose contour lies
@@ -122,7 +124,7 @@ struct CallDetectorSettings {
     double lowCallHz = 28000;      // sounds peaking below this need a call's structure:
     double maxLowQualPct = 1.5;    // … a contour at least this smooth (Qual; 3.3 times this for sweeps of 8 kHz),
     double maxLowCallMs = 40;      // … not longer than this, one-way or steady
-    double steadySpanPct = 4;      // a contour within this much of its frequency holds it steady: …
+    double steadySpanPct = 4;      // a contour within this much of its frequency (or a bin) holds it steady: …
     double maxSteadyCallMs = 15;   // … a bat's call does so at most this long (longer CF calls have FM ends)
     double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
     double minProminenceDb = 10;    // … and so are those that stand out less above their band
