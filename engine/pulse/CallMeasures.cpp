@@ -41,6 +41,12 @@ Point strongestNear(const CallSpectrum& s, int column, int bin, int reach)
 void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reach, int maxVelocity, double edge,
            int gapColumns, std::vector<Point>& out)
 {
+    // Across a gap the search is wider and the contour's own level lost: a
+    // point just over the edge level there is as likely the noise's
+    // strongest bin as the call, so the contour of a loud sound (whose level
+    // has fallen far to get there) must stand out more to go on. A faint
+    // call dips below the edge level and on as it is.
+    const double gapEdge = from.snr - edge >= 10 ? edge + 3 : edge;
     Point last = from;
     int velocity = 0;  // bins per column
     bool haveVelocity = false;
@@ -50,10 +56,7 @@ void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reac
         const int predicted = std::clamp(last.bin + velocity * gap, 0, s.bins - 1);
         const int r = haveVelocity ? reach * gap : firstReach;
         const Point p = strongestNear(s, c, predicted, r);
-        // Across a gap the search is wider and the contour's own level lost:
-        // a point just over the edge level there is as likely the noise's
-        // strongest bin as the call, so it must stand out more.
-        if (p.snr >= edge + (misses > 0 ? 3 : 0)) {
+        if (p.snr >= (misses > 0 ? gapEdge : edge)) {
             const int v = (p.bin - last.bin) / gap;
             velocity = std::clamp(haveVelocity ? (v + velocity) / 2 : v, -maxVelocity, maxVelocity);
             haveVelocity = true;

@@ -11,7 +11,9 @@
 // the edge level
 //     edge = max(edgeSnrDb, peak SNR − edgeDropDb).
 // A column below the edge level ends the trace, except that up to
-// `gapColumns` such columns are stepped over when a later one is above it.
+// `gapColumns` such columns are stepped over when a later one is above it
+// (3 dB above it when the call's peak is 10 dB or more over the edge level:
+// the wider search after a gap finds the noise's strongest bins too).
 // The contour is the frequency of those bins (refined between bins by a
 // parabola through the three levels around each), one point per column.
 //
