@@ -495,6 +495,11 @@ bool Run::isEcho(const CallMeasures& m, const CallMeasures& call, double marginH
         return false;
     if (m.durationMs > call.durationMs * 1.5 + 2)
         return false;
+    // The echo of a steep sweep (8 kHz/ms or more: an FM call) sweeps
+    // steeply too, even when only its strongest part comes back; a nearly
+    // steady sound in its box is another bat's call.
+    if (std::fabs(call.slopeKHzPerMs) >= 8 && std::fabs(m.slopeKHzPerMs) < std::fabs(call.slopeKHzPerMs) / 4)
+        return false;
     const double flat = 1.0;  // kHz/ms: slopes below this are no sweep either way
     return !(m.slopeKHzPerMs > flat && call.slopeKHzPerMs < -flat) &&
            !(m.slopeKHzPerMs < -flat && call.slopeKHzPerMs > flat);

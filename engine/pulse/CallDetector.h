@@ -65,8 +65,9 @@
 //    that starts more than 0.5 ms and at most `echoWindowMs` after the start
 //    of an earlier call, is at least `echoDropDb` weaker, whose contour lies
 //    within that call's box (±2 bins; an echo's contour may follow another
-//    harmonic), is not much longer than it (1.5 times plus 2 ms) and does not
-//    sweep the other way, is an echo of it and not a call. Echoes come back
+//    harmonic), is not much longer than it (1.5 times plus 2 ms), does not
+//    sweep the other way and, after a steep sweep (8 kHz/ms or more), sweeps
+//    at least a quarter as steeply, is an echo of it and not a call. Echoes come back
 //    5–25 ms after their call, often overlapping the next quiet stretch; a
 //    fixed window after the call's end missed the later ones.
 //

@@ -212,15 +212,17 @@ TEST(CallDetector, NoiseBurstsAreNotCalls)
 TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
 {
     Doc d;
-    fill(d, 384000, 0.4,
+    fill(d, 384000, 0.42,
          {{0.050, 0.005, 60000, 40000, 0.4, 0.5},   // with a second harmonic
           {0.058, 0.005, 60000, 40000, 0.04},       // its echo, 20 dB down, 3 ms after its end
           {0.200, 0.003, 70000, 45000, 0.3},        // two calls 4 ms apart
           {0.207, 0.003, 70000, 45000, 0.3},
           {0.300, 0.005, 60000, 40000, 0.4},        // a call and, 15 ms later and 18 dB down, a
-          {0.315, 0.006, 95000, 92000, 0.05}});     // weaker call of another shape: not its echo
+          {0.315, 0.006, 95000, 92000, 0.05},       // weaker call of another shape: not its echo
+          {0.350, 0.003, 100000, 40000, 0.4},       // a steep FM call and, 12 ms later and 15 dB
+          {0.362, 0.004, 55000, 52000, 0.07}});     // down in its box, another bat's QCF call
     const auto calls = detect(d.doc);
-    ASSERT_EQ(calls.size(), 5u);
+    ASSERT_EQ(calls.size(), 7u);
     EXPECT_NEAR(calls[0].startMs, 50, 0.4);
     EXPECT_NEAR(calls[0].endMs, 55, 0.4);
     EXPECT_LT(calls[0].maxFreqHz, 70000) << "the contour follows the fundamental";
@@ -229,6 +231,8 @@ TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
     EXPECT_NEAR(calls[2].intervalMs, 7, 0.5);
     EXPECT_NEAR(calls[4].startMs, 315, 0.4);
     EXPECT_GT(calls[4].minFreqHz, 85000);
+    EXPECT_NEAR(calls[6].startMs, 362, 0.4);
+    EXPECT_NEAR(calls[6].peakFreqHz, 53500, 2500);
 }
 
 // Scenes of every kind of bat, with echoes, insects and rain: the calls found
