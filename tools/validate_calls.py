@@ -232,6 +232,7 @@ def main():
     if not os.path.isdir(args.data):
         print("no data folder at %s: nothing to validate" % args.data)
         return 0
+    noise_dets, noise_seconds = 0, 0.0
     for source in (timeexp10, tadarida, soundclass, batdetect2, ccby):
         name = source.__name__ if source.__name__ != "ccby" else "cc-by"
         if not os.path.isdir(os.path.join(args.data, name)):
@@ -239,6 +240,12 @@ def main():
             continue
         for score in source(args.data, args.cli, args.extra):
             score.report()
+            noise_dets += score.noise_dets
+            noise_seconds += score.noise_seconds
+    if noise_seconds > 0:
+        # The recordings with no bats together: the false calls a minute.
+        print("%-22s  %d calls found in %.1f s (%.1f a minute)" % (
+            "all bat-free", noise_dets, noise_seconds, 60.0 * noise_dets / noise_seconds))
     return 0
 
 

@@ -15,21 +15,6 @@
 
 namespace {
 
-// 10·log10(p) within 0.001 dB, from the float's exponent and a polynomial
-// for the log of its mantissa.
-inline float fastDb(float p)
-{
-    p += 1e-30f;
-    std::uint32_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    const int e = static_cast<int>((bits >> 23) & 255) - 127;
-    bits = (bits & 0x7FFFFFu) | 0x3F800000u;
-    float m;
-    std::memcpy(&m, &bits, sizeof m);
-    const float log2m = -1.7417939f + (2.8212026f + (-1.4699568f + (0.44717955f - 0.056570851f * m) * m) * m) * m;
-    return 3.0102999566f * (static_cast<float>(e) + log2m);
-}
-
 // The largest of n > 0 values, in eight lanes side by side.
 inline float maxOf(const float* v, int n)
 {
@@ -122,7 +107,7 @@ private:
         for (int k = 0; k < m_bins; ++k)
             power[k] = static_cast<float>(sums[k] * scale);
         for (int k = 0; k < m_bins; ++k)
-            level[k] = fastDb(power[k]);
+            level[k] = callDb(power[k]);
     }
     std::vector<double> m_pcmWindow;  // the window laid out for RealFftPcm16AddPower
     void finalizeBlock(std::int64_t block);
@@ -137,7 +122,9 @@ private:
     // call.
     bool lowNoise(const CallMeasures& m, double binHz) const
     {
-        if (m.peakFreqHz >= m_set.lowCallHz)
+        // Low by its peak or by the bulk of its contour (a noise whose
+        // strongest point strays above the limit lies mostly below it).
+        if (std::min(m.peakFreqHz, m.meanFreqHz) >= m_set.lowCallHz)
             return false;
         const double sweep = std::fabs(m.slopeKHzPerMs) * 1000.0 * m.durationMs;
         const bool wanders = m.maxFreqHz - m.minFreqHz > std::max(2 * binHz, 2 * sweep);
@@ -145,6 +132,16 @@ private:
         // narrow sound must be smooth.
         const double maxQual = sweep >= 8000 ? 3.3 * m_set.maxLowQualPct : m_set.maxLowQualPct;
         return wanders || m.durationMs > m_set.maxLowCallMs || m.qualityPct > maxQual;
+    }
+    // A steady tone (see the settings): a CF bat call is short, or longer
+    // with a sweep at its start or end that widens its contour.
+    bool steadyTone(const CallMeasures& m, double binHz) const
+    {
+        // Within a bin is steady too (at low frequencies a bin is more than
+        // the percentage).
+        const double span = std::max(m.peakFreqHz * m_set.steadySpanPct / 100, binHz);
+        const bool steady = m.maxFreqHz - m.minFreqHz < span;
+        return steady && (m.durationMs > m_set.maxSteadyCallMs || m.peakFreqHz < m_set.lowCallHz);
     }
     // A click (a raindrop, a twig) is as loud at every frequency: when 40 %
     // of the band's bins are within 10 dB of the peak of its column, the
@@ -191,7 +188,7 @@ Run::Run(CVesSoundDoc& doc, std::int64_t first, std::int64_t last, const CallDet
     m_setup = makeCallDetectorSetup(rate, settings);
     m_order = log2Of(m_setup.fftSize);
     // E|X_k|² of unit-variance white noise through the Hann window and the 1/N scaling.
-    m_noiseFloorDb = fastDb(static_cast<float>(0.375 / m_setup.fftSize));
+    m_noiseFloorDb = callDb(static_cast<float>(0.375 / m_setup.fftSize));
     m_bins = std::max(0, m_setup.lastBin - m_setup.firstBin + 1);
     const int n = m_setup.fftSize;
     if (m_length > 0)
@@ -372,7 +369,7 @@ void Run::feed(std::int64_t c)
                     most[i] = std::max(most[i], sum[i]);
                 }
             }
-        band = fastDb(std::max(std::max(most[0], most[1]), std::max(most[2], most[3])) /
+        band = callDb(std::max(std::max(most[0], most[1]), std::max(most[2], most[3])) /
                       static_cast<float>(m_bandBins));
     }
     bandLevel(c) = band;
@@ -420,6 +417,8 @@ void Run::closeCandidate()
     trace.edgeSnrDb = m_set.edgeSnrDb;
     trace.edgeDropDb = m_set.edgeDropDb;
     trace.gapColumns = 1;
+    trace.tailSnrDb = m_set.tailSnrDb;
+    trace.maxTailMs = m_set.maxTailMs;
 
     // The strongest call of the candidate first, then the strongest of the
     // columns it left, and so on: a candidate may hold several calls (and
@@ -463,6 +462,8 @@ void Run::closeCandidate()
             ++m_stats.weak;
         else if (lowNoise(m, s.binHz))
             ++m_stats.low;
+        else if (steadyTone(m, s.binHz))
+            ++m_stats.steady;
         else if (rough(m, s.binHz) || m.prominenceDb < m_set.minProminenceDb || flatSpectrum(s, bestColumn, best))
             ++m_stats.rough;
         else if (m.maxFreqHz < s.firstBinHz + s.binHz || m.minFreqHz > s.firstBinHz + (m_bins - 2) * s.binHz)
@@ -493,6 +494,11 @@ bool Run::isEcho(const CallMeasures& m, const CallMeasures& call, double marginH
     if (m.minFreqHz < call.lowFreqHz - marginHz || m.maxFreqHz > call.highFreqHz + marginHz)
         return false;
     if (m.durationMs > call.durationMs * 1.5 + 2)
+        return false;
+    // The echo of a steep sweep (8 kHz/ms or more: an FM call) sweeps
+    // steeply too, even when only its strongest part comes back; a nearly
+    // steady sound in its box is another bat's call.
+    if (std::fabs(call.slopeKHzPerMs) >= 8 && std::fabs(m.slopeKHzPerMs) < std::fabs(call.slopeKHzPerMs) / 4)
         return false;
     const double flat = 1.0;  // kHz/ms: slopes below this are no sweep either way
     return !(m.slopeKHzPerMs > flat && call.slopeKHzPerMs < -flat) &&

@@ -25,11 +25,13 @@
 //    the band level.
 // 4. Each candidate is searched for calls, strongest first: from its
 //    strongest point (down to 2 dB above the edge SNR) the call is traced
-//    and measured (CallMeasures.h); its start and end are where its contour
-//    falls below the edge level, `edgeDropDb` below its peak or `edgeSnrDb`
-//    above the noise, whichever is higher. The columns of the traced contour
-//    are then taken out and the strongest point of what is left is the next
-//    call. A sound that starts or ends within the minimum interval of a
+//    and measured (CallMeasures.h); its contour ends where it falls below
+//    the edge level, `edgeDropDb` below its peak or `edgeSnrDb` above the
+//    noise, whichever is higher, and is carried on from there along its
+//    slope into the call's faint start and end while the mean of three bins
+//    stays `tailSnrDb` above the noise (at most `maxTailMs`). The columns of
+//    the traced contour are then taken out and the strongest point of what
+//    is left is the next call. A sound that starts or ends within the minimum interval of a
 //    stronger one found before it in the candidate is a harmonic or a piece
 //    of that one, not a call of its own.
 // 5. Calls shorter than the minimum duration are dropped, and so are sounds
@@ -46,17 +48,26 @@
 //    must have the shape of a quiet broadband call: three or more contour
 //    points, sweeping down or holding, smooth (Qual at most 3.3 times
 //    `maxLowQualPct`), peaking at or above `lowCallHz`.
-//    Sounds peaking below `lowCallHz` (insects, rain, wind and voices are
-//    common there) need a call's structure: a contour that sweeps one way or
-//    holds its frequency rather than wandering up and down, smooth (Qual at
-//    most `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and
-//    not longer than `maxLowCallMs`.
+//    Sounds peaking below `lowCallHz`, or whose contour's mean frequency
+//    lies below it (insects, rain, wind and voices are common there), need
+//    a call's structure: a contour that sweeps one way or holds its
+//    frequency rather than wandering up and down, smooth (Qual at most
+//    `maxLowQualPct`, 3.3 times that for sweeps of 8 kHz or more), and not
+//    longer than `maxLowCallMs`.
+//    Steady tones (a contour within `steadySpanPct` of its frequency, or
+//    within a frequency bin) are calls only when short and at or above
+//    `lowCallHz`: the long CF calls of horseshoe and leaf-nosed bats begin
+//    and end with a sweep of several kHz, the short QCF calls of
+//    pipistrelles last at most about 12 ms, and the QCF calls of the
+//    low-frequency bats still sweep a few percent; insects, machines and
+//    electronics hold a tone for longer.
 // 6. Echoes are decided by their relation to the calls before them: a sound
 //    that starts more than 0.5 ms and at most `echoWindowMs` after the start
 //    of an earlier call, is at least `echoDropDb` weaker, whose contour lies
 //    within that call's box (±2 bins; an echo's contour may follow another
-//    harmonic), is not much longer than it (1.5 times plus 2 ms) and does not
-//    sweep the other way, is an echo of it and not a call. Echoes come back
+//    harmonic), is not much longer than it (1.5 times plus 2 ms), does not
+//    sweep the other way and, after a steep sweep (8 kHz/ms or more), sweeps
+//    at least a quarter as steeply, is an echo of it and not a call. Echoes come back
 //    5–25 ms after their call, often overlapping the next quiet stretch; a
 //    fixed window after the call's end missed the later ones.
 //
@@ -70,10 +81,28 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 class CVesSoundDoc;
+
+// 10·log10(p) within 0.001 dB for p > 0 (and a very low level for p = 0),
+// without a library log: the float's exponent gives the octaves, a
+// polynomial the natural log of its mantissa in [1, 2), which 10/ln 10 turns
+// into decibels. The detector takes one per bin and column.
+inline float callDb(float p)
+{
+    p += 1e-30f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    const int e = static_cast<int>((bits >> 23) & 255) - 127;
+    bits = (bits & 0x7FFFFFu) | 0x3F800000u;
+    float m;
+    std::memcpy(&m, &bits, sizeof m);
+    const float lnM = -1.7417939f + (2.8212026f + (-1.4699568f + (0.44717955f - 0.056570851f * m) * m) * m) * m;
+    return 3.0102999566f * static_cast<float>(e) + 4.3429448190f * lnM;
+}
 
 enum class CallChannel { Mix, Left, Right };
 
@@ -84,7 +113,9 @@ struct CallDetectorSettings {
     double bandSnrDb = 6.5;        // … or its mean power over `bandWidthHz` (two columns) this far
     double bandWidthHz = 16000;    //   (quiet broadband calls spread their energy over many bins)
     double edgeSnrDb = 8;          // a call's edges: this far above the noise …
-    double edgeDropDb = 30;        // … and not more than this below its peak
+    double edgeDropDb = 30;        // … and not more than this below its peak;
+    double tailSnrDb = 6;          // beyond them its faint start and end, the mean of three bins this far
+    double maxTailMs = 1.0;        //   above the noise along its slope, for at most this long
     double minDurationMs = 1.0;    // shorter calls are dropped (a call of 1 ms measures about 1 ms: its
                                    // edges are where the window still holds part of it)
     double minIntervalMs = 1.0;    // gaps at least this long separate calls; shorter ones are bridged
@@ -94,6 +125,8 @@ struct CallDetectorSettings {
     double lowCallHz = 28000;      // sounds peaking below this need a call's structure:
     double maxLowQualPct = 1.5;    // … a contour at least this smooth (Qual; 3.3 times this for sweeps of 8 kHz),
     double maxLowCallMs = 40;      // … not longer than this, one-way or steady
+    double steadySpanPct = 4;      // a contour within this much of its frequency (or a bin) holds it steady: …
+    double maxSteadyCallMs = 15;   // … a bat's call does so at most this long (longer CF calls have FM ends)
     double maxRoughnessBins = 1.0;  // candidates whose contour is rougher are noise
     double minProminenceDb = 10;    // … and so are those that stand out less above their band
     double noiseWindowSec = 1.0;
@@ -132,6 +165,7 @@ struct CallRunStats {
     int tooShort = 0;            // candidates shorter than the minimum duration
     int weak = 0;                // below the detection SNR without a broadband call's shape
     int low = 0;                 // low sounds without a call's structure
+    int steady = 0;              // steady tones: long, or low, with no sweep at either end
     int parts = 0;               // harmonics and pieces of a stronger call
     int rough = 0;               // candidates too rough or not prominent enough for a call
     int outside = 0;             // candidates held at an edge of the band (sound from outside it)

@@ -41,6 +41,12 @@ Point strongestNear(const CallSpectrum& s, int column, int bin, int reach)
 void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reach, int maxVelocity, double edge,
            int gapColumns, std::vector<Point>& out)
 {
+    // Across a gap the search is wider and the contour's own level lost: a
+    // point just over the edge level there is as likely the noise's
+    // strongest bin as the call, so the contour of a loud sound (whose level
+    // has fallen far to get there) must stand out more to go on. A faint
+    // call dips below the edge level and on as it is.
+    const double gapEdge = from.snr - edge >= 10 ? edge + 3 : edge;
     Point last = from;
     int velocity = 0;  // bins per column
     bool haveVelocity = false;
@@ -50,7 +56,7 @@ void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reac
         const int predicted = std::clamp(last.bin + velocity * gap, 0, s.bins - 1);
         const int r = haveVelocity ? reach * gap : firstReach;
         const Point p = strongestNear(s, c, predicted, r);
-        if (p.snr >= edge) {
+        if (p.snr >= (misses > 0 ? gapEdge : edge)) {
             const int v = (p.bin - last.bin) / gap;
             velocity = std::clamp(haveVelocity ? (v + velocity) / 2 : v, -maxVelocity, maxVelocity);
             haveVelocity = true;
@@ -61,6 +67,45 @@ void trace(const CallSpectrum& s, Point from, int step, int firstReach, int reac
             break;
         }
     }
+}
+
+// The mean power, in dB, of the three bins around `bin` of `column`.
+double meanOf3Db(const CallSpectrum& s, int column, int bin)
+{
+    double sum = 0;
+    int n = 0;
+    for (int k = std::max(0, bin - 1); k <= std::min(s.bins - 1, bin + 1); ++k, ++n)
+        sum += std::pow(10.0, s.at(column, k) / 10.0);
+    return n > 0 ? 10 * std::log10(sum / n) : -300.0;
+}
+
+// A contour end (`end`, the point before it `inner`) carried on in
+// direction `step` into the call's faint part: the columns whose three
+// bins around the frequency the end's slope predicts hold `level` dB above
+// the noise, at most `maxColumns` of them. The strongest bin of those three
+// steers the prediction, so the tail follows a bending sweep.
+std::vector<Point> tail(const CallSpectrum& s, Point end, const Point* inner, int step, double level,
+                        int maxColumns)
+{
+    std::vector<Point> out;
+    // Bins per step outward: the slope between the end and its inner neighbour.
+    const int velocity =
+        inner && inner->column != end.column ? (end.bin - inner->bin) * step / (end.column - inner->column) : 0;
+    Point last = end;
+    for (int i = 1; i <= maxColumns; ++i) {
+        const int c = end.column + step * i;
+        if (c < 0 || c >= s.columns)
+            break;
+        const int predicted = std::clamp(last.bin + velocity, 0, s.bins - 1);
+        const double db = meanOf3Db(s, c, predicted);
+        if (db < level)
+            break;
+        Point p = strongestNear(s, c, predicted, 1);
+        p.snr = static_cast<float>(db);
+        out.push_back(p);
+        last = p;
+    }
+    return out;
 }
 
 }  // namespace
@@ -250,17 +295,31 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     // Edges: where the level falls through the edge level between a contour
     // end column and its outer neighbour (the neighbour's level taken near
     // the contour's bin); a contour at the stretch's border ends there.
-    auto crossing = [&](const Point& end, int step) {
+    // The faint start and end beyond the contour.
+    const int tailColumns =
+        parms.tailSnrDb > 0 ? static_cast<int>(std::floor(parms.maxTailMs / s.columnMs + 1e-9)) : 0;
+    const std::size_t nc = contour.size();
+    const std::vector<Point> headTail =
+        tail(s, contour.front(), nc >= 2 ? &contour[1] : nullptr, -1, parms.tailSnrDb, tailColumns);
+    const std::vector<Point> endTail =
+        tail(s, contour.back(), nc >= 2 ? &contour[nc - 2] : nullptr, +1, parms.tailSnrDb, tailColumns);
+
+    // The level falls through `level` between an end column and its outer
+    // neighbour (the neighbour's level taken near the end's bin: its
+    // strongest bin within reach, or beyond a tail the mean of three).
+    auto crossing = [&](const Point& end, int step, double level, bool inTail) {
         const int c = end.column + step;
         if (c < 0 || c >= s.columns)
             return static_cast<double>(end.column);
-        const double outer = strongestNear(s, c, end.bin, reach).snr;
+        const double outer = inTail ? meanOf3Db(s, c, end.bin) : strongestNear(s, c, end.bin, reach).snr;
         const double inner = end.snr;
-        const double frac = inner > outer ? std::clamp((inner - edge) / (inner - outer), 0.0, 1.0) : 0.0;
+        const double frac = inner > outer ? std::clamp((inner - level) / (inner - outer), 0.0, 1.0) : 0.0;
         return end.column + step * frac;
     };
-    out.startMs = columnMs(crossing(contour.front(), -1));
-    out.endMs = columnMs(crossing(contour.back(), +1));
+    out.startMs = headTail.empty() ? columnMs(crossing(contour.front(), -1, edge, false))
+                                   : columnMs(crossing(headTail.back(), -1, parms.tailSnrDb, true));
+    out.endMs = endTail.empty() ? columnMs(crossing(contour.back(), +1, edge, false))
+                                : columnMs(crossing(endTail.back(), +1, parms.tailSnrDb, true));
     out.durationMs = out.endMs - out.startMs;
     const auto [lo, hi] = std::minmax_element(freqs.begin(), freqs.end());
     out.minFreqHz = *lo;
@@ -268,17 +327,31 @@ bool measureCall(const CallSpectrum& s, int peakColumn, int peakBin, const CallT
     out.bandwidthHz = *hi - *lo;
     out.peakFreqHz = binFrequency(peak);
     {
-        // The box. The contour's points are the centres of their columns'
-        // windows; a sweep goes on to the call's start and end, so the
-        // contour is extended there along its first and last slope.
+        // The box. The contour's points (and its tails') are the centres of
+        // their columns' windows; a sweep goes on to the call's start and
+        // end, so it is extended there along its first and last slope, at
+        // most a column and within the band.
+        std::vector<double> bt, bf;  // the tails and the contour, in time order
+        for (auto p = headTail.rbegin(); p != headTail.rend(); ++p) {
+            bt.push_back(columnMs(p->column));
+            bf.push_back(s.firstBinHz + p->bin * s.binHz);
+        }
+        bt.insert(bt.end(), times.begin(), times.end());
+        bf.insert(bf.end(), freqs.begin(), freqs.end());
+        for (const Point& p : endTail) {
+            bt.push_back(columnMs(p.column));
+            bf.push_back(s.firstBinHz + p.bin * s.binHz);
+        }
+        const double bandLo = s.firstBinHz, bandHi = s.firstBinHz + (s.bins - 1) * s.binHz;
         auto extended = [&](std::size_t i, std::size_t j, double toMs) {
-            const double dt = times[j] - times[i];
-            const double slope = dt != 0 ? (freqs[j] - freqs[i]) / dt : 0.0;
-            const double reachMs = std::min(std::fabs(toMs - times[i]), s.columnMs);
-            return freqs[i] + slope * reachMs * (toMs < times[i] ? -1 : 1);
+            const double dt = bt[j] - bt[i];
+            const double slope = dt != 0 ? (bf[j] - bf[i]) / dt : 0.0;
+            const double reachMs = std::min(std::fabs(toMs - bt[i]), s.columnMs);
+            return std::clamp(bf[i] + slope * reachMs * (toMs < bt[i] ? -1 : 1), bandLo, std::max(bandLo, bandHi));
         };
-        const std::size_t n = freqs.size();
-        double boxLo = out.minFreqHz, boxHi = out.maxFreqHz;
+        const std::size_t n = bf.size();
+        const auto [blo, bhi] = std::minmax_element(bf.begin(), bf.end());
+        double boxLo = *blo, boxHi = *bhi;
         if (n >= 2) {
             const double first = extended(0, 1, out.startMs), last = extended(n - 1, n - 2, out.endMs);
             boxLo = std::min({boxLo, first, last});

@@ -11,15 +11,25 @@
 // the edge level
 //     edge = max(edgeSnrDb, peak SNR − edgeDropDb).
 // A column below the edge level ends the trace, except that up to
-// `gapColumns` such columns are stepped over when a later one is above it.
+// `gapColumns` such columns are stepped over when a later one is above it
+// (3 dB above it when the call's peak is 10 dB or more over the edge level:
+// the wider search after a gap finds the noise's strongest bins too).
 // The contour is the frequency of those bins (refined between bins by a
 // parabola through the three levels around each), one point per column.
 //
+// From its first and last point the contour is carried on along its slope
+// into the call's faint start and end: column by column while the mean
+// power of the three bins around the predicted frequency stays `tailSnrDb`
+// above the noise (a mean of three bins, as a single bin of noise often
+// stands that high), for at most `maxTailMs`. These tails widen the call's
+// time and box, not its contour.
+//
 // Definitions (the user guide lists the same):
-//   start, end      where the contour's level crosses the edge level, found
-//                   between the first (last) contour column and the column
-//                   before (after) it by linear interpolation of the levels;
-//                   ms from the start of the recording
+//   start, end      where the level crosses the edge level (the tail level
+//                   beyond a tail), found between the first (last) column
+//                   of the call and the column before (after) it by linear
+//                   interpolation of the levels; ms from the start of the
+//                   recording
 //   duration        end − start
 //   max, min freq   the highest and lowest frequency of the contour
 //   peak freq       the frequency of the strongest point of the call
@@ -131,6 +141,12 @@ struct CallTraceParms {
     double maxSlopeKHzPerMs = 60;     // how far the contour may move from one column to the next
     double slopeChangeKHzPerMs = 6;   // how far from the frequency its last points predict
     int gapColumns = 1;
+    // The faint start and end of a call (below the edge level, which is
+    // high for a loud call): the contour is carried on along its slope
+    // while the mean power of the three bins around it stays this far above
+    // the noise, for at most `maxTailMs` at each end (0: no tails).
+    double tailSnrDb = 0;
+    double maxTailMs = 0;
 };
 
 // Measures the call whose strongest point is (peakColumn, peakBin). False

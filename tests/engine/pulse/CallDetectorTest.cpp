@@ -52,7 +52,7 @@ TEST(CallDetector, FindsWholeCallsAndMeasuresThem)
     const Case cases[] = {
         {"shallow FM", {0.100, 0.005, 75000, 45000, 0.3}},
         {"steep FM", {0.100, 0.0025, 95000, 30000, 0.3}},
-        {"constant frequency", {0.100, 0.030, 83000, 83000, 0.3}},
+        {"constant frequency", {0.100, 0.010, 83000, 83000, 0.3}},
         {"quiet FM", {0.100, 0.006, 60000, 40000, 0.01}},
     };
     for (const Case& c : cases) {
@@ -106,16 +106,16 @@ TEST(CallDetector, FollowsTheNoiseNotFullScale)
 }
 
 // Noise alone gives no calls: white noise, a steady tone (an insect) inside
-// the band, and tone pulses below the band.
+// the band, and sweeping tone pulses below the band.
 TEST(CallDetector, NoCallsInNoise)
 {
     const double rate = 384000;
     std::vector<std::int16_t> s = pulsetest::synthesize(rate, 2.0, {}, 0.01, 3);
     for (std::size_t i = 0; i < s.size(); ++i) {
         const double t = static_cast<double>(i) / rate;
-        const bool lowPulse = std::fmod(t, 0.1) < 0.01;
+        const double tp = std::fmod(t, 0.1);  // 6 to 4 kHz in 10 ms
         const double v = 3000 * std::sin(2 * std::numbers::pi * 25000 * t) +
-                         (lowPulse ? 8000 * std::sin(2 * std::numbers::pi * 5000 * t) : 0.0);
+                         (tp < 0.01 ? 8000 * std::sin(2 * std::numbers::pi * (6000 * tp - 1e5 * tp * tp)) : 0.0);
         s[i] = static_cast<std::int16_t>(std::clamp(s[i] + v, -32768.0, 32767.0));
     }
     Doc d;
@@ -126,6 +126,60 @@ TEST(CallDetector, NoCallsInNoise)
     CallDetectorSettings wide;
     wide.bandLowHz = 1000;
     EXPECT_FALSE(detect(d.doc, wide).empty()) << "the low pulses are found when the band includes them";
+}
+
+// A loud call's faint first millisecond (far below its peak, well above the
+// noise) is part of it, as people box it from its first audible part: its
+// start and top frequency are there, not where the loud part begins.
+TEST(CallDetector, FaintStartBelongsToTheCall)
+{
+    Doc d;
+    fill(d, 384000, 0.3, {{0.100, 0.001, 80000, 72000, 0.006}, {0.101, 0.004, 72000, 40000, 0.3}});
+    CallDetectorSettings noTails;
+    noTails.tailSnrDb = 0;
+    const auto cut = detect(d.doc, noTails), whole = detect(d.doc);
+    ASSERT_EQ(cut.size(), 1u);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_GT(cut[0].startMs, 100.6) << "the edge level alone cuts the faint start";
+    EXPECT_NEAR(whole[0].startMs, 100.0, 0.4);
+    EXPECT_NEAR(whole[0].highFreqHz, 80000, 3000);
+    EXPECT_NEAR(whole[0].endMs, cut[0].endMs, 0.4) << "the loud end is where it was";
+    EXPECT_NEAR(whole[0].minFreqHz, cut[0].minFreqHz, 1) << "the contour is the same";
+}
+
+// A long constant-frequency call begins and ends with a sweep (horseshoe
+// bats: up into the CF, down out of it) and is found whole; a tone held as
+// long without them, or a steady tone below the bats' main band, is an
+// insect, a machine or electronics.
+TEST(CallDetector, SteadyTonesNeedACallsEnds)
+{
+    struct Case {
+        const char* what;
+        std::vector<Call> parts;
+        bool call;
+    };
+    const Case cases[] = {
+        {"CF with FM ends",
+         {{0.100, 0.002, 76000, 83000, 0.3}, {0.102, 0.036, 83000, 83000, 0.3}, {0.138, 0.002, 83000, 68000, 0.3}},
+         true},
+        {"short CF", {{0.100, 0.008, 83000, 83000, 0.3}}, true},
+        {"tone of 40 ms", {{0.100, 0.040, 57000, 57000, 0.3}}, false},
+        {"tone of 12 ms at 22 kHz", {{0.100, 0.012, 22000, 22000, 0.3}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Doc d;
+        fill(d, 384000, 0.3, c.parts);
+        const auto calls = detect(d.doc);
+        if (!c.call) {
+            EXPECT_TRUE(calls.empty());
+            continue;
+        }
+        ASSERT_EQ(calls.size(), 1u);
+        const double end = (c.parts.back().startSec + c.parts.back().durationSec) * 1000;
+        EXPECT_NEAR(calls[0].startMs, 100.0, 0.5);
+        EXPECT_NEAR(calls[0].endMs, end, 0.5);
+    }
 }
 
 // Bursts of broadband noise (as insects, rain or rustling leaves make), as
@@ -158,15 +212,17 @@ TEST(CallDetector, NoiseBurstsAreNotCalls)
 TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
 {
     Doc d;
-    fill(d, 384000, 0.4,
+    fill(d, 384000, 0.42,
          {{0.050, 0.005, 60000, 40000, 0.4, 0.5},   // with a second harmonic
           {0.058, 0.005, 60000, 40000, 0.04},       // its echo, 20 dB down, 3 ms after its end
           {0.200, 0.003, 70000, 45000, 0.3},        // two calls 4 ms apart
           {0.207, 0.003, 70000, 45000, 0.3},
           {0.300, 0.005, 60000, 40000, 0.4},        // a call and, 15 ms later and 18 dB down, a
-          {0.315, 0.006, 95000, 92000, 0.05}});     // weaker call of another shape: not its echo
+          {0.315, 0.006, 95000, 92000, 0.05},       // weaker call of another shape: not its echo
+          {0.350, 0.003, 100000, 40000, 0.4},       // a steep FM call and, 12 ms later and 15 dB
+          {0.362, 0.004, 55000, 52000, 0.07}});     // down in its box, another bat's QCF call
     const auto calls = detect(d.doc);
-    ASSERT_EQ(calls.size(), 5u);
+    ASSERT_EQ(calls.size(), 7u);
     EXPECT_NEAR(calls[0].startMs, 50, 0.4);
     EXPECT_NEAR(calls[0].endMs, 55, 0.4);
     EXPECT_LT(calls[0].maxFreqHz, 70000) << "the contour follows the fundamental";
@@ -175,6 +231,8 @@ TEST(CallDetector, EchoesAndHarmonicsBelongToTheirCall)
     EXPECT_NEAR(calls[2].intervalMs, 7, 0.5);
     EXPECT_NEAR(calls[4].startMs, 315, 0.4);
     EXPECT_GT(calls[4].minFreqHz, 85000);
+    EXPECT_NEAR(calls[6].startMs, 362, 0.4);
+    EXPECT_NEAR(calls[6].peakFreqHz, 53500, 2500);
 }
 
 // Scenes of every kind of bat, with echoes, insects and rain: the calls found
@@ -466,6 +524,20 @@ TEST(CallDetector, SetupFollowsTheRateAndTheBand)
     EXPECT_EQ(hi, 120000);
     for (const char* bad : {"", "15", "120,15", "a,b", "15,", "-1,20"})
         EXPECT_FALSE(parseCallBand(bad, lo, hi)) << bad;
+}
+
+// The detector's levels are decibels: every threshold (SNR, edges, band
+// level) assumes 10·log10 of the power, at every power of two as between them.
+TEST(CallDetector, LevelsAreDecibels)
+{
+    double worst = 0;
+    for (double p = 1e-12; p < 1e12; p *= 1.0137)
+        worst = std::max(worst, std::fabs(static_cast<double>(callDb(static_cast<float>(p))) -
+                                          10 * std::log10(static_cast<double>(static_cast<float>(p)))));
+    EXPECT_LT(worst, 0.01);
+    for (const float p : {1.0f, 2.0f, 0.5f, 1.999f, 1024.0f, 1000.0f})
+        EXPECT_NEAR(callDb(p), 10 * std::log10(p), 0.01) << p;
+    EXPECT_LT(callDb(0.0f), -250.0f);
 }
 
 // The characteristic frequency is where the end of the call is flattest, the
