@@ -522,6 +522,21 @@ Channel channelValue(const OptionValue& v)
     return Channel::Left;
 }
 
+OptionSpec rangeOption(const char* name, OptionKind kind, const char* valueName, double min, double max,
+                       const char* defaultText, const char* help, const char* group)
+{
+    OptionSpec s;
+    s.name = name;
+    s.kind = kind;
+    s.valueName = valueName;
+    s.min = min;
+    s.max = max;
+    s.defaultText = defaultText;
+    s.help = help;
+    s.group = group;
+    return s;
+}
+
 OptionSpec recursiveOption()
 {
     OptionSpec s;

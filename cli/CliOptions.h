@@ -135,6 +135,11 @@ Channel channelValue(const OptionValue& v);
 // --recursive (-r): folders given as inputs are searched with their sub-folders.
 OptionSpec recursiveOption();
 
+// An option with a value of `kind` (Integer or Number) from `min` to `max`,
+// shown as `valueName`; `defaultText` and `group` may be null.
+OptionSpec rangeOption(const char* name, OptionKind kind, const char* valueName, double min, double max,
+                       const char* defaultText, const char* help, const char* group = nullptr);
+
 // --window NAME: a window name or code.
 OptionSpec windowOption(const char* defaultText, const char* help);
 

@@ -26,15 +26,7 @@ bool isCallBand(const std::string& text)
 OptionSpec number(const char* name, const char* valueName, double min, double max, double defaultValue,
                   const char* help)
 {
-    OptionSpec s;
-    s.name = name;
-    s.kind = OptionKind::Number;
-    s.valueName = valueName;
-    s.min = min;
-    s.max = max;
-    s.defaultText = keepText(vkit::formatC("%g", defaultValue));
-    s.help = help;
-    return s;
+    return rangeOption(name, OptionKind::Number, valueName, min, max, keepText(vkit::formatC("%g", defaultValue)), help);
 }
 
 CommandSpec makeSpec()

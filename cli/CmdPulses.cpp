@@ -66,14 +66,7 @@ bool isMarkList(const std::string& text)
 
 OptionSpec scaled(const char* name, const char* valueName, double min, double max, const char* help)
 {
-    OptionSpec s;
-    s.name = name;
-    s.kind = OptionKind::Number;
-    s.valueName = valueName;
-    s.min = min;
-    s.max = max;
-    s.help = help;
-    return s;
+    return rangeOption(name, OptionKind::Number, valueName, min, max, nullptr, help);
 }
 
 // Options of both commands: the stretch and the channel first, the files last.

@@ -44,30 +44,12 @@ namespace {
 OptionSpec integer(const char* name, const char* valueName, double min, double max, const char* defaultText,
                    const char* help, const char* group)
 {
-    OptionSpec s;
-    s.name = name;
-    s.kind = OptionKind::Integer;
-    s.valueName = valueName;
-    s.min = min;
-    s.max = max;
-    s.defaultText = defaultText;
-    s.help = help;
-    s.group = group;
-    return s;
+    return rangeOption(name, OptionKind::Integer, valueName, min, max, defaultText, help, group);
 }
 
 OptionSpec level(const char* name, const char* defaultText, const char* help)
 {
-    OptionSpec s;
-    s.name = name;
-    s.kind = OptionKind::Number;
-    s.valueName = "DB";
-    s.min = -100;
-    s.max = 0;
-    s.defaultText = defaultText;
-    s.help = help;
-    s.group = "Trigger";
-    return s;
+    return rangeOption(name, OptionKind::Number, "DB", -100, 0, defaultText, help, "Trigger");
 }
 
 bool durationIsValid(const std::string& text)
