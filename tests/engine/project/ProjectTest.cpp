@@ -215,6 +215,40 @@ TEST(Project, ASecondWriterWaitsOrIsToldItIsLockedAndAReaderSeesCommittedRowsOnl
     EXPECT_EQ(reader->status().recordings, 2);
 }
 
+// SQLite reports a full disk as it reports a page limit: the step that
+// failed is rolled back, everything committed before stays.
+TEST(Project, AFullDiskKeepsWhatWasStoredBefore)
+{
+    TempDir dir;
+    const std::string file = dir.file("s.vproj");
+    auto p = Project::create(file);
+    const std::int64_t a = p->putRecording(recording("a.wav", "2026-06-01", "A"));
+    const std::int64_t b = p->putRecording(recording("b.wav", "2026-06-01", "A"));
+    p->storeCalls(a, "k", 0, {call(1, 0, 5)});
+    sql::Stmt pages(p->db(), "PRAGMA page_count");
+    ASSERT_TRUE(pages.step());
+    const std::string limit = "PRAGMA max_page_count = " + std::to_string(pages.i64(0));
+    pages.reset();
+    p->db().exec(limit.c_str());
+    std::vector<CallMeasures> many;
+    for (int i = 1; i <= 5000; ++i)
+        many.push_back(call(i, i * 10.0, 5));
+    try {
+        p->storeCalls(b, "k", 0, many);
+        ADD_FAILURE() << "no error";
+    } catch (const ProjectError& e) {
+        EXPECT_EQ(e.kind(), ProjectError::Kind::DiskFull);
+        EXPECT_NE(std::string(e.what()).find("the disk is full; what was stored before this step is kept"),
+                  std::string::npos)
+            << e.what();
+    }
+    p.reset();
+    auto again = Project::open(file);
+    EXPECT_EQ(again->status().calls, 1);
+    EXPECT_EQ(again->find("a.wav")->calls, 1);
+    EXPECT_EQ(again->find("b.wav")->calls, -1) << "still due";
+}
+
 TEST(Project, ContentHashesFollowTheFirstAndLastMebibyteAndTheSize)
 {
     TempDir dir;
