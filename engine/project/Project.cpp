@@ -79,7 +79,10 @@ std::string callsTableSql()
     return "CREATE TABLE calls(id INTEGER PRIMARY KEY,"
            " recording INTEGER NOT NULL REFERENCES recordings(id) ON DELETE CASCADE,"
            " channel INTEGER NOT NULL, number INTEGER NOT NULL, start_frame INTEGER NOT NULL,"
-           " end_frame INTEGER NOT NULL, contour_points INTEGER NOT NULL" +
+           " end_frame INTEGER NOT NULL, contour_points INTEGER NOT NULL,"
+           // The label that counts (manual, else automatic) kept beside the
+           // call, so that summaries read one table.
+           " label TEXT" +
            measureColumns(", ", " REAL NOT NULL") +
            ");"
            "CREATE INDEX calls_recording ON calls(recording, number);";
@@ -123,7 +126,18 @@ constexpr const char* kRecordingColumns =
 }  // namespace
 
 Project::Project(std::unique_ptr<sql::Db> db) : m_db(std::move(db)) {}
-Project::~Project() = default;
+Project::~Project()
+{
+    m_statements.clear();  // before the connection closes
+}
+
+sql::Stmt& Project::cached(const std::string& text)
+{
+    std::unique_ptr<sql::Stmt>& s = m_statements[text];
+    if (!s)
+        s = std::make_unique<sql::Stmt>(*m_db, text.c_str());
+    return *s;
+}
 
 std::unique_ptr<Project> Project::open(const std::string& path)
 {
@@ -204,18 +218,20 @@ void Project::inTransaction(const std::function<void()>& fn)
 
 std::optional<RecordingRow> Project::find(const std::string& path)
 {
-    sql::Stmt s(*m_db, (std::string("SELECT ") + kRecordingColumns + " FROM recordings WHERE path = ?1").c_str());
+    sql::Stmt& s = cached(std::string("SELECT ") + kRecordingColumns + " FROM recordings WHERE path = ?1");
     s.bind(1, path);
-    if (!s.step())
-        return std::nullopt;
-    return readRecording(s);
+    std::optional<RecordingRow> row;
+    if (s.step())
+        row = readRecording(s);
+    s.reset();
+    return row;
 }
 
 std::int64_t Project::putRecording(const RecordingRow& r)
 {
     // An upsert keeps the id (and so any identification of calls that stay);
     // the calls of a changed file are dropped, as its contents changed.
-    sql::Stmt s(*m_db,
+    sql::Stmt& s = cached(
                 "INSERT INTO recordings(path, size, mtime, hash, rate, channels, time_expansion, frames, length_s,"
                 " start_time, start_source, site, detector, night, error, missing, analysed_with, call_count)"
                 " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, 0, NULL, NULL)"
@@ -231,15 +247,13 @@ std::int64_t Project::putRecording(const RecordingRow& r)
     s.step();
     const std::int64_t id = s.i64(0);
     s.reset();
-    sql::Stmt drop(*m_db, "DELETE FROM calls WHERE recording = ?1");
-    drop.bind(1, id).run();
+    cached("DELETE FROM calls WHERE recording = ?1").bind(1, id).run();
     return id;
 }
 
 void Project::setMissing(std::int64_t id, bool missing)
 {
-    sql::Stmt s(*m_db, "UPDATE recordings SET missing = ?2 WHERE id = ?1");
-    s.bind(1, id).bind(2, missing ? 1 : 0).run();
+    cached("UPDATE recordings SET missing = ?2 WHERE id = ?1").bind(1, id).bind(2, missing ? 1 : 0).run();
 }
 
 void Project::forEachRecording(const std::string& folder, const std::function<void(const RecordingRow&)>& fn)
@@ -273,14 +287,13 @@ void Project::storeCalls(std::int64_t recordingId, const std::string& settingsKe
                          const std::vector<CallMeasures>& calls)
 {
     sql::Transaction t(*m_db);
-    sql::Stmt drop(*m_db, "DELETE FROM calls WHERE recording = ?1");
-    drop.bind(1, recordingId).run();
+    cached("DELETE FROM calls WHERE recording = ?1").bind(1, recordingId).run();
     std::string text = "INSERT INTO calls(recording, channel, number, start_frame, end_frame, contour_points" +
                        measureColumns(", ", "") + ") VALUES(?1, ?2, ?3, ?4, ?5, ?6";
     for (int i = 0; i < kMeasureCount; ++i)
         text += ", ?" + std::to_string(7 + i);
     text += ")";
-    sql::Stmt ins(*m_db, text.c_str());
+    sql::Stmt& ins = cached(text);
     for (const CallMeasures& c : calls) {
         ins.bind(1, recordingId).bind(2, channel).bind(3, c.call).bind(4, c.startFrame).bind(5, c.endFrame);
         ins.bind(6, c.contourPoints);
@@ -288,7 +301,7 @@ void Project::storeCalls(std::int64_t recordingId, const std::string& settingsKe
             ins.bind(7 + i, c.*kMeasures[i].member);
         ins.run();
     }
-    sql::Stmt mark(*m_db, "UPDATE recordings SET analysed_with = ?2, call_count = ?3, error = NULL WHERE id = ?1");
+    sql::Stmt& mark = cached("UPDATE recordings SET analysed_with = ?2, call_count = ?3, error = NULL WHERE id = ?1");
     mark.bind(1, recordingId).bind(2, settingsKey).bind(3, static_cast<std::int64_t>(calls.size())).run();
     t.commit();
 }
@@ -343,19 +356,27 @@ std::int64_t Project::callId(std::int64_t recordingId, int number)
 
 void Project::setAutoLabel(std::int64_t callId, const std::string& label, double confidence)
 {
-    sql::Stmt s(*m_db, "INSERT INTO identifications(call, auto_label, auto_confidence) VALUES(?1, ?2, ?3)"
+    sql::Stmt& s = cached("INSERT INTO identifications(call, auto_label, auto_confidence) VALUES(?1, ?2, ?3)"
                        " ON CONFLICT(call) DO UPDATE SET auto_label = excluded.auto_label,"
                        " auto_confidence = excluded.auto_confidence");
     s.bind(1, callId).bind(2, label).bind(3, confidence).run();
+    cached("UPDATE calls SET label = (SELECT coalesce(manual_label, auto_label) FROM identifications WHERE call = ?1)"
+           " WHERE id = ?1")
+        .bind(1, callId)
+        .run();
 }
 
 void Project::setManualLabel(std::int64_t callId, const std::string& label, const std::string& by,
                              const std::string& when)
 {
-    sql::Stmt s(*m_db, "INSERT INTO identifications(call, manual_label, vetted_by, vetted_at) VALUES(?1, ?2, ?3, ?4)"
+    sql::Stmt& s = cached("INSERT INTO identifications(call, manual_label, vetted_by, vetted_at) VALUES(?1, ?2, ?3, ?4)"
                        " ON CONFLICT(call) DO UPDATE SET manual_label = excluded.manual_label,"
                        " vetted_by = excluded.vetted_by, vetted_at = excluded.vetted_at");
     s.bind(1, callId).bind(2, label).bind(3, by).bind(4, when).run();
+    cached("UPDATE calls SET label = (SELECT coalesce(manual_label, auto_label) FROM identifications WHERE call = ?1)"
+           " WHERE id = ?1")
+        .bind(1, callId)
+        .run();
 }
 
 void Project::summary(const std::vector<SummaryKey>& by, double passGapMs,
@@ -383,35 +404,83 @@ void Project::summary(const std::vector<SummaryKey>& by, double passGapMs,
             g.withCalls += s.i64(3);
         }
     }
-    // Calls in recording and time order; a pass is counted at each call that
-    // starts a run of its species in its recording.
-    sql::Stmt s(*m_db, "SELECT c.recording, r.night, r.site, coalesce(i.manual_label, i.auto_label), c.start_ms,"
-                       " c.end_ms FROM calls c JOIN recordings r ON r.id = c.recording"
-                       " LEFT JOIN identifications i ON i.call = c.id ORDER BY c.recording, c.number, c.id");
-    std::int64_t recording = -1;
-    std::map<std::string, double> lastEnd;                 // per species, in the current recording
-    std::map<std::vector<std::string>, bool> seenInRecording;  // for files / withCalls by species
-    while (s.step()) {
-        const std::int64_t rec = s.i64(0);
-        if (rec != recording) {
-            recording = rec;
-            lastEnd.clear();
-            seenInRecording.clear();
+    // The (night, site) of each recording as a small number: 4 bytes per
+    // recording, not the table.
+    std::vector<std::pair<std::string, std::string>> places;
+    std::vector<std::uint32_t> placeOf;
+    {
+        std::map<std::pair<std::string, std::string>, std::uint32_t> index;
+        sql::Stmt recs(*m_db, "SELECT id, night, site FROM recordings");
+        while (recs.step()) {
+            const auto id = static_cast<std::size_t>(recs.i64(0));
+            auto [it, added] = index.try_emplace({recs.text(1), recs.text(2)}, static_cast<std::uint32_t>(places.size()));
+            if (added)
+                places.push_back(it->first);
+            if (placeOf.size() <= id)
+                placeOf.resize(std::max(id + 1, placeOf.size() * 2), 0);
+            placeOf[id] = it->second;
         }
-        const std::string species = s.isNull(3) ? std::string(kUnidentified) : s.text(3);
-        const std::vector<std::string> key = keyOf(s.text(1), s.text(2), species);
-        SummaryRow& g = groups[key];
-        ++g.calls;
-        const double start = s.real(4), end = s.real(5);
-        auto last = lastEnd.find(species);
-        if (last == lastEnd.end() || start - last->second >= passGapMs)
-            ++g.passes;
-        lastEnd[species] = last == lastEnd.end() ? end : std::max(last->second, end);
-        if (bySpecies && !seenInRecording[key]) {
-            seenInRecording[key] = true;
-            ++g.files;
-            ++g.withCalls;
+    }
+    const std::map<std::vector<std::string>, SummaryRow> filesOnly = groups;
+    // One pass over the calls. A recording's calls are stored in one
+    // transaction, in order, so they lie together in the table's own order,
+    // which reads fastest; should they ever not (checked as they stream
+    // past), the index on (recording, number) gives that order instead. A
+    // pass is counted at each call that starts a run of its species in its
+    // recording.
+    const auto count = [&](const char* query) {
+        sql::Stmt s(*m_db, query);
+        std::int64_t recording = -1;
+        int lastNumber = 0;
+        std::vector<bool> done(placeOf.size(), false);
+        struct Run {
+            SummaryRow* group = nullptr;
+            double lastEnd = 0;
+        };
+        // Per species, in the current recording: a few, searched in order.
+        std::vector<std::pair<std::string, Run>> runs;
+        while (s.step()) {
+            const std::int64_t rec = s.i64(0);
+            const int number = static_cast<int>(s.i64(4));
+            if (rec != recording) {
+                if (recording >= 0)
+                    done[static_cast<std::size_t>(recording)] = true;
+                if (rec < 0 || static_cast<std::size_t>(rec) >= placeOf.size() || done[static_cast<std::size_t>(rec)])
+                    return false;
+                recording = rec;
+                runs.clear();
+            } else if (number < lastNumber) {
+                return false;
+            }
+            lastNumber = number;
+            const auto& [night, site] = places[placeOf[static_cast<std::size_t>(rec)]];
+            const std::string_view species = s.isNull(1) ? std::string_view(kUnidentified) : s.view(1);
+            Run* run = nullptr;
+            for (auto& r : runs)
+                if (r.first == species)
+                    run = &r.second;
+            const bool first = run == nullptr;
+            if (first) {
+                runs.emplace_back(std::string(species), Run{});
+                run = &runs.back().second;
+                run->group = &groups[keyOf(night, site, runs.back().first)];
+                if (bySpecies) {
+                    ++run->group->files;
+                    ++run->group->withCalls;
+                }
+            }
+            SummaryRow& g = *run->group;
+            ++g.calls;
+            const double start = s.real(2), end = s.real(3);
+            if (first || start - run->lastEnd >= passGapMs)
+                ++g.passes;
+            run->lastEnd = first ? end : std::max(run->lastEnd, end);
         }
+        return true;
+    };
+    if (!count("SELECT recording, label, start_ms, end_ms, number FROM calls")) {
+        groups = filesOnly;
+        count("SELECT recording, label, start_ms, end_ms, number FROM calls ORDER BY recording, number");
     }
     for (auto& [keys, row] : groups) {
         row.keys = keys;

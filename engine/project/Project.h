@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -126,7 +127,11 @@ public:
 private:
     explicit Project(std::unique_ptr<sql::Db> db);
     void migrate(bool isNew);
+    // A prepared statement kept for the calls made once per file or call
+    // (preparing costs more than running them); reset after every use.
+    sql::Stmt& cached(const std::string& text);
     std::unique_ptr<sql::Db> m_db;
+    std::map<std::string, std::unique_ptr<sql::Stmt>> m_statements;
 };
 
 // A text that names every detector setting, stored with the recordings

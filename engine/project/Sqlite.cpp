@@ -145,6 +145,14 @@ std::string Stmt::text(int col) const
              : std::string();
 }
 
+std::string_view Stmt::view(int col) const
+{
+    const unsigned char* p = sqlite3_column_text(m_stmt, col);
+    return p ? std::string_view(reinterpret_cast<const char*>(p),
+                                static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, col)))
+             : std::string_view();
+}
+
 Transaction::Transaction(Db& db) : m_db(db)
 {
     m_db.exec("BEGIN IMMEDIATE");

@@ -75,6 +75,8 @@ public:
     std::int64_t i64(int col) const;
     double real(int col) const;
     std::string text(int col) const;
+    // Valid until the next step or reset.
+    std::string_view view(int col) const;
 
 private:
     Db& m_db;
