@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
@@ -69,6 +70,9 @@ const char* const kMigrations[] = {
     "CREATE INDEX recordings_night_site ON recordings(night, site);"
     "CREATE INDEX recordings_analysed ON recordings(analysed_with);",
     nullptr,  // calls: built from the measure table below
+    "CREATE TABLE recording_species("
+    " recording INTEGER NOT NULL REFERENCES recordings(id) ON DELETE CASCADE, species TEXT NOT NULL,"
+    " calls INTEGER NOT NULL, passes INTEGER NOT NULL, PRIMARY KEY(recording, species)) WITHOUT ROWID;"
     "CREATE TABLE identifications("
     " call INTEGER PRIMARY KEY REFERENCES calls(id) ON DELETE CASCADE, auto_label TEXT, auto_confidence REAL,"
     " manual_label TEXT, vetted_by TEXT, vetted_at TEXT);",
@@ -248,6 +252,7 @@ std::int64_t Project::putRecording(const RecordingRow& r)
     const std::int64_t id = s.i64(0);
     s.reset();
     cached("DELETE FROM calls WHERE recording = ?1").bind(1, id).run();
+    cached("DELETE FROM recording_species WHERE recording = ?1").bind(1, id).run();
     return id;
 }
 
@@ -303,6 +308,7 @@ void Project::storeCalls(std::int64_t recordingId, const std::string& settingsKe
     }
     sql::Stmt& mark = cached("UPDATE recordings SET analysed_with = ?2, call_count = ?3, error = NULL WHERE id = ?1");
     mark.bind(1, recordingId).bind(2, settingsKey).bind(3, static_cast<std::int64_t>(calls.size())).run();
+    refreshCounts(recordingId);
     t.commit();
 }
 
@@ -313,6 +319,7 @@ void Project::storeFailure(std::int64_t recordingId, const std::string& message)
     drop.bind(1, recordingId).run();
     sql::Stmt mark(*m_db, "UPDATE recordings SET error = ?2, analysed_with = NULL, call_count = NULL WHERE id = ?1");
     mark.bind(1, recordingId).bind(2, message).run();
+    refreshCounts(recordingId);
     t.commit();
 }
 
@@ -354,7 +361,7 @@ std::int64_t Project::callId(std::int64_t recordingId, int number)
     return s.step() ? s.i64(0) : 0;
 }
 
-void Project::setAutoLabel(std::int64_t callId, const std::string& label, double confidence)
+void Project::setAutoLabel(std::int64_t callId, const std::string& label, double confidence, bool refresh)
 {
     sql::Stmt& s = cached("INSERT INTO identifications(call, auto_label, auto_confidence) VALUES(?1, ?2, ?3)"
                        " ON CONFLICT(call) DO UPDATE SET auto_label = excluded.auto_label,"
@@ -364,6 +371,48 @@ void Project::setAutoLabel(std::int64_t callId, const std::string& label, double
            " WHERE id = ?1")
         .bind(1, callId)
         .run();
+    if (refresh)
+        refreshCounts(recordingOfCall(callId));
+}
+
+std::int64_t Project::recordingOfCall(std::int64_t callId)
+{
+    sql::Stmt& s = cached("SELECT recording FROM calls WHERE id = ?1");
+    s.bind(1, callId);
+    const std::int64_t id = s.step() ? s.i64(0) : 0;
+    s.reset();
+    return id;
+}
+
+void Project::refreshCounts(std::int64_t recordingId)
+{
+    cached("DELETE FROM recording_species WHERE recording = ?1").bind(1, recordingId).run();
+    struct Count {
+        std::string species;
+        std::int64_t calls = 0, passes = 0;
+        double lastEnd = 0;
+    };
+    std::vector<Count> counts;
+    sql::Stmt& s = cached("SELECT label, start_ms, end_ms FROM calls WHERE recording = ?1 ORDER BY number, id");
+    s.bind(1, recordingId);
+    while (s.step()) {
+        const std::string species = s.isNull(0) ? std::string(kUnidentified) : s.text(0);
+        auto it = std::find_if(counts.begin(), counts.end(), [&](const Count& c) { return c.species == species; });
+        const bool first = it == counts.end();
+        if (first) {
+            counts.push_back({species});
+            it = counts.end() - 1;
+        }
+        const double start = s.real(1), end = s.real(2);
+        ++it->calls;
+        if (first || start - it->lastEnd >= kStoredPassGapMs)
+            ++it->passes;
+        it->lastEnd = first ? end : std::max(it->lastEnd, end);
+    }
+    s.reset();
+    sql::Stmt& ins = cached("INSERT INTO recording_species(recording, species, calls, passes) VALUES(?1, ?2, ?3, ?4)");
+    for (const Count& c : counts)
+        ins.bind(1, recordingId).bind(2, c.species).bind(3, c.calls).bind(4, c.passes).run();
 }
 
 void Project::setManualLabel(std::int64_t callId, const std::string& label, const std::string& by,
@@ -377,6 +426,7 @@ void Project::setManualLabel(std::int64_t callId, const std::string& label, cons
            " WHERE id = ?1")
         .bind(1, callId)
         .run();
+    refreshCounts(recordingOfCall(callId));
 }
 
 void Project::summary(const std::vector<SummaryKey>& by, double passGapMs,
@@ -478,7 +528,23 @@ void Project::summary(const std::vector<SummaryKey>& by, double passGapMs,
         }
         return true;
     };
-    if (!count("SELECT recording, label, start_ms, end_ms, number FROM calls")) {
+    if (passGapMs == kStoredPassGapMs) {
+        // The counts kept per recording and species: a row each, not a row per call.
+        sql::Stmt s(*m_db, "SELECT recording, species, calls, passes FROM recording_species");
+        while (s.step()) {
+            const auto rec = static_cast<std::size_t>(s.i64(0));
+            if (rec >= placeOf.size())
+                continue;
+            const auto& [night, site] = places[placeOf[rec]];
+            SummaryRow& g = groups[keyOf(night, site, s.text(1))];
+            g.calls += s.i64(2);
+            g.passes += s.i64(3);
+            if (bySpecies) {
+                ++g.files;
+                ++g.withCalls;
+            }
+        }
+    } else if (!count("SELECT recording, label, start_ms, end_ms, number FROM calls")) {
         groups = filesOnly;
         count("SELECT recording, label, start_ms, end_ms, number FROM calls ORDER BY recording, number");
     }

@@ -65,6 +65,9 @@ public:
     static constexpr int kSchemaVersion = 1;
     // The label of calls nobody identified yet, in summaries.
     static constexpr const char* kUnidentified = "unidentified";
+    // The pass gap whose passes are counted as calls are stored, so that a
+    // summary with it reads a row per recording and species, not every call.
+    static constexpr double kStoredPassGapMs = 1000;
 
     // Opens an existing project; throws ProjectError: the file is missing,
     // is not a project, was made by a newer version, or is locked.
@@ -110,9 +113,15 @@ public:
     std::int64_t callId(std::int64_t recordingId, int number);
 
     // ---- identifications ----
-    void setAutoLabel(std::int64_t callId, const std::string& label, double confidence);
+    // A label changes the counts of its recording (refreshCounts); a
+    // classifier labelling many calls of one recording passes refresh = false
+    // and refreshes once.
+    void setAutoLabel(std::int64_t callId, const std::string& label, double confidence, bool refresh = true);
     void setManualLabel(std::int64_t callId, const std::string& label, const std::string& by,
                         const std::string& when);
+    // Recomputes the calls and passes per species of a recording, kept for
+    // the summaries.
+    void refreshCounts(std::int64_t recordingId);
 
     // ---- summaries ----
     // One row per group, sorted by its keys. A pass is a run of calls of one
@@ -130,6 +139,7 @@ private:
     // A prepared statement kept for the calls made once per file or call
     // (preparing costs more than running them); reset after every use.
     sql::Stmt& cached(const std::string& text);
+    std::int64_t recordingOfCall(std::int64_t callId);
     std::unique_ptr<sql::Db> m_db;
     std::map<std::string, std::unique_ptr<sql::Stmt>> m_statements;
 };

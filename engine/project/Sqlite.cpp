@@ -153,20 +153,21 @@ std::string_view Stmt::view(int col) const
              : std::string_view();
 }
 
-Transaction::Transaction(Db& db) : m_db(db)
+Transaction::Transaction(Db& db) : m_db(db), m_nested(sqlite3_get_autocommit(db.handle()) == 0)
 {
-    m_db.exec("BEGIN IMMEDIATE");
+    m_db.exec(m_nested ? "SAVEPOINT nested" : "BEGIN IMMEDIATE");
 }
 
 Transaction::~Transaction()
 {
     if (m_open)
-        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db.handle(), m_nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK", nullptr, nullptr,
+                     nullptr);
 }
 
 void Transaction::commit()
 {
-    m_db.exec("COMMIT");
+    m_db.exec(m_nested ? "RELEASE nested" : "COMMIT");
     m_open = false;
 }
 

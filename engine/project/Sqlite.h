@@ -85,6 +85,7 @@ private:
 
 // BEGIN IMMEDIATE (the write lock at once, so that two writers wait at the
 // start rather than fail half-way); COMMIT by commit(), ROLLBACK otherwise.
+// Inside another transaction it is a savepoint, committed with the outer one.
 class Transaction {
 public:
     explicit Transaction(Db& db);
@@ -96,6 +97,7 @@ public:
 private:
     Db& m_db;
     bool m_open = true;
+    bool m_nested = false;
 };
 
 }  // namespace sql
