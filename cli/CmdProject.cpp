@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,7 +67,7 @@ CommandSpec makeSpec()
     root.name = "root";
     root.kind = OptionKind::Path;
     root.valueName = "DIR";
-    root.help = "init: the folder the recordings' paths are stored relative to (given again: the recordings moved there)";
+    root.help = "the folder the recordings' paths are stored relative to (given again: the recordings moved there)";
     root.sample = "/data/season";
     root.group = "init";
 
@@ -95,7 +96,7 @@ CommandSpec makeSpec()
     by.kind = OptionKind::Text;
     by.valueName = "KEYS";
     by.defaultText = "night";
-    by.help = "summary: night, site or species, or several joined by commas (night,site,species)";
+    by.help = "night, site or species, or several joined by commas (night,site,species)";
     by.check = isSummaryKeys;
     by.expects = "night, site or species, or several of them joined by commas";
     by.sample = "night,site,species";
@@ -108,7 +109,7 @@ CommandSpec makeSpec()
     gap.min = 1;
     gap.max = 3600000;
     gap.defaultText = "1000";
-    gap.help = "summary: calls with a shorter gap between them belong to one pass";
+    gap.help = "calls with a shorter gap between them belong to one pass";
 
     return CommandSpec{
         "project",
@@ -138,19 +139,19 @@ CommandSpec makeSpec()
         {
             root,
             [] {
-                OptionSpec s = level("site-level", "add: the folder level below the root that names the site");
+                OptionSpec s = level("site-level", "the folder level below the root that names the site");
                 s.group = "add";
                 return s;
             }(),
-            level("detector-level", "add: the folder level below the root that names the detector"),
+            level("detector-level", "the folder level below the root that names the detector"),
             band,
             snr,
             channelOption("mix|left|right", "mix: both", "channel of a stereo recording"),
             jobsOption(),
             by,
             gap,
-            {.name = "calls", .help = "export: the calls, one row each", .group = "export"},
-            {.name = "recordings", .help = "export: the recordings, one row each"},
+            {.name = "calls", .help = "the calls, one row each", .group = "export"},
+            {.name = "recordings", .help = "the recordings, one row each"},
             {.name = "csv", .help = "summary and export: comma-separated values with a header row"},
             {.name = "raven", .help = "export --calls: one Raven selection table"},
         },
@@ -621,6 +622,20 @@ int cmdProject(const CliArgs& args)
     const std::vector<std::string> rest(parsed.operands.begin() + 2, parsed.operands.end());
     if (action != "add" && !rest.empty())
         return usageError(spec(), action + " takes one project file, not '" + rest.front() + "'");
+    // Each action takes its own options; one given to another is a mistake
+    // worth telling rather than ignoring.
+    static const std::map<std::string, std::vector<std::string>> kOptionsOf = {
+        {"init", {"root"}},
+        {"add", {"site-level", "detector-level"}},
+        {"calls", {"band", "snr", "channel", "jobs"}},
+        {"summary", {"by", "pass-gap", "csv"}},
+        {"export", {"calls", "recordings", "csv", "raven"}},
+        {"status", {}},
+    };
+    if (const auto own = kOptionsOf.find(action); own != kOptionsOf.end())
+        for (const OptionValue& o : parsed.options)
+            if (std::find(own->second.begin(), own->second.end(), o.spec->name) == own->second.end())
+                return usageError(spec(), std::string("--") + o.spec->name + " is not an option of " + action);
     try {
         if (action == "init")
             return runInit(parsed, path);

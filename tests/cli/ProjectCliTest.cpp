@@ -170,6 +170,7 @@ TEST_F(ProjectCli, FilesThatAreNoProjectAndWrongUsageGetClearMessages)
         {"export " + q(text), 2, "choose --calls or --recordings"},
         {"export " + q(text) + " --recordings --raven", 2, "--raven exports calls only"},
         {"summary " + q(text) + " --by night,night", 2, "--by must be night, site or species"},
+        {"init " + q(text) + " --jobs 2", 2, "--jobs is not an option of init"},
     };
     for (const auto& c : cases) {
         const auto r = run(c.args);
