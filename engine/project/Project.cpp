@@ -267,7 +267,7 @@ void Project::forEachRecording(const std::string& folder, const std::function<vo
     std::string sqlText = std::string("SELECT ") + kRecordingColumns + " FROM recordings";
     if (!folder.empty())
         sqlText += " WHERE path >= ?1 AND path < ?2";
-    sqlText += " ORDER BY path";
+    sqlText += " ORDER BY path COLLATE PATHS";
     sql::Stmt s(*m_db, sqlText.c_str());
     if (!folder.empty())
         s.bind(1, folder + "/").bind(2, folder + "0");
@@ -329,7 +329,7 @@ void Project::forEachRecordingCalls(
     // One pass over the recordings in path order; each one's calls by the
     // index on (recording, number): memory holds one recording's calls.
     sql::Stmt recs(*m_db, (std::string("SELECT ") + kRecordingColumns +
-                           " FROM recordings WHERE call_count IS NOT NULL ORDER BY path")
+                           " FROM recordings WHERE call_count IS NOT NULL ORDER BY path COLLATE PATHS")
                               .c_str());
     sql::Stmt calls(*m_db, ("SELECT number, start_frame, end_frame, contour_points" + measureColumns(", ", "") +
                             " FROM calls WHERE recording = ?1 ORDER BY number, id")

@@ -4,6 +4,28 @@
 
 namespace sql {
 
+namespace {
+
+// Paths in the order of their folders and names, as a listing of the tree
+// gives them (and the commands that take folders print them): '/' sorts
+// before every other byte, so "a/x" comes before "a-b/x".
+int comparePaths(void*, int na, const void* a, int nb, const void* b)
+{
+    const auto* pa = static_cast<const unsigned char*>(a);
+    const auto* pb = static_cast<const unsigned char*>(b);
+    const int n = na < nb ? na : nb;
+    for (int i = 0; i < n; ++i) {
+        if (pa[i] == pb[i])
+            continue;
+        const int ca = pa[i] == '/' ? -1 : pa[i];
+        const int cb = pb[i] == '/' ? -1 : pb[i];
+        return ca < cb ? -1 : 1;
+    }
+    return na < nb ? -1 : na > nb ? 1 : 0;
+}
+
+}  // namespace
+
 Db::Db(const std::string& path, bool create, int busyMs) : m_path(path)
 {
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
@@ -19,6 +41,7 @@ Db::Db(const std::string& path, bool create, int busyMs) : m_path(path)
         throw ProjectError(ProjectError::Kind::Other, path + ": " + message);
     }
     sqlite3_busy_timeout(m_db, busyMs);
+    sqlite3_create_collation(m_db, "PATHS", SQLITE_UTF8, nullptr, comparePaths);
     sqlite3_extended_result_codes(m_db, 0);
 }
 

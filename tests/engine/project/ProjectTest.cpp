@@ -78,6 +78,7 @@ TEST(Project, CallsComeBackBitForBitInPathOrder)
     });
     EXPECT_EQ(order, (std::vector<std::string>{"a/1.wav", "b/2.wav"}));
 
+
     // Analysed recordings are no longer due with the same settings, again with others.
     EXPECT_TRUE(p->pendingForCalls("k", 0, 10).empty());
     EXPECT_EQ(p->pendingForCalls("other", 0, 10).size(), 2u);
@@ -95,6 +96,17 @@ TEST(Project, CallsComeBackBitForBitInPathOrder)
     p->storeFailure(b, "truncated data chunk");
     EXPECT_EQ(p->find("b/2.wav")->error.value_or(""), "truncated data chunk");
     EXPECT_TRUE(p->pendingForCalls("k", 0, 10).empty());
+
+    // Folders before longer names that start alike, as a listing of the tree
+    // gives them; a folder's recordings without its namesakes.
+    for (const char* path : {"a-b/3.wav", "a/0/4.wav", "a.wav"})
+        p->putRecording(recording(path, "2026-06-01", "A"));
+    order.clear();
+    p->forEachRecording({}, [&](const RecordingRow& r) { order.push_back(r.path); });
+    EXPECT_EQ(order, (std::vector<std::string>{"a/0/4.wav", "a/1.wav", "a-b/3.wav", "a.wav", "b/2.wav"}));
+    order.clear();
+    p->forEachRecording("a", [&](const RecordingRow& r) { order.push_back(r.path); });
+    EXPECT_EQ(order, (std::vector<std::string>{"a/0/4.wav", "a/1.wav"}));
 }
 
 TEST(Project, SummaryCountsFilesCallsAndPassesPerGroup)
