@@ -155,6 +155,53 @@ TEST(Project, SummaryCountsFilesCallsAndPassesPerGroup)
     EXPECT_EQ(st.firstNight, "2026-06-01");
 }
 
+// The counts kept per recording (the usual pass gap) and the count over
+// every call (any other gap) are two readings of one rule: on a season of
+// random calls and labels they agree.
+TEST(Project, KeptCountsAgreeWithACountOverEveryCall)
+{
+    TempDir dir;
+    auto p = Project::create(dir.file("s.vproj"));
+    std::uint32_t seed = 3;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    const char* species[] = {"Pip", "Myo", "Nyc"};
+    for (int r = 0; r < 30; ++r) {
+        const std::int64_t id = p->putRecording(recording("r" + std::to_string(r) + ".wav",
+                                                          "2026-06-0" + std::to_string(1 + r % 3),
+                                                          r % 2 ? "A" : "B"));
+        std::vector<CallMeasures> calls;
+        double t = 0;
+        for (int c = 1; c <= static_cast<int>(next(25)); ++c) {
+            t += 10 + next(4) * 450.0 + 0.25;  // gaps clear of the pass gap by 0.25 ms or more
+            calls.push_back(call(c, t, 3));
+        }
+        p->storeCalls(id, "k", 0, calls);
+        for (const CallMeasures& c : calls)
+            if (next(3) == 0)
+                p->setAutoLabel(p->callId(id, c.call), species[next(3)], 0.5);
+    }
+    for (const auto& by : {std::vector<SummaryKey>{SummaryKey::Night, SummaryKey::Site, SummaryKey::Species},
+                           std::vector<SummaryKey>{SummaryKey::Site}}) {
+        std::vector<std::string> kept, scanned;
+        const auto into = [](std::vector<std::string>& out) {
+            return [&out](const SummaryRow& r) {
+                std::string line;
+                for (const std::string& k : r.keys)
+                    line += k + "|";
+                out.push_back(line + std::to_string(r.files) + " " + std::to_string(r.withCalls) + " " +
+                              std::to_string(r.calls) + " " + std::to_string(r.passes));
+            };
+        };
+        p->summary(by, Project::kStoredPassGapMs, into(kept));
+        p->summary(by, Project::kStoredPassGapMs + 0.001, into(scanned));
+        EXPECT_EQ(kept, scanned);
+        EXPECT_GT(kept.size(), 1u);
+    }
+}
+
 TEST(Project, FilesThatAreNoProjectOrNewerAreRefusedAndLeftAlone)
 {
     TempDir dir;
