@@ -16,7 +16,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
   portaudio19-dev libasound2-dev
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsqlite3-dev
   libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # independent readers and tools the tests use
   libsndfile1-dev sox ffmpeg xvfb xauth locales poppler-utils

@@ -15,6 +15,7 @@ const std::vector<CliCommand>& cliCommands()
         {cmdDetectorFilesSpec, cmdDetectorFiles},
         {cmdRecordSpec, cmdRecord},
         {cmdTriggerSplitSpec, cmdTriggerSplit},
+        {cmdProjectSpec, cmdProject},
 #ifdef VES_HAVE_RENDER
         {cmdSpectrogramSpec, cmdSpectrogram},
 #endif

@@ -33,6 +33,7 @@ VES_CLI_COMMAND(cmdDemo)
 VES_CLI_COMMAND(cmdDetectorFiles)
 VES_CLI_COMMAND(cmdRecord)
 VES_CLI_COMMAND(cmdTriggerSplit)
+VES_CLI_COMMAND(cmdProject)
 #ifdef VES_HAVE_RENDER
 VES_CLI_COMMAND(cmdSpectrogram)
 #endif

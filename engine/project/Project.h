@@ -1,0 +1,153 @@
+// A season project: one SQLite database file holding a season's recordings
+// (by path relative to the project's root), the calls found in them and
+// their identifications, with per-night, per-site and per-species summaries.
+//
+// Writes happen in transactions, one recording (or one batch of files) at a
+// time, so a run killed at any point keeps what it had finished and repeats
+// nothing; the database runs in WAL mode, so a second program reading or
+// writing at the same time sees a consistent project. Reads stream: no table
+// is ever held in memory whole.
+#pragma once
+
+#include "project/Sqlite.h"
+#include "pulse/CallMeasures.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CallDetectorSettings;
+
+// What a project knows of one recording file.
+struct RecordingRow {
+    std::int64_t id = 0;
+    std::string path;           // relative to the root, '/' between folders
+    std::int64_t size = 0;      // bytes
+    std::int64_t mtime = 0;     // modification time, seconds since the epoch
+    std::string hash;           // of the first and last MiB and the size (hex)
+    std::int64_t rate = 0;      // frames per second of the file
+    int channels = 0;
+    double timeExpansion = 1;
+    std::int64_t frames = 0;
+    double lengthSec = 0;       // file time
+    std::string startTime;      // "YYYY-MM-DD HH:MM:SS.mmm" local, "" when unknown
+    std::string startSource;    // guano, header, name, file-time
+    std::string site, detector, night;
+    std::optional<std::string> error;  // why the file could not be read
+    bool missing = false;       // gone from its place since it was added
+    int calls = -1;             // calls found; -1: not analysed
+};
+
+struct ProjectStatus {
+    int schemaVersion = 0;
+    std::string root;
+    std::int64_t recordings = 0, unreadable = 0, missing = 0, analysed = 0, calls = 0, identified = 0, vetted = 0;
+    std::int64_t nights = 0, sites = 0;
+    std::string firstNight, lastNight;
+};
+
+enum class SummaryKey { Night, Site, Species };
+
+struct SummaryRow {
+    std::vector<std::string> keys;  // in the order asked for
+    std::int64_t files = 0;         // recordings of the group (with a call of the species when by species)
+    std::int64_t withCalls = 0;
+    std::int64_t calls = 0;
+    std::int64_t passes = 0;
+};
+
+class Project {
+public:
+    static constexpr int kSchemaVersion = 1;
+    // The label of calls nobody identified yet, in summaries.
+    static constexpr const char* kUnidentified = "unidentified";
+    // The pass gap whose passes are counted as calls are stored, so that a
+    // summary with it reads a row per recording and species, not every call.
+    static constexpr double kStoredPassGapMs = 1000;
+
+    // Opens an existing project; throws ProjectError: the file is missing,
+    // is not a project, was made by a newer version, or is locked.
+    static std::unique_ptr<Project> open(const std::string& path);
+    // Makes a new project file (or opens the one that is there).
+    static std::unique_ptr<Project> create(const std::string& path);
+    ~Project();
+
+    int schemaVersion() const;
+    std::string root() const;
+    void setRoot(const std::string& root);
+
+    // ---- recordings ----
+    // The stored row of a path relative to the root, or nothing.
+    std::optional<RecordingRow> find(const std::string& path);
+    // Adds the recording, or replaces the row of its path: a changed file
+    // loses its calls (they are found again). Returns its id.
+    std::int64_t putRecording(const RecordingRow& row);
+    void setMissing(std::int64_t id, bool missing);
+    // Runs fn in one transaction (committed when it returns, rolled back when
+    // it throws).
+    void inTransaction(const std::function<void()>& fn);
+
+    // Calls `fn` for each recording under `folder` (relative; "" for all), in
+    // path order.
+    void forEachRecording(const std::string& folder, const std::function<void(const RecordingRow&)>& fn);
+
+    // ---- calls ----
+    // Readable recordings not yet analysed with `settingsKey`, in id order,
+    // after `afterId`, at most `limit`.
+    std::vector<RecordingRow> pendingForCalls(const std::string& settingsKey, std::int64_t afterId, int limit);
+    // Replaces the calls of a recording by `calls` (channel 0 mix, 1 left,
+    // 2 right) and marks it analysed with `settingsKey`, in one transaction.
+    void storeCalls(std::int64_t recordingId, const std::string& settingsKey, int channel,
+                    const std::vector<CallMeasures>& calls);
+    // A recording that could not be analysed: its message is kept, its calls dropped.
+    void storeFailure(std::int64_t recordingId, const std::string& message);
+    // The calls of each analysed recording, in path order (each recording's
+    // in the order found); fn gets the row and its calls.
+    void forEachRecordingCalls(const std::function<void(const RecordingRow&, const std::vector<CallMeasures>&)>& fn);
+    // Number of every call of the project, for identifications: the id of
+    // call `number` of recording `recordingId`, or 0.
+    std::int64_t callId(std::int64_t recordingId, int number);
+
+    // ---- identifications ----
+    // A label changes the counts of its recording (refreshCounts); a
+    // classifier labelling many calls of one recording passes refresh = false
+    // and refreshes once.
+    void setAutoLabel(std::int64_t callId, const std::string& label, double confidence, bool refresh = true);
+    void setManualLabel(std::int64_t callId, const std::string& label, const std::string& by,
+                        const std::string& when);
+    // Recomputes the calls and passes per species of a recording, kept for
+    // the summaries.
+    void refreshCounts(std::int64_t recordingId);
+
+    // ---- summaries ----
+    // One row per group, sorted by its keys. A pass is a run of calls of one
+    // species in one recording with gaps (end to start) under `passGapMs`.
+    void summary(const std::vector<SummaryKey>& by, double passGapMs,
+                 const std::function<void(const SummaryRow&)>& fn);
+    ProjectStatus status();
+
+    // The open database, for benchmarks and tests that write synthetic rows.
+    sql::Db& db() { return *m_db; }
+
+private:
+    explicit Project(std::unique_ptr<sql::Db> db);
+    void migrate(bool isNew);
+    // A prepared statement kept for the calls made once per file or call
+    // (preparing costs more than running them); reset after every use.
+    sql::Stmt& cached(const std::string& text);
+    std::int64_t recordingOfCall(std::int64_t callId);
+    std::unique_ptr<sql::Db> m_db;
+    std::map<std::string, std::unique_ptr<sql::Stmt>> m_statements;
+};
+
+// A text that names every detector setting, stored with the recordings
+// analysed with them: a changed setting makes them due again.
+std::string callSettingsKey(const CallDetectorSettings& settings);
+
+// Content hash of a file: FNV-1a over its first and last MiB and its size,
+// 16 hex digits; "" when it cannot be read.
+std::string fileContentHash(const std::string& path, std::int64_t size);
