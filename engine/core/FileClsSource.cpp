@@ -2,6 +2,7 @@
 // read-only mapping of the source until a thread has copied the stretch into
 // the store's own file. Nothing writes the store before the copy has ended,
 // so the two always hold the same bytes and readers never see a mixture.
+#include "core/BackgroundJob.h"
 #include "core/FileCls.h"
 
 #include "core/LoggCls.h"
@@ -48,7 +49,7 @@ struct FileCls::Source {
     int target = -1;   // the store's own file
     std::int64_t targetHead = 0;  // where the store's byte 0 lies in it
 
-    std::thread thread;
+    vkit::BackgroundJob copier;  // stops by `stop`
     bool started = false;
     std::atomic<bool> stop{false};
     std::atomic<bool> ended{false};
@@ -65,9 +66,9 @@ struct FileCls::Source {
     void run();
     void join()
     {
-        if (thread.joinable()) {
+        if (copier.active()) {
             stop = true;
-            thread.join();
+            copier.join();
         }
     }
     void unmap()
@@ -220,9 +221,9 @@ void FileCls::startSourceCopy()
     CritSectLock lock(m_cs);
     if (!sourceActiveLocked() || m_source->started)
         return;
-    m_source->started = true;
     Source* src = m_source.get();
-    m_source->thread = std::thread([src] { src->run(); });
+    // Without a thread the copy runs when the store first needs its own file.
+    m_source->started = m_source->copier.start([src](vkit::BackgroundJob::Control&) { src->run(); });
 }
 
 std::int64_t FileCls::sourceCopied() const
@@ -304,8 +305,8 @@ bool FileCls::settleSourceLocked()
     if (!src.started) {
         src.started = true;
         src.run();  // on this thread: the caller waits anyway
-    } else if (src.thread.joinable()) {
-        src.thread.join();  // the copy thread never takes the lock
+    } else if (src.copier.active()) {
+        src.copier.join();  // the copy thread never takes the lock
     }
     if (src.writeError) {
         if (!m_error)
