@@ -14,6 +14,9 @@ struct CliCommand {
     int (*run)(const CliArgs& args);  // args after the subcommand; returns the exit status
 };
 
+// --band LO,HI of the call detector (calls, project), in kHz.
+OptionSpec callBandOption(const char* help);
+
 // Every command of this build, in the order of the command list.
 const std::vector<CliCommand>& cliCommands();
 

@@ -17,12 +17,6 @@
 
 namespace {
 
-bool isCallBand(const std::string& text)
-{
-    double lo = 0, hi = 0;
-    return parseCallBand(text, lo, hi);
-}
-
 OptionSpec number(const char* name, const char* valueName, double min, double max, double defaultValue,
                   const char* help)
 {
@@ -32,15 +26,7 @@ OptionSpec number(const char* name, const char* valueName, double min, double ma
 CommandSpec makeSpec()
 {
     const CallDetectorSettings d;
-    OptionSpec band;
-    band.name = "band";
-    band.kind = OptionKind::Text;
-    band.valueName = "LO,HI";
-    band.defaultText = keepText(vkit::formatC("%.0f,%.0f", d.bandLowHz / 1000, d.bandHighHz / 1000));
-    band.help = "search band in kHz, cut to the recording";
-    band.check = isCallBand;
-    band.expects = "LO,HI in kHz with LO below HI, such as 15,120";
-    band.sample = "15,120";
+    const OptionSpec band = callBandOption("search band in kHz, cut to the recording");
     return CommandSpec{
         "calls",
         "find and measure the bat calls of recordings and folders (noise-adaptive)",
@@ -90,6 +76,24 @@ struct FileResult {
 };
 
 }  // namespace
+
+OptionSpec callBandOption(const char* help)
+{
+    const CallDetectorSettings d;
+    OptionSpec band;
+    band.name = "band";
+    band.kind = OptionKind::Text;
+    band.valueName = "LO,HI";
+    band.defaultText = keepText(vkit::formatC("%.0f,%.0f", d.bandLowHz / 1000, d.bandHighHz / 1000));
+    band.help = help;
+    band.check = [](const std::string& text) {
+        double lo = 0, hi = 0;
+        return parseCallBand(text, lo, hi);
+    };
+    band.expects = "LO,HI in kHz with LO below HI, such as 15,120";
+    band.sample = "15,120";
+    return band;
+}
 
 const CommandSpec& cmdCallsSpec()
 {

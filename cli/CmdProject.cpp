@@ -54,11 +54,6 @@ OptionSpec level(const char* name, const char* help)
     return s;
 }
 
-bool isCallBand(const std::string& text)
-{
-    double lo = 0, hi = 0;
-    return parseCallBand(text, lo, hi);
-}
 
 CommandSpec makeSpec()
 {
@@ -71,25 +66,10 @@ CommandSpec makeSpec()
     root.sample = "/data/season";
     root.group = "init";
 
-    OptionSpec band;
-    band.name = "band";
-    band.kind = OptionKind::Text;
-    band.valueName = "LO,HI";
-    band.defaultText = keepText(vkit::formatC("%.0f,%.0f", d.bandLowHz / 1000, d.bandHighHz / 1000));
-    band.help = "search band in kHz (as for the calls command)";
-    band.check = isCallBand;
-    band.expects = "LO,HI in kHz with LO below HI, such as 15,120";
-    band.sample = "15,120";
+    OptionSpec band = callBandOption("search band in kHz (as for the calls command)");
     band.group = "calls";
-
-    OptionSpec snr;
-    snr.name = "snr";
-    snr.kind = OptionKind::Number;
-    snr.valueName = "DB";
-    snr.min = 0;
-    snr.max = 100;
-    snr.defaultText = keepText(vkit::formatC("%g", d.snrDb));
-    snr.help = "a call's peak above the noise of its band";
+    const OptionSpec snr = rangeOption("snr", OptionKind::Number, "DB", 0, 100, keepText(vkit::formatC("%g", d.snrDb)),
+                                       "a call's peak above the noise of its band");
 
     OptionSpec by;
     by.name = "by";
@@ -102,14 +82,8 @@ CommandSpec makeSpec()
     by.sample = "night,site,species";
     by.group = "summary";
 
-    OptionSpec gap;
-    gap.name = "pass-gap";
-    gap.kind = OptionKind::Number;
-    gap.valueName = "MS";
-    gap.min = 1;
-    gap.max = 3600000;
-    gap.defaultText = "1000";
-    gap.help = "calls with a shorter gap between them belong to one pass";
+    const OptionSpec gap = rangeOption("pass-gap", OptionKind::Number, "MS", 1, 3600000, "1000",
+                                       "calls with a shorter gap between them belong to one pass");
 
     return CommandSpec{
         "project",
