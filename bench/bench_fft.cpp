@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -25,9 +27,12 @@ std::vector<double> testSignal(int n)
     return x;
 }
 
-void runRealFft(benchmark::State& state, FftKernel kernel)
+// The kernels chosen for the run (VES_BENCH_KERNELS, else the widest).
+VectorKernels g_kernels = VectorKernels::Automatic;
+
+void runRealFft(benchmark::State& state, VectorKernels kernels)
 {
-    setFftKernel(kernel);
+    setVectorKernels(kernels);
     const int m = static_cast<int>(state.range(0));
     const int n = 1 << m;
     const std::vector<double> input = testSignal(n);
@@ -41,17 +46,17 @@ void runRealFft(benchmark::State& state, FftKernel kernel)
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * n);
-    setFftKernel(FftKernel::Automatic);
+    setVectorKernels(g_kernels);
 }
 
 void BM_RealFft(benchmark::State& state)
 {
-    runRealFft(state, FftKernel::Automatic);
+    runRealFft(state, g_kernels);
 }
 
 void BM_RealFftPortable(benchmark::State& state)
 {
-    runRealFft(state, FftKernel::Portable);
+    runRealFft(state, VectorKernels::Portable);
 }
 
 #ifdef VES_HAVE_FFTW
@@ -125,4 +130,15 @@ BENCHMARK(BM_RealFftPortable)->DenseRange(6, 12);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    g_kernels = vectorKernelsNamed(std::getenv("VES_BENCH_KERNELS"));
+    setVectorKernels(g_kernels);
+    std::printf("vector kernels: %s\n", vectorKernelsName(activeVectorKernels()));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,372 @@
+// The AVX2 kernels (with FMA): four doubles per instruction.
+#include "kernels/KernelsInternal.h"
+
+#if VES_X86_KERNELS
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#define VES_AVX2_FN __attribute__((target("avx2,fma")))
+#define VES_AVX2_INLINE __attribute__((target("avx2,fma"), always_inline)) inline
+
+namespace vkern::avx2 {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// FFT: the portable passes on 4-wide vectors (N >= 32).
+
+struct V2 {
+    __m256d r, i;
+};
+
+VES_AVX2_INLINE V2 cmul(V2 w, V2 z)
+{
+    return {_mm256_fmsub_pd(w.r, z.r, _mm256_mul_pd(w.i, z.i)), _mm256_fmadd_pd(w.r, z.i, _mm256_mul_pd(w.i, z.r))};
+}
+
+VES_AVX2_INLINE V2 load2(const double* re, const double* im)
+{
+    return {_mm256_loadu_pd(re), _mm256_loadu_pd(im)};
+}
+
+VES_AVX2_INLINE void store2(double* re, double* im, V2 v)
+{
+    _mm256_storeu_pd(re, v.r);
+    _mm256_storeu_pd(im, v.i);
+}
+
+// Four complex values from interleaved (re, im) pairs into split lanes.
+VES_AVX2_INLINE V2 loadPairs(const double* p)
+{
+    const __m256d lo = _mm256_loadu_pd(p);
+    const __m256d hi = _mm256_loadu_pd(p + 4);
+    return {_mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8),
+            _mm256_permute4x64_pd(_mm256_unpackhi_pd(lo, hi), 0xD8)};
+}
+
+VES_AVX2_INLINE __m256d reverse4(__m256d v)
+{
+    return _mm256_permute4x64_pd(v, 0x1B);
+}
+
+// Stores four vectors as the rows of their transpose: out[4l + r] = v_r[l].
+VES_AVX2_INLINE void storeTransposed(double* out, __m256d v0, __m256d v1, __m256d v2, __m256d v3)
+{
+    const __m256d t0 = _mm256_unpacklo_pd(v0, v1);
+    const __m256d t1 = _mm256_unpackhi_pd(v0, v1);
+    const __m256d t2 = _mm256_unpacklo_pd(v2, v3);
+    const __m256d t3 = _mm256_unpackhi_pd(v2, v3);
+    _mm256_storeu_pd(out, _mm256_permute2f128_pd(t0, t2, 0x20));
+    _mm256_storeu_pd(out + 4, _mm256_permute2f128_pd(t1, t3, 0x20));
+    _mm256_storeu_pd(out + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
+    _mm256_storeu_pd(out + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
+}
+
+struct Butterfly {
+    V2 y0, u1, u2, u3;  // y0 and the three outputs before their twiddles
+};
+
+VES_AVX2_INLINE Butterfly butterfly4(V2 a, V2 b, V2 c, V2 d)
+{
+    const __m256d apcR = _mm256_add_pd(a.r, c.r), apcI = _mm256_add_pd(a.i, c.i);
+    const __m256d amcR = _mm256_sub_pd(a.r, c.r), amcI = _mm256_sub_pd(a.i, c.i);
+    const __m256d bpdR = _mm256_add_pd(b.r, d.r), bpdI = _mm256_add_pd(b.i, d.i);
+    const __m256d bmdR = _mm256_sub_pd(b.r, d.r), bmdI = _mm256_sub_pd(b.i, d.i);
+    Butterfly f;
+    f.y0 = {_mm256_add_pd(apcR, bpdR), _mm256_add_pd(apcI, bpdI)};
+    f.u1 = {_mm256_add_pd(amcR, bmdI), _mm256_sub_pd(amcI, bmdR)};
+    f.u2 = {_mm256_sub_pd(apcR, bpdR), _mm256_sub_pd(apcI, bpdI)};
+    f.u3 = {_mm256_sub_pd(amcR, bmdI), _mm256_add_pd(amcI, bmdR)};
+    return f;
+}
+
+// The real input read as complex pairs, four at a time: points i .. i + 3
+// are samples 2i .. 2i + 7.
+struct DoublePairs {
+    const double* x;
+    VES_AVX2_INLINE V2 operator()(std::size_t i) const { return loadPairs(x + 2 * i); }
+};
+
+// The same from stored 16-bit samples (little-endian), each times its
+// window entry. A pair of samples read as one 32-bit integer holds the even
+// one in its low half and the odd one in its high half, so shifts split
+// them without shuffles; the window lies in the order the pairs come out in
+// (RealFftPcm16Window). The products are those of the samples as doubles
+// times the plain window, rounded on their own (the compiler would otherwise
+// fuse them into the first butterfly's sums), so the transform is exactly
+// that of decoded frames.
+VES_AVX2_INLINE __m256d rounded(__m256d v)
+{
+    __asm__("" : "+x"(v));
+    return v;
+}
+
+struct Pcm16Pairs {
+    const std::uint8_t* pcm;
+    const double* window;
+    VES_AVX2_INLINE V2 operator()(std::size_t i) const
+    {
+        const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
+        const __m128i even = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        const __m128i odd = _mm_srai_epi32(pairs, 16);
+        return {rounded(_mm256_mul_pd(_mm256_cvtepi32_pd(even), _mm256_loadu_pd(window + 2 * i))),
+                rounded(_mm256_mul_pd(_mm256_cvtepi32_pd(odd), _mm256_loadu_pd(window + 2 * i + 4)))};
+    }
+};
+
+// First pass: reads the real input as M complex pairs, writes split arrays
+// with the outputs of four sub-transforms transposed into place.
+template <typename Pairs>
+VES_AVX2_FN void firstPass(const FftTwiddles& t, Pairs pairs, double* yr, double* yi)
+{
+    const std::size_t n1 = t.points / 4;
+    for (std::size_t p = 0; p < n1; p += 4) {
+        const V2 a = pairs(p);
+        const V2 b = pairs(p + n1);
+        const V2 c = pairs(p + 2 * n1);
+        const V2 d = pairs(p + 3 * n1);
+        const Butterfly f = butterfly4(a, b, c, d);
+        const V2 y1 = cmul(load2(t.w1r + p, t.w1i + p), f.u1);
+        const V2 y2 = cmul(load2(t.w2r + p, t.w2i + p), f.u2);
+        const V2 y3 = cmul(load2(t.w3r + p, t.w3i + p), f.u3);
+        storeTransposed(yr + 4 * p, f.y0.r, y1.r, y2.r, y3.r);
+        storeTransposed(yi + 4 * p, f.y0.i, y1.i, y2.i, y3.i);
+    }
+}
+
+VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
+                        double* yr, double* yi)
+{
+    const std::size_t n1 = n / 4;
+    const std::size_t step = s * n1;
+    for (std::size_t p = 0; p < n1; ++p) {
+        const std::size_t in = s * p, out = s * 4 * p;
+        if (p == 0) {
+            for (std::size_t q = 0; q < s; q += 4) {
+                const std::size_t a = in + q, o = out + q;
+                const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                               load2(xr + a + 2 * step, xi + a + 2 * step),
+                                               load2(xr + a + 3 * step, xi + a + 3 * step));
+                store2(yr + o, yi + o, f.y0);
+                store2(yr + o + s, yi + o + s, f.u1);
+                store2(yr + o + 2 * s, yi + o + 2 * s, f.u2);
+                store2(yr + o + 3 * s, yi + o + 3 * s, f.u3);
+            }
+            continue;
+        }
+        const std::size_t ti = p * s;
+        const V2 w1 = {_mm256_set1_pd(t.w1r[ti]), _mm256_set1_pd(t.w1i[ti])};
+        const V2 w2 = {_mm256_set1_pd(t.w2r[ti]), _mm256_set1_pd(t.w2i[ti])};
+        const V2 w3 = {_mm256_set1_pd(t.w3r[ti]), _mm256_set1_pd(t.w3i[ti])};
+        for (std::size_t q = 0; q < s; q += 4) {
+            const std::size_t a = in + q, o = out + q;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            store2(yr + o, yi + o, f.y0);
+            store2(yr + o + s, yi + o + s, cmul(w1, f.u1));
+            store2(yr + o + 2 * s, yi + o + 2 * s, cmul(w2, f.u2));
+            store2(yr + o + 3 * s, yi + o + 3 * s, cmul(w3, f.u3));
+        }
+    }
+}
+
+VES_AVX2_FN void radix2(std::size_t s, const double* xr, const double* xi, double* yr, double* yi)
+{
+    for (std::size_t q = 0; q < s; q += 4) {
+        const V2 a = load2(xr + q, xi + q), b = load2(xr + q + s, xi + q + s);
+        store2(yr + q, yi + q, {_mm256_add_pd(a.r, b.r), _mm256_add_pd(a.i, b.i)});
+        store2(yr + q + s, yi + q + s, {_mm256_sub_pd(a.r, b.r), _mm256_sub_pd(a.i, b.i)});
+    }
+}
+
+// The unscaled parts of bins k .. k + 3 (4 <= k, k + 3 < M/2) of the split
+// and of their mirrors M - k .. M - k - 3 (in the same lane order):
+// 2 Re X_k = e.r + t.r, 2 Im X_k = e.i + t.i, and for the mirrors
+// e.r - t.r and t.i - e.i.
+struct SplitParts {
+    V2 e, t;
+};
+
+VES_AVX2_INLINE SplitParts splitParts(const FftTwiddles& t, const double* zr, const double* zi, std::size_t k)
+{
+    const std::size_t j = t.points - k - 3;  // the mirrors, in reverse lane order
+    const __m256d ar = _mm256_loadu_pd(zr + k), ai = _mm256_loadu_pd(zi + k);
+    const __m256d br = reverse4(_mm256_loadu_pd(zr + j)), bi = reverse4(_mm256_loadu_pd(zi + j));
+    const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
+    const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
+    const __m256d wr = _mm256_loadu_pd(t.sr + k), wi = _mm256_loadu_pd(t.si + k);
+    return {{er, ei}, {_mm256_fmsub_pd(wr, orr, _mm256_mul_pd(wi, oi)), _mm256_fmadd_pd(wr, oi, _mm256_mul_pd(wi, orr))}};
+}
+
+}  // namespace
+
+VES_AVX2_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+{
+    const std::size_t points = t.points;
+    portable::splitEnds(points, zr, zi, out, scale);
+    portable::splitRange(t, zr, zi, out, 1, 4, scale * 0.5);
+    const __m256d half = _mm256_set1_pd(scale * 0.5);
+    for (std::size_t k = 4; k < points / 2; k += 4) {
+        const std::size_t j = points - k - 3;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        _mm256_storeu_pd(out + k, _mm256_mul_pd(_mm256_add_pd(p.e.r, p.t.r), half));
+        _mm256_storeu_pd(out + points + j, reverse4(_mm256_mul_pd(_mm256_add_pd(p.e.i, p.t.i), half)));
+        _mm256_storeu_pd(out + j, reverse4(_mm256_mul_pd(_mm256_sub_pd(p.e.r, p.t.r), half)));
+        _mm256_storeu_pd(out + points + k, _mm256_mul_pd(_mm256_sub_pd(p.t.i, p.e.i), half));
+    }
+}
+
+// |re|^2 + |im|^2 as the power sums take it, the real part's square fused.
+VES_AVX2_INLINE __m256d power4(__m256d re, __m256d im)
+{
+    return _mm256_fmadd_pd(re, re, _mm256_mul_pd(im, im));
+}
+
+// The split of fftSplit, adding each bin's |2 X_k|^2 to acc instead of
+// storing the spectrum. Its parts are fftSplit's before their scaling by
+// 1/(2N), a power of two, so the sums are exactly (2N)^2 times those of the
+// stored parts' squares; leaving the scaling out saves four products per
+// four bins. The sums of the mirrors M - k come out in reverse lanes.
+VES_AVX2_FN void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* x, double scale,
+                               double* acc)
+{
+    const std::size_t points = t.points;
+    // The few bins of the scalar split from its stored (scaled) parts.
+    portable::splitEnds(points, zr, zi, x, scale);
+    portable::splitRange(t, zr, zi, x, 1, 4, scale * 0.5);
+    const double unscale = 4.0 / (scale * scale);
+    const auto addScalar = [&](std::size_t k) {
+        const double re = x[k], im = x[2 * points - k];
+        acc[k] += std::fma(re, re, im * im) * unscale;
+    };
+    for (std::size_t k = 1; k < 4; ++k) {
+        addScalar(k);
+        addScalar(points - k);
+    }
+    addScalar(points / 2);
+    for (std::size_t k = 4; k < points / 2; k += 4) {
+        const std::size_t j = points - k - 3;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        const __m256d low = power4(_mm256_add_pd(p.e.r, p.t.r), _mm256_add_pd(p.e.i, p.t.i));
+        const __m256d high = power4(_mm256_sub_pd(p.e.r, p.t.r), _mm256_sub_pd(p.t.i, p.e.i));
+        _mm256_storeu_pd(acc + k, _mm256_add_pd(_mm256_loadu_pd(acc + k), low));
+        _mm256_storeu_pd(acc + j, _mm256_add_pd(_mm256_loadu_pd(acc + j), reverse4(high)));
+    }
+}
+
+namespace {
+
+// The complex passes over the input that `pairs` reads, ping-ponging
+// between scratch and work (which the first pass may read); returns where
+// their result lies.
+template <typename Pairs>
+VES_AVX2_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
+{
+    const std::size_t points = t.points;
+    firstPass(t, pairs, scratch, scratch + points);
+    double* cur = scratch;
+    double* other = work;
+    std::size_t n = points / 4, s = 4;
+    for (; n >= 4; n /= 4, s *= 4) {
+        radix4(t, n, s, cur, cur + points, other, other + points);
+        std::swap(cur, other);
+    }
+    if (n == 2) {
+        radix2(s, cur, cur + points, other, other + points);
+        std::swap(cur, other);
+    }
+    return cur;
+}
+
+}  // namespace
+
+VES_AVX2_FN double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch)
+{
+    return passes(t, DoublePairs{x}, work, scratch);
+}
+
+VES_AVX2_FN double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const double* window, double* work,
+                                   double* scratch)
+{
+    return passes(t, Pcm16Pairs{pcm, window}, work, scratch);
+}
+
+// ---------------------------------------------------------------------------
+// Samples and levels
+
+// The portable loop built for AVX2: the compiler takes four conversions and
+// products per instruction instead of two (no FMA in it, so the products
+// round as the portable ones).
+template <bool Windowed>
+VES_AVX2_FN void decodeMono16Loop(const std::uint8_t* p, std::int64_t n, const double* __restrict window,
+                                  double* __restrict out)
+{
+    for (std::int64_t i = 0; i < n; ++i) {
+        std::int16_t v;
+        std::memcpy(&v, p + 2 * i, 2);
+        if constexpr (Windowed)
+            out[i] = static_cast<double>(v) * window[i];
+        else
+            out[i] = v;
+    }
+}
+
+VES_AVX2_FN void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out)
+{
+    decodeMono16Loop<false>(p, n, nullptr, out);
+}
+
+VES_AVX2_FN void decodeMono16Windowed(const std::uint8_t* p, std::int64_t n, const double* window, double* out)
+{
+    decodeMono16Loop<true>(p, n, window, out);
+}
+
+// Four levels per compare.
+VES_AVX2_FN void aboveBits(const double* level, int n, double threshold, std::uint64_t* bits)
+{
+    const __m256d t = _mm256_set1_pd(threshold);
+    for (int w = 0; w * 64 < n; ++w) {
+        std::uint64_t word = 0;
+        const int end = std::min(64, n - w * 64);
+        int j = 0;
+        for (; j + 4 <= end; j += 4)
+            word |= static_cast<std::uint64_t>(static_cast<unsigned>(
+                        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(level + w * 64 + j), t, _CMP_GT_OQ))))
+                    << j;
+        for (; j < end; ++j)
+            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
+        bits[w] = word;
+    }
+}
+
+namespace {
+
+constexpr KernelTable makeTable()
+{
+    KernelTable k;
+    k.kind = VectorKernels::Avx2;
+    k.fftMinOrder = 5;  // N = 32: the first vector pass needs M/4 >= 4
+    k.narrower = &portable::table;
+    k.fftPasses = fftPasses;
+    k.fftPcm16Passes = fftPcm16Passes;
+    k.fftSplit = fftSplit;
+    k.fftSplitPower = fftSplitPower;
+    k.decodeMono16 = decodeMono16;
+    k.decodeMono16Windowed = decodeMono16Windowed;
+    k.aboveBits = aboveBits;
+    return k;
+}
+
+}  // namespace
+
+constinit const KernelTable table = makeTable();
+
+}  // namespace vkern::avx2
+
+#endif
