@@ -3,6 +3,7 @@
 #include "kernels/Kernels.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -51,12 +52,22 @@ std::unique_ptr<FftTables> buildTables(int m)
     return t;
 }
 
+// A size's tables, built on its first use. After that a lookup is one
+// load: the small transforms are short enough for the once-call's own cost
+// to show.
 const FftTables& tablesFor(int m)
 {
     static std::array<std::once_flag, kMaxFftOrder + 1> once;
     static std::array<std::unique_ptr<FftTables>, kMaxFftOrder + 1> tables;
-    std::call_once(once[static_cast<std::size_t>(m)], [m] { tables[static_cast<std::size_t>(m)] = buildTables(m); });
-    return *tables[static_cast<std::size_t>(m)];
+    static std::array<std::atomic<const FftTables*>, kMaxFftOrder + 1> built{};
+    const auto i = static_cast<std::size_t>(m);
+    if (const FftTables* t = built[i].load(std::memory_order_acquire))
+        return *t;
+    std::call_once(once[i], [i, m] {
+        tables[i] = buildTables(m);
+        built[i].store(tables[i].get(), std::memory_order_release);
+    });
+    return *tables[i];
 }
 
 // The kernels for transforms of order m: the table in use, or the narrower

@@ -139,6 +139,8 @@ VES_AVX2_FN void firstPass(const FftTwiddles& t, Pairs pairs, double* yr, double
     }
 }
 
+}  // namespace
+
 VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
                         double* yr, double* yi)
 {
@@ -176,14 +178,37 @@ VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, cons
     }
 }
 
-VES_AVX2_FN void radix2(std::size_t s, const double* xr, const double* xi, double* yr, double* yi)
+
+// The last two passes of an even order in one: the radix-4 pass over
+// sub-transforms of length 8 (stride s = M/8) and the radix-2 pass after it
+// (stride 4s), on values held in registers between them instead of a trip
+// through memory. The operations are those of the two passes.
+VES_AVX2_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                            double* yi)
 {
+    const V2 w1 = {_mm256_set1_pd(t.w1r[s]), _mm256_set1_pd(t.w1i[s])};
+    const V2 w2 = {_mm256_set1_pd(t.w2r[s]), _mm256_set1_pd(t.w2i[s])};
+    const V2 w3 = {_mm256_set1_pd(t.w3r[s]), _mm256_set1_pd(t.w3i[s])};
+    const std::size_t step = 2 * s;
     for (std::size_t q = 0; q < s; q += 4) {
-        const V2 a = load2(xr + q, xi + q), b = load2(xr + q + s, xi + q + s);
-        store2(yr + q, yi + q, {_mm256_add_pd(a.r, b.r), _mm256_add_pd(a.i, b.i)});
-        store2(yr + q + s, yi + q + s, {_mm256_sub_pd(a.r, b.r), _mm256_sub_pd(a.i, b.i)});
+        const std::size_t a = q, b = q + s;  // the sub-transforms p = 0 and p = 1
+        const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                       load2(xr + a + 2 * step, xi + a + 2 * step),
+                                       load2(xr + a + 3 * step, xi + a + 3 * step));
+        const Butterfly g = butterfly4(load2(xr + b, xi + b), load2(xr + b + step, xi + b + step),
+                                       load2(xr + b + 2 * step, xi + b + 2 * step),
+                                       load2(xr + b + 3 * step, xi + b + 3 * step));
+        const V2 lo[4] = {f.y0, f.u1, f.u2, f.u3};
+        const V2 hi[4] = {g.y0, cmul(w1, g.u1), cmul(w2, g.u2), cmul(w3, g.u3)};
+        for (std::size_t j = 0; j < 4; ++j) {
+            const std::size_t o = q + j * s;
+            store2(yr + o, yi + o, {_mm256_add_pd(lo[j].r, hi[j].r), _mm256_add_pd(lo[j].i, hi[j].i)});
+            store2(yr + o + 4 * s, yi + o + 4 * s, {_mm256_sub_pd(lo[j].r, hi[j].r), _mm256_sub_pd(lo[j].i, hi[j].i)});
+        }
     }
 }
+
+namespace {
 
 // The unscaled parts of bins k .. k + 3 (4 <= k, k + 3 < M/2) of the split
 // and of their mirrors M - k .. M - k - 3 (in the same lane order):
@@ -206,13 +231,12 @@ VES_AVX2_INLINE SplitParts splitParts(const FftTwiddles& t, const double* zr, co
 
 }  // namespace
 
-VES_AVX2_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+VES_AVX2_FN void splitBlocks(const FftTwiddles& t, const double* zr, const double* zi, double* out, std::size_t from,
+                             std::size_t to, double scale)
 {
     const std::size_t points = t.points;
-    portable::splitEnds(points, zr, zi, out, scale);
-    portable::splitRange(t, zr, zi, out, 1, 4, scale * 0.5);
     const __m256d half = _mm256_set1_pd(scale * 0.5);
-    for (std::size_t k = 4; k < points / 2; k += 4) {
+    for (std::size_t k = from; k < to; k += 4) {
         const std::size_t j = points - k - 3;
         const SplitParts p = splitParts(t, zr, zi, k);
         _mm256_storeu_pd(out + k, _mm256_mul_pd(_mm256_add_pd(p.e.r, p.t.r), half));
@@ -220,6 +244,18 @@ VES_AVX2_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* 
         _mm256_storeu_pd(out + j, reverse4(_mm256_mul_pd(_mm256_sub_pd(p.e.r, p.t.r), half)));
         _mm256_storeu_pd(out + points + k, _mm256_mul_pd(_mm256_sub_pd(p.t.i, p.e.i), half));
     }
+}
+
+void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+{
+    portable::splitEnds(t.points, zr, zi, out, scale);
+    portable::splitRange(t, zr, zi, out, 1, 4, scale * 0.5);
+}
+
+VES_AVX2_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+{
+    splitHead(t, zr, zi, out, scale);
+    splitBlocks(t, zr, zi, out, 4, t.points / 2, scale);
 }
 
 // |re|^2 + |im|^2 as the power sums take it, the real part's square fused.
@@ -233,13 +269,26 @@ VES_AVX2_INLINE __m256d power4(__m256d re, __m256d im)
 // 1/(2N), a power of two, so the sums are exactly (2N)^2 times those of the
 // stored parts' squares; leaving the scaling out saves four products per
 // four bins. The sums of the mirrors M - k come out in reverse lanes.
-VES_AVX2_FN void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* x, double scale,
-                               double* acc)
+VES_AVX2_FN void splitPowerBlocks(const FftTwiddles& t, const double* zr, const double* zi, std::size_t from,
+                                  std::size_t to, double* acc)
 {
     const std::size_t points = t.points;
-    // The few bins of the scalar split from its stored (scaled) parts.
-    portable::splitEnds(points, zr, zi, x, scale);
-    portable::splitRange(t, zr, zi, x, 1, 4, scale * 0.5);
+    for (std::size_t k = from; k < to; k += 4) {
+        const std::size_t j = points - k - 3;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        const __m256d low = power4(_mm256_add_pd(p.e.r, p.t.r), _mm256_add_pd(p.e.i, p.t.i));
+        const __m256d high = power4(_mm256_sub_pd(p.e.r, p.t.r), _mm256_sub_pd(p.t.i, p.e.i));
+        _mm256_storeu_pd(acc + k, _mm256_add_pd(_mm256_loadu_pd(acc + k), low));
+        _mm256_storeu_pd(acc + j, _mm256_add_pd(_mm256_loadu_pd(acc + j), reverse4(high)));
+    }
+}
+
+// The few bins of the scalar split, from its stored (scaled) parts.
+VES_AVX2_FN void splitPowerHead(const FftTwiddles& t, const double* zr, const double* zi, double* x, double scale,
+                                double* acc)
+{
+    const std::size_t points = t.points;
+    splitHead(t, zr, zi, x, scale);
     const double unscale = 4.0 / (scale * scale);
     const auto addScalar = [&](std::size_t k) {
         const double re = x[k], im = x[2 * points - k];
@@ -250,14 +299,13 @@ VES_AVX2_FN void fftSplitPower(const FftTwiddles& t, const double* zr, const dou
         addScalar(points - k);
     }
     addScalar(points / 2);
-    for (std::size_t k = 4; k < points / 2; k += 4) {
-        const std::size_t j = points - k - 3;
-        const SplitParts p = splitParts(t, zr, zi, k);
-        const __m256d low = power4(_mm256_add_pd(p.e.r, p.t.r), _mm256_add_pd(p.e.i, p.t.i));
-        const __m256d high = power4(_mm256_sub_pd(p.e.r, p.t.r), _mm256_sub_pd(p.t.i, p.e.i));
-        _mm256_storeu_pd(acc + k, _mm256_add_pd(_mm256_loadu_pd(acc + k), low));
-        _mm256_storeu_pd(acc + j, _mm256_add_pd(_mm256_loadu_pd(acc + j), reverse4(high)));
-    }
+}
+
+VES_AVX2_FN void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* x, double scale,
+                               double* acc)
+{
+    splitPowerHead(t, zr, zi, x, scale, acc);
+    splitPowerBlocks(t, zr, zi, 4, t.points / 2, acc);
 }
 
 namespace {
@@ -274,12 +322,13 @@ VES_AVX2_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, doub
     double* other = work;
     std::size_t n = points / 4, s = 4;
     for (; n >= 4; n /= 4, s *= 4) {
-        radix4(t, n, s, cur, cur + points, other, other + points);
+        if (n == 8)
+            radix8Last(t, s, cur, cur + points, other, other + points);
+        else
+            radix4(t, n, s, cur, cur + points, other, other + points);
         std::swap(cur, other);
-    }
-    if (n == 2) {
-        radix2(s, cur, cur + points, other, other + points);
-        std::swap(cur, other);
+        if (n == 8)
+            break;
     }
     return cur;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #define VES_AVX512_FN __attribute__((target("avx512f,avx2,fma")))
 
@@ -15,6 +16,294 @@ namespace vkern::avx512 {
 namespace {
 
 VES_AVX512_KERNELS_BEGIN
+
+// ---------------------------------------------------------------------------
+// FFT: the AVX2 passes on 8-wide vectors (N >= 64). Every lane performs
+// exactly the AVX2 kernels' operations on the same values (products fused
+// alike), so the results are theirs to the bit; only the way values move
+// between memory and lanes differs. The pass at stride 4, too narrow for
+// these vectors, and the split's edges run on the AVX2 kernels themselves.
+
+#define VES_AVX512_INLINE __attribute__((target("avx512f,avx2,fma"), always_inline)) inline
+
+struct V2 {
+    __m512d r, i;
+};
+
+VES_AVX512_INLINE V2 cmul(V2 w, V2 z)
+{
+    return {_mm512_fmsub_pd(w.r, z.r, _mm512_mul_pd(w.i, z.i)), _mm512_fmadd_pd(w.r, z.i, _mm512_mul_pd(w.i, z.r))};
+}
+
+VES_AVX512_INLINE V2 load2(const double* re, const double* im)
+{
+    return {_mm512_loadu_pd(re), _mm512_loadu_pd(im)};
+}
+
+VES_AVX512_INLINE void store2(double* re, double* im, V2 v)
+{
+    _mm512_storeu_pd(re, v.r);
+    _mm512_storeu_pd(im, v.i);
+}
+
+VES_AVX512_INLINE __m512i lanes(long long a, long long b, long long c, long long d, long long e, long long f,
+                                long long g, long long h)
+{
+    return _mm512_set_epi64(h, g, f, e, d, c, b, a);
+}
+
+// Eight complex values from interleaved (re, im) pairs into split lanes.
+VES_AVX512_INLINE V2 loadPairs(const double* p)
+{
+    const __m512d lo = _mm512_loadu_pd(p);
+    const __m512d hi = _mm512_loadu_pd(p + 8);
+    return {_mm512_permutex2var_pd(lo, lanes(0, 2, 4, 6, 8, 10, 12, 14), hi),
+            _mm512_permutex2var_pd(lo, lanes(1, 3, 5, 7, 9, 11, 13, 15), hi)};
+}
+
+VES_AVX512_INLINE __m512d reverse8(__m512d v)
+{
+    return _mm512_permutexvar_pd(lanes(7, 6, 5, 4, 3, 2, 1, 0), v);
+}
+
+// Stores four vectors as the rows of their transpose: out[4l + r] = v_r[l].
+VES_AVX512_INLINE void storeTransposed(double* out, __m512d v0, __m512d v1, __m512d v2, __m512d v3)
+{
+    // Pairs of rows interleaved (v0[l], v1[l]) and (v2[l], v3[l]), for l < 4 and l >= 4.
+    const __m512i low = lanes(0, 8, 1, 9, 2, 10, 3, 11), high = lanes(4, 12, 5, 13, 6, 14, 7, 15);
+    const __m512d a0 = _mm512_permutex2var_pd(v0, low, v1), a1 = _mm512_permutex2var_pd(v0, high, v1);
+    const __m512d b0 = _mm512_permutex2var_pd(v2, low, v3), b1 = _mm512_permutex2var_pd(v2, high, v3);
+    const __m512i first = lanes(0, 1, 8, 9, 2, 3, 10, 11), second = lanes(4, 5, 12, 13, 6, 7, 14, 15);
+    _mm512_storeu_pd(out, _mm512_permutex2var_pd(a0, first, b0));
+    _mm512_storeu_pd(out + 8, _mm512_permutex2var_pd(a0, second, b0));
+    _mm512_storeu_pd(out + 16, _mm512_permutex2var_pd(a1, first, b1));
+    _mm512_storeu_pd(out + 24, _mm512_permutex2var_pd(a1, second, b1));
+}
+
+struct Butterfly {
+    V2 y0, u1, u2, u3;  // y0 and the three outputs before their twiddles
+};
+
+VES_AVX512_INLINE Butterfly butterfly4(V2 a, V2 b, V2 c, V2 d)
+{
+    const __m512d apcR = _mm512_add_pd(a.r, c.r), apcI = _mm512_add_pd(a.i, c.i);
+    const __m512d amcR = _mm512_sub_pd(a.r, c.r), amcI = _mm512_sub_pd(a.i, c.i);
+    const __m512d bpdR = _mm512_add_pd(b.r, d.r), bpdI = _mm512_add_pd(b.i, d.i);
+    const __m512d bmdR = _mm512_sub_pd(b.r, d.r), bmdI = _mm512_sub_pd(b.i, d.i);
+    Butterfly f;
+    f.y0 = {_mm512_add_pd(apcR, bpdR), _mm512_add_pd(apcI, bpdI)};
+    f.u1 = {_mm512_add_pd(amcR, bmdI), _mm512_sub_pd(amcI, bmdR)};
+    f.u2 = {_mm512_sub_pd(apcR, bpdR), _mm512_sub_pd(apcI, bpdI)};
+    f.u3 = {_mm512_sub_pd(amcR, bmdI), _mm512_add_pd(amcI, bmdR)};
+    return f;
+}
+
+// The real input read as complex pairs, eight at a time: points i .. i + 7
+// are samples 2i .. 2i + 15.
+struct DoublePairs {
+    const double* x;
+    VES_AVX512_INLINE V2 operator()(std::size_t i) const { return loadPairs(x + 2 * i); }
+};
+
+// The products of stored samples and their window entries, rounded on their
+// own as the AVX2 kernels round them (see there).
+VES_AVX512_INLINE __m512d rounded(__m512d v)
+{
+    __asm__("" : "+v"(v));
+    return v;
+}
+
+// Stored 16-bit samples times the window, whose entries lie in blocks of
+// eight (four even samples' entries, then four odd ones'): points i .. i + 7
+// take two such blocks.
+struct Pcm16Pairs {
+    const std::uint8_t* pcm;
+    const double* window;
+    VES_AVX512_INLINE V2 operator()(std::size_t i) const
+    {
+        const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pcm + 4 * i));
+        const __m256i even = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+        const __m256i odd = _mm256_srai_epi32(pairs, 16);
+        const __m512d w0 = _mm512_loadu_pd(window + 2 * i), w1 = _mm512_loadu_pd(window + 2 * i + 8);
+        const __m512d evenWindow = _mm512_shuffle_f64x2(w0, w1, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m512d oddWindow = _mm512_shuffle_f64x2(w0, w1, _MM_SHUFFLE(3, 2, 3, 2));
+        return {rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(even), evenWindow)),
+                rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(odd), oddWindow))};
+    }
+};
+
+template <typename Pairs>
+VES_AVX512_FN void firstPass(const FftTwiddles& t, Pairs pairs, double* yr, double* yi)
+{
+    const std::size_t n1 = t.points / 4;
+    for (std::size_t p = 0; p < n1; p += 8) {
+        const Butterfly f = butterfly4(pairs(p), pairs(p + n1), pairs(p + 2 * n1), pairs(p + 3 * n1));
+        const V2 y1 = cmul(load2(t.w1r + p, t.w1i + p), f.u1);
+        const V2 y2 = cmul(load2(t.w2r + p, t.w2i + p), f.u2);
+        const V2 y3 = cmul(load2(t.w3r + p, t.w3i + p), f.u3);
+        storeTransposed(yr + 4 * p, f.y0.r, y1.r, y2.r, y3.r);
+        storeTransposed(yi + 4 * p, f.y0.i, y1.i, y2.i, y3.i);
+    }
+}
+
+// One radix-4 pass at stride s >= 8.
+VES_AVX512_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
+                          double* yr, double* yi)
+{
+    const std::size_t n1 = n / 4;
+    const std::size_t step = s * n1;
+    for (std::size_t p = 0; p < n1; ++p) {
+        const std::size_t in = s * p, out = s * 4 * p;
+        if (p == 0) {
+            for (std::size_t q = 0; q < s; q += 8) {
+                const std::size_t a = in + q, o = out + q;
+                const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                               load2(xr + a + 2 * step, xi + a + 2 * step),
+                                               load2(xr + a + 3 * step, xi + a + 3 * step));
+                store2(yr + o, yi + o, f.y0);
+                store2(yr + o + s, yi + o + s, f.u1);
+                store2(yr + o + 2 * s, yi + o + 2 * s, f.u2);
+                store2(yr + o + 3 * s, yi + o + 3 * s, f.u3);
+            }
+            continue;
+        }
+        const std::size_t ti = p * s;
+        const V2 w1 = {_mm512_set1_pd(t.w1r[ti]), _mm512_set1_pd(t.w1i[ti])};
+        const V2 w2 = {_mm512_set1_pd(t.w2r[ti]), _mm512_set1_pd(t.w2i[ti])};
+        const V2 w3 = {_mm512_set1_pd(t.w3r[ti]), _mm512_set1_pd(t.w3i[ti])};
+        for (std::size_t q = 0; q < s; q += 8) {
+            const std::size_t a = in + q, o = out + q;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            store2(yr + o, yi + o, f.y0);
+            store2(yr + o + s, yi + o + s, cmul(w1, f.u1));
+            store2(yr + o + 2 * s, yi + o + 2 * s, cmul(w2, f.u2));
+            store2(yr + o + 3 * s, yi + o + 3 * s, cmul(w3, f.u3));
+        }
+    }
+}
+
+// The last two passes of an even order in one, as the AVX2 kernels' radix8Last.
+VES_AVX512_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                              double* yi)
+{
+    const V2 w1 = {_mm512_set1_pd(t.w1r[s]), _mm512_set1_pd(t.w1i[s])};
+    const V2 w2 = {_mm512_set1_pd(t.w2r[s]), _mm512_set1_pd(t.w2i[s])};
+    const V2 w3 = {_mm512_set1_pd(t.w3r[s]), _mm512_set1_pd(t.w3i[s])};
+    const std::size_t step = 2 * s;
+    for (std::size_t q = 0; q < s; q += 8) {
+        const std::size_t a = q, b = q + s;  // the sub-transforms p = 0 and p = 1
+        const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                       load2(xr + a + 2 * step, xi + a + 2 * step),
+                                       load2(xr + a + 3 * step, xi + a + 3 * step));
+        const Butterfly g = butterfly4(load2(xr + b, xi + b), load2(xr + b + step, xi + b + step),
+                                       load2(xr + b + 2 * step, xi + b + 2 * step),
+                                       load2(xr + b + 3 * step, xi + b + 3 * step));
+        const V2 lo[4] = {f.y0, f.u1, f.u2, f.u3};
+        const V2 hi[4] = {g.y0, cmul(w1, g.u1), cmul(w2, g.u2), cmul(w3, g.u3)};
+        for (std::size_t j = 0; j < 4; ++j) {
+            const std::size_t o = q + j * s;
+            store2(yr + o, yi + o, {_mm512_add_pd(lo[j].r, hi[j].r), _mm512_add_pd(lo[j].i, hi[j].i)});
+            store2(yr + o + 4 * s, yi + o + 4 * s, {_mm512_sub_pd(lo[j].r, hi[j].r), _mm512_sub_pd(lo[j].i, hi[j].i)});
+        }
+    }
+}
+
+template <typename Pairs>
+VES_AVX512_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
+{
+    const std::size_t points = t.points;
+    firstPass(t, pairs, scratch, scratch + points);
+    double* cur = scratch;
+    double* other = work;
+    std::size_t n = points / 4, s = 4;
+    for (; n >= 4; n /= 4, s *= 4) {
+        const bool last = n == 8;
+        if (last && s == 4)
+            avx2::radix8Last(t, s, cur, cur + points, other, other + points);
+        else if (last)
+            radix8Last(t, s, cur, cur + points, other, other + points);
+        else if (s == 4)
+            avx2::radix4(t, n, s, cur, cur + points, other, other + points);
+        else
+            radix4(t, n, s, cur, cur + points, other, other + points);
+        std::swap(cur, other);
+        if (last)
+            break;
+    }
+    return cur;
+}
+
+VES_AVX512_FN double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch)
+{
+    return passes(t, DoublePairs{x}, work, scratch);
+}
+
+VES_AVX512_FN double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const double* window,
+                                     double* work, double* scratch)
+{
+    return passes(t, Pcm16Pairs{pcm, window}, work, scratch);
+}
+
+// The split's parts of bins k .. k + 7 and their mirrors, as the AVX2
+// kernels' splitParts takes them four at a time.
+struct SplitParts {
+    V2 e, t;
+};
+
+VES_AVX512_INLINE SplitParts splitParts(const FftTwiddles& t, const double* zr, const double* zi, std::size_t k)
+{
+    const std::size_t j = t.points - k - 7;  // the mirrors, in reverse lane order
+    const __m512d ar = _mm512_loadu_pd(zr + k), ai = _mm512_loadu_pd(zi + k);
+    const __m512d br = reverse8(_mm512_loadu_pd(zr + j)), bi = reverse8(_mm512_loadu_pd(zi + j));
+    const __m512d er = _mm512_add_pd(ar, br), ei = _mm512_sub_pd(ai, bi);
+    const __m512d orr = _mm512_add_pd(ai, bi), oi = _mm512_sub_pd(br, ar);
+    const __m512d wr = _mm512_loadu_pd(t.sr + k), wi = _mm512_loadu_pd(t.si + k);
+    return {{er, ei}, {_mm512_fmsub_pd(wr, orr, _mm512_mul_pd(wi, oi)), _mm512_fmadd_pd(wr, oi, _mm512_mul_pd(wi, orr))}};
+}
+
+// Bins 4 .. M/2 - 1 go eight at a time from 4 and the last four on the AVX2
+// kernels (M/2 is a multiple of eight).
+VES_AVX512_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+{
+    const std::size_t points = t.points;
+    avx2::splitHead(t, zr, zi, out, scale);
+    const __m512d half = _mm512_set1_pd(scale * 0.5);
+    std::size_t k = 4;
+    for (; k + 8 <= points / 2; k += 8) {
+        const std::size_t j = points - k - 7;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        _mm512_storeu_pd(out + k, _mm512_mul_pd(_mm512_add_pd(p.e.r, p.t.r), half));
+        _mm512_storeu_pd(out + points + j, reverse8(_mm512_mul_pd(_mm512_add_pd(p.e.i, p.t.i), half)));
+        _mm512_storeu_pd(out + j, reverse8(_mm512_mul_pd(_mm512_sub_pd(p.e.r, p.t.r), half)));
+        _mm512_storeu_pd(out + points + k, _mm512_mul_pd(_mm512_sub_pd(p.t.i, p.e.i), half));
+    }
+    avx2::splitBlocks(t, zr, zi, out, k, points / 2, scale);
+}
+
+VES_AVX512_INLINE __m512d power8(__m512d re, __m512d im)
+{
+    return _mm512_fmadd_pd(re, re, _mm512_mul_pd(im, im));
+}
+
+VES_AVX512_FN void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* x, double scale,
+                                 double* acc)
+{
+    const std::size_t points = t.points;
+    avx2::splitPowerHead(t, zr, zi, x, scale, acc);
+    std::size_t k = 4;
+    for (; k + 8 <= points / 2; k += 8) {
+        const std::size_t j = points - k - 7;
+        const SplitParts p = splitParts(t, zr, zi, k);
+        const __m512d low = power8(_mm512_add_pd(p.e.r, p.t.r), _mm512_add_pd(p.e.i, p.t.i));
+        const __m512d high = power8(_mm512_sub_pd(p.e.r, p.t.r), _mm512_sub_pd(p.t.i, p.e.i));
+        _mm512_storeu_pd(acc + k, _mm512_add_pd(_mm512_loadu_pd(acc + k), low));
+        _mm512_storeu_pd(acc + j, _mm512_add_pd(_mm512_loadu_pd(acc + j), reverse8(high)));
+    }
+    avx2::splitPowerBlocks(t, zr, zi, k, points / 2, acc);
+}
+
 
 // ---------------------------------------------------------------------------
 // Samples and levels
@@ -64,12 +353,12 @@ constexpr KernelTable makeTable()
 {
     KernelTable k;
     k.kind = VectorKernels::Avx512;
-    k.fftMinOrder = 5;
-    k.narrower = &portable::table;
-    k.fftPasses = avx2::fftPasses;
-    k.fftPcm16Passes = avx2::fftPcm16Passes;
-    k.fftSplit = avx2::fftSplit;
-    k.fftSplitPower = avx2::fftSplitPower;
+    k.fftMinOrder = 6;  // N = 64: the first pass needs M/4 >= 8
+    k.narrower = &avx2::table;
+    k.fftPasses = fftPasses;
+    k.fftPcm16Passes = fftPcm16Passes;
+    k.fftSplit = fftSplit;
+    k.fftSplitPower = fftSplitPower;
     k.decodeMono16 = avx2::decodeMono16;
     k.decodeMono16Windowed = decodeMono16Windowed;
     k.aboveBits = aboveBits;

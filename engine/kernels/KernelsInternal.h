@@ -44,6 +44,20 @@ double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const doub
 void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
 void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale, double* acc);
 void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out);
+// One radix-4 pass (sub-transforms of length n at stride s >= 4).
+void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi, double* yr,
+            double* yi);
+// The last two passes of an even order in one (sub-transforms of length 8
+// at stride s >= 4, then of length 2).
+void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr, double* yi);
+// The split's scalar bins (0 .. 3, their mirrors and M/2), and its vector
+// bins k in [from, to) in steps of four (4 <= from, to <= M/2).
+void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
+void splitBlocks(const FftTwiddles& t, const double* zr, const double* zi, double* out, std::size_t from,
+                 std::size_t to, double scale);
+void splitPowerHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale, double* acc);
+void splitPowerBlocks(const FftTwiddles& t, const double* zr, const double* zi, std::size_t from, std::size_t to,
+                      double* acc);
 }  // namespace avx2
 namespace avx512 {
 extern const KernelTable table;
