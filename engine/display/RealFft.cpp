@@ -17,6 +17,7 @@ namespace {
 // FftTwiddles for their meaning).
 struct FftTables {
     std::vector<double> w1r, w1i, w2r, w2i, w3r, w3i;
+    std::vector<double> v1r, v1i, v2r, v2i, v3r, v3i;
     // The split into the real spectrum: W_N^k for k < M/2.
     std::vector<double> sr, si;
     FftTwiddles view;  // the arrays above as the kernels read them
@@ -43,12 +44,18 @@ std::unique_ptr<FftTables> buildTables(int m)
         unitRoot(2 * p, points, t->w2r[p], t->w2i[p]);
         unitRoot(3 * p, points, t->w3r[p], t->w3i[p]);
     }
+    const std::vector<double>* from[] = {&t->w1r, &t->w1i, &t->w2r, &t->w2i, &t->w3r, &t->w3i};
+    std::vector<double>* to[] = {&t->v1r, &t->v1i, &t->v2r, &t->v2i, &t->v3r, &t->v3i};
+    for (std::size_t a = 0; a < 6; ++a)
+        for (std::size_t p = 0; 4 * p < q; ++p)
+            to[a]->push_back((*from[a])[4 * p]);
     t->sr.resize(points / 2);
     t->si.resize(points / 2);
     for (std::size_t k = 0; k < points / 2; ++k)
         unitRoot(k, n, t->sr[k], t->si[k]);
-    t->view = {points, t->w1r.data(), t->w1i.data(), t->w2r.data(), t->w2i.data(), t->w3r.data(), t->w3i.data(),
-               t->sr.data(), t->si.data()};
+    t->view = {points,        t->w1r.data(), t->w1i.data(), t->w2r.data(), t->w2i.data(), t->w3r.data(),
+               t->w3i.data(), t->v1r.data(), t->v1i.data(), t->v2r.data(), t->v2i.data(), t->v3r.data(),
+               t->v3i.data(), t->sr.data(),  t->si.data()};
     return t;
 }
 

@@ -34,6 +34,9 @@ struct FftTwiddles {
     // The first radix-4 pass: W_M^p, W_M^2p, W_M^3p for p < M/4. Pass k
     // (stride s = 4^k) uses entry p*s of the same arrays.
     const double *w1r = nullptr, *w1i = nullptr, *w2r = nullptr, *w2i = nullptr, *w3r = nullptr, *w3i = nullptr;
+    // The same factors for the second pass (entries 4p, p < M/16) in
+    // arrays of their own, for passes that read them four p at a time.
+    const double *v1r = nullptr, *v1i = nullptr, *v2r = nullptr, *v2i = nullptr, *v3r = nullptr, *v3i = nullptr;
     // The split into the real spectrum: W_N^k for k < M/2.
     const double *sr = nullptr, *si = nullptr;
 };

@@ -139,6 +139,66 @@ VES_AVX2_FN void firstPass(const FftTwiddles& t, Pairs pairs, double* yr, double
     }
 }
 
+// Stores four vectors as rows of four, row l at out + l * stride:
+// out[l * stride + r] = v_r[l].
+VES_AVX2_INLINE void storeRows(double* out, std::size_t stride, __m256d v0, __m256d v1, __m256d v2, __m256d v3)
+{
+    const __m256d t0 = _mm256_unpacklo_pd(v0, v1);
+    const __m256d t1 = _mm256_unpackhi_pd(v0, v1);
+    const __m256d t2 = _mm256_unpacklo_pd(v2, v3);
+    const __m256d t3 = _mm256_unpackhi_pd(v2, v3);
+    _mm256_storeu_pd(out, _mm256_permute2f128_pd(t0, t2, 0x20));
+    _mm256_storeu_pd(out + stride, _mm256_permute2f128_pd(t1, t3, 0x20));
+    _mm256_storeu_pd(out + 2 * stride, _mm256_permute2f128_pd(t0, t2, 0x31));
+    _mm256_storeu_pd(out + 3 * stride, _mm256_permute2f128_pd(t1, t3, 0x31));
+}
+
+// The first two passes in one (M >= 128): the first pass's butterflies of
+// points p + k M/16 (k < 4) for four p at a time are what the second pass
+// (stride 4) combines for sub-transforms p .. p + 3, lane by lane, so its
+// butterflies run on the first pass's results in registers. The second
+// pass's factors (entries 4p of the tables) come from their own contiguous
+// copies; its sub-transform 0 takes none, as in radix4. Writes the second
+// pass's output (the input of the pass at stride 16).
+template <typename Pairs>
+VES_AVX2_FN void firstPasses(const FftTwiddles& t, Pairs pairs, double* yr, double* yi)
+{
+    const std::size_t n1 = t.points / 4;  // the first pass's butterflies
+    const std::size_t m1 = n1 / 4;        // the second pass's sub-transforms
+    for (std::size_t p = 0; p < m1; p += 4) {
+        V2 y[4][4];  // the first pass's outputs j of points p + k m1: y[k][j]
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::size_t pk = p + k * m1;
+            const Butterfly f = butterfly4(pairs(pk), pairs(pk + n1), pairs(pk + 2 * n1), pairs(pk + 3 * n1));
+            y[k][0] = f.y0;
+            y[k][1] = cmul(load2(t.w1r + pk, t.w1i + pk), f.u1);
+            y[k][2] = cmul(load2(t.w2r + pk, t.w2i + pk), f.u2);
+            y[k][3] = cmul(load2(t.w3r + pk, t.w3i + pk), f.u3);
+        }
+        const V2 w1 = load2(t.v1r + p, t.v1i + p);
+        const V2 w2 = load2(t.v2r + p, t.v2i + p);
+        const V2 w3 = load2(t.v3r + p, t.v3i + p);
+        V2 z[4][4];  // the second pass's outputs: z[j'][j] for input j
+        for (std::size_t j = 0; j < 4; ++j) {
+            const Butterfly g = butterfly4(y[0][j], y[1][j], y[2][j], y[3][j]);
+            z[0][j] = g.y0;
+            z[1][j] = cmul(w1, g.u1);
+            z[2][j] = cmul(w2, g.u2);
+            z[3][j] = cmul(w3, g.u3);
+            if (p == 0) {  // lane 0 is sub-transform 0
+                z[1][j] = {_mm256_blend_pd(z[1][j].r, g.u1.r, 1), _mm256_blend_pd(z[1][j].i, g.u1.i, 1)};
+                z[2][j] = {_mm256_blend_pd(z[2][j].r, g.u2.r, 1), _mm256_blend_pd(z[2][j].i, g.u2.i, 1)};
+                z[3][j] = {_mm256_blend_pd(z[3][j].r, g.u3.r, 1), _mm256_blend_pd(z[3][j].i, g.u3.i, 1)};
+            }
+        }
+        // Output j' of sub-transform p + l, from input j, lies at 16 (p + l) + 4 j' + j.
+        for (std::size_t jj = 0; jj < 4; ++jj) {
+            storeRows(yr + 16 * p + 4 * jj, 16, z[jj][0].r, z[jj][1].r, z[jj][2].r, z[jj][3].r);
+            storeRows(yi + 16 * p + 4 * jj, 16, z[jj][0].i, z[jj][1].i, z[jj][2].i, z[jj][3].i);
+        }
+    }
+}
+
 }  // namespace
 
 VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
@@ -178,6 +238,44 @@ VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, cons
     }
 }
 
+
+// The last two passes of an odd order in one: the radix-4 pass over
+// sub-transforms of length 16 (stride s = M/16) and the twiddle-free one
+// over length 4 after it (stride 4s), on values held in registers between
+// them. The operations are those of the two passes.
+VES_AVX2_FN void radix16Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                             double* yi)
+{
+    const std::size_t step = 4 * s;
+    for (std::size_t q = 0; q < s; q += 4) {
+        V2 y[4][4];  // the first pass's outputs: sub-transform p, output j
+        for (std::size_t p = 0; p < 4; ++p) {
+            const std::size_t a = q + s * p;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            y[p][0] = f.y0;
+            if (p == 0) {
+                y[p][1] = f.u1;
+                y[p][2] = f.u2;
+                y[p][3] = f.u3;
+            } else {
+                const std::size_t ti = p * s;
+                y[p][1] = cmul({_mm256_set1_pd(t.w1r[ti]), _mm256_set1_pd(t.w1i[ti])}, f.u1);
+                y[p][2] = cmul({_mm256_set1_pd(t.w2r[ti]), _mm256_set1_pd(t.w2i[ti])}, f.u2);
+                y[p][3] = cmul({_mm256_set1_pd(t.w3r[ti]), _mm256_set1_pd(t.w3i[ti])}, f.u3);
+            }
+        }
+        for (std::size_t j = 0; j < 4; ++j) {
+            const Butterfly g = butterfly4(y[0][j], y[1][j], y[2][j], y[3][j]);
+            const std::size_t o = q + s * j;
+            store2(yr + o, yi + o, g.y0);
+            store2(yr + o + 4 * s, yi + o + 4 * s, g.u1);
+            store2(yr + o + 8 * s, yi + o + 8 * s, g.u2);
+            store2(yr + o + 12 * s, yi + o + 12 * s, g.u3);
+        }
+    }
+}
 
 // The last two passes of an even order in one: the radix-4 pass over
 // sub-transforms of length 8 (stride s = M/8) and the radix-2 pass after it
@@ -317,23 +415,43 @@ template <typename Pairs>
 VES_AVX2_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
 {
     const std::size_t points = t.points;
-    firstPass(t, pairs, scratch, scratch + points);
+    std::size_t n = points / 4, s = 4;
+    if (n >= 32) {
+        firstPasses(t, pairs, scratch, scratch + points);
+        n /= 4;
+        s *= 4;
+    } else {
+        firstPass(t, pairs, scratch, scratch + points);
+    }
     double* cur = scratch;
     double* other = work;
-    std::size_t n = points / 4, s = 4;
     for (; n >= 4; n /= 4, s *= 4) {
-        if (n == 8)
+        const bool last = n == 8 || n == 16;
+        if (n == 16)
+            radix16Last(t, s, cur, cur + points, other, other + points);
+        else if (n == 8)
             radix8Last(t, s, cur, cur + points, other, other + points);
         else
             radix4(t, n, s, cur, cur + points, other, other + points);
         std::swap(cur, other);
-        if (n == 8)
+        if (last)
             break;
     }
     return cur;
 }
 
 }  // namespace
+
+VES_AVX2_FN void firstPasses(const FftTwiddles& t, const double* x, double* yr, double* yi)
+{
+    firstPasses(t, DoublePairs{x}, yr, yi);
+}
+
+VES_AVX2_FN void firstPasses(const FftTwiddles& t, const std::uint8_t* pcm, const double* window, double* yr,
+                             double* yi)
+{
+    firstPasses(t, Pcm16Pairs{pcm, window}, yr, yi);
+}
 
 VES_AVX2_FN double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch)
 {

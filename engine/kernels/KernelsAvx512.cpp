@@ -103,6 +103,7 @@ VES_AVX512_INLINE Butterfly butterfly4(V2 a, V2 b, V2 c, V2 d)
 struct DoublePairs {
     const double* x;
     VES_AVX512_INLINE V2 operator()(std::size_t i) const { return loadPairs(x + 2 * i); }
+    void firstPasses(const FftTwiddles& t, double* yr, double* yi) const { avx2::firstPasses(t, x, yr, yi); }
 };
 
 // The products of stored samples and their window entries, rounded on their
@@ -129,6 +130,10 @@ struct Pcm16Pairs {
         const __m512d oddWindow = _mm512_shuffle_f64x2(w0, w1, _MM_SHUFFLE(3, 2, 3, 2));
         return {rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(even), evenWindow)),
                 rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(odd), oddWindow))};
+    }
+    void firstPasses(const FftTwiddles& t, double* yr, double* yi) const
+    {
+        avx2::firstPasses(t, pcm, window, yr, yi);
     }
 };
 
@@ -184,6 +189,41 @@ VES_AVX512_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, co
     }
 }
 
+// The last two passes of an odd order in one, as the AVX2 kernels' radix16Last.
+VES_AVX512_FN void radix16Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                             double* yi)
+{
+    const std::size_t step = 4 * s;
+    for (std::size_t q = 0; q < s; q += 8) {
+        V2 y[4][4];  // the first pass's outputs: sub-transform p, output j
+        for (std::size_t p = 0; p < 4; ++p) {
+            const std::size_t a = q + s * p;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            y[p][0] = f.y0;
+            if (p == 0) {
+                y[p][1] = f.u1;
+                y[p][2] = f.u2;
+                y[p][3] = f.u3;
+            } else {
+                const std::size_t ti = p * s;
+                y[p][1] = cmul({_mm512_set1_pd(t.w1r[ti]), _mm512_set1_pd(t.w1i[ti])}, f.u1);
+                y[p][2] = cmul({_mm512_set1_pd(t.w2r[ti]), _mm512_set1_pd(t.w2i[ti])}, f.u2);
+                y[p][3] = cmul({_mm512_set1_pd(t.w3r[ti]), _mm512_set1_pd(t.w3i[ti])}, f.u3);
+            }
+        }
+        for (std::size_t j = 0; j < 4; ++j) {
+            const Butterfly g = butterfly4(y[0][j], y[1][j], y[2][j], y[3][j]);
+            const std::size_t o = q + s * j;
+            store2(yr + o, yi + o, g.y0);
+            store2(yr + o + 4 * s, yi + o + 4 * s, g.u1);
+            store2(yr + o + 8 * s, yi + o + 8 * s, g.u2);
+            store2(yr + o + 12 * s, yi + o + 12 * s, g.u3);
+        }
+    }
+}
+
 // The last two passes of an even order in one, as the AVX2 kernels' radix8Last.
 VES_AVX512_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
                               double* yi)
@@ -214,15 +254,28 @@ template <typename Pairs>
 VES_AVX512_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
 {
     const std::size_t points = t.points;
-    firstPass(t, pairs, scratch, scratch + points);
+    std::size_t n = points / 4, s = 4;
+    // The first two passes in one, four-wide, where there is a pass after
+    // them: on these vectors the second pass (stride 4) would take half of
+    // each, and the fused pass saves a trip through memory.
+    if (n >= 32) {
+        pairs.firstPasses(t, scratch, scratch + points);
+        n /= 4;
+        s *= 4;
+    } else {
+        firstPass(t, pairs, scratch, scratch + points);
+    }
     double* cur = scratch;
     double* other = work;
-    std::size_t n = points / 4, s = 4;
     for (; n >= 4; n /= 4, s *= 4) {
-        const bool last = n == 8;
-        if (last && s == 4)
+        const bool last = n == 8 || n == 16;
+        if (n == 16 && s == 4)
+            avx2::radix16Last(t, s, cur, cur + points, other, other + points);
+        else if (n == 16)
+            radix16Last(t, s, cur, cur + points, other, other + points);
+        else if (n == 8 && s == 4)
             avx2::radix8Last(t, s, cur, cur + points, other, other + points);
-        else if (last)
+        else if (n == 8)
             radix8Last(t, s, cur, cur + points, other, other + points);
         else if (s == 4)
             avx2::radix4(t, n, s, cur, cur + points, other, other + points);
