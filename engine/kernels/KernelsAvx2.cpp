@@ -425,9 +425,13 @@ VES_AVX2_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, doub
     }
     double* cur = scratch;
     double* other = work;
+    // The last two passes in one where that saves more than it costs: always
+    // for even orders; for odd ones only at stride 4 (N = 128), as at wider
+    // strides the sixteen values held between the two spill from the
+    // registers and the fused pass measured slower than the two.
     for (; n >= 4; n /= 4, s *= 4) {
-        const bool last = n == 8 || n == 16;
-        if (n == 16)
+        const bool last = n == 8 || (n == 16 && s == 4);
+        if (n == 16 && s == 4)
             radix16Last(t, s, cur, cur + points, other, other + points);
         else if (n == 8)
             radix8Last(t, s, cur, cur + points, other, other + points);

@@ -189,41 +189,6 @@ VES_AVX512_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, co
     }
 }
 
-// The last two passes of an odd order in one, as the AVX2 kernels' radix16Last.
-VES_AVX512_FN void radix16Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
-                             double* yi)
-{
-    const std::size_t step = 4 * s;
-    for (std::size_t q = 0; q < s; q += 8) {
-        V2 y[4][4];  // the first pass's outputs: sub-transform p, output j
-        for (std::size_t p = 0; p < 4; ++p) {
-            const std::size_t a = q + s * p;
-            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
-                                           load2(xr + a + 2 * step, xi + a + 2 * step),
-                                           load2(xr + a + 3 * step, xi + a + 3 * step));
-            y[p][0] = f.y0;
-            if (p == 0) {
-                y[p][1] = f.u1;
-                y[p][2] = f.u2;
-                y[p][3] = f.u3;
-            } else {
-                const std::size_t ti = p * s;
-                y[p][1] = cmul({_mm512_set1_pd(t.w1r[ti]), _mm512_set1_pd(t.w1i[ti])}, f.u1);
-                y[p][2] = cmul({_mm512_set1_pd(t.w2r[ti]), _mm512_set1_pd(t.w2i[ti])}, f.u2);
-                y[p][3] = cmul({_mm512_set1_pd(t.w3r[ti]), _mm512_set1_pd(t.w3i[ti])}, f.u3);
-            }
-        }
-        for (std::size_t j = 0; j < 4; ++j) {
-            const Butterfly g = butterfly4(y[0][j], y[1][j], y[2][j], y[3][j]);
-            const std::size_t o = q + s * j;
-            store2(yr + o, yi + o, g.y0);
-            store2(yr + o + 4 * s, yi + o + 4 * s, g.u1);
-            store2(yr + o + 8 * s, yi + o + 8 * s, g.u2);
-            store2(yr + o + 12 * s, yi + o + 12 * s, g.u3);
-        }
-    }
-}
-
 // The last two passes of an even order in one, as the AVX2 kernels' radix8Last.
 VES_AVX512_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
                               double* yi)
@@ -267,12 +232,11 @@ VES_AVX512_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, do
     }
     double* cur = scratch;
     double* other = work;
+    // The last two passes fused where the AVX2 kernels fuse them.
     for (; n >= 4; n /= 4, s *= 4) {
-        const bool last = n == 8 || n == 16;
+        const bool last = n == 8 || (n == 16 && s == 4);
         if (n == 16 && s == 4)
             avx2::radix16Last(t, s, cur, cur + points, other, other + points);
-        else if (n == 16)
-            radix16Last(t, s, cur, cur + points, other, other + points);
         else if (n == 8 && s == 4)
             avx2::radix8Last(t, s, cur, cur + points, other, other + points);
         else if (n == 8)
