@@ -199,7 +199,6 @@ VES_AVX2_FN void firstPasses(const FftTwiddles& t, Pairs pairs, double* yr, doub
     }
 }
 
-}  // namespace
 
 VES_AVX2_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
                         double* yr, double* yi)
@@ -306,7 +305,6 @@ VES_AVX2_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* x
     }
 }
 
-namespace {
 
 // The unscaled parts of bins k .. k + 3 (4 <= k, k + 3 < M/2) of the split
 // and of their mirrors M - k .. M - k - 3 (in the same lane order):

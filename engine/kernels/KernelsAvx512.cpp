@@ -18,11 +18,11 @@ namespace {
 VES_AVX512_KERNELS_BEGIN
 
 // ---------------------------------------------------------------------------
-// FFT: the AVX2 passes on 8-wide vectors (N >= 64). Every lane performs
+// FFT: the AVX2 passes on 8-wide vectors (N >= 256). Every lane performs
 // exactly the AVX2 kernels' operations on the same values (products fused
 // alike), so the results are theirs to the bit; only the way values move
-// between memory and lanes differs. The pass at stride 4, too narrow for
-// these vectors, and the split's edges run on the AVX2 kernels themselves.
+// between memory and lanes differs. The first two passes, the split's edges
+// and transforms below N = 256 run on the AVX2 kernels themselves.
 
 #define VES_AVX512_INLINE __attribute__((target("avx512f,avx2,fma"), always_inline)) inline
 
@@ -52,32 +52,9 @@ VES_AVX512_INLINE __m512i lanes(long long a, long long b, long long c, long long
     return _mm512_set_epi64(h, g, f, e, d, c, b, a);
 }
 
-// Eight complex values from interleaved (re, im) pairs into split lanes.
-VES_AVX512_INLINE V2 loadPairs(const double* p)
-{
-    const __m512d lo = _mm512_loadu_pd(p);
-    const __m512d hi = _mm512_loadu_pd(p + 8);
-    return {_mm512_permutex2var_pd(lo, lanes(0, 2, 4, 6, 8, 10, 12, 14), hi),
-            _mm512_permutex2var_pd(lo, lanes(1, 3, 5, 7, 9, 11, 13, 15), hi)};
-}
-
 VES_AVX512_INLINE __m512d reverse8(__m512d v)
 {
     return _mm512_permutexvar_pd(lanes(7, 6, 5, 4, 3, 2, 1, 0), v);
-}
-
-// Stores four vectors as the rows of their transpose: out[4l + r] = v_r[l].
-VES_AVX512_INLINE void storeTransposed(double* out, __m512d v0, __m512d v1, __m512d v2, __m512d v3)
-{
-    // Pairs of rows interleaved (v0[l], v1[l]) and (v2[l], v3[l]), for l < 4 and l >= 4.
-    const __m512i low = lanes(0, 8, 1, 9, 2, 10, 3, 11), high = lanes(4, 12, 5, 13, 6, 14, 7, 15);
-    const __m512d a0 = _mm512_permutex2var_pd(v0, low, v1), a1 = _mm512_permutex2var_pd(v0, high, v1);
-    const __m512d b0 = _mm512_permutex2var_pd(v2, low, v3), b1 = _mm512_permutex2var_pd(v2, high, v3);
-    const __m512i first = lanes(0, 1, 8, 9, 2, 3, 10, 11), second = lanes(4, 5, 12, 13, 6, 7, 14, 15);
-    _mm512_storeu_pd(out, _mm512_permutex2var_pd(a0, first, b0));
-    _mm512_storeu_pd(out + 8, _mm512_permutex2var_pd(a0, second, b0));
-    _mm512_storeu_pd(out + 16, _mm512_permutex2var_pd(a1, first, b1));
-    _mm512_storeu_pd(out + 24, _mm512_permutex2var_pd(a1, second, b1));
 }
 
 struct Butterfly {
@@ -96,59 +73,6 @@ VES_AVX512_INLINE Butterfly butterfly4(V2 a, V2 b, V2 c, V2 d)
     f.u2 = {_mm512_sub_pd(apcR, bpdR), _mm512_sub_pd(apcI, bpdI)};
     f.u3 = {_mm512_sub_pd(amcR, bmdI), _mm512_add_pd(amcI, bmdR)};
     return f;
-}
-
-// The real input read as complex pairs, eight at a time: points i .. i + 7
-// are samples 2i .. 2i + 15.
-struct DoublePairs {
-    const double* x;
-    VES_AVX512_INLINE V2 operator()(std::size_t i) const { return loadPairs(x + 2 * i); }
-    void firstPasses(const FftTwiddles& t, double* yr, double* yi) const { avx2::firstPasses(t, x, yr, yi); }
-};
-
-// The products of stored samples and their window entries, rounded on their
-// own as the AVX2 kernels round them (see there).
-VES_AVX512_INLINE __m512d rounded(__m512d v)
-{
-    __asm__("" : "+v"(v));
-    return v;
-}
-
-// Stored 16-bit samples times the window, whose entries lie in blocks of
-// eight (four even samples' entries, then four odd ones'): points i .. i + 7
-// take two such blocks.
-struct Pcm16Pairs {
-    const std::uint8_t* pcm;
-    const double* window;
-    VES_AVX512_INLINE V2 operator()(std::size_t i) const
-    {
-        const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pcm + 4 * i));
-        const __m256i even = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
-        const __m256i odd = _mm256_srai_epi32(pairs, 16);
-        const __m512d w0 = _mm512_loadu_pd(window + 2 * i), w1 = _mm512_loadu_pd(window + 2 * i + 8);
-        const __m512d evenWindow = _mm512_shuffle_f64x2(w0, w1, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m512d oddWindow = _mm512_shuffle_f64x2(w0, w1, _MM_SHUFFLE(3, 2, 3, 2));
-        return {rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(even), evenWindow)),
-                rounded(_mm512_mul_pd(_mm512_cvtepi32_pd(odd), oddWindow))};
-    }
-    void firstPasses(const FftTwiddles& t, double* yr, double* yi) const
-    {
-        avx2::firstPasses(t, pcm, window, yr, yi);
-    }
-};
-
-template <typename Pairs>
-VES_AVX512_FN void firstPass(const FftTwiddles& t, Pairs pairs, double* yr, double* yi)
-{
-    const std::size_t n1 = t.points / 4;
-    for (std::size_t p = 0; p < n1; p += 8) {
-        const Butterfly f = butterfly4(pairs(p), pairs(p + n1), pairs(p + 2 * n1), pairs(p + 3 * n1));
-        const V2 y1 = cmul(load2(t.w1r + p, t.w1i + p), f.u1);
-        const V2 y2 = cmul(load2(t.w2r + p, t.w2i + p), f.u2);
-        const V2 y3 = cmul(load2(t.w3r + p, t.w3i + p), f.u3);
-        storeTransposed(yr + 4 * p, f.y0.r, y1.r, y2.r, y3.r);
-        storeTransposed(yi + 4 * p, f.y0.i, y1.i, y2.i, y3.i);
-    }
 }
 
 // One radix-4 pass at stride s >= 8.
@@ -215,38 +139,21 @@ VES_AVX512_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double*
     }
 }
 
-template <typename Pairs>
-VES_AVX512_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
+// The passes after the first two, which the AVX2 kernels take in one
+// (their four-wide vectors suit its stride-4 half, and wider ones measured
+// no faster there), from scratch; returns where their result lies.
+VES_AVX512_FN double* laterPasses(const FftTwiddles& t, double* work, double* scratch)
 {
     const std::size_t points = t.points;
-    std::size_t n = points / 4, s = 4;
-    // The first two passes in one, four-wide, where there is a pass after
-    // them: on these vectors the second pass (stride 4) would take half of
-    // each, and the fused pass saves a trip through memory.
-    if (n >= 32) {
-        pairs.firstPasses(t, scratch, scratch + points);
-        n /= 4;
-        s *= 4;
-    } else {
-        firstPass(t, pairs, scratch, scratch + points);
-    }
     double* cur = scratch;
     double* other = work;
-    // The last two passes fused where the AVX2 kernels fuse them.
-    for (; n >= 4; n /= 4, s *= 4) {
-        const bool last = n == 8 || (n == 16 && s == 4);
-        if (n == 16 && s == 4)
-            avx2::radix16Last(t, s, cur, cur + points, other, other + points);
-        else if (n == 8 && s == 4)
-            avx2::radix8Last(t, s, cur, cur + points, other, other + points);
-        else if (n == 8)
+    for (std::size_t n = points / 16, s = 16; n >= 4; n /= 4, s *= 4) {
+        if (n == 8)
             radix8Last(t, s, cur, cur + points, other, other + points);
-        else if (s == 4)
-            avx2::radix4(t, n, s, cur, cur + points, other, other + points);
         else
             radix4(t, n, s, cur, cur + points, other, other + points);
         std::swap(cur, other);
-        if (last)
+        if (n == 8)
             break;
     }
     return cur;
@@ -254,13 +161,15 @@ VES_AVX512_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, do
 
 VES_AVX512_FN double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch)
 {
-    return passes(t, DoublePairs{x}, work, scratch);
+    avx2::firstPasses(t, x, scratch, scratch + t.points);
+    return laterPasses(t, work, scratch);
 }
 
 VES_AVX512_FN double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const double* window,
                                      double* work, double* scratch)
 {
-    return passes(t, Pcm16Pairs{pcm, window}, work, scratch);
+    avx2::firstPasses(t, pcm, window, scratch, scratch + t.points);
+    return laterPasses(t, work, scratch);
 }
 
 // The split's parts of bins k .. k + 7 and their mirrors, as the AVX2
@@ -370,7 +279,7 @@ constexpr KernelTable makeTable()
 {
     KernelTable k;
     k.kind = VectorKernels::Avx512;
-    k.fftMinOrder = 6;  // N = 64: the first pass needs M/4 >= 8
+    k.fftMinOrder = 8;  // N = 256: smaller transforms run on the AVX2 kernels
     k.narrower = &avx2::table;
     k.fftPasses = fftPasses;
     k.fftPcm16Passes = fftPcm16Passes;

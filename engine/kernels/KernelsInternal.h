@@ -37,27 +37,13 @@ void splitEnds(std::size_t points, const double* zr, const double* zi, double* o
 #if VES_X86_KERNELS
 namespace avx2 {
 extern const KernelTable table;
-// The entries that the AVX-512 table shares.
-double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch);
-double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const double* window, double* work,
-                       double* scratch);
-void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
-void fftSplitPower(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale, double* acc);
+// What the AVX-512 kernels take from the AVX2 ones.
 void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out);
-// One radix-4 pass (sub-transforms of length n at stride s >= 4).
-void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi, double* yr,
-            double* yi);
-// The first two passes in one (M >= 128), from the real input as pairs or
-// from stored 16-bit samples and their window; they write the input of the
-// pass at stride 16.
+// The FFT's first two passes in one (M >= 128), from the real input as
+// pairs or from stored 16-bit samples and their window; they write the
+// input of the pass at stride 16 to (yr, yi).
 void firstPasses(const FftTwiddles& t, const double* x, double* yr, double* yi);
 void firstPasses(const FftTwiddles& t, const std::uint8_t* pcm, const double* window, double* yr, double* yi);
-// The last two passes of an even order in one (sub-transforms of length 8
-// at stride s >= 4, then of length 2).
-void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr, double* yi);
-// The last two passes of an odd order in one (sub-transforms of length 16
-// at stride s >= 4, then of length 4).
-void radix16Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr, double* yi);
 // The split's scalar bins (0 .. 3, their mirrors and M/2), and its vector
 // bins k in [from, to) in steps of four (4 <= from, to <= M/2).
 void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
