@@ -15,7 +15,8 @@
 // once per order in extended precision; results are double precision and
 // within rounding of the exact transform. The passes and the split run in
 // the vector kernels (kernels/Kernels.h): on x86-64 processors with AVX2 and
-// FMA on 4-wide vectors (N >= 32), with AVX-512 on 8-wide ones; elsewhere
+// FMA on 4-wide vectors (N >= 32), with AVX-512 partly on 8-wide ones
+// (N >= 256, with exactly the AVX2 path's results); elsewhere
 // (and for small N) a portable scalar path gives the same results within
 // rounding. Which kernels run follows setVectorKernels.
 //

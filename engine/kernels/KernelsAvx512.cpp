@@ -46,15 +46,9 @@ VES_AVX512_INLINE void store2(double* re, double* im, V2 v)
     _mm512_storeu_pd(im, v.i);
 }
 
-VES_AVX512_INLINE __m512i lanes(long long a, long long b, long long c, long long d, long long e, long long f,
-                                long long g, long long h)
-{
-    return _mm512_set_epi64(h, g, f, e, d, c, b, a);
-}
-
 VES_AVX512_INLINE __m512d reverse8(__m512d v)
 {
-    return _mm512_permutexvar_pd(lanes(7, 6, 5, 4, 3, 2, 1, 0), v);
+    return _mm512_permutexvar_pd(_mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7), v);
 }
 
 struct Butterfly {
