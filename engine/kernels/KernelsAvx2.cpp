@@ -342,10 +342,31 @@ VES_AVX2_FN void splitBlocks(const FftTwiddles& t, const double* zr, const doubl
     }
 }
 
-void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
+// Bins 1 .. 3 and their mirrors on one vector (lane k: bin k, lane 0 left
+// out), computed as the portable splitRange computes them: the products
+// rounded on their own, not fused into the sums, so that these bins come
+// out as on every other set of kernels.
+VES_AVX2_FN void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
 {
-    portable::splitEnds(t.points, zr, zi, out, scale);
-    portable::splitRange(t, zr, zi, out, 1, 4, scale * 0.5);
+    const std::size_t points = t.points;
+    portable::splitEnds(points, zr, zi, out, scale);
+    constexpr int kMirror = 0x6C;  // lanes (0, 3, 2, 1): lane k from element 4 - k
+    const __m256i lanes123 = _mm256_set_epi64x(-1, -1, -1, 0);
+    const __m256d half = _mm256_set1_pd(scale * 0.5);
+    const __m256d ar = _mm256_loadu_pd(zr), ai = _mm256_loadu_pd(zi);
+    const __m256d br = _mm256_permute4x64_pd(_mm256_loadu_pd(zr + points - 4), kMirror);
+    const __m256d bi = _mm256_permute4x64_pd(_mm256_loadu_pd(zi + points - 4), kMirror);
+    const __m256d er = _mm256_add_pd(ar, br), ei = _mm256_sub_pd(ai, bi);
+    const __m256d orr = _mm256_add_pd(ai, bi), oi = _mm256_sub_pd(br, ar);
+    const __m256d wr = _mm256_loadu_pd(t.sr), wi = _mm256_loadu_pd(t.si);
+    const __m256d tr = _mm256_sub_pd(rounded(_mm256_mul_pd(wr, orr)), rounded(_mm256_mul_pd(wi, oi)));
+    const __m256d ti = _mm256_add_pd(rounded(_mm256_mul_pd(wr, oi)), rounded(_mm256_mul_pd(wi, orr)));
+    _mm256_maskstore_pd(out, lanes123, _mm256_mul_pd(_mm256_add_pd(er, tr), half));
+    _mm256_maskstore_pd(out + 2 * points - 4, lanes123,
+                        _mm256_permute4x64_pd(_mm256_mul_pd(_mm256_add_pd(ei, ti), half), kMirror));
+    _mm256_maskstore_pd(out + points - 4, lanes123,
+                        _mm256_permute4x64_pd(_mm256_mul_pd(_mm256_sub_pd(er, tr), half), kMirror));
+    _mm256_maskstore_pd(out + points, lanes123, _mm256_mul_pd(_mm256_sub_pd(ti, ei), half));
 }
 
 VES_AVX2_FN void fftSplit(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale)
