@@ -15,13 +15,14 @@
 namespace {
 
 // Twiddle factors of one order, in split (real, imaginary) arrays (see
-// FftTwiddles for their meaning).
+// FftTwiddles for their meaning), all in one block: each array starts 64
+// bytes further into a 4 KiB page than the one before, so that the arrays
+// that a pass reads side by side at like indices fall into different cache
+// sets (arrays of their own fell where the heap put them, and passes varied
+// in speed from run to run with that).
 struct FftTables {
-    std::vector<double> w1r, w1i, w2r, w2i, w3r, w3i;
-    std::vector<double> v1r, v1i, v2r, v2i, v3r, v3i;
-    // The split into the real spectrum: W_N^k for k < M/2.
-    std::vector<double> sr, si;
-    FftTwiddles view;  // the arrays above as the kernels read them
+    std::vector<double, vkit::AlignedAllocator<double, 4096>> block;
+    FftTwiddles view;
 };
 
 void unitRoot(std::size_t k, std::size_t n, double& re, double& im)
@@ -38,25 +39,31 @@ std::unique_ptr<FftTables> buildTables(int m)
     const std::size_t n = std::size_t{1} << m;
     const std::size_t points = n / 2;
     const std::size_t q = points / 4;
-    for (auto* v : {&t->w1r, &t->w1i, &t->w2r, &t->w2i, &t->w3r, &t->w3i})
-        v->resize(q);
-    for (std::size_t p = 0; p < q; ++p) {
-        unitRoot(p, points, t->w1r[p], t->w1i[p]);
-        unitRoot(2 * p, points, t->w2r[p], t->w2i[p]);
-        unitRoot(3 * p, points, t->w3r[p], t->w3i[p]);
+    // w1r .. w3i (q each), v1r .. v3i (q / 4 each, at least one), sr and si (M / 2 each)
+    const std::size_t sizes[14] = {q, q, q, q, q, q, q / 4 + 1, q / 4 + 1, q / 4 + 1, q / 4 + 1, q / 4 + 1, q / 4 + 1,
+                                   points / 2 + 1, points / 2 + 1};
+    constexpr std::size_t kPage = 4096 / sizeof(double), kLine = 64 / sizeof(double);
+    std::size_t at[14];
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < 14; ++i) {
+        at[i] = (end + kPage - 1) / kPage * kPage + i * kLine;
+        end = at[i] + sizes[i];
     }
-    const std::vector<double>* from[] = {&t->w1r, &t->w1i, &t->w2r, &t->w2i, &t->w3r, &t->w3i};
-    std::vector<double>* to[] = {&t->v1r, &t->v1i, &t->v2r, &t->v2i, &t->v3r, &t->v3i};
-    for (std::size_t a = 0; a < 6; ++a)
+    t->block.assign(end, 0.0);
+    double* a[14];
+    for (std::size_t i = 0; i < 14; ++i)
+        a[i] = t->block.data() + at[i];
+    for (std::size_t p = 0; p < q; ++p) {
+        unitRoot(p, points, a[0][p], a[1][p]);
+        unitRoot(2 * p, points, a[2][p], a[3][p]);
+        unitRoot(3 * p, points, a[4][p], a[5][p]);
+    }
+    for (std::size_t i = 0; i < 6; ++i)
         for (std::size_t p = 0; 4 * p < q; ++p)
-            to[a]->push_back((*from[a])[4 * p]);
-    t->sr.resize(points / 2);
-    t->si.resize(points / 2);
+            a[6 + i][p] = a[i][4 * p];
     for (std::size_t k = 0; k < points / 2; ++k)
-        unitRoot(k, n, t->sr[k], t->si[k]);
-    t->view = {points,        t->w1r.data(), t->w1i.data(), t->w2r.data(), t->w2i.data(), t->w3r.data(),
-               t->w3i.data(), t->v1r.data(), t->v1i.data(), t->v2r.data(), t->v2i.data(), t->v3r.data(),
-               t->v3i.data(), t->sr.data(),  t->si.data()};
+        unitRoot(k, n, a[12][k], a[13][k]);
+    t->view = {points, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]};
     return t;
 }
 
