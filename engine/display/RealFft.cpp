@@ -95,21 +95,25 @@ const KernelTable& kernelsFor(int m)
     return *k;
 }
 
-void transform(double* x, int m, double* scratch)
+// The passes go back and forth between the scratch and `work`: the
+// caller's buffer where it lies on 32 bytes, which the vector loads and
+// stores want, else a second scratch buffer (a buffer from malloc lies on
+// 16 bytes only, and passes through it measured up to a third slower).
+void transform(double* x, int m, double* work, double* scratch)
 {
     const FftTables& t = tablesFor(m);
     const KernelTable& k = kernelsFor(m);
-    const double* z = k.fftPasses(t.view, x, x, scratch);
+    const double* z = k.fftPasses(t.view, x, work, scratch);
     k.fftSplit(t.view, z, z + t.view.points, x, std::ldexp(1.0, -m));
 }
 
 // The transform, then x's squared magnitudes added to acc; on vector
 // processors the split adds them without storing the spectrum.
-void transformPower(double* x, int m, double* scratch, double* acc)
+void transformPower(double* x, int m, double* work, double* scratch, double* acc)
 {
     const FftTables& t = tablesFor(m);
     const KernelTable& k = kernelsFor(m);
-    const double* z = k.fftPasses(t.view, x, x, scratch);
+    const double* z = k.fftPasses(t.view, x, work, scratch);
     k.fftSplitPower(t.view, z, z + t.view.points, x, std::ldexp(1.0, -m), acc);
 }
 
@@ -126,24 +130,29 @@ double* scratchNear(double* base, const double* work)
     return base + at / sizeof(double);
 }
 
-// Calls f with 2^m doubles of scratch placed for the passes' use of `work`:
-// on the stack up to 8192 of them, in a per-thread buffer above that.
+// Calls f(work, scratch) with the passes' two buffers of 2^m doubles: work
+// is `buffer` where that lies on 32 bytes, else a buffer of its own; the
+// scratch is placed for the passes' use of work. On the stack up to 1024
+// doubles each, in a per-thread buffer above that.
 template <typename F>
-void withScratch(int m, const double* work, F f)
+void withScratch(int m, double* buffer, F f)
 {
-    constexpr std::size_t kSlack = 4096 / sizeof(double);
+    constexpr std::size_t kSlack = 4096 / sizeof(double), kApart = 512 / sizeof(double);
+    const std::size_t n = std::size_t{1} << m;
+    const bool aligned = reinterpret_cast<std::uintptr_t>(buffer) % 32 == 0;
+    const auto run = [&](double* base) {
+        // An own work buffer first, the scratch 512 bytes after it modulo 4 KiB.
+        double* work = aligned ? buffer : base;
+        f(work, scratchNear(aligned ? base : base + (n + kApart + kSlack - 1) / kSlack * kSlack, work));
+    };
     if (m <= 10) {
-        alignas(4096) double scratch[1024 + kSlack];
-        f(scratchNear(scratch, work));
-    } else if (m <= 13) {
-        alignas(4096) double scratch[8192 + kSlack];
-        f(scratchNear(scratch, work));
+        alignas(4096) double scratch[2 * 1024 + 2 * kSlack];
+        run(scratch);
     } else {
         thread_local std::vector<double, vkit::AlignedAllocator<double, 4096>> scratch;
-        const std::size_t n = std::size_t{1} << m;
-        if (scratch.size() < n + kSlack)
-            scratch.resize(n + kSlack);
-        f(scratchNear(scratch.data(), work));
+        if (scratch.size() < 2 * n + 2 * kSlack)
+            scratch.resize(2 * n + 2 * kSlack);
+        run(scratch.data());
     }
 }
 
@@ -153,14 +162,14 @@ void RealFft(double* buffer, int m)
 {
     if (buffer == nullptr || m < 1 || m > kMaxFftOrder)
         return;
-    withScratch(m, buffer, [&](double* scratch) { transform(buffer, m, scratch); });
+    withScratch(m, buffer, [&](double* work, double* scratch) { transform(buffer, m, work, scratch); });
 }
 
 void RealFftAddPower(double* buffer, int m, double* acc)
 {
     if (buffer == nullptr || acc == nullptr || m < 1 || m > kMaxFftOrder)
         return;
-    withScratch(m, buffer, [&](double* scratch) { transformPower(buffer, m, scratch, acc); });
+    withScratch(m, buffer, [&](double* work, double* scratch) { transformPower(buffer, m, work, scratch, acc); });
 }
 
 std::vector<double> RealFftPcm16Window(const double* window, int m)
@@ -183,8 +192,8 @@ bool RealFftPcm16AddPower(const std::uint8_t* pcm, const double* window, int m, 
     if (k.fftPcm16Passes == nullptr)
         return false;
     const FftTables& t = tablesFor(m);
-    withScratch(m, work, [&](double* scratch) {
-        const double* z = k.fftPcm16Passes(t.view, pcm, window, work, scratch);
+    withScratch(m, work, [&](double* passWork, double* scratch) {
+        const double* z = k.fftPcm16Passes(t.view, pcm, window, passWork, scratch);
         k.fftSplitPower(t.view, z, z + t.view.points, work, std::ldexp(1.0, -m), acc);
     });
     return true;

@@ -20,7 +20,7 @@
 // (and for small N) a portable scalar path gives the same results within
 // rounding. Which kernels run follows setVectorKernels.
 //
-// No allocation per call: the scratch lives on the stack for N <= 8192 and
+// No allocation per call: the scratch lives on the stack for N <= 1024 and
 // in a per-thread buffer above that; a size's tables are built on its first
 // use. No failure: orders outside 0 .. kMaxFftOrder leave the buffer as it is
 // (order 0, a single value, is its own transform).
