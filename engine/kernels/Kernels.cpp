@@ -11,8 +11,8 @@ const KernelTable& detect()
 {
 #if VES_X86_KERNELS
     __builtin_cpu_init();
-    // The AVX-512 kernels use AVX-512F only; both vector sets fuse products (FMA).
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"))
+    // The AVX-512 kernels use AVX-512F and VL; both vector sets fuse products (FMA).
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("fma"))
         return vkern::avx512::table;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
         return vkern::avx2::table;

@@ -1,4 +1,4 @@
-// The AVX-512 kernels (AVX-512F with FMA): eight doubles per instruction.
+// The AVX-512 kernels (AVX-512F and VL with FMA): eight doubles per instruction.
 #include "kernels/KernelsInternal.h"
 
 #if VES_X86_KERNELS
@@ -9,13 +9,21 @@
 #include <cstring>
 #include <utility>
 
-#define VES_AVX512_FN __attribute__((target("avx512f,avx2,fma")))
+#define VES_AVX512_FN __attribute__((target("avx512f,avx512vl,avx2,fma")))
 
 namespace vkern::avx512 {
 
 namespace {
 
 VES_AVX512_KERNELS_BEGIN
+
+// The four-wide FFT code of the AVX2 kernels, built here with AVX-512VL's
+// 32 vector registers for the fused first two passes.
+namespace fft4 {
+#define VES_FFT4_FN __attribute__((target("avx512f,avx512vl,avx2,fma")))
+#define VES_FFT4_INLINE __attribute__((target("avx512f,avx512vl,avx2,fma"), always_inline)) inline
+#include "kernels/KernelsFft4.h"
+}  // namespace fft4
 
 // ---------------------------------------------------------------------------
 // FFT: the AVX2 passes on 8-wide vectors (N >= 256). Every lane performs
@@ -24,7 +32,7 @@ VES_AVX512_KERNELS_BEGIN
 // between memory and lanes differs. The first two passes, the split's edges
 // and transforms below N = 256 run on the AVX2 kernels themselves.
 
-#define VES_AVX512_INLINE __attribute__((target("avx512f,avx2,fma"), always_inline)) inline
+#define VES_AVX512_INLINE __attribute__((target("avx512f,avx512vl,avx2,fma"), always_inline)) inline
 
 struct V2 {
     __m512d r, i;
@@ -133,9 +141,9 @@ VES_AVX512_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double*
     }
 }
 
-// The passes after the first two, which the AVX2 kernels take in one
-// (their four-wide vectors suit its stride-4 half, and wider ones measured
-// no faster there), from scratch; returns where their result lies.
+// The passes after the first two, which the four-wide code takes in one
+// (its vectors suit the stride-4 half, and wider ones measured no faster
+// there), from scratch; returns where their result lies.
 VES_AVX512_FN double* laterPasses(const FftTwiddles& t, double* work, double* scratch)
 {
     const std::size_t points = t.points;
@@ -155,14 +163,14 @@ VES_AVX512_FN double* laterPasses(const FftTwiddles& t, double* work, double* sc
 
 VES_AVX512_FN double* fftPasses(const FftTwiddles& t, const double* x, double* work, double* scratch)
 {
-    avx2::firstPasses(t, x, scratch, scratch + t.points);
+    fft4::firstPasses(t, fft4::DoublePairs{x}, scratch, scratch + t.points);
     return laterPasses(t, work, scratch);
 }
 
 VES_AVX512_FN double* fftPcm16Passes(const FftTwiddles& t, const std::uint8_t* pcm, const double* window,
                                      double* work, double* scratch)
 {
-    avx2::firstPasses(t, pcm, window, scratch, scratch + t.points);
+    fft4::firstPasses(t, fft4::Pcm16Pairs{pcm, window}, scratch, scratch + t.points);
     return laterPasses(t, work, scratch);
 }
 

@@ -39,11 +39,6 @@ namespace avx2 {
 extern const KernelTable table;
 // What the AVX-512 kernels take from the AVX2 ones.
 void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out);
-// The FFT's first two passes in one (M >= 128), from the real input as
-// pairs or from stored 16-bit samples and their window; they write the
-// input of the pass at stride 16 to (yr, yi).
-void firstPasses(const FftTwiddles& t, const double* x, double* yr, double* yi);
-void firstPasses(const FftTwiddles& t, const std::uint8_t* pcm, const double* window, double* yr, double* yi);
 // The split's scalar bins (0 .. 3, their mirrors and M/2), and its vector
 // bins k in [from, to) in steps of four (4 <= from, to <= M/2).
 void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
