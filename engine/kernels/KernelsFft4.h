@@ -1,7 +1,7 @@
-// The four-wide FFT code that the AVX2 kernels run and that the AVX-512
-// kernels build again with 32 vector registers (AVX-512VL) for the fused
-// first two passes, where the sixteen values held between the passes spill
-// from AVX2's 16 registers. Included inside a kernel file's namespace, after
+// The four-wide FFT passes that the AVX2 kernels run and that the AVX-512
+// kernels build again with 32 vector registers (AVX-512VL), for the fused
+// passes whose sixteen values held between two passes spill from AVX2's 16
+// registers. Included inside a kernel file's namespace, after
 // <immintrin.h>, with VES_FFT4_FN and VES_FFT4_INLINE set to its target.
 // The same operations either way, so the results are alike to the bit.
 #pragma once
@@ -183,4 +183,146 @@ VES_FFT4_FN void firstPasses(const FftTwiddles& t, Pairs pairs, double* yr, doub
             storeRows(yi + 16 * p + 4 * jj, 16, z[jj][0].i, z[jj][1].i, z[jj][2].i, z[jj][3].i);
         }
     }
+}
+
+VES_FFT4_FN void radix4(const FftTwiddles& t, std::size_t n, std::size_t s, const double* xr, const double* xi,
+                        double* yr, double* yi)
+{
+    const std::size_t n1 = n / 4;
+    const std::size_t step = s * n1;
+    for (std::size_t p = 0; p < n1; ++p) {
+        const std::size_t in = s * p, out = s * 4 * p;
+        if (p == 0) {
+            for (std::size_t q = 0; q < s; q += 4) {
+                const std::size_t a = in + q, o = out + q;
+                const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                               load2(xr + a + 2 * step, xi + a + 2 * step),
+                                               load2(xr + a + 3 * step, xi + a + 3 * step));
+                store2(yr + o, yi + o, f.y0);
+                store2(yr + o + s, yi + o + s, f.u1);
+                store2(yr + o + 2 * s, yi + o + 2 * s, f.u2);
+                store2(yr + o + 3 * s, yi + o + 3 * s, f.u3);
+            }
+            continue;
+        }
+        const std::size_t ti = p * s;
+        const V2 w1 = {_mm256_set1_pd(t.w1r[ti]), _mm256_set1_pd(t.w1i[ti])};
+        const V2 w2 = {_mm256_set1_pd(t.w2r[ti]), _mm256_set1_pd(t.w2i[ti])};
+        const V2 w3 = {_mm256_set1_pd(t.w3r[ti]), _mm256_set1_pd(t.w3i[ti])};
+        for (std::size_t q = 0; q < s; q += 4) {
+            const std::size_t a = in + q, o = out + q;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            store2(yr + o, yi + o, f.y0);
+            store2(yr + o + s, yi + o + s, cmul(w1, f.u1));
+            store2(yr + o + 2 * s, yi + o + 2 * s, cmul(w2, f.u2));
+            store2(yr + o + 3 * s, yi + o + 3 * s, cmul(w3, f.u3));
+        }
+    }
+}
+
+
+// The last two passes of an odd order in one: the radix-4 pass over
+// sub-transforms of length 16 (stride s = M/16) and the twiddle-free one
+// over length 4 after it (stride 4s), on values held in registers between
+// them. The operations are those of the two passes.
+VES_FFT4_FN void radix16Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                             double* yi)
+{
+    const std::size_t step = 4 * s;
+    for (std::size_t q = 0; q < s; q += 4) {
+        V2 y[4][4];  // the first pass's outputs: sub-transform p, output j
+        for (std::size_t p = 0; p < 4; ++p) {
+            const std::size_t a = q + s * p;
+            const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                           load2(xr + a + 2 * step, xi + a + 2 * step),
+                                           load2(xr + a + 3 * step, xi + a + 3 * step));
+            y[p][0] = f.y0;
+            if (p == 0) {
+                y[p][1] = f.u1;
+                y[p][2] = f.u2;
+                y[p][3] = f.u3;
+            } else {
+                const std::size_t ti = p * s;
+                y[p][1] = cmul({_mm256_set1_pd(t.w1r[ti]), _mm256_set1_pd(t.w1i[ti])}, f.u1);
+                y[p][2] = cmul({_mm256_set1_pd(t.w2r[ti]), _mm256_set1_pd(t.w2i[ti])}, f.u2);
+                y[p][3] = cmul({_mm256_set1_pd(t.w3r[ti]), _mm256_set1_pd(t.w3i[ti])}, f.u3);
+            }
+        }
+        for (std::size_t j = 0; j < 4; ++j) {
+            const Butterfly g = butterfly4(y[0][j], y[1][j], y[2][j], y[3][j]);
+            const std::size_t o = q + s * j;
+            store2(yr + o, yi + o, g.y0);
+            store2(yr + o + 4 * s, yi + o + 4 * s, g.u1);
+            store2(yr + o + 8 * s, yi + o + 8 * s, g.u2);
+            store2(yr + o + 12 * s, yi + o + 12 * s, g.u3);
+        }
+    }
+}
+
+// The last two passes of an even order in one: the radix-4 pass over
+// sub-transforms of length 8 (stride s = M/8) and the radix-2 pass after it
+// (stride 4s), on values held in registers between them instead of a trip
+// through memory. The operations are those of the two passes.
+VES_FFT4_FN void radix8Last(const FftTwiddles& t, std::size_t s, const double* xr, const double* xi, double* yr,
+                            double* yi)
+{
+    const V2 w1 = {_mm256_set1_pd(t.w1r[s]), _mm256_set1_pd(t.w1i[s])};
+    const V2 w2 = {_mm256_set1_pd(t.w2r[s]), _mm256_set1_pd(t.w2i[s])};
+    const V2 w3 = {_mm256_set1_pd(t.w3r[s]), _mm256_set1_pd(t.w3i[s])};
+    const std::size_t step = 2 * s;
+    for (std::size_t q = 0; q < s; q += 4) {
+        const std::size_t a = q, b = q + s;  // the sub-transforms p = 0 and p = 1
+        const Butterfly f = butterfly4(load2(xr + a, xi + a), load2(xr + a + step, xi + a + step),
+                                       load2(xr + a + 2 * step, xi + a + 2 * step),
+                                       load2(xr + a + 3 * step, xi + a + 3 * step));
+        const Butterfly g = butterfly4(load2(xr + b, xi + b), load2(xr + b + step, xi + b + step),
+                                       load2(xr + b + 2 * step, xi + b + 2 * step),
+                                       load2(xr + b + 3 * step, xi + b + 3 * step));
+        const V2 lo[4] = {f.y0, f.u1, f.u2, f.u3};
+        const V2 hi[4] = {g.y0, cmul(w1, g.u1), cmul(w2, g.u2), cmul(w3, g.u3)};
+        for (std::size_t j = 0; j < 4; ++j) {
+            const std::size_t o = q + j * s;
+            store2(yr + o, yi + o, {_mm256_add_pd(lo[j].r, hi[j].r), _mm256_add_pd(lo[j].i, hi[j].i)});
+            store2(yr + o + 4 * s, yi + o + 4 * s, {_mm256_sub_pd(lo[j].r, hi[j].r), _mm256_sub_pd(lo[j].i, hi[j].i)});
+        }
+    }
+}
+
+
+// The complex passes over the input that `pairs` reads, ping-ponging
+// between scratch and work (which the first pass may read); returns where
+// their result lies.
+template <typename Pairs>
+VES_FFT4_FN double* passes(const FftTwiddles& t, Pairs pairs, double* work, double* scratch)
+{
+    const std::size_t points = t.points;
+    std::size_t n = points / 4, s = 4;
+    if (n >= 32) {
+        firstPasses(t, pairs, scratch, scratch + points);
+        n /= 4;
+        s *= 4;
+    } else {
+        firstPass(t, pairs, scratch, scratch + points);
+    }
+    double* cur = scratch;
+    double* other = work;
+    // The last two passes in one where that saves more than it costs: always
+    // for even orders; for odd ones only at stride 4 (N = 128), as at wider
+    // strides the sixteen values held between the two spill from the
+    // registers and the fused pass measured slower than the two.
+    for (; n >= 4; n /= 4, s *= 4) {
+        const bool last = n == 8 || (n == 16 && s == 4);
+        if (n == 16 && s == 4)
+            radix16Last(t, s, cur, cur + points, other, other + points);
+        else if (n == 8)
+            radix8Last(t, s, cur, cur + points, other, other + points);
+        else
+            radix4(t, n, s, cur, cur + points, other, other + points);
+        std::swap(cur, other);
+        if (last)
+            break;
+    }
+    return cur;
 }
