@@ -18,12 +18,12 @@ namespace vkern::avx2 {
 namespace {
 
 // ---------------------------------------------------------------------------
-// FFT: the portable passes on 4-wide vectors (N >= 32).
+// FFT: the portable passes on 4-wide vectors (N >= 32), in KernelsFft4.h,
+// and the split.
 
 #define VES_FFT4_FN VES_AVX2_FN
 #define VES_FFT4_INLINE VES_AVX2_INLINE
 #include "kernels/KernelsFft4.h"
-
 
 // The unscaled parts of bins k .. k + 3 (4 <= k, k + 3 < M/2) of the split
 // and of their mirrors M - k .. M - k - 3 (in the same lane order):

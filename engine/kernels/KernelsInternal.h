@@ -21,13 +21,12 @@ namespace vkern {
 namespace portable {
 extern const KernelTable table;
 
-// The scalar split of the FFT, which the vector splits use for the few bins
-// their vectors do not cover. They live in the portable file, built without
-// FMA, so that every table rounds those bins alike.
-//
-// Bins k in [from, to) (1 <= from, to <= M/2) and their mirrors M - k,
-// scaled by `half` (1/(2N)). `out` may be the same storage as (zr, zi) =
-// (out, out + M): each step writes exactly the four places it read.
+// The scalar split of the FFT: bins k in [from, to) (1 <= from, to <= M/2)
+// and their mirrors M - k, scaled by `half` (1/(2N)). `out` may be the same
+// storage as (zr, zi) = (out, out + M): each step writes exactly the four
+// places it read. The vector splits take bins 0 and M/2 from splitEnds, and
+// bins 1 .. 3 with splitRange's operations (products not fused), so that
+// every table rounds those bins alike.
 void splitRange(const FftTwiddles& t, const double* zr, const double* zi, double* out, std::size_t from,
                 std::size_t to, double half);
 // Bins 0 and M/2 (and the Nyquist bin), scaled by `scale` (1/N).
@@ -39,7 +38,7 @@ namespace avx2 {
 extern const KernelTable table;
 // What the AVX-512 kernels take from the AVX2 ones.
 void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out);
-// The split's scalar bins (0 .. 3, their mirrors and M/2), and its vector
+// The split's first bins (0 .. 3, their mirrors and M/2), and its vector
 // bins k in [from, to) in steps of four (4 <= from, to <= M/2).
 void splitHead(const FftTwiddles& t, const double* zr, const double* zi, double* out, double scale);
 void splitBlocks(const FftTwiddles& t, const double* zr, const double* zi, double* out, std::size_t from,
