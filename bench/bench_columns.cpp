@@ -2,14 +2,14 @@
 // sound (N = 512), with automatic overlap and with 50 % overlap, against the
 // cost of the same number of 512-point FFTs alone, measured in the same run.
 // The counter x_fft_only is the column time divided by the FFT-only time.
-// VES_BENCH_KERNELS=portable, avx2 or avx512 forces the decoding and column
-// loops of a processor class (the FFT keeps its own choice).
+// VES_BENCH_KERNELS=portable, avx2 or avx512 forces the vector kernels
+// (decoding, FFT and column loops) of a processor class.
 #include "display/FftWindow.h"
 #include "display/RealFft.h"
 #include "display/ColumnEngine.h"
 #include "core/AlignedAllocator.h"
-#include "core/VectorKernels.h"
 #include "document/CVesSoundDoc.h"
+#include "kernels/Kernels.h"
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -149,13 +149,8 @@ BENCHMARK(BM_Columns50PercentOverlap)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (const char* k = std::getenv("VES_BENCH_KERNELS")) {
-        const VectorKernels kernels = std::strcmp(k, "portable") == 0 ? VectorKernels::Portable
-                                      : std::strcmp(k, "avx2") == 0   ? VectorKernels::Avx2
-                                      : std::strcmp(k, "avx512") == 0 ? VectorKernels::Avx512
-                                                                      : VectorKernels::Automatic;
-        setVectorKernels(kernels);
-    }
+    setVectorKernels(vectorKernelsNamed(std::getenv("VES_BENCH_KERNELS")));
+    std::printf("vector kernels: %s\n", vectorKernelsName(activeVectorKernels()));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

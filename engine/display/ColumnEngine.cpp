@@ -1,17 +1,13 @@
 #include "display/ColumnEngine.h"
 
-#include "core/VectorKernels.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
+#include "kernels/Kernels.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
-
-#if VES_X86_KERNELS
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -23,63 +19,11 @@ constexpr std::int64_t kChunkSamples = 8192;
 // a page but not into the next one; a page ahead hides that wait.
 constexpr std::int64_t kFetchAheadBytes = 4096;
 
-#if VES_X86_KERNELS
-// The bits of aboveBits, eight levels per instruction.
-__attribute__((target("avx512f"))) void aboveBitsAvx512(const double* level, int n, double threshold,
-                                                        std::uint64_t* bits)
-{
-    const __m512d t = _mm512_set1_pd(threshold);
-    for (int w = 0; w * 64 < n; ++w) {
-        std::uint64_t word = 0;
-        const int end = std::min(64, n - w * 64);
-        int j = 0;
-        for (; j + 8 <= end; j += 8)
-            word |= static_cast<std::uint64_t>(
-                        _mm512_cmp_pd_mask(_mm512_loadu_pd(level + w * 64 + j), t, _CMP_GT_OQ))
-                    << j;
-        for (; j < end; ++j)
-            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
-        bits[w] = word;
-    }
-}
-
-// The bits of aboveBits, four levels per instruction.
-__attribute__((target("avx2"))) void aboveBitsAvx2(const double* level, int n, double threshold,
-                                                   std::uint64_t* bits)
-{
-    const __m256d t = _mm256_set1_pd(threshold);
-    for (int w = 0; w * 64 < n; ++w) {
-        std::uint64_t word = 0;
-        const int end = std::min(64, n - w * 64);
-        int j = 0;
-        for (; j + 4 <= end; j += 4)
-            word |= static_cast<std::uint64_t>(static_cast<unsigned>(
-                        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(level + w * 64 + j), t, _CMP_GT_OQ))))
-                    << j;
-        for (; j < end; ++j)
-            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
-        bits[w] = word;
-    }
-}
-#endif
-
 // Bit j % 64 of bits[j / 64] says whether level[j] (0 <= j < n) lies above
 // the threshold (NaN does not).
 void aboveBits(const double* level, int n, double threshold, std::uint64_t* bits)
 {
-#if VES_X86_KERNELS
-    const VectorKernels kernels = activeVectorKernels();
-    if (kernels == VectorKernels::Avx512)
-        return aboveBitsAvx512(level, n, threshold, bits);
-    if (kernels == VectorKernels::Avx2)
-        return aboveBitsAvx2(level, n, threshold, bits);
-#endif
-    for (int w = 0; w * 64 < n; ++w) {
-        std::uint64_t word = 0;
-        for (int j = 0; j < 64 && w * 64 + j < n; ++j)
-            word |= static_cast<std::uint64_t>(level[w * 64 + j] > threshold) << j;
-        bits[w] = word;
-    }
+    vectorKernels().aboveBits(level, n, threshold, bits);
 }
 
 }  // namespace

@@ -13,11 +13,14 @@
 // pairs (Stockham radix-4 passes, a radix-2 pass for odd orders) followed by
 // the split into the real spectrum. Twiddle factors come from tables computed
 // once per order in extended precision; results are double precision and
-// within rounding of the exact transform. On x86-64 processors with AVX2 and
-// FMA the passes run on 4-wide vectors; elsewhere (and for N < 32) a portable
-// scalar path gives the same results within rounding.
+// within rounding of the exact transform. The passes and the split run in
+// the vector kernels (kernels/Kernels.h): on x86-64 processors with AVX2 and
+// FMA on 4-wide vectors (N >= 32), with AVX-512 partly on 8-wide ones
+// (N >= 256, with exactly the AVX2 path's results); elsewhere
+// (and for small N) a portable scalar path gives the same results within
+// rounding. Which kernels run follows setVectorKernels.
 //
-// No allocation per call: the scratch lives on the stack for N <= 8192 and
+// No allocation per call: the scratch lives on the stack for N <= 1024 and
 // in a per-thread buffer above that; a size's tables are built on its first
 // use. No failure: orders outside 0 .. kMaxFftOrder leave the buffer as it is
 // (order 0, a single value, is its own transform).
@@ -47,14 +50,7 @@ void RealFftAddPower(double* buffer, int m, double* acc);
 // results; work holds N doubles of scratch. It saves the decoded frame's
 // store and reload, and the transform's reordering of the samples into
 // pairs. False, with nothing touched, where there is no vector path for the
-// size (m < 5, or no AVX2): the caller then decodes the frame itself.
+// size (m < 5, or portable kernels): the caller then decodes the frame
+// itself.
 std::vector<double> RealFftPcm16Window(const double* window, int m);
 bool RealFftPcm16AddPower(const std::uint8_t* pcm, const double* window, int m, double* work, double* acc);
-
-// Which inner loops RealFft uses. Automatic picks the vector kernel when the
-// processor has it; the others force one path (tests and benchmarks compare
-// them). Forcing Avx2 on a processor without it falls back to Portable.
-enum class FftKernel { Automatic, Portable, Avx2 };
-void setFftKernel(FftKernel kernel);
-// The kernel in use for large transforms after setFftKernel.
-FftKernel activeFftKernel();

@@ -1,105 +1,24 @@
 #include "document/SampleCodec.h"
 
-#include "core/VectorKernels.h"
 #include "document/CVesSoundDoc.h"
+#include "kernels/Kernels.h"
 
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
 
-// The hot loops of 16-bit mono sound. AVX2 processors get a build of their
-// own (four conversions and products per instruction instead of two); AVX-512
-// ones a hand-written loop that takes sixteen samples at a time, which the
-// compiler does not do for them by itself (it keeps to 256-bit vectors), for
-// windowed frames.
-// Without FMA the products round exactly as in the portable build.
-#if VES_X86_KERNELS
-#include <immintrin.h>
-#endif
-
 namespace {
 
-// n samples from p as doubles, each times window[i] when Windowed.
-template <bool Windowed>
-__attribute__((always_inline)) inline void decodeMono16Loop(const std::uint8_t* p, std::int64_t n,
-                                                            const double* __restrict window,
-                                                            double* __restrict out)
-{
-    for (std::int64_t i = 0; i < n; ++i) {
-        std::int16_t v;
-        std::memcpy(&v, p + 2 * i, 2);
-        if constexpr (Windowed)
-            out[i] = static_cast<double>(v) * window[i];
-        else
-            out[i] = v;
-    }
-}
-
-template <bool Windowed>
-void decodeMono16Portable(const std::uint8_t* p, std::int64_t n, const double* __restrict window,
-                          double* __restrict out)
-{
-    decodeMono16Loop<Windowed>(p, n, window, out);
-}
-
-#if VES_X86_KERNELS
-template <bool Windowed>
-__attribute__((target("avx2"))) void decodeMono16Avx2(const std::uint8_t* p, std::int64_t n,
-                                                      const double* __restrict window, double* __restrict out)
-{
-    decodeMono16Loop<Windowed>(p, n, window, out);
-}
-
-VES_AVX512_KERNELS_BEGIN
-template <bool Windowed>
-__attribute__((target("avx512f"))) void decodeMono16Avx512(const std::uint8_t* p, std::int64_t n,
-                                                            const double* __restrict window,
-                                                            double* __restrict out)
-{
-    std::int64_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m512i wide = _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2 * i)));
-        __m512d lo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(wide));
-        __m512d hi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(wide, 1));
-        if constexpr (Windowed) {
-            lo = _mm512_mul_pd(lo, _mm512_loadu_pd(window + i));
-            hi = _mm512_mul_pd(hi, _mm512_loadu_pd(window + i + 8));
-        }
-        _mm512_storeu_pd(out + i, lo);
-        _mm512_storeu_pd(out + i + 8, hi);
-    }
-    decodeMono16Loop<Windowed>(p + 2 * i, n - i, Windowed ? window + i : nullptr, out + i);
-}
-VES_AVX512_KERNELS_END
-#endif
-
-template <bool Windowed>
-void decodeMono16With(VectorKernels kernels, const std::uint8_t* p, std::int64_t n, const double* window,
-                      double* out)
-{
-#if VES_X86_KERNELS
-    if (kernels == VectorKernels::Avx512)
-        return decodeMono16Avx512<Windowed>(p, n, window, out);
-    if (kernels == VectorKernels::Avx2)
-        return decodeMono16Avx2<Windowed>(p, n, window, out);
-#endif
-    (void)kernels;
-    decodeMono16Portable<Windowed>(p, n, window, out);
-}
-
-// Plain reads are long runs whose doubles go out to memory, where the
-// 256-bit loop is the faster of the two (by a fifth, measured); windowed ones
-// are frames that stay in the first-level cache, where the 512-bit loop is.
+// The hot loops of 16-bit mono sound run in the vector kernels.
 void decodeMono16(const std::uint8_t* p, std::int64_t n, double* out)
 {
-    const VectorKernels kernels = activeVectorKernels();
-    decodeMono16With<false>(kernels == VectorKernels::Avx512 ? VectorKernels::Avx2 : kernels, p, n, nullptr, out);
+    vectorKernels().decodeMono16(p, n, out);
 }
 
 void decodeMono16Windowed(const std::uint8_t* p, std::int64_t n, const double* window, double* out)
 {
-    decodeMono16With<true>(activeVectorKernels(), p, n, window, out);
+    vectorKernels().decodeMono16Windowed(p, n, window, out);
 }
 
 // One stored sample of a fixed width as its Raw value. On a little-endian

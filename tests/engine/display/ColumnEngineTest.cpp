@@ -4,8 +4,6 @@
 // allocates nothing per column.
 #include "display/ColumnEngine.h"
 
-#include "core/VectorKernels.h"
-
 #include "DocTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -263,9 +261,9 @@ TEST_F(ColumnTest, BinZeroNeverShowsColour)
 }
 
 // The runs of a column are its bins above the threshold, each with the pen
-// of its level, neighbours of one pen merged, whichever loops find those
-// bins and sum their power (the vector loops' levels agree with the portable
-// ones to rounding). Tones and noise scatter them across the spectrum (over the 64-bin
+// of its level, neighbours of one pen merged (the kernels that find those
+// bins and sum their power are compared with the portable ones in
+// KernelsTest). Tones and noise scatter them across the spectrum (over the 64-bin
 // boundaries too), densely at the lower threshold; the frequency range
 // starts off bin 0.
 TEST_F(ColumnTest, RunsAreTheBinsAboveTheThresholdWithThePensOfTheirLevels)
@@ -289,52 +287,35 @@ TEST_F(ColumnTest, RunsAreTheBinsAboveTheThresholdWithThePensOfTheirLevels)
     struct Case {
         int overlap, threshold;
     };
-    struct Restore {
-        ~Restore() { setVectorKernels(VectorKernels::Automatic); }
-    } restore;
-    std::vector<double> portable;  // the levels of every case and column, in order
-    for (VectorKernels kernels : {VectorKernels::Portable, VectorKernels::Avx2, VectorKernels::Avx512}) {
-        setVectorKernels(kernels);
-        if (activeVectorKernels() != kernels)
-            continue;  // this processor has not got them
-        SCOPED_TRACE(static_cast<int>(kernels));
-        std::size_t level = 0;
-        for (const Case& k : {Case{-1, 12}, Case{50, 12}, Case{-1, 18}, Case{50, 18}, Case{75, 24}}) {
-            parms.m_fftOverLap = k.overlap;
-            parms.m_fftThresHold = k.threshold;
-            const PlotLayout l = layout();
-            ASSERT_GT(l.spect.firstBin, 0);
-            const std::int64_t bottom = l.channels[0].freqPane.bottom;
-            ColumnEngine engine(l);
-            for (int col : {5, 123}) {
-                Collect c;
-                engine.compute(doc, 0, col, col + 1, c);
-                ASSERT_EQ(c.cols.size(), 1u);
-                std::vector<SpectRun> want;
-                int prev = -1;
-                for (int bin = 0; bin < l.spect.fftSize / 2; ++bin, ++level) {
-                    if (kernels == VectorKernels::Portable)
-                        portable.push_back(engine.binPower(bin));
-                    else
-                        EXPECT_NEAR(engine.binPower(bin), portable.at(level), 1e-12 * portable.at(level)) << bin;
-                }
-                for (int bin = l.spect.firstBin; bin < l.spect.lastBin; ++bin) {
-                    const int pen = l.spect.penForPower(engine.binPower(bin));
-                    const std::int64_t top = bottom + l.spect.binTop[static_cast<std::size_t>(bin)];
-                    if (pen >= 0 && pen == prev)
-                        want.back().yHigh = top;
-                    else if (pen >= 0)
-                        want.push_back({pen, bottom + l.spect.binBottom(bin), top});
-                    prev = pen;
-                }
-                const auto& got = c.cols[0].runs;
-                ASSERT_EQ(got.size(), want.size()) << k.overlap << " " << k.threshold << " " << col;
-                EXPECT_GT(got.size(), 3u);
-                for (std::size_t i = 0; i < got.size(); ++i) {
-                    EXPECT_EQ(got[i].pen, want[i].pen) << i;
-                    EXPECT_EQ(got[i].yLow, want[i].yLow) << i;
-                    EXPECT_EQ(got[i].yHigh, want[i].yHigh) << i;
-                }
+    for (const Case& k : {Case{-1, 12}, Case{50, 12}, Case{-1, 18}, Case{50, 18}, Case{75, 24}}) {
+        parms.m_fftOverLap = k.overlap;
+        parms.m_fftThresHold = k.threshold;
+        const PlotLayout l = layout();
+        ASSERT_GT(l.spect.firstBin, 0);
+        const std::int64_t bottom = l.channels[0].freqPane.bottom;
+        ColumnEngine engine(l);
+        for (int col : {5, 123}) {
+            Collect c;
+            engine.compute(doc, 0, col, col + 1, c);
+            ASSERT_EQ(c.cols.size(), 1u);
+            std::vector<SpectRun> want;
+            int prev = -1;
+            for (int bin = l.spect.firstBin; bin < l.spect.lastBin; ++bin) {
+                const int pen = l.spect.penForPower(engine.binPower(bin));
+                const std::int64_t top = bottom + l.spect.binTop[static_cast<std::size_t>(bin)];
+                if (pen >= 0 && pen == prev)
+                    want.back().yHigh = top;
+                else if (pen >= 0)
+                    want.push_back({pen, bottom + l.spect.binBottom(bin), top});
+                prev = pen;
+            }
+            const auto& got = c.cols[0].runs;
+            ASSERT_EQ(got.size(), want.size()) << k.overlap << " " << k.threshold << " " << col;
+            EXPECT_GT(got.size(), 3u);
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].pen, want[i].pen) << i;
+                EXPECT_EQ(got[i].yLow, want[i].yLow) << i;
+                EXPECT_EQ(got[i].yHigh, want[i].yHigh) << i;
             }
         }
     }

@@ -1,7 +1,9 @@
 // RealFft against a direct DFT in long double for every size from 2 to 4096,
-// on both kernels; the window shapes and gains.
+// on every set of vector kernels the processor has; the window shapes and
+// gains.
 #include "display/FftWindow.h"
 #include "display/RealFft.h"
+#include "kernels/Kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -39,10 +42,15 @@ std::vector<long double> directDft(const std::vector<double>& x)
     return out;
 }
 
-class RealFftKernels : public ::testing::TestWithParam<FftKernel> {
+class RealFftKernels : public ::testing::TestWithParam<VectorKernels> {
 protected:
-    void SetUp() override { setFftKernel(GetParam()); }
-    void TearDown() override { setFftKernel(FftKernel::Automatic); }
+    void SetUp() override
+    {
+        if (vectorKernelsOf(GetParam()) == nullptr)
+            GTEST_SKIP() << "this processor has not got them";
+        setVectorKernels(GetParam());
+    }
+    void TearDown() override { setVectorKernels(VectorKernels::Automatic); }
 };
 
 TEST_P(RealFftKernels, MatchesDirectDftForEverySize)
@@ -140,14 +148,15 @@ TEST_P(RealFftKernels, Pcm16FramesGiveExactlyThePowersOfDecodedFrames)
         std::vector<double> want(n / 2 + 1, 3.0), got = want, work(n, 0.0);
         RealFftAddPower(frame.data(), m, want.data());
         const bool taken = RealFftPcm16AddPower(stored.data() + 1, layout.data(), m, work.data(), got.data());
-        const bool vectors = GetParam() == FftKernel::Avx2 && activeFftKernel() == FftKernel::Avx2;
+        const bool vectors = GetParam() != VectorKernels::Portable;
         EXPECT_EQ(taken, vectors && m >= 5) << "N = " << n;
         EXPECT_EQ(got, taken ? want : std::vector<double>(n / 2 + 1, 3.0)) << "N = " << n;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, RealFftKernels, ::testing::Values(FftKernel::Portable, FftKernel::Avx2),
-                         [](const auto& p) { return p.param == FftKernel::Portable ? "Portable" : "Avx2"; });
+INSTANTIATE_TEST_SUITE_P(Kernels, RealFftKernels,
+                         ::testing::Values(VectorKernels::Portable, VectorKernels::Avx2, VectorKernels::Avx512),
+                         [](const auto& p) { return std::string(vectorKernelsName(p.param)); });
 
 TEST(RealFft, OrdersOutsideTheRangeLeaveTheBufferAlone)
 {

@@ -3,8 +3,6 @@
 // across its mapped pieces.
 #include "document/SampleCodec.h"
 
-#include "core/VectorKernels.h"
-
 #include "DocTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -216,9 +214,9 @@ TEST(SampleReader, ReadsAcrossPiecesWithZerosOutsideTheRecording)
 }
 
 // Windowed reading gives exactly the products of the plain read and the
-// window, and mono 16-bit (read through its own loops, vector ones on
-// processors that have them) the stored values, for every width and channel
-// count, inside the recording and across its edges.
+// window, and mono 16-bit (read through the vector kernels, which
+// KernelsTest compares with the portable ones) the stored values, for every
+// width and channel count, inside the recording and across its edges.
 TEST(SampleReader, WindowedReadsEqualPlainReadsTimesTheWindow)
 {
     const std::int64_t frames = 1000;
@@ -226,52 +224,43 @@ TEST(SampleReader, WindowedReadsEqualPlainReadsTimesTheWindow)
     std::vector<double> window(kN);
     for (int i = 0; i < kN; ++i)
         window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(2 * M_PI * i / kN) + 1e-3 * i;
-    struct Restore {
-        ~Restore() { setVectorKernels(VectorKernels::Automatic); }
-    } restore;
-    for (VectorKernels kernels : {VectorKernels::Portable, VectorKernels::Avx2, VectorKernels::Avx512}) {
-        setVectorKernels(kernels);
-        if (activeVectorKernels() != kernels)
-            continue;  // this processor has not got them
-        SCOPED_TRACE("kernels " + std::to_string(static_cast<int>(kernels)));
-        for (int channels : {1, 2})
-            for (int bits : {8, 16, 24, 32}) {
-                SCOPED_TRACE(std::to_string(channels) + " x " + std::to_string(bits) + " bit");
-                vestest::RecordingHost host;
-                CVesSoundDoc doc(host);
-                const std::vector<std::uint8_t> pcm = vestest::patternSamples(channels, bits, frames, 5);
-                vestest::fillDocument(doc, channels, bits, 384000, pcm);
-                const ChannelIndex ch = channels == 2 ? ChannelIndex::Right : ChannelIndex::Left;
-                const SampleLayout layout = SampleLayout::of(doc.format());
-                SampleReader reader(doc, ch);
-                for (std::int64_t at : {std::int64_t{-20}, std::int64_t{0}, std::int64_t{333}, frames - 30, frames + 5}) {
-                    std::vector<double> plain(kN), windowed(kN), stored(kN);
-                    ASSERT_TRUE(reader.read(at, kN, plain.data()));
-                    ASSERT_TRUE(reader.readWindowed(at, kN, window.data(), windowed.data()));
-                    for (int i = 0; i < kN; ++i) {
-                        const std::int64_t f = at + i;
-                        const std::size_t byte = static_cast<std::size_t>(f * layout.blockAlign + layout.offsetOf(ch));
-                        stored[static_cast<std::size_t>(i)] =
-                            f < 0 || f >= frames ? 0.0
-                                                 : decodeSample(pcm.data() + byte, bits / 8, SampleScale::Units16);
-                    }
-                    EXPECT_EQ(plain, stored) << at;
-                    for (int i = 0; i < kN; ++i) {
-                        const auto k = static_cast<std::size_t>(i);
-                        EXPECT_EQ(windowed[k], plain[k] * window[k]) << at << " + " << i;
-                    }
-                    // Frames of 16-bit mono inside the recording can be had
-                    // as they are stored, no others.
-                    const std::uint8_t* raw = reader.mono16Bytes(at, kN);
-                    const bool asStored = channels == 1 && bits == 16 && at >= 0 && at + kN <= frames;
-                    ASSERT_EQ(raw != nullptr, asStored) << at;
-                    if (raw != nullptr) {
-                        EXPECT_EQ(std::memcmp(raw, pcm.data() + 2 * at, 2 * kN), 0) << at;
-                    }
+    for (int channels : {1, 2})
+        for (int bits : {8, 16, 24, 32}) {
+            SCOPED_TRACE(std::to_string(channels) + " x " + std::to_string(bits) + " bit");
+            vestest::RecordingHost host;
+            CVesSoundDoc doc(host);
+            const std::vector<std::uint8_t> pcm = vestest::patternSamples(channels, bits, frames, 5);
+            vestest::fillDocument(doc, channels, bits, 384000, pcm);
+            const ChannelIndex ch = channels == 2 ? ChannelIndex::Right : ChannelIndex::Left;
+            const SampleLayout layout = SampleLayout::of(doc.format());
+            SampleReader reader(doc, ch);
+            for (std::int64_t at : {std::int64_t{-20}, std::int64_t{0}, std::int64_t{333}, frames - 30, frames + 5}) {
+                std::vector<double> plain(kN), windowed(kN), stored(kN);
+                ASSERT_TRUE(reader.read(at, kN, plain.data()));
+                ASSERT_TRUE(reader.readWindowed(at, kN, window.data(), windowed.data()));
+                for (int i = 0; i < kN; ++i) {
+                    const std::int64_t f = at + i;
+                    const std::size_t byte = static_cast<std::size_t>(f * layout.blockAlign + layout.offsetOf(ch));
+                    stored[static_cast<std::size_t>(i)] =
+                        f < 0 || f >= frames ? 0.0
+                                             : decodeSample(pcm.data() + byte, bits / 8, SampleScale::Units16);
                 }
-                // In another scale the stored values are not the values read.
-                SampleReader level(doc, ch, SampleScale::Level);
-                EXPECT_EQ(level.mono16Bytes(0, kN), nullptr);
+                EXPECT_EQ(plain, stored) << at;
+                for (int i = 0; i < kN; ++i) {
+                    const auto k = static_cast<std::size_t>(i);
+                    EXPECT_EQ(windowed[k], plain[k] * window[k]) << at << " + " << i;
+                }
+                // Frames of 16-bit mono inside the recording can be had
+                // as they are stored, no others.
+                const std::uint8_t* raw = reader.mono16Bytes(at, kN);
+                const bool asStored = channels == 1 && bits == 16 && at >= 0 && at + kN <= frames;
+                ASSERT_EQ(raw != nullptr, asStored) << at;
+                if (raw != nullptr) {
+                    EXPECT_EQ(std::memcmp(raw, pcm.data() + 2 * at, 2 * kN), 0) << at;
+                }
             }
-    }
+            // In another scale the stored values are not the values read.
+            SampleReader level(doc, ch, SampleScale::Level);
+            EXPECT_EQ(level.mono16Bytes(0, kN), nullptr);
+        }
 }
