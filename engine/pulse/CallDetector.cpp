@@ -1,7 +1,7 @@
 #include "pulse/CallDetector.h"
 
 #include "core/NumberText.h"
-#include "core/VectorKernels.h"
+#include "kernels/Kernels.h"
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
 #include "document/SampleCodec.h"
