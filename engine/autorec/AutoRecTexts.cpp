@@ -204,12 +204,11 @@ std::int64_t freeDiskBytes(const std::string& path)
         if (::statvfs(p.c_str(), &st) == 0)
             return static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize);
         const std::size_t slash = p.find_last_of('/');
+        // The folder above ("/" above "/x", "." above a bare name), cut in place.
         if (slash == std::string::npos)
-            p = ".";
-        else if (slash == 0)
-            p = "/";
+            p.assign(1, '.');
         else
-            p = p.substr(0, slash);
+            p.erase(slash == 0 ? 1 : slash);
     }
     return -1;
 }
