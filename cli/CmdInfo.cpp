@@ -134,6 +134,8 @@ void describeJson(const CVesSoundDoc& doc, const std::string& file, bool first)
             firstField = false;
         }
         vkit::printfC("}");
+        if (g.encoding() == GuanoEncoding::Windows1252)
+            vkit::printfC(",\n   \"guano_encoding\": \"windows-1252\"");
     } else if (!error.empty()) {
         vkit::printfC(",\n   \"guano_error\": %s", jsonString(error).c_str());
     }

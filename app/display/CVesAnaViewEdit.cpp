@@ -19,8 +19,11 @@ void CVesAnaView::registerEditCommands()
 {
     const auto selected = [this](int, CommandState& s) { s.enabled = m_selection.has_value(); };
     m_commands.on(cmd::EditCut, [this](int) { editCut(); }, selected);
-    m_commands.on(cmd::EditCopy, [this](int) { editCopy(); }, selected);
-    m_commands.on(cmd::EditCopyAscii, [this](int) { editCopyAscii(); }, selected);
+    // Copy and Copy Ascii need no selection: without one they take the
+    // recording from the cursor (or its start) to the end, and Copy puts the
+    // view's picture on the clipboard either way.
+    m_commands.on(cmd::EditCopy, [this](int) { editCopy(); });
+    m_commands.on(cmd::EditCopyAscii, [this](int) { editCopyAscii(); });
     m_commands.on(cmd::EditPaste, [this](int) { editPaste(); }, [this](int, CommandState& s) { s.enabled = m_doc.canPaste(); });
     m_commands.on(cmd::EditDelete, [this](int) { editDelete(); }, selected);
     m_commands.on(cmd::EditClear, [this](int) { editSilence(); }, selected);

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -78,16 +79,31 @@ CFilePropDlg::CFilePropDlg(CVesSoundDoc& doc, QWidget* parent) : QDialog(parent)
     std::string error;
     if (!doc.guano(guano, error) && !error.empty())
         m_metadataReadable = false;
-    auto* group = new QGroupBox(QStringLiteral("Metadata (GUANO)"), this);
+    const bool legacy = m_metadataReadable && guano.encoding() == GuanoEncoding::Windows1252;
+    auto* group = new QGroupBox(legacy ? QStringLiteral("Metadata (GUANO, read as Windows-1252)")
+                                       : QStringLiteral("Metadata (GUANO)"),
+                                this);
     group->setAccessibleName(QStringLiteral("Metadata"));
     auto* form = new QFormLayout(group);
     for (const std::string& key : GuanoRecord::editableKeys()) {
-        auto* edit = new QLineEdit(group);
+        const std::string* value = guano.find(key);
+        QWidget* edit = nullptr;
+        if (key == "Note") {
+            auto* note = new QPlainTextEdit(group);
+            note->setTabChangesFocus(true);
+            note->setFixedHeight(note->fontMetrics().lineSpacing() * 4 + 12);
+            if (value)
+                note->setPlainText(QString::fromStdString(guanoValueForDisplay(*value)));
+            edit = note;
+        } else {
+            auto* line = new QLineEdit(group);
+            if (value)
+                line->setText(QString::fromStdString(*value));
+            edit = line;
+        }
         const QString name = QString::fromStdString(key);
         edit->setObjectName(name);
         edit->setAccessibleName(name);
-        if (const std::string* value = guano.find(key))
-            edit->setText(QString::fromStdString(*value));
         edit->setEnabled(m_metadataReadable);
         form->addRow(metadataLabel(key), edit);
         m_fields.push_back(edit);
@@ -104,13 +120,32 @@ CFilePropDlg::CFilePropDlg(CVesSoundDoc& doc, QWidget* parent) : QDialog(parent)
     resize(520, 600);
 }
 
-QLineEdit* CFilePropDlg::metadataField(const std::string& key) const
+QWidget* CFilePropDlg::metadataField(const std::string& key) const
 {
     const auto& keys = GuanoRecord::editableKeys();
     for (std::size_t i = 0; i < keys.size() && i < m_fields.size(); ++i)
         if (keys[i] == key)
             return m_fields[i];
     return nullptr;
+}
+
+QString CFilePropDlg::metadataText(const std::string& key) const
+{
+    QWidget* w = metadataField(key);
+    if (auto* note = qobject_cast<QPlainTextEdit*>(w))
+        return note->toPlainText();
+    if (auto* line = qobject_cast<QLineEdit*>(w))
+        return line->text();
+    return QString();
+}
+
+void CFilePropDlg::setMetadataText(const std::string& key, const QString& text)
+{
+    QWidget* w = metadataField(key);
+    if (auto* note = qobject_cast<QPlainTextEdit*>(w))
+        note->setPlainText(text);
+    else if (auto* line = qobject_cast<QLineEdit*>(w))
+        line->setText(text);
 }
 
 bool CFilePropDlg::applyMetadata()
@@ -123,8 +158,12 @@ bool CFilePropDlg::applyMetadata()
     bool changed = false;
     const auto& keys = GuanoRecord::editableKeys();
     for (std::size_t i = 0; i < keys.size() && i < m_fields.size(); ++i) {
-        // A value is one line of the chunk: line breaks pasted in become blanks.
-        std::string value = m_fields[i]->text().simplified().toStdString();
+        // A value is one line of the chunk: the note's line breaks go out as
+        // "\n" escapes, line breaks pasted into a one-line field as blanks.
+        const QString text = metadataText(keys[i]);
+        std::string value = qobject_cast<QPlainTextEdit*>(m_fields[i])
+                                ? guanoValueFromDisplay(text.toStdString())
+                                : text.simplified().toStdString();
         const std::string* old = guano.find(keys[i]);
         if (value.empty()) {
             changed = guano.remove(keys[i]) || changed;

@@ -188,19 +188,34 @@ std::string FileCls::errorText() const
     return m_errorText;
 }
 
+// A position past the end extends the store to it (zeros), as a write
+// there would.
 bool FileCls::setPosition(std::int64_t position)
 {
     CritSectLock lock(m_cs);
     if (position < 0 || m_fd < 0)
         return false;
+    if (position > m_length && !setLengthLocked(position))
+        return false;
     m_position = position;
     return true;
 }
 
+// A position past the new end is pulled back to it.
 bool FileCls::setLength(std::int64_t length)
 {
     CritSectLock lock(m_cs);
-    if (length < 0 || m_fd < 0 || m_error)
+    if (length < 0 || m_fd < 0)
+        return false;
+    if (!setLengthLocked(length))
+        return false;
+    m_position = std::min(m_position, m_length);
+    return true;
+}
+
+bool FileCls::setLengthLocked(std::int64_t length)
+{
+    if (m_error)
         return false;
     if (sourceActiveLocked() && length == m_length)
         return true;

@@ -224,6 +224,7 @@ private:
     void releaseRef(FileViewCls* view);
     FileViewRef viewFor(std::int64_t from, std::int64_t to, bool write);
     bool growLocked(std::int64_t end);
+    bool setLengthLocked(std::int64_t length);
     bool reserveLocked(std::int64_t newCapacity, const char* what);
     void failLocked(const std::string& message, int code);
     void trimLocked();

@@ -263,7 +263,7 @@ bool CVesSoundDoc::writeOwnFormat(const std::string& path, int type, std::int64_
     std::int64_t startByte = framesToBytes(startFrame);
     std::int64_t endByte = framesToBytes(endFrame);
     if (type == kTypeWaveComp) {
-        m_segmentHeader.setFileType(kTypeVesperonWave);
+        m_segmentHeader.setFileType(kTypeWaveComp);
         std::vector<SegmentRecord> list;
         if (!kept.createTemp("VcTmp", 0, FileCls::kStoreGrowthStep) ||
             !buildKeptSegments(startFrame, endFrame, kept, list)) {

@@ -104,17 +104,38 @@ bool GuanoRecord::parse(const std::uint8_t* data, std::size_t size, GuanoRecord&
     std::size_t pos = 0;
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
         pos = 3;
+    std::size_t firstInvalid = std::string::npos;
     for (std::size_t i = pos; i < size;) {
-        const std::size_t n = utf8Sequence(data + i, size - i);
-        if (n == 0) {
-            error = vkit::formatC("GUANO metadata is not valid UTF-8 (byte %zu); it is kept unchanged.", i);
-            return false;
-        }
         if (data[i] == 0) {
             error = vkit::formatC("GUANO metadata holds a NUL byte at %zu; it is kept unchanged.", i);
             return false;
         }
+        std::size_t n = utf8Sequence(data + i, size - i);
+        if (n == 0) {
+            if (firstInvalid == std::string::npos)
+                firstInvalid = i;
+            n = 1;
+        }
         i += n;
+    }
+    if (firstInvalid != std::string::npos) {
+        // Legacy 8-bit text: read it as Windows-1252, the code page such
+        // programs write, and keep the bytes for a record left unchanged.
+        const std::string text =
+            windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(data + pos), size - pos));
+        GuanoRecord decoded;
+        std::string innerWarning;
+        if (!parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), decoded, error, &innerWarning))
+            return false;
+        decoded.m_encoding = GuanoEncoding::Windows1252;
+        decoded.m_legacyBytes.assign(data, data + size);
+        decoded.m_legacyFields = decoded.m_fields;
+        if (warning)
+            *warning = vkit::formatC("GUANO metadata is not valid UTF-8 (byte %zu); it was read as Windows-1252.",
+                                     firstInvalid) +
+                       (innerWarning.empty() ? "" : " " + innerWarning);
+        out = std::move(decoded);
+        return true;
     }
     GuanoRecord rec;
     int lineNo = 0;
@@ -150,6 +171,8 @@ bool GuanoRecord::parse(const std::uint8_t* data, std::size_t size, GuanoRecord&
 
 std::vector<std::uint8_t> GuanoRecord::toBytes() const
 {
+    if (m_encoding == GuanoEncoding::Windows1252 && m_fields == m_legacyFields)
+        return m_legacyBytes;
     std::string text;
     if (!find(GuanoRecord::kVersionKey))
         text = std::string(GuanoRecord::kVersionKey) + ": 1.0\n";
@@ -342,4 +365,72 @@ int wamdTimeExpansion(const std::uint8_t* data, std::size_t size)
         pos += len;
     }
     return 0;
+}
+
+std::string windows1252ToUtf8(std::string_view text)
+{
+    // 0x80 .. 0x9F; the rest of the upper half is Latin-1, i.e. the code point itself.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        const std::uint32_t cp = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string guanoValueForDisplay(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else if (value[i] == '\\' && i + 2 < value.size() && value[i + 1] == '\\' && value[i + 2] == 'n') {
+            out += '\\';  // an escaped backslash: the n after it is a letter
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+std::string guanoValueFromDisplay(std::string_view text)
+{
+    // Values are trimmed when read, so breaks and blanks at either end go.
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r')
+            continue;  // a Windows line break is one break
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'n')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
 }

@@ -18,7 +18,13 @@
 struct GuanoField {
     std::string key;    // with its namespaces; empty for a line kept verbatim
     std::string value;  // trimmed; for a verbatim line the whole line
+    bool operator==(const GuanoField&) const = default;
 };
+
+// How a record's bytes were read. GUANO is UTF-8, but a widely used analysis
+// program writes notes in a legacy 8-bit code page; such a record is read as
+// Windows-1252 rather than refused.
+enum class GuanoEncoding { Utf8, Windows1252 };
 
 class GuanoRecord {
 public:
@@ -28,8 +34,11 @@ public:
 
     // Parses chunk bytes (trailing NUL padding and a BOM ignored). On failure
     // returns false with a message naming the fault and leaves `out` empty:
-    // invalid UTF-8, an over-long line. Duplicate keys are kept; `warning`
-    // names the first one.
+    // a NUL byte inside, an over-long line. Bytes that are not valid UTF-8
+    // are read as Windows-1252 (encoding() says so, and so does `warning`);
+    // such a record gives back its original bytes from toBytes() as long as
+    // its fields are unchanged. Duplicate keys are kept; `warning` names the
+    // first one.
     static bool parse(const std::uint8_t* data, std::size_t size, GuanoRecord& out, std::string& error,
                       std::string* warning = nullptr);
     static bool parse(const std::vector<std::uint8_t>& bytes, GuanoRecord& out, std::string& error,
@@ -39,7 +48,8 @@ public:
     }
 
     // The chunk payload: one line per field, '\n' after each, version first
-    // when the record has none.
+    // when the record has none; always UTF-8, except that a record read as
+    // Windows-1252 and not changed since gives back the bytes it was read from.
     std::vector<std::uint8_t> toBytes() const;
 
     // The value of the first field with that key (exact match), or null.
@@ -53,6 +63,7 @@ public:
     std::vector<GuanoField>& fields() { return m_fields; }
     const std::vector<GuanoField>& fields() const { return m_fields; }
     bool empty() const { return m_fields.empty(); }
+    GuanoEncoding encoding() const { return m_encoding; }
 
     // Updates the fields that describe a saved stretch of the recording:
     // Length (file seconds) when the length changed, Samplerate when present
@@ -74,7 +85,21 @@ public:
 
 private:
     std::vector<GuanoField> m_fields;
+    GuanoEncoding m_encoding = GuanoEncoding::Utf8;
+    // For a record read as Windows-1252: the bytes and the fields read from them.
+    std::vector<std::uint8_t> m_legacyBytes;
+    std::vector<GuanoField> m_legacyFields;
 };
+
+// Windows-1252 text as UTF-8 (the five bytes that code page leaves unassigned
+// become the C1 controls of the same number, as web browsers read them).
+std::string windows1252ToUtf8(std::string_view text);
+
+// A value as a person reads it and back: GUANO keeps a value on one line, so
+// a multi-line note is written with "\n" for each line break (and "\\" for a
+// backslash before an n).
+std::string guanoValueForDisplay(std::string_view value);
+std::string guanoValueFromDisplay(std::string_view text);
 
 // The GUANO record of a recording the program makes: version, Make, Model,
 // Firmware Version (the program's version), Timestamp (local time with its

@@ -63,6 +63,15 @@ bool startsWithRiff(const std::string& path)
 
 }  // namespace
 
+std::vector<std::uint8_t> fixedRecordBytes(const VesRecData& base, RiffCls* vpr0)
+{
+    std::vector<std::uint8_t> bytes = base.toBytes();
+    const auto have = static_cast<std::size_t>(std::clamp<std::int64_t>(vpr0->bufferLength(), 0, static_cast<std::int64_t>(bytes.size())));
+    if (have > 0 && vpr0->buffer() != nullptr)
+        std::memcpy(bytes.data(), vpr0->buffer(), have);
+    return bytes;
+}
+
 CVesFile::CVesFile(std::string path, int type, IReadHost* host) : m_path(std::move(path)), m_type(type), m_host(host)
 {
 }
@@ -209,12 +218,12 @@ bool CVesWaveFile::readOwnForms(WaveFile& wave, bool& fixedRecordRead)
             return true;
         }
     }
-    if (vpr0->bufferLength() != static_cast<std::int64_t>(VesRecData::kFixedSize)) {
+    if (vpr0->bufferLength() > static_cast<std::int64_t>(VesRecData::kFixedSize)) {
         message("Can not read Vesperon format information.");
         return true;
     }
     VesRecData fixed = rec.recData;
-    fixed.fromBytes(std::span<const std::uint8_t>(vpr0->buffer(), VesRecData::kFixedSize));
+    fixed.fromBytes(fixedRecordBytes(rec.recData, vpr0));
     if (m_type != kTypeVesperonPair)  // a pair keeps its samples in the wave beside it
         m_type = kTypeWave;
     fixedRecordRead = true;

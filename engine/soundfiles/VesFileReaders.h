@@ -129,3 +129,10 @@ std::string describeDetectorHeader(const std::uint8_t* header, bool& anyField);
 // Wildlife-Acoustics `wamd` chunk among a wave file's metadata chunks; 0 when
 // neither gives one.
 std::int32_t metadataTimeExp25(const std::vector<ForeignChunk>& chunks);
+
+class RiffCls;
+
+// The recording record's fixed layout from a VPr0 payload of at most
+// kFixedSize bytes: a shorter (cut) payload fills the record's first bytes
+// and the rest keeps base's values, as a short read into the record would.
+std::vector<std::uint8_t> fixedRecordBytes(const VesRecData& base, RiffCls* vpr0);

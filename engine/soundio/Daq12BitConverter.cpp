@@ -41,12 +41,12 @@ std::int32_t recordedTimeExp25(WaveFile& wave, std::vector<std::string>& warning
             if (xml.fromPayload(std::span<const std::uint8_t>(vprz->buffer(), static_cast<size_t>(vprz->bufferLength()))))
                 return xml.m_recData.m_timeExp25;
         }
-        if (vpr0->bufferLength() != static_cast<std::int64_t>(VesRecData::kFixedSize)) {
+        if (vpr0->bufferLength() > static_cast<std::int64_t>(VesRecData::kFixedSize)) {
             warnings.emplace_back("Can not read Vesperon format information.");
             return 1000;
         }
         VesRecData fixed;
-        fixed.fromBytes(std::span<const std::uint8_t>(vpr0->buffer(), VesRecData::kFixedSize));
+        fixed.fromBytes(fixedRecordBytes(fixed, vpr0));
         if (fixed.m_release == 5 && fixed.m_version == 2) {
             fixed.m_release = 2;
             fixed.m_version = 5;

@@ -276,6 +276,13 @@ TEST_F(CursorEditTest, EditMenuOnTheSelection)
 {
     open(0.1);
     const std::int64_t len = doc().lengthFrames();
+    // Without a selection only the commands that change or cut samples wait
+    // for one; Copy (the picture, then the samples) and Copy Ascii do not.
+    view->setSelection(std::nullopt);
+    for (int id : {cmd::EditCut, cmd::EditDelete, cmd::EditClear, cmd::EditReverse, cmd::EditVolume})
+        EXPECT_FALSE(app().commandState(id).enabled) << id;
+    for (int id : {cmd::EditCopy, cmd::EditCopyAscii})
+        EXPECT_TRUE(app().commandState(id).enabled) << id;
     ViewSelection s;
     s.a = 100;
     s.b = 200;

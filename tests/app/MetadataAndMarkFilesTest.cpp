@@ -42,10 +42,10 @@ protected:
             auto* dlg = qobject_cast<CFilePropDlg*>(w);
             ASSERT_NE(dlg, nullptr);
             for (const auto& [key, text] : values) {
-                QLineEdit* field = dlg->metadataField(key);
+                QWidget* field = dlg->metadataField(key);
                 ASSERT_NE(field, nullptr) << key;
                 EXPECT_EQ(field->accessibleName().toStdString(), key);
-                field->setText(text);
+                dlg->setMetadataText(key, text);
             }
             ok ? dlg->accept() : dlg->reject();
         });
@@ -73,9 +73,10 @@ TEST_F(MetadataAndMarkFilesTest, FieldsTypedInFilePropertiesGoOutWithTheNextSave
     EXPECT_FALSE(doc().modified());
     EXPECT_TRUE(guano().empty());
 
-    // A recording without metadata gets a record of its own; a pasted line
-    // break must not split a field into two lines of the chunk.
-    editProperties({{"Species Manual ID", QStringLiteral("Pipistrellus pygmaeus")},
+    // A recording without metadata gets a record of its own; a line break in
+    // the note must not split it into two lines of the chunk (GUANO's "\n"),
+    // one pasted into a one-line field becomes a blank.
+    editProperties({{"Species Manual ID", QStringLiteral("Pipistrellus\npygmaeus")},
                     {"Note", QStringLiteral("under the\nbridge")},
                     {"Loc Position", QStringLiteral("52.1 5.2")}});
     EXPECT_TRUE(doc().modified());
@@ -85,9 +86,13 @@ TEST_F(MetadataAndMarkFilesTest, FieldsTypedInFilePropertiesGoOutWithTheNextSave
     GuanoRecord g = guano();
     ASSERT_NE(g.find(GuanoRecord::kVersionKey), nullptr);
     EXPECT_EQ(*g.find("Species Manual ID"), "Pipistrellus pygmaeus");
-    EXPECT_EQ(*g.find("Note"), "under the bridge");
+    EXPECT_EQ(*g.find("Note"), "under the\\nbridge");
     EXPECT_EQ(*g.find("Loc Position"), "52.1 5.2");
     EXPECT_FALSE(doc().modified());
+    {
+        CFilePropDlg shown(doc());
+        EXPECT_EQ(shown.metadataText("Note"), QStringLiteral("under the\nbridge")) << "the escape shows as a break";
+    }
 
     // An emptied field is removed; the others stay.
     editProperties({{"Note", QString()}});

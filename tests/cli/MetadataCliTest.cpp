@@ -47,10 +47,21 @@ TEST(MetadataCli, InfoShowsGuanoFieldsAndJsonObject)
               std::string::npos)
         << j.out;
 
-    const std::string bad = guanoWave(dir, "GUANO|Version: 1.0\nNote: \xFF\xFE\n");
+    // Legacy 8-bit notes are read as Windows-1252, and info says so.
+    const std::string legacy = guanoWave(dir, "GUANO|Version: 1.0\nNote: it\x92s a \xD5\n");
+    const auto l = cli("info " + q(legacy), dir);
+    EXPECT_EQ(l.status, 0) << l.err;
+    EXPECT_NE(l.out.find("read as Windows-1252"), std::string::npos) << l.out;
+    EXPECT_NE(l.out.find("    Note: it\xE2\x80\x99s a \xC3\x95\n"), std::string::npos) << l.out;
+    const auto lj = cli("info --json " + q(legacy), dir);
+    EXPECT_NE(lj.out.find("\"Note\": \"it\xE2\x80\x99s a \xC3\x95\"}"), std::string::npos) << lj.out;
+    EXPECT_NE(lj.out.find("\"guano_encoding\": \"windows-1252\""), std::string::npos) << lj.out;
+
+    static const char kNul[] = "GUANO|Version: 1.0\nNote: a\0b\n";
+    const std::string bad = guanoWave(dir, std::string(kNul, sizeof kNul - 1));
     const auto b = cli("info --json " + q(bad), dir);
     EXPECT_EQ(b.status, 0) << "the recording itself reads";
-    EXPECT_NE(b.out.find("\"guano_error\": \"GUANO metadata is not valid UTF-8"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find("\"guano_error\": \"GUANO metadata holds a NUL byte"), std::string::npos) << b.out;
 }
 
 TEST(MetadataCli, MarksImportAndExportBothFormats)

@@ -29,7 +29,9 @@ KelmVector<T> downSample(const KelmFIRFilter<T>& filter, const KelmVector<T>& x,
   const KelmVector<T> y = full ? filter(kelm_detail::resized(x, padded), KELM_FIR_FULL)
                                : filter(kelm_detail::resized(x, padded));
   if (kelm_detail::failed()) return KelmVector<T>();
-  const int count = (full ? y.length() : padded) / m;
+  // The default keeps one value per whole block of m input samples; the
+  // padding only gives the filter's tail something to run into.
+  const int count = (full ? y.length() : x.length()) / m;
   KelmVector<T> out(count);
   T* d = out.array();
   for (int i = 0; i < count; ++i) d[i] = y.array()[i * m];

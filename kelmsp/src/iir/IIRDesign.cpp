@@ -176,7 +176,9 @@ KelmIIRFilter<T> IIRFilterDesign(KelmIIRFilterOption option, int n, T fp, std::t
                                  std::type_identity_t<T> p2) {
   KELM_ROUTINE("IIRFilterDesign(KelmIIRFilterOption, const int, const double, const double, const double)");
   const int opt = static_cast<int>(option);
-  if (opt < 0 || opt > 3) return reportError(200110, {"option", "[0, 3]"}), KelmIIRFilter<T>();
+  // An unknown design gives an undefined filter and no message: callers
+  // test the filter (defined()) rather than the error state for this.
+  if (opt < 0 || opt > 3) return KelmIIRFilter<T>();
   if (n < 1) return reportError(200109, {"n"}), KelmIIRFilter<T>();
   if (!inOpenUnit(fp)) return reportError(200110, {"fp", "(0,1)"}), KelmIIRFilter<T>();
   const T rp = p1;
@@ -201,7 +203,7 @@ int IIROrder(KelmIIRFilterOption option, T fp, std::type_identity_t<T> fs, std::
              std::type_identity_t<T> rs) {
   KELM_ROUTINE("IIROrder(KelmIIRFilterOption, const double, const double, const double, const double)");
   const int opt = static_cast<int>(option);
-  if (opt < 0 || opt > 3) return reportError(200110, {"option", "[0, 3]"}), 0;
+  if (opt < 0 || opt > 3) return 0;  // as IIRFilterDesign: no message
   const struct {
     T value;
     const char* name;

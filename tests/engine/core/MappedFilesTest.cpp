@@ -108,7 +108,25 @@ TEST(FileCls, WriteFarOutGrowsAndReadIsCutAtTheLength)
     EXPECT_EQ(buf[0], 0);
     EXPECT_EQ(f.position(), 10000001);
     ASSERT_TRUE(f.setLength(0));
+    EXPECT_EQ(f.position(), 0) << "a position past the new end is pulled back";
     EXPECT_EQ(f.read(buf, 100, 0), 0);
+}
+
+TEST(FileCls, PositionPastTheEndExtendsTheLengthAndShorteningPullsItBack)
+{
+    FileCls f;
+    ASSERT_TRUE(f.createTemp("VpTst", 0, FileCls::kStoreGrowthStep));
+    ASSERT_TRUE(f.setPosition(5000));
+    EXPECT_EQ(f.length(), 5000);
+    char buf[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+    EXPECT_EQ(f.read(buf, 8, 4992), 8);
+    EXPECT_EQ(buf[7], 0);
+    ASSERT_TRUE(f.setPosition(100));
+    EXPECT_EQ(f.length(), 5000) << "a position inside leaves the length";
+    ASSERT_TRUE(f.setLength(50));
+    EXPECT_EQ(f.position(), 50);
+    ASSERT_TRUE(f.setLength(70));
+    EXPECT_EQ(f.position(), 50) << "lengthening leaves the position";
 }
 
 TEST(FileCls, PiecesThroughViewsMatchPlainReadsAcrossViewBoundaries)

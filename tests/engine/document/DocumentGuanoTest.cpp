@@ -201,18 +201,49 @@ TEST(DocumentGuano, UnreadableChunkIsKeptAsItCame)
     RecordingHost host;
     CVesSoundDoc doc(host);
     vestest::fillDocument(doc, 1, 16, 250000, vestest::patternSamples(1, 16, 1000, 5));
-    const Bytes bad = {'G', 'U', 'A', 'N', 'O', '|', 'V', 'e', 'r', 's', 'i', 'o', 'n', ':', '1', '\n', 0xFF, '\n'};
+    const Bytes bad = {'G', 'U', 'A', 'N', 'O', '|', 'V', 'e', 'r', 's', 'i', 'o', 'n', ':', '1', '\n', 'N', ':', 0, '\n'};
     doc.foreignChunks().push_back({"guan", bad});
     GuanoRecord g;
     std::string error;
     EXPECT_FALSE(doc.guano(g, error));
-    EXPECT_NE(error.find("UTF-8"), std::string::npos);
+    EXPECT_NE(error.find("NUL"), std::string::npos);
     const std::string path = dir.file("bad.wav");
     ASSERT_TRUE(doc.save(path, kTypeStandardWave, 100, 600)) << host.lastMessage();
     CVesSoundDoc back(host);
     ASSERT_TRUE(back.open(path)) << host.lastMessage();
     ASSERT_NE(chunkOf(back, "guan"), nullptr);
     EXPECT_EQ(chunkOf(back, "guan")->bytes, bad);
+}
+
+// A record in a legacy code page is read, and saved byte for byte while the
+// save changes none of its fields; a save that changes one writes UTF-8.
+TEST(DocumentGuano, LegacyCodePageRecordIsReadAndKeptUnlessChanged)
+{
+    TempDir dir;
+    RecordingHost host;
+    CVesSoundDoc doc(host);
+    vestest::fillDocument(doc, 1, 16, 250000, vestest::patternSamples(1, 16, 1000, 5));
+    const std::string text = "GUANO|Version: 1.0\nLength: 0.004000\nNote: Myotis\xD5s roost\n";
+    const Bytes legacy(text.begin(), text.end());
+    doc.foreignChunks().push_back({"guan", legacy});
+    GuanoRecord g;
+    std::string error;
+    ASSERT_TRUE(doc.guano(g, error)) << error;
+    EXPECT_EQ(*g.find("Note"), "Myotis\xC3\x95s roost");
+
+    ASSERT_TRUE(doc.save(dir.file("whole.wav"), kTypeStandardWave, 0, -1)) << host.lastMessage();
+    CVesSoundDoc whole(host);
+    ASSERT_TRUE(whole.open(dir.file("whole.wav"))) << host.lastMessage();
+    ASSERT_NE(chunkOf(whole, "guan"), nullptr);
+    EXPECT_EQ(std::string(chunkOf(whole, "guan")->bytes.begin(), chunkOf(whole, "guan")->bytes.end()), text);
+
+    ASSERT_TRUE(doc.save(dir.file("part.wav"), kTypeStandardWave, 100, 600)) << host.lastMessage();
+    CVesSoundDoc part(host);
+    ASSERT_TRUE(part.open(dir.file("part.wav"))) << host.lastMessage();
+    ASSERT_TRUE(part.guano(g, error)) << error;
+    EXPECT_EQ(g.encoding(), GuanoEncoding::Utf8);
+    EXPECT_EQ(*g.find("Note"), "Myotis\xC3\x95s roost");
+    EXPECT_EQ(*g.find("Length"), "0.002000");
 }
 
 }  // namespace

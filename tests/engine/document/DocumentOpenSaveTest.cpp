@@ -244,6 +244,7 @@ TEST(CVesSoundDoc, CompressedWaveKeepsTheCallsAndRestoresTheirPlaces)
     CVesSoundDoc back(host);
     ASSERT_TRUE(back.open(dir.file("c.vprd")));
     EXPECT_EQ(back.saveType(), kTypeWaveComp);
+    EXPECT_EQ(back.segmentHeader().fileType(), kTypeWaveComp) << "the table's header names the type it was saved as";
     ASSERT_EQ(back.segments().size(), 2u);
     EXPECT_EQ(back.segments()[0].startFrame, 10000 - 100);
     EXPECT_EQ(back.lengthFrames(), 30000 + 500 + 200);
@@ -281,6 +282,38 @@ TEST(CVesSoundDoc, SegmentTableFillsGapsWithSilence)
     EXPECT_EQ(got[999], 0);
     EXPECT_EQ(got[1000], 20);
     EXPECT_EQ(got[1099], 20);
+}
+
+// A VPr0 form cut short still gives the record as far as it goes (the rest
+// keeps its defaults) with no message; only a longer one is refused.
+TEST(CVesSoundDoc, ShortRecordFormIsReadLongOneRefused)
+{
+    TempDir dir;
+    VesRecData rec;
+    rec.m_timeExp25 = 10000;
+    const Bytes full = rec.toBytes();
+    const Bytes wave =
+        vestest::riffWave(ByteWriter().chunk("fmt ", vestest::pcmFormat(1, 50000, 8)).chunk("data", Bytes(100, 128)).data());
+    struct Case {
+        std::size_t length;
+        bool message;
+    };
+    for (const Case c : {Case{200, false}, Case{212, false}, Case{220, true}}) {
+        Bytes payload(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(std::min(c.length, full.size())));
+        payload.resize(c.length, 0);
+        ByteWriter file;
+        file.bytes(wave);
+        file.tag("RIFF").u32(static_cast<std::uint32_t>(payload.size() + 4)).tag("VPr0").bytes(payload);
+        const std::string path = dir.file("r" + std::to_string(c.length) + ".vprd");
+        vestest::writeFile(path, file.data());
+        RecordingHost host;
+        CVesSoundDoc doc(host);
+        ASSERT_TRUE(doc.open(path)) << c.length;
+        EXPECT_EQ(host.lastMessage() == "Can not read Vesperon format information.", c.message) << c.length;
+        if (!c.message) {
+            EXPECT_EQ(doc.recData().m_timeExp25, 10000) << c.length;
+        }
+    }
 }
 
 TEST(CVesSoundDoc, DetectorHeaderIsReadDescribedAndWrittenBack)

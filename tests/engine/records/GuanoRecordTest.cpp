@@ -59,11 +59,6 @@ TEST(GuanoRecord, RefusesDamagedChunksWithAMessage)
     Bytes longLine = text("GUANO|Version: 1.0\nNote: ");
     longLine.insert(longLine.end(), 1 << 20, 'x');
     const std::vector<Case> cases = {
-        {"stray continuation byte", text("GUANO|Version: 1.0\nNote: \x80\n"), "UTF-8"},
-        {"overlong slash", text("Note: \xC0\xAF\n"), "UTF-8"},
-        {"surrogate", text("Note: \xED\xA0\x80\n"), "UTF-8"},
-        {"past U+10FFFF", text("Note: \xF4\x90\x80\x80\n"), "UTF-8"},
-        {"cut sequence at the end", text("Note: \xE2\x82"), "UTF-8"},
         {"NUL inside", Bytes{'N', ':', 0, 'x'}, "NUL"},
         {"megabyte line", longLine, "longer"},
     };
@@ -79,6 +74,61 @@ TEST(GuanoRecord, RefusesDamagedChunksWithAMessage)
     std::string error;
     EXPECT_TRUE(GuanoRecord::parse(text("Species Manual ID: Myotis \xC3\xA9\xE2\x82\xAC\xF0\x9F\xA6\x87\n"), ok, error))
         << "multi-byte characters are fine: " << error;
+    EXPECT_EQ(ok.encoding(), GuanoEncoding::Utf8);
+}
+
+// Notes from programs that write a legacy code page: read as Windows-1252,
+// said so, shown and editable, and written back byte for byte while unchanged.
+TEST(GuanoRecord, InvalidUtf8IsReadAsWindows1252AndKeptWhileUnchanged)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* note;  // the Note as UTF-8
+    };
+    const std::vector<Case> cases = {
+        {"apostrophe 0xD5 and euro 0x80", text("GUANO|Version: 1.0\nNote: bat\xD5s \x80 5\n"), "bat\xC3\x95s \xE2\x82\xAC 5"},
+        {"right quote 0x92", text("GUANO|Version: 1.0\nNote: it\x92s\n"), "it\xE2\x80\x99s"},
+        {"overlong slash", text("Note: \xC0\xAF\n"), "\xC3\x80\xC2\xAF"},
+        {"unassigned 0x81", text("Note: a\x81\n"), "a\xC2\x81"},
+        {"cut sequence at the end", text("Note: \xE2\x82"), "\xC3\xA2\xE2\x80\x9A"},
+    };
+    for (const auto& c : cases) {
+        GuanoRecord g;
+        std::string error, warning;
+        ASSERT_TRUE(GuanoRecord::parse(c.bytes, g, error, &warning)) << c.name << ": " << error;
+        EXPECT_EQ(g.encoding(), GuanoEncoding::Windows1252) << c.name;
+        EXPECT_NE(warning.find("Windows-1252"), std::string::npos) << c.name << ": " << warning;
+        ASSERT_NE(g.find("Note"), nullptr) << c.name;
+        EXPECT_EQ(*g.find("Note"), c.note) << c.name;
+        EXPECT_EQ(g.toBytes(), c.bytes) << c.name << ": unchanged, so the original bytes";
+    }
+    GuanoRecord g;
+    std::string error;
+    ASSERT_TRUE(GuanoRecord::parse(cases[0].bytes, g, error));
+    g.set("Species Manual ID", "Myotis");
+    const Bytes changed = g.toBytes();
+    EXPECT_EQ(std::string(changed.begin(), changed.end()),
+              "GUANO|Version: 1.0\nNote: bat\xC3\x95s \xE2\x82\xAC 5\nSpecies Manual ID: Myotis\n")
+        << "a changed record is written as UTF-8";
+}
+
+TEST(GuanoRecord, EscapedLineBreaksShowAsBreaksAndGoBackAsEscapes)
+{
+    const struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"one\\ntwo", "one\ntwo"},
+        {"C:\\bats\\data", "C:\\bats\\data"},
+        {"a literal \\\\n stays", "a literal \\n stays"},
+        {"plain", "plain"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(guanoValueForDisplay(c.stored), c.shown) << c.stored;
+        EXPECT_EQ(guanoValueFromDisplay(c.shown), c.stored) << c.stored;
+    }
+    EXPECT_EQ(guanoValueFromDisplay("\r\n  first\r\nsecond \n\n"), "first\\nsecond");
 }
 
 TEST(GuanoRecord, SetEscapesNewlinesAndRemoveTakesEveryCopy)
