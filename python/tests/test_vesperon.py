@@ -1,0 +1,126 @@
+"""The package against the program: the same samples, levels, calls and project tables."""
+
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import vesperon
+
+pd = pytest.importorskip("pandas", reason="python3-pandas is not installed")
+
+
+def test_recording_properties_and_samples(season, cli, tmp_path):
+    rec = vesperon.open(season / "a" / "demo.wav")
+    assert (rec.rate, rec.channels, rec.frames, rec.time_expansion) == (384000, 1, 1152000, 1.0)
+    assert isinstance(rec.guano, dict) and isinstance(rec.marks, list)
+    whole = rec.samples()
+    assert whole.dtype == np.int16 and whole.shape == (rec.frames,)
+    assert not whole.flags.owndata and not whole.flags.writeable, "a view of the mapped file"
+    part = rec.samples(1000, 1010)
+    assert np.array_equal(part, whole[1000:1010])
+    assert np.array_equal(rec.samples(-5), whole[-5:])
+    assert rec.samples(10, 5).shape == (0,)
+    del rec
+    assert int(np.abs(whole.astype(np.int32)).max()) > 1000, "the view outlives its recording object"
+
+    # The same samples as text from the program, in another format: a
+    # stereo 24-bit copy reads as float32 frames × channels.
+    wide = tmp_path / "wide.wav"
+    cli("convert", "--bits", "24", "--channels", "2", season / "b" / "cut5.wav", wide, check=False)
+    if wide.exists():
+        w = vesperon.open(wide)
+        s = w.samples(0, 100)
+        assert s.dtype == np.float32 and s.shape == (100, 2)
+        assert np.array_equal(w.samples(0, 100, channel=1), s[:, 1])
+        with pytest.raises(IndexError, match="channel 2"):
+            w.samples(channel=2)
+
+
+@pytest.mark.parametrize("bad, message", [
+    ("missing.wav", "no such file"),
+    ("broken.wav", "Unable to open"),
+])
+def test_unreadable_recordings_raise_the_programs_message(tmp_path, bad, message):
+    path = tmp_path / bad
+    if bad == "broken.wav":
+        path.write_bytes(b"RIFF and then nothing useful")
+    with pytest.raises(ValueError, match=message):
+        vesperon.open(path)
+    with pytest.raises(ValueError, match=message):
+        vesperon.calls(path)
+
+
+def test_spectrogram_levels_axes_and_options(season):
+    rec = vesperon.open(season / "a" / "demo.wav")
+    power, freqs, times = vesperon.spectrogram(rec, fft=512, overlap=0.5)
+    assert power.shape == (256, len(times)) and freqs.shape == (256,)
+    assert freqs[1] == pytest.approx(384000 / 512)
+    assert np.all(np.diff(times) == pytest.approx(256 / 384000))
+    assert np.isneginf(power[0]).all(), "the constant bin is never drawn"
+    # The demo's calls stand far above its quiet background, under the
+    # full-scale sine's 90.3 dB.
+    assert 50 < np.nanmax(power[1:]) < 90.4
+    hann = vesperon.spectrogram(rec, start=1.0, duration=0.1, fft=256, window="hanning")[0]
+    rect = vesperon.spectrogram(rec, start=1.0, duration=0.1, fft=256, window="rectangular")[0]
+    assert hann.shape == rect.shape and not np.array_equal(hann, rect)
+    for bad in [dict(fft=500), dict(overlap=1.0), dict(window="gauss"), dict(channel=1)]:
+        with pytest.raises((ValueError, IndexError)):
+            vesperon.spectrogram(rec, **bad)
+
+
+@pytest.mark.parametrize("options, cli_options", [
+    ({}, []),
+    ({"band": (20, 100), "snr": 20}, ["--band", "20,100", "--snr", "20"]),
+    ({"min_duration": 2, "channel": "mix"}, ["--min-duration", "2", "--channel", "mix"]),
+])
+def test_calls_are_the_calls_commands_rows(season, cli, options, cli_options):
+    path = season / "a" / "cut2.wav"
+    frame = vesperon.calls(path, **options)
+    text = cli("calls", "--csv", *cli_options, path).stdout
+    expected = pd.read_csv(__import__("io").StringIO(text))
+    assert list(frame.columns) == list(expected.columns)
+    assert len(frame) > 10
+    pd.testing.assert_frame_equal(frame, expected)
+
+
+def test_unknown_options_are_refused(season):
+    with pytest.raises(TypeError, match="unknown option 'snr_db'"):
+        vesperon.calls(season / "a" / "cut1.wav", snr_db=3)
+    with pytest.raises(ValueError, match="band"):
+        vesperon.calls(season / "a" / "cut1.wav", band=(100, 20))
+
+
+def test_project_tables_are_the_exports(make_project, cli, tmp_path):
+    p = make_project()
+    cli("project", "calls", p)
+    project = vesperon.Project(p)
+    exported = cli("project", "export", p, "--calls", "--csv").stdout
+    calls = project.calls()
+    assert calls.to_csv(index=False, float_format=None).count("\n") == exported.count("\n")
+    pd.testing.assert_frame_equal(calls, pd.read_csv(__import__("io").StringIO(exported)))
+    recs = project.recordings()
+    assert len(recs) == 6 and recs["calls"].notna().all()
+    summary = project.summary(by=["night", "site"])
+    assert list(summary.columns) == ["night", "site", "files", "recordings_with_calls", "calls", "passes"]
+    assert summary["calls"].sum() == len(calls)
+    with pytest.raises(vesperon.ProjectError, match="not a Vesperon project"):
+        other = tmp_path / "other.db"
+        import sqlite3
+        sqlite3.connect(other).execute("CREATE TABLE t(x)").connection.commit()
+        vesperon.Project(other)
+    with pytest.raises(vesperon.ProjectError, match="cannot open the project"):
+        vesperon.Project(tmp_path / "none.vproj")
+
+
+def test_shards_from_python_merge_to_the_single_run(make_project, cli, reference_csv):
+    p = make_project()
+    project = vesperon.Project(p)
+    for i in range(3):
+        assert project.calls_shard(i, 3)["done_already"] is False
+    assert project.calls_shard(1, 3)["done_already"] is True
+    report = project.merge()
+    assert report["shards"] == 3 and report["recordings"] == 6 and report["pending"] == 0
+    assert cli("project", "export", p, "--calls", "--csv").stdout == reference_csv
