@@ -323,13 +323,20 @@ CallDetectorSettings settingsOf(const py::dict& o, bool projectOnly)
 std::string callsCsv(const py::object& recOrPath, const py::dict& options)
 {
     const CallDetectorSettings settings = settingsOf(options, false);
-    RecordingPtr rec = recordingOf(recOrPath);
+    std::optional<std::int32_t> timeExp;
     if (options.contains("time_expansion") && !options["time_expansion"].is_none()) {
         const double te = options["time_expansion"].cast<double>();
         if (!(te >= 0.001 && te <= 100))
             throw py::value_error("time_expansion must lie in 0.001 .. 100");
-        rec->doc->recData().m_timeExp25 = static_cast<std::int32_t>(std::lround(te * 1000));
+        timeExp = static_cast<std::int32_t>(std::lround(te * 1000));
     }
+    // An option given for this analysis opens the file afresh: a recording
+    // the caller holds keeps its own time expansion.
+    RecordingPtr rec = timeExp && py::isinstance<Recording>(recOrPath)
+                           ? openRecording(recOrPath.cast<RecordingPtr>()->path)
+                           : recordingOf(recOrPath);
+    if (timeExp)
+        rec->doc->recData().m_timeExp25 = *timeExp;
     std::string text = callCsvHeader();
     py::gil_scoped_release release;
     CallCollector collector;

@@ -19,6 +19,9 @@ def test_recording_properties_and_samples(season, cli, tmp_path):
     whole = rec.samples()
     assert whole.dtype == np.int16 and whole.shape == (rec.frames,)
     assert not whole.flags.owndata and not whole.flags.writeable, "a view of the mapped file"
+    import wave
+    with wave.open(str(season / "a" / "demo.wav")) as w:
+        assert np.array_equal(whole, np.frombuffer(w.readframes(w.getnframes()), "<i2"))
     part = rec.samples(1000, 1010)
     assert np.array_equal(part, whole[1000:1010])
     assert np.array_equal(rec.samples(-5), whole[-5:])
@@ -26,17 +29,26 @@ def test_recording_properties_and_samples(season, cli, tmp_path):
     del rec
     assert int(np.abs(whole.astype(np.int32)).max()) > 1000, "the view outlives its recording object"
 
-    # The same samples as text from the program, in another format: a
-    # stereo 24-bit copy reads as float32 frames × channels.
+    # Other widths come as float32 in 16-bit units: a stereo 24-bit file
+    # written here with known values.
+    left = np.arange(-500, 500, dtype=np.int32) * 4099
+    right = -left // 3
+    pcm = np.stack([left, right], axis=1).astype("<i4").tobytes()
+    packed = b"".join(pcm[i:i + 3] for i in range(0, len(pcm), 4))
     wide = tmp_path / "wide.wav"
-    cli("convert", "--bits", "24", "--channels", "2", season / "b" / "cut5.wav", wide, check=False)
-    if wide.exists():
-        w = vesperon.open(wide)
-        s = w.samples(0, 100)
-        assert s.dtype == np.float32 and s.shape == (100, 2)
-        assert np.array_equal(w.samples(0, 100, channel=1), s[:, 1])
-        with pytest.raises(IndexError, match="channel 2"):
-            w.samples(channel=2)
+    with wave.open(str(wide), "wb") as w:
+        w.setnchannels(2)
+        w.setsampwidth(3)
+        w.setframerate(250000)
+        w.writeframes(packed)
+    w = vesperon.open(wide)
+    assert (w.rate, w.channels, w.bits, w.frames) == (250000, 2, 24, 1000)
+    s = w.samples()
+    assert s.dtype == np.float32 and s.shape == (1000, 2)
+    assert np.array_equal(s[:, 0], (left / 256).astype(np.float32))
+    assert np.array_equal(w.samples(10, 20, channel=1), (right[10:20] / 256).astype(np.float32))
+    with pytest.raises(IndexError, match="channel 2"):
+        w.samples(channel=2)
 
 
 @pytest.mark.parametrize("bad, message", [
@@ -74,11 +86,14 @@ def test_spectrogram_levels_axes_and_options(season):
 @pytest.mark.parametrize("options, cli_options", [
     ({}, []),
     ({"band": (20, 100), "snr": 20}, ["--band", "20,100", "--snr", "20"]),
-    ({"min_duration": 2, "channel": "mix"}, ["--min-duration", "2", "--channel", "mix"]),
+    ({"band": "20,100", "min_duration": 2, "channel": "mix"}, ["--band", "20,100", "--min-duration", "2", "--channel", "mix"]),
+    ({"time_expansion": 2, "echo_window": 5}, ["--time-expansion", "2", "--echo-window", "5"]),
 ])
 def test_calls_are_the_calls_commands_rows(season, cli, options, cli_options):
     path = season / "a" / "cut2.wav"
-    frame = vesperon.calls(path, **options)
+    rec = vesperon.open(path)
+    frame = vesperon.calls(rec, **options)
+    assert rec.time_expansion == 1.0, "the options are the analysis's, not the recording's"
     text = cli("calls", "--csv", *cli_options, path).stdout
     expected = pd.read_csv(__import__("io").StringIO(text))
     assert list(frame.columns) == list(expected.columns)
