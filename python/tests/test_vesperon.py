@@ -83,6 +83,43 @@ def test_spectrogram_levels_axes_and_options(season):
             vesperon.spectrogram(rec, **bad)
 
 
+def _write_wav(path, samples, rate):
+    import wave
+    with wave.open(str(path), "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(np.asarray(samples, dtype="<i2").tobytes())
+
+
+@pytest.mark.parametrize("window, gain, shape", [
+    ("hanning", 2.0, lambda x: (1 - np.cos(6.283 * x)) / 2),
+    ("hamming", 1.852, lambda x: 0.54 - 0.46 * np.cos(6.283 * x)),
+    ("rectangular", 1.0, lambda x: np.ones_like(x)),
+])
+def test_spectrogram_levels_are_the_plots_whatever_the_window(tmp_path, window, gain, shape):
+    # A full-scale sine centred on bin 100 of 512 reads 2^30 (90.31 dB) with
+    # every window, as the palette's scale expects; a noisy signal gives,
+    # bin for bin, |2 X_k / N|^2 of the plot's window table (its 6.283 for 2 pi).
+    rate, n = 384000, 512
+    t = np.arange(20000)
+    sine = np.round(32767 * np.sin(2 * np.pi * 100 * t / n))
+    _write_wav(tmp_path / "sine.wav", sine, rate)
+    power, _, _ = vesperon.spectrogram(tmp_path / "sine.wav", fft=n, window=window)
+    assert power[100].max() == pytest.approx(10 * np.log10(2.0 ** 30), abs=0.1)
+
+    noise = np.random.default_rng(7).integers(-3000, 3000, 8192)
+    _write_wav(tmp_path / "noise.wav", noise, rate)
+    power, freqs, times = vesperon.spectrogram(tmp_path / "noise.wav", fft=n, overlap=0.75, window=window)
+    table = gain * shape(np.arange(n) / (n - 1))
+    for j in (0, 5, len(times) - 1):
+        start = j * n // 4
+        x = np.fft.rfft(noise[start:start + n] * table)[:n // 2]
+        expected = 10 * np.log10(np.abs(2 * x / n) ** 2)
+        assert np.allclose(power[1:, j], expected[1:], atol=1e-4)
+        assert times[j] == pytest.approx((start + n / 2) / rate)
+
+
 @pytest.mark.parametrize("options, cli_options", [
     ({}, []),
     ({"band": (20, 100), "snr": 20}, ["--band", "20,100", "--snr", "20"]),
