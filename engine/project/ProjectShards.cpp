@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -210,8 +211,24 @@ ShardWriter::ShardWriter(const std::string& target, const ShardSpec& shard, cons
     : m(std::make_unique<Impl>())
 {
     static std::atomic<int> serial{0};
+    char host[256] = "host";
+    ::gethostname(host, sizeof host - 1);
+    host[sizeof host - 1] = 0;
     m->target = target;
-    m->temp = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    // The machine and process in the name: the same shard run twice at once
+    // (a job requeued while the first still runs) writes two files.
+    const std::string own = target + ".tmp-" + host + "-";
+    m->temp = own + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    // What a killed run of this shard on this machine left behind goes.
+    std::error_code ec;
+    for (fs::directory_iterator it(parentOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().string();
+        if (name.rfind(own, 0) != 0)
+            continue;
+        const long pid = std::atol(name.c_str() + own.size());
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            std::remove(name.c_str());
+    }
     std::remove(m->temp.c_str());
     m->db = std::make_unique<sql::Db>(m->temp, true, 5000);
     sql::Db& db = *m->db;

@@ -11,6 +11,8 @@
 #include "document/SampleCodec.h"
 #include "kernels/Kernels.h"
 #include "project/Project.h"
+#include "power/PowerCalc.h"
+#include "power/PowerScale.h"
 #include "pulse/CallDetector.h"
 #include "pulse/CallTable.h"
 #include "records/GuanoRecord.h"
@@ -273,6 +275,41 @@ py::tuple spectrogramOf(const py::object& recOrPath, double startSec, std::optio
         }
     }
     return py::make_tuple(power, freqs, times);
+}
+
+py::tuple powerSpectrumOf(const py::object& recOrPath, double startSec, std::optional<double> durationSec, int fft,
+                          const py::object& window, int channel, bool log)
+{
+    RecordingPtr rec = recordingOf(recOrPath);
+    CVesSoundDoc& doc = *rec->doc;
+    if (fft < 16 || fft > 16384 || (fft & (fft - 1)) != 0)
+        throw py::value_error("fft must be a power of two from 16 to 16384, not " + std::to_string(fft));
+    if (channel < 0 || channel >= doc.format().channels)
+        throw py::index_error("channel " + std::to_string(channel) + " of a recording with " +
+                              std::to_string(doc.format().channels) + " channels");
+    const double rate = effectiveRate(doc);
+    const std::int64_t length = doc.lengthFrames();
+    PowerRequest request;
+    request.start = std::clamp<std::int64_t>(std::llround(startSec * rate), 0, length);
+    request.end = durationSec ? std::clamp<std::int64_t>(request.start + std::llround(*durationSec * rate),
+                                                         request.start, length)
+                              : length;
+    request.channel = static_cast<ChannelIndex>(channel);
+    request.fftSize = fft;
+    request.window = windowCode(window);
+    PowerResult r;
+    {
+        py::gil_scoped_release release;
+        r = computePowerSpectrum(doc, request);
+    }
+    // The bins the window shows and exports: 0 .. N/2 - 1.
+    const std::size_t bins = std::min(r.power.size(), static_cast<std::size_t>(fft / 2));
+    py::array_t<double> level(static_cast<py::ssize_t>(bins)), freqs(static_cast<py::ssize_t>(bins));
+    for (std::size_t k = 0; k < bins; ++k) {
+        level.mutable_data()[k] = powerLevel(r.power[k], log);
+        freqs.mutable_data()[k] = r.binFrequency(static_cast<int>(k));
+    }
+    return py::make_tuple(level, freqs);
 }
 
 CallDetectorSettings settingsOf(const py::dict& o, bool projectOnly)
@@ -540,6 +577,10 @@ PYBIND11_MODULE(_vesperon, m)
           py::arg("duration") = py::none(), py::arg("fft") = 512, py::arg("overlap") = 0.5,
           py::arg("window") = py::str("hanning"), py::arg("channel") = 0,
           "(power_db, freqs_hz, times_s): levels as the plot computes them.");
+    m.def("power_spectrum", &powerSpectrumOf, py::arg("rec_or_path"), py::arg("start") = 0.0,
+          py::arg("duration") = py::none(), py::arg("fft") = 1024, py::arg("window") = py::str("hanning"),
+          py::arg("channel") = 0, py::arg("log") = true,
+          "(level, freqs_hz): the averaged power spectrum of the power spectrum window.");
     m.def("calls_csv", &callsCsv, py::arg("rec_or_path"), py::arg("options"),
           "The calls of a recording as the calls command's CSV text.");
     m.def("project_recordings_csv", &projectRecordingsCsv, py::arg("path"), "The recordings of a project as CSV text.");

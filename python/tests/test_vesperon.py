@@ -120,6 +120,19 @@ def test_spectrogram_levels_are_the_plots_whatever_the_window(tmp_path, window, 
         assert times[j] == pytest.approx((start + n / 2) / rate)
 
 
+@pytest.mark.parametrize("fft, window, start, duration", [(1024, "hanning", 0, None), (256, "hamming", 0.5, 0.25)])
+def test_power_spectrum_is_the_power_commands(season, cli, fft, window, start, duration):
+    path = season / "a" / "demo.wav"
+    level, freqs = vesperon.power_spectrum(path, start=start, duration=duration, fft=fft, window=window)
+    args = ["power", "--log", "--fft", fft, "--window", window, "--start", f"{start}s"]
+    if duration is not None:
+        args += ["--end", f"{start + duration}s"]
+    rows = [line.split("\t") for line in cli(*args, path).stdout.splitlines()[1:]]
+    assert len(rows) == len(level) == fft // 2
+    assert np.allclose(freqs / 1000, [float(r[0]) for r in rows], atol=0.0005)
+    assert np.allclose(level, [float(r[1]) for r in rows], atol=0.0005)
+
+
 @pytest.mark.parametrize("options, cli_options", [
     ({}, []),
     ({"band": (20, 100), "snr": 20}, ["--band", "20,100", "--snr", "20"]),

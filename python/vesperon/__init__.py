@@ -20,7 +20,7 @@ from . import _vesperon
 from ._vesperon import ProjectError, Recording
 
 __version__ = _vesperon.__version__
-__all__ = ["open", "spectrogram", "calls", "Project", "Recording", "ProjectError", "__version__"]
+__all__ = ["open", "spectrogram", "power_spectrum", "calls", "Project", "Recording", "ProjectError", "__version__"]
 
 PathLike = Union[str, "os.PathLike[str]"]
 
@@ -63,6 +63,27 @@ def spectrogram(
     """
     rec = rec_or_path if isinstance(rec_or_path, Recording) else os.fspath(rec_or_path)
     return _vesperon.spectrogram(rec, start, duration, fft, overlap, window, channel)
+
+
+def power_spectrum(
+    rec_or_path: Union[Recording, PathLike],
+    start: float = 0.0,
+    duration: Optional[float] = None,
+    fft: int = 1024,
+    window: Union[str, int] = "hanning",
+    channel: int = 0,
+    log: bool = True,
+) -> Tuple[np.ndarray, np.ndarray]:
+    """The averaged power spectrum of a stretch, as ``vesperon-cli power`` computes it.
+
+    Returns ``(level, freqs_hz)`` for bins 0 .. fft/2 - 1 (those the power
+    spectrum window shows and exports): the level in dB
+    relative to full scale (a full-scale sine reads 0 dB; -inf for a bin
+    with no power), or the power itself with ``log=False``. ``start`` and
+    ``duration`` are seconds of real time.
+    """
+    rec = rec_or_path if isinstance(rec_or_path, Recording) else os.fspath(rec_or_path)
+    return _vesperon.power_spectrum(rec, start, duration, fft, window, channel, log)
 
 
 def _csv_frame(text: str):

@@ -48,6 +48,15 @@ def spectrogram(
     window: Union[str, int] = "hanning",
     channel: int = 0,
 ) -> Tuple[npt.NDArray[np.float32], npt.NDArray[np.float64], npt.NDArray[np.float64]]: ...
+def power_spectrum(
+    rec_or_path: Union[Recording, PathLike],
+    start: float = 0.0,
+    duration: Optional[float] = None,
+    fft: int = 1024,
+    window: Union[str, int] = "hanning",
+    channel: int = 0,
+    log: bool = True,
+) -> Tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]]: ...
 def calls(
     rec_or_path: Union[Recording, PathLike],
     *,
@@ -67,7 +76,16 @@ class Project:
     path: str
     def __init__(self, path: PathLike) -> None: ...
     def recordings(self) -> pd.DataFrame: ...
-    def calls(self) -> pd.DataFrame: ...
+    def power_spectrum(
+    rec_or_path: Union[Recording, PathLike],
+    start: float = 0.0,
+    duration: Optional[float] = None,
+    fft: int = 1024,
+    window: Union[str, int] = "hanning",
+    channel: int = 0,
+    log: bool = True,
+) -> Tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]]: ...
+def calls(self) -> pd.DataFrame: ...
     def summary(self, by: Union[str, Sequence[str]] = "night", pass_gap_ms: float = 1000.0) -> pd.DataFrame: ...
     def calls_shard(
         self,

@@ -12,6 +12,7 @@ workers.
 from __future__ import annotations
 
 import os
+import uuid
 from typing import Optional
 
 from . import _vesperon
@@ -39,7 +40,8 @@ def project_calls(project, client, shards: Optional[int] = None, **options) -> d
         shards = 4 * threads
     if shards < 1:
         raise ValueError("shards must be at least 1")
-    futures = [client.submit(_run_shard, path, i, shards, dict(options), key=f"vesperon-shard-{i}-of-{shards}-{os.getpid()}",
+    run = uuid.uuid4().hex[:8]
+    futures = [client.submit(_run_shard, path, i, shards, dict(options), key=f"vesperon-shard-{i}-of-{shards}-{run}",
                              pure=False)
                for i in range(shards)]
     client.gather(futures)

@@ -12,6 +12,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +79,17 @@ TEST(ShardFiles, AreListedInMergeOrderAndWrittenWholeOrNotAtAll)
     const std::string project = dir.file("season.vproj");
     Project::create(project);
     const RecordingRow row = recording("a.wav");
+    // Left by runs of shard 1/3 on this machine: one killed, one still running.
+    char host[256] = "host";
+    ::gethostname(host, sizeof host - 1);
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = project + ".shard-0001-of-0003.tmp-" + host + "-" + std::to_string(dead) + "-0";
+    const std::string running = project + ".shard-0001-of-0003.tmp-" + host + "-" + std::to_string(::getpid()) + "-9";
+    std::ofstream(stale) << "killed half-way";
+    std::ofstream(running) << "still being written";
     for (const ShardSpec s : {ShardSpec{10, 12}, ShardSpec{2, 12}, ShardSpec{1, 3}}) {
         ShardWriter w(shardFilePath(project, s), s, "k", "1.0");
         w.add(row, 0, {});
@@ -91,6 +104,8 @@ TEST(ShardFiles, AreListedInMergeOrderAndWrittenWholeOrNotAtAll)
     std::ofstream(dir.file("other.vproj.shard-0000-of-0001")) << "another project's";
     std::ofstream(project + ".shard-x-of-3") << "not a shard name";
 
+    EXPECT_FALSE(fs::exists(stale)) << "a dead run's file is removed";
+    EXPECT_TRUE(fs::exists(running)) << "a live run's file is not";
     const std::vector<std::string> files = listShardFiles(project);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0], project + ".shard-0001-of-0003");
