@@ -9,6 +9,8 @@
 #include "display/RealFft.h"
 #include "document/CVesSoundDoc.h"
 #include "document/SampleCodec.h"
+#include "filter/FilterDesign.h"
+#include "filter/FilterDocument.h"
 #include "kernels/Kernels.h"
 #include "project/Project.h"
 #include "power/PowerCalc.h"
@@ -312,6 +314,79 @@ py::tuple powerSpectrumOf(const py::object& recOrPath, double startSec, std::opt
     return py::make_tuple(level, freqs);
 }
 
+py::array filterOf(const py::object& recOrPath, const std::string& type, const std::string& design,
+                   const std::vector<double>& edges, int order, double ripple, double attenuation, std::int64_t start,
+                   std::optional<std::int64_t> stop)
+{
+    FilterRecord record;
+    static const std::pair<const char*, FilterBand> kBands[] = {{"lowpass", FilterBand::LowPass},
+                                                                {"highpass", FilterBand::HighPass},
+                                                                {"bandpass", FilterBand::BandPass},
+                                                                {"bandstop", FilterBand::BandStop}};
+    static const std::pair<const char*, FilterType> kTypes[] = {{"butterworth", FilterType::Butterworth},
+                                                                {"chebyshev", FilterType::Chebyshev1},
+                                                                {"inverse-chebyshev", FilterType::InverseChebyshev},
+                                                                {"elliptic", FilterType::Elliptic}};
+    record.band = FilterBand::None;
+    for (const auto& [n, b] : kBands)
+        if (type == n)
+            record.band = b;
+    record.type = FilterType::None;
+    for (const auto& [n, t] : kTypes)
+        if (design == n)
+            record.type = t;
+    if (record.band == FilterBand::None)
+        throw py::value_error("type: lowpass, highpass, bandpass or bandstop, not '" + type + "'");
+    if (record.type == FilterType::None)
+        throw py::value_error("design: butterworth, chebyshev, inverse-chebyshev or elliptic, not '" + design + "'");
+    const bool twoEdges = record.band == FilterBand::BandPass || record.band == FilterBand::BandStop;
+    if (edges.size() != (twoEdges ? 2u : 1u))
+        throw py::value_error(twoEdges ? "a band filter needs edges=(LOW, HIGH) in Hz"
+                                       : "give the cut-off frequency in Hz: edges=(HZ,)");
+    for (double e : edges)
+        if (!(e > 0 && e < 2e9))
+            throw py::value_error("edges are frequencies in Hz above 0");
+    if (order < 1 || order > FilterRecord::kMaxOrder || (twoEdges && order % 2))
+        throw py::value_error("order: 1 to 49, even for band filters");
+    if (!(ripple > 0 && ripple < 30) || !(attenuation >= 1 && attenuation <= 300))
+        throw py::value_error("ripple: above 0 and below 30 dB; attenuation: 1 to 300 dB");
+    record.order = order;
+    record.rippleTenthDb = std::max(1, static_cast<int>(std::lround(ripple * 10)));
+    record.stopbandDb = -static_cast<int>(std::lround(attenuation));
+    const auto hz = [](double v) { return static_cast<std::int32_t>(std::lround(v)); };
+    switch (record.band) {
+    case FilterBand::LowPass: record.lowPassHz = hz(edges[0]); break;
+    case FilterBand::HighPass: record.highPassHz = hz(edges[0]); break;
+    case FilterBand::BandPass: record.bandPassLowHz = hz(edges[0]); record.bandPassHighHz = hz(edges[1]); break;
+    case FilterBand::BandStop: record.bandStopLowHz = hz(edges[0]); record.bandStopHighHz = hz(edges[1]); break;
+    case FilterBand::None: break;
+    }
+    record.typeName = filterTypeName(record.type);
+    // A document of its own: the caller's recording keeps its samples.
+    const std::string path = py::isinstance<Recording>(recOrPath)
+                                 ? recOrPath.cast<RecordingPtr>()->path
+                                 : py::module_::import("os").attr("fspath")(recOrPath).cast<std::string>();
+    RecordingPtr rec = openRecording(path);
+    CVesSoundDoc& doc = *rec->doc;
+    const double nyquistHz = filterNyquistHz(doc.format().samplesPerSec, doc.timeExpansion());
+    const FilterDesignResult designed = designFilter(record, nyquistHz);
+    if (!designed.ok)
+        throw py::value_error(path + ": " + designed.message);
+    const std::int64_t length = doc.lengthFrames();
+    std::int64_t first = start < 0 ? start + length : start;
+    std::int64_t end = stop ? (*stop < 0 ? *stop + length : *stop) : length;
+    first = std::clamp<std::int64_t>(first, 0, length);
+    end = std::clamp<std::int64_t>(end, first, length);
+    bool ok = true;
+    if (end > first) {
+        py::gil_scoped_release release;
+        ok = filterDocument(doc, first, end, ChannelSel::Both, designed.sections);
+    }
+    if (!ok)
+        throw py::value_error(rec->host.text().empty() ? path + ": the filter failed" : rec->host.text());
+    return samplesOf(rec, first, end, std::nullopt);
+}
+
 CallDetectorSettings settingsOf(const py::dict& o, bool projectOnly)
 {
     CallDetectorSettings s;
@@ -581,6 +656,9 @@ PYBIND11_MODULE(_vesperon, m)
           py::arg("duration") = py::none(), py::arg("fft") = 1024, py::arg("window") = py::str("hanning"),
           py::arg("channel") = 0, py::arg("log") = true,
           "(level, freqs_hz): the averaged power spectrum of the power spectrum window.");
+    m.def("filter", &filterOf, py::arg("rec_or_path"), py::arg("type"), py::arg("design"), py::arg("edges"),
+          py::arg("order"), py::arg("ripple"), py::arg("attenuation"), py::arg("start"), py::arg("stop"),
+          "Frames [start, stop) after the IIR filter of the filter command.");
     m.def("calls_csv", &callsCsv, py::arg("rec_or_path"), py::arg("options"),
           "The calls of a recording as the calls command's CSV text.");
     m.def("project_recordings_csv", &projectRecordingsCsv, py::arg("path"), "The recordings of a project as CSV text.");

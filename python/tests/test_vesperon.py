@@ -133,6 +133,28 @@ def test_power_spectrum_is_the_power_commands(season, cli, fft, window, start, d
     assert np.allclose(level, [float(r[1]) for r in rows], atol=0.0005)
 
 
+@pytest.mark.parametrize("py, args", [
+    (dict(type="highpass", edges=30000), ["--type", "highpass", "--edges", "30000"]),
+    (dict(type="bandpass", design="elliptic", edges=(30000, 60000), order=6, ripple=1, attenuation=60, start=1000,
+          stop=50000),
+     ["--type", "bandpass", "--design", "elliptic", "--edges", "30000,60000", "--order", "6", "--ripple", "1",
+      "--attenuation", "60", "--start", "1000", "--end", "50000"]),
+])
+def test_filter_gives_the_filter_commands_samples(season, cli, tmp_path, py, args):
+    path = season / "b" / "cut5.wav"
+    rec = vesperon.open(path)
+    before = rec.samples().copy()
+    filtered = vesperon.filter(rec, **py)
+    out = tmp_path / "filtered.wav"
+    cli("filter", *args, path, out)
+    start, stop = py.get("start", 0), py.get("stop", rec.frames)
+    assert np.array_equal(filtered, vesperon.open(out).samples(start, stop))
+    assert not np.array_equal(filtered, before[start:stop])
+    assert np.array_equal(rec.samples(), before), "the recording itself is not filtered"
+    with pytest.raises(ValueError, match="band filter needs"):
+        vesperon.filter(rec, type="bandpass", edges=30000)
+
+
 @pytest.mark.parametrize("options, cli_options", [
     ({}, []),
     ({"band": (20, 100), "snr": 20}, ["--band", "20,100", "--snr", "20"]),

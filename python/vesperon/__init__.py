@@ -20,7 +20,7 @@ from . import _vesperon
 from ._vesperon import ProjectError, Recording
 
 __version__ = _vesperon.__version__
-__all__ = ["open", "spectrogram", "power_spectrum", "calls", "Project", "Recording", "ProjectError", "__version__"]
+__all__ = ["open", "spectrogram", "power_spectrum", "filter", "calls", "Project", "Recording", "ProjectError", "__version__"]
 
 PathLike = Union[str, "os.PathLike[str]"]
 
@@ -84,6 +84,31 @@ def power_spectrum(
     """
     rec = rec_or_path if isinstance(rec_or_path, Recording) else os.fspath(rec_or_path)
     return _vesperon.power_spectrum(rec, start, duration, fft, window, channel, log)
+
+
+def filter(  # noqa: A001 - the command's own name
+    rec_or_path: Union[Recording, PathLike],
+    type: str = "lowpass",  # noqa: A002
+    design: str = "butterworth",
+    edges: Union[float, Sequence[float]] = (),
+    order: int = 4,
+    ripple: float = 0.5,
+    attenuation: float = 50.0,
+    start: int = 0,
+    stop: Optional[int] = None,
+) -> np.ndarray:
+    """Frames [start, stop) of a recording after an IIR filter, as ``vesperon-cli filter`` makes them.
+
+    ``type`` is lowpass, highpass, bandpass or bandstop; ``design``
+    butterworth, chebyshev, inverse-chebyshev or elliptic; ``edges`` the
+    cut-off frequency in real-time Hz, or the lower and upper one of a band;
+    ``ripple`` and ``attenuation`` in dB as the command takes them. The
+    samples come as ``Recording.samples`` gives them (int16 for 16-bit
+    files, float32 in 16-bit units otherwise); the file is not changed.
+    """
+    rec = rec_or_path if isinstance(rec_or_path, Recording) else os.fspath(rec_or_path)
+    edge_list = [float(edges)] if isinstance(edges, (int, float)) else [float(e) for e in edges]
+    return _vesperon.filter(rec, type, design, edge_list, order, ripple, attenuation, start, stop)
 
 
 def _csv_frame(text: str):

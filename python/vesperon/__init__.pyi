@@ -57,6 +57,17 @@ def power_spectrum(
     channel: int = 0,
     log: bool = True,
 ) -> Tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]]: ...
+def filter(
+    rec_or_path: Union[Recording, PathLike],
+    type: str = "lowpass",
+    design: str = "butterworth",
+    edges: Union[float, Sequence[float]] = (),
+    order: int = 4,
+    ripple: float = 0.5,
+    attenuation: float = 50.0,
+    start: int = 0,
+    stop: Optional[int] = None,
+) -> Union[npt.NDArray[np.int16], npt.NDArray[np.float32]]: ...
 def calls(
     rec_or_path: Union[Recording, PathLike],
     *,
