@@ -153,7 +153,11 @@ CommandSpec makeSpec()
         },
         "Exit status 1 when the project cannot be opened or written (it is not a\n"
         "project, is newer than this program, is locked, the disk is full: what was\n"
-        "stored before is kept) or a recording could not be read, 2 for wrong usage.\n"};
+        "stored before is kept) or a recording could not be read, 2 for wrong usage.\n"
+        "calls --shard ends with 0 once its file is written, whatever the recordings\n"
+        "(one that cannot be read is kept in the file with its message); merge ends\n"
+        "with 1 when the shards disagree, a recording could not be read or some are\n"
+        "still due (shards that did not run).\n"};
 }
 
 bool parseSummaryKeys(const std::string& text, std::vector<SummaryKey>& out)
