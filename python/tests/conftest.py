@@ -42,22 +42,21 @@ def season(tmp_path_factory, cli):
     return root
 
 
+def _make_project(path, cli, season):
+    cli("project", "init", path, "--root", season)
+    cli("project", "add", path, season)
+    return path
+
+
 @pytest.fixture
 def make_project(tmp_path, cli, season):
     """Makes a project of the season (its recordings added, none analysed)."""
-
-    def make(name="p.vproj"):
-        p = tmp_path / name
-        cli("project", "init", p, "--root", season)
-        cli("project", "add", p, season)
-        return p
-
-    return make
+    return lambda name="p.vproj": _make_project(tmp_path / name, cli, season)
 
 
-@pytest.fixture
-def reference_csv(make_project, cli):
-    """The calls of the season found by one plain ``project calls`` run."""
-    p = make_project("reference.vproj")
+@pytest.fixture(scope="session")
+def reference_csv(tmp_path_factory, cli, season):
+    """The calls of the season found by one plain ``project calls`` run, exported as CSV."""
+    p = _make_project(tmp_path_factory.mktemp("reference") / "reference.vproj", cli, season)
     cli("project", "calls", p)
     return cli("project", "export", p, "--calls", "--csv").stdout

@@ -14,8 +14,10 @@ distributed = pytest.importorskip("distributed", reason="python3-distributed is 
 from vesperon.distributed import project_calls  # noqa: E402
 
 
-@pytest.fixture
+@pytest.fixture(scope="module")
 def cluster():
+    # One cluster for the module (starting one takes seconds); the test that
+    # kills a worker comes last, and the nanny starts it again anyway.
     cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                                        dashboard_address=None, silence_logs=40)
     client = distributed.Client(cluster)
