@@ -24,7 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove((project + "-wal").c_str());
     std::remove((project + "-shm").c_str());
     auto p = Project::create(project);
-    p->putRecording(RecordingRow{.id = 0, .path = "a.wav", .size = 1, .mtime = 1, .hash = "00"});
+    // The recording of the seed shard (corpus/fuzz_shard_file), so that
+    // mutations of it reach the import of calls and not only the checks.
+    p->putRecording(RecordingRow{.id = 0, .path = "a.wav", .size = 153646, .mtime = 1797005819,
+                                 .hash = "335c43c2f69f8c2c"});
     const std::string shard = shardFilePath(project, {0, 1});
     if (std::FILE* f = std::fopen(shard.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
@@ -35,7 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ProjectError&) {
     }
     std::remove(shard.c_str());
-    if (p->status().recordings != 1)
+    // Whatever was imported, the project holds its one recording and reads
+    // back every call it counts.
+    std::int64_t calls = 0;
+    p->forEachRecordingCalls([&](const RecordingRow&, const std::vector<CallMeasures>& list) {
+        calls += static_cast<std::int64_t>(list.size());
+    });
+    const ProjectStatus st = p->status();
+    if (st.recordings != 1 || st.calls != calls)
         std::abort();
     return 0;
 }
