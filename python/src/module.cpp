@@ -640,7 +640,10 @@ PYBIND11_MODULE(_vesperon, m)
         .def_property_readonly("marks", &marksOf,
                                "The marks: dicts with number, frame, channel, first, last, label, description.")
         .def("samples", &samplesOf, py::arg("start") = 0, py::arg("stop") = py::none(), py::arg("channel") = py::none(),
-             "Frames [start, stop) as a numpy array; see vesperon.Recording.samples.")
+             "Frames [start, stop) (negative: from the end) as a numpy array, shaped (frames,) for one\n"
+             "channel and (frames, channels) otherwise. 16-bit data come as int16: a read-only view of the\n"
+             "mapped file, without a copy, for mono data in one mapped piece (up to 48 MiB); other widths\n"
+             "as float32 in 16-bit units (full scale 32768).")
         .def("__repr__", [](const Recording& r) {
             return "<vesperon.Recording " + r.path + ": " + std::to_string(r.doc->format().samplesPerSec) + " Hz, " +
                    std::to_string(r.doc->format().channels) + " ch, " + std::to_string(r.doc->lengthFrames()) +

@@ -19,6 +19,7 @@ from . import _vesperon
 
 
 def _run_shard(project: str, index: int, count: int, options: dict) -> dict:
+    """One task: shard ``index`` of ``count`` into its file beside the project (on a worker)."""
     return _vesperon.project_calls_shard(project, index, count, options)
 
 
