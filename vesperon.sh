@@ -20,6 +20,8 @@ packages=(
   libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # independent readers and tools the tests use
   libsndfile1-dev sox ffmpeg xvfb xauth locales poppler-utils
+  # the Python package (pybind11 module, numpy and pandas tables, Dask runs) and its tests
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-dask python3-pytest
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }

@@ -82,6 +82,18 @@ CommandSpec makeSpec()
     by.sample = "night,site,species";
     by.group = "summary";
 
+    OptionSpec shard;
+    shard.name = "shard";
+    shard.kind = OptionKind::Text;
+    shard.valueName = "I/N";
+    shard.help = "calls: analyse only part I (0 .. N-1) of N and write it to PROJECT.shard-I-of-N for merge";
+    shard.check = [](const std::string& text) {
+        ShardSpec s;
+        return parseShardSpec(text, s);
+    };
+    shard.expects = "I/N with 0 <= I < N <= 100000, such as 3/16";
+    shard.sample = "3/16";
+
     const OptionSpec gap = rangeOption("pass-gap", OptionKind::Number, "MS", 1, 3600000, "1000",
                                        "calls with a shorter gap between them belong to one pass");
 
@@ -89,7 +101,7 @@ CommandSpec makeSpec()
         "project",
         "a season's recordings in a project database: add, find calls, summarise per night, site and species",
         {"init PROJECT [--root DIR]", "add PROJECT ROOT... [--site-level N] [--detector-level N]",
-         "calls PROJECT [--jobs N] [--band LO,HI] [--snr DB] [--channel C]",
+         "calls PROJECT [--jobs N] [--band LO,HI] [--snr DB] [--channel C] [--shard I/N]", "merge PROJECT",
          "summary PROJECT [--by night|site|species|night,site,species] [--csv]",
          "export PROJECT --calls|--recordings [--csv|--raven]", "status PROJECT"},
         "A project is one database file (.vproj) of a season's recordings, the calls\n"
@@ -109,7 +121,16 @@ CommandSpec makeSpec()
         "calls are those of the calls command on the same files. summary counts\n"
         "files, recordings with calls, calls and passes per group; export prints\n"
         "the calls (as the calls command does) or the recordings; status tells what\n"
-        "the project holds.\n",
+        "the project holds.\n\n"
+        "calls --shard I/N analyses only the I-th of N fixed parts of the pending\n"
+        "recordings (those whose number leaves remainder I divided by N) and writes\n"
+        "the results, with the settings and the program version, to the file\n"
+        "PROJECT.shard-I-of-N beside the project, whole or not at all; the project\n"
+        "itself is only read, so N shards may run at once on many machines that\n"
+        "share the folder. merge checks that all shard files were made with the\n"
+        "same settings and version, imports them in order and removes them; the\n"
+        "merged project is the same for any N and any number of jobs, and a shard\n"
+        "or merge stopped and run again loses and doubles nothing.\n",
         {
             root,
             [] {
@@ -122,6 +143,7 @@ CommandSpec makeSpec()
             snr,
             channelOption("mix|left|right", "mix: both", "channel of a stereo recording"),
             jobsOption(),
+            shard,
             by,
             gap,
             {.name = "calls", .help = "the calls, one row each", .group = "export"},
@@ -131,7 +153,11 @@ CommandSpec makeSpec()
         },
         "Exit status 1 when the project cannot be opened or written (it is not a\n"
         "project, is newer than this program, is locked, the disk is full: what was\n"
-        "stored before is kept) or a recording could not be read, 2 for wrong usage.\n"};
+        "stored before is kept) or a recording could not be read, 2 for wrong usage.\n"
+        "calls --shard ends with 0 once its file is written, whatever the recordings\n"
+        "(one that cannot be read is kept in the file with its message); merge ends\n"
+        "with 1 when the shards disagree, a recording could not be read or some are\n"
+        "still due (shards that did not run).\n"};
 }
 
 bool parseSummaryKeys(const std::string& text, std::vector<SummaryKey>& out)
@@ -385,16 +411,11 @@ int runAdd(const ParsedArgs& parsed, const std::string& path, const std::vector<
     return failed || n.unreadable ? 1 : 0;
 }
 
-struct CallResult {
-    bool missing = false;
-    std::optional<std::string> error;
-    std::vector<CallMeasures> calls;
-};
-
 int runCalls(const ParsedArgs& parsed, const std::string& path)
 {
     CallDetectorSettings settings;
     int jobs = 1;
+    std::optional<ShardSpec> shard;
     for (const OptionValue& o : parsed.options) {
         if (o.is("band"))
             parseCallBand(o.text, settings.bandLowHz, settings.bandHighHz);
@@ -406,6 +427,8 @@ int runCalls(const ParsedArgs& parsed, const std::string& path)
                                                                    : CallChannel::Mix;
         else if (o.is("jobs"))
             jobs = static_cast<int>(o.integer());
+        else if (o.is("shard"))
+            parseShardSpec(o.text, shard.emplace());
     }
     auto project = Project::open(path);
     const fs::path root = project->root();
@@ -417,6 +440,27 @@ int runCalls(const ParsedArgs& parsed, const std::string& path)
     }
     const std::string key = callSettingsKey(settings);
     const int channel = static_cast<int>(settings.channel);
+    const std::string shardFile = shard ? shardFilePath(path, *shard) : std::string();
+    if (shard) {
+        // A shard done before with the same settings and version is not
+        // done again: a job array run again redoes only the shards it lost.
+        std::error_code ec;
+        if (fs::exists(shardFile, ec)) {
+            try {
+                const ShardInfo info = readShardInfo(shardFile);
+                if (info.settingsKey == key && info.version == VES_VERSION) {
+                    std::printf("shard %d/%d done already (%s); run \"vesperon-cli project merge %s\"\n",
+                                shard->index, shard->count, shardFile.c_str(), path.c_str());
+                    return 0;
+                }
+            } catch (const ProjectError&) {
+                // Not a usable shard file: written anew below.
+            }
+        }
+    }
+    std::unique_ptr<ShardWriter> writer;
+    if (shard)
+        writer = std::make_unique<ShardWriter>(shardFile, *shard, key, VES_VERSION);
     // A stop injected after so many recordings, for the tests of resuming: the
     // process ends as if killed, without closing anything.
     const char* stopEnv = std::getenv("VES_PROJECT_STOP_AFTER");
@@ -425,41 +469,30 @@ int runCalls(const ParsedArgs& parsed, const std::string& path)
     const bool showProgress = ::isatty(2);
     for (;;) {
         // Pages of pending recordings keep memory bounded whatever the season.
-        const std::vector<RecordingRow> page = project->pendingForCalls(key, lastId, 64);
+        const std::vector<RecordingRow> page =
+            shard ? pendingForShard(*project, key, *shard, lastId, 64) : project->pendingForCalls(key, lastId, 64);
         if (page.empty())
             break;
         lastId = page.back().id;
-        parallelForInOrder<CallResult>(
+        parallelForInOrder<RecordingCallsResult>(
             page.size(), jobs,
-            [&](std::size_t i) {
-                CallResult r;
-                const fs::path file = root / page[i].path;
-                if (!fs::exists(file)) {
-                    r.missing = true;
-                    return r;
-                }
-                QuietDocHost host(file.string());
-                CVesSoundDoc doc(host, userDefaults());
-                if (!doc.open(file.string())) {
-                    r.error = host.messages.empty() ? std::string("cannot be read") : host.messages;
-                    return r;
-                }
-                CallCollector collector;
-                detectCalls(doc, 0, -1, settings, collector);
-                r.calls = std::move(collector.calls);
-                return r;
-            },
-            [&](std::size_t i, CallResult&& r) {
+            [&](std::size_t i) { return analyseRecordingCalls((root / page[i].path).string(), settings, userDefaults()); },
+            [&](std::size_t i, RecordingCallsResult&& r) {
+                if (writer)
+                    writer->add(page[i], channel, r);
                 if (r.missing) {
-                    project->setMissing(page[i].id, true);
+                    if (!writer)
+                        project->setMissing(page[i].id, true);
                     ++missing;
                     say(pathText(root / page[i].path) + " is gone since it was added (marked missing)");
                 } else if (r.error) {
-                    project->storeFailure(page[i].id, *r.error);
+                    if (!writer)
+                        project->storeFailure(page[i].id, *r.error);
                     ++unreadable;
                     say(pathText(root / page[i].path) + ": " + *r.error + " (kept in the project)");
                 } else {
-                    project->storeCalls(page[i].id, key, channel, r.calls);
+                    if (!writer)
+                        project->storeCalls(page[i].id, key, channel, r.calls);
                     calls += static_cast<std::int64_t>(r.calls.size());
                 }
                 ++done;
@@ -470,11 +503,34 @@ int runCalls(const ParsedArgs& parsed, const std::string& path)
                     std::_Exit(3);
             });
     }
+    if (writer)
+        writer->commit();
     if (showProgress && done)
         std::fprintf(stderr, "\n");
     std::printf("%lld recordings analysed, %lld calls; %lld unreadable, %lld missing\n", static_cast<long long>(done),
                 static_cast<long long>(calls), static_cast<long long>(unreadable), static_cast<long long>(missing));
+    if (shard) {
+        // A bad file is a result of the shard, kept for the merge, not its failure.
+        std::printf("shard %d/%d written to %s\n", shard->index, shard->count, shardFile.c_str());
+        return 0;
+    }
     return unreadable || missing ? 1 : 0;
+}
+
+int runMerge(const std::string& path)
+{
+    auto project = Project::open(path);
+    const MergeReport r = mergeCallShards(*project, path);
+    std::printf("%d shards merged: %lld recordings, %lld calls; %lld unreadable, %lld missing, %lld skipped (analysed "
+                "already or changed since); %lld still pending\n",
+                r.shards, static_cast<long long>(r.recordings), static_cast<long long>(r.calls),
+                static_cast<long long>(r.unreadable), static_cast<long long>(r.missing),
+                static_cast<long long>(r.skipped), static_cast<long long>(r.pending));
+    if (r.shards == 0)
+        say("no shard files beside " + path + " (run \"vesperon-cli project calls " + path + " --shard I/N\" first)");
+    if (r.pending)
+        say(std::to_string(r.pending) + " recordings are still due: run the shards that are missing, then merge again");
+    return r.pending || r.unreadable || r.missing ? 1 : 0;
 }
 
 int runSummary(const ParsedArgs& parsed, const std::string& path)
@@ -590,7 +646,7 @@ int cmdProject(const CliArgs& args)
     if (!parseOrComplain(spec(), args, parsed))
         return 2;
     if (parsed.operands.size() < 2)
-        return usageError(spec(), "give an action (init, add, calls, summary, export, status) and a project file");
+        return usageError(spec(), "give an action (init, add, calls, merge, summary, export, status) and a project file");
     const std::string& action = parsed.operands[0];
     const std::string& path = parsed.operands[1];
     const std::vector<std::string> rest(parsed.operands.begin() + 2, parsed.operands.end());
@@ -601,7 +657,8 @@ int cmdProject(const CliArgs& args)
     static const std::map<std::string, std::vector<std::string>> kOptionsOf = {
         {"init", {"root"}},
         {"add", {"site-level", "detector-level"}},
-        {"calls", {"band", "snr", "channel", "jobs"}},
+        {"calls", {"band", "snr", "channel", "jobs", "shard"}},
+        {"merge", {}},
         {"summary", {"by", "pass-gap", "csv"}},
         {"export", {"calls", "recordings", "csv", "raven"}},
         {"status", {}},
@@ -617,6 +674,8 @@ int cmdProject(const CliArgs& args)
             return runAdd(parsed, path, rest);
         if (action == "calls")
             return runCalls(parsed, path);
+        if (action == "merge")
+            return runMerge(path);
         if (action == "summary")
             return runSummary(parsed, path);
         if (action == "export")
@@ -627,5 +686,5 @@ int cmdProject(const CliArgs& args)
         say(e.what());
         return 1;
     }
-    return usageError(spec(), "unknown action '" + action + "' (init, add, calls, summary, export, status)");
+    return usageError(spec(), "unknown action '" + action + "' (init, add, calls, merge, summary, export, status)");
 }

@@ -1,4 +1,5 @@
 #include "project/Project.h"
+#include "project/ProjectColumns.h"
 
 #include "pulse/CallDetector.h"
 
@@ -128,6 +129,32 @@ constexpr const char* kRecordingColumns =
     " detector, night, error, missing, call_count";
 
 }  // namespace
+
+namespace projectcolumns {
+
+std::string measureColumns(const char* prefix, const char* suffix)
+{
+    return ::measureColumns(prefix, suffix);
+}
+
+int measureCount()
+{
+    return kMeasureCount;
+}
+
+void bindMeasures(sql::Stmt& s, int first, const CallMeasures& c)
+{
+    for (int i = 0; i < kMeasureCount; ++i)
+        s.bind(first + i, c.*kMeasures[i].member);
+}
+
+void readMeasures(const sql::Stmt& s, int first, CallMeasures& c)
+{
+    for (int i = 0; i < kMeasureCount; ++i)
+        c.*kMeasures[i].member = s.real(first + i);
+}
+
+}  // namespace projectcolumns
 
 Project::Project(std::unique_ptr<sql::Db> db) : m_db(std::move(db)) {}
 Project::~Project()

@@ -151,3 +151,85 @@ std::string callSettingsKey(const CallDetectorSettings& settings);
 // Content hash of a file: FNV-1a over its first and last MiB and its size,
 // 16 hex digits; "" when it cannot be read.
 std::string fileContentHash(const std::string& path, std::int64_t size);
+
+// ===========================================================================
+// Shards: the calls of one project found by many processes or machines.
+//
+// Shard I of N takes the pending recordings whose id leaves remainder I when
+// divided by N: a fixed part whatever order the shards run in, and the same
+// part when a shard runs again. A shard never writes the project; its results
+// go to a file of their own beside it (PROJECT.shard-I-of-N), written whole
+// or not at all, with the detector settings and program version that made
+// them. Merging checks that every shard used the same ones and imports the
+// shards in order of N and I, each in one transaction, then removes it: a
+// merge stopped at any point and run again loses and doubles nothing, and a
+// recording analysed already (by an earlier merge or a plain run) is skipped.
+// ===========================================================================
+
+struct VesDefData;
+
+struct ShardSpec {
+    int index = 0;  // 0 .. count - 1
+    int count = 1;
+};
+// "I/N" with 0 <= I < N <= 100000; false for anything else.
+bool parseShardSpec(const std::string& text, ShardSpec& out);
+// "<project>.shard-<I>-of-<N>", I and N with at least four digits.
+std::string shardFilePath(const std::string& projectPath, const ShardSpec& shard);
+
+// What became of one recording: its calls, or why it could not be read.
+struct RecordingCallsResult {
+    bool missing = false;
+    std::optional<std::string> error;
+    std::vector<CallMeasures> calls;
+};
+// Opens `file` and finds its calls as the calls command does; a file that
+// cannot be read gives its message, never an exception.
+RecordingCallsResult analyseRecordingCalls(const std::string& file, const CallDetectorSettings& settings,
+                                           const VesDefData& defaults);
+
+// Readable recordings of the shard not yet analysed with `settingsKey`, in id
+// order, after `afterId`, at most `limit`.
+std::vector<RecordingRow> pendingForShard(Project& project, const std::string& settingsKey, const ShardSpec& shard,
+                                          std::int64_t afterId, int limit);
+
+// The settings and version a shard file was made with; throws ProjectError
+// when the file is not a shard file.
+struct ShardInfo {
+    std::string path;
+    ShardSpec shard;
+    std::string settingsKey, version;
+    std::int64_t recordings = 0;
+};
+ShardInfo readShardInfo(const std::string& path);
+// The shard files beside a project, in merge order (by N, then I).
+std::vector<std::string> listShardFiles(const std::string& projectPath);
+
+// Collects a shard's results in a temporary file beside the target;
+// commit() syncs it and renames it into place. Destroyed uncommitted, the
+// temporary file is removed and the target left as it was.
+class ShardWriter {
+public:
+    ShardWriter(const std::string& target, const ShardSpec& shard, const std::string& settingsKey,
+                const std::string& version);
+    ~ShardWriter();
+    ShardWriter(const ShardWriter&) = delete;
+    ShardWriter& operator=(const ShardWriter&) = delete;
+    void add(const RecordingRow& row, int channel, const RecordingCallsResult& result);
+    void commit();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+struct MergeReport {
+    int shards = 0;
+    std::int64_t recordings = 0, calls = 0, unreadable = 0, missing = 0;
+    std::int64_t skipped = 0;  // analysed already, or changed since the shard read them
+    std::int64_t pending = 0;  // recordings still due with the shards' settings afterwards
+};
+// Imports every shard file beside the project into it and removes them.
+// Throws ProjectError, importing nothing, when the shards differ in settings
+// or version (the message names them) or a file is not a shard file.
+MergeReport mergeCallShards(Project& project, const std::string& projectPath);
