@@ -151,3 +151,21 @@ std::string callSettingsKey(const CallDetectorSettings& settings);
 // Content hash of a file: FNV-1a over its first and last MiB and its size,
 // 16 hex digits; "" when it cannot be read.
 std::string fileContentHash(const std::string& path, std::int64_t size);
+
+// ==== Species classifier: the calls people labelled and the calls to label ====
+// (ProjectCalls.cpp; free functions over the open database)
+
+// The identity of one stored call beside its measurements: its id (for
+// setAutoLabel) and the label a person gave it, "" when none.
+struct CallIdentity {
+    std::int64_t id = 0;
+    std::string manualLabel;
+};
+
+// As Project::forEachRecordingCalls, with each call's id and manual label
+// (same order as the calls).
+void forEachRecordingCallsWithLabels(
+    Project& project,
+    const std::function<void(const RecordingRow&, const std::vector<CallMeasures>&, const std::vector<CallIdentity>&)>&
+        fn);
+// ==== end of the species classifier block ====
