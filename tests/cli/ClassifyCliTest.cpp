@@ -10,7 +10,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -209,6 +211,53 @@ TEST_F(ClassifyCli, BadLabelsAndModelsGetAClearMessageAndNothingIsWritten)
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
         EXPECT_FALSE(fs::exists(model)) << c.what;
     }
+}
+
+// The soundclass recordings (Barbastella barbastellus and Myotis
+// escalerai, 10x time-expanded, calls on the right channel) with the call
+// points a person clicked, as selection tables naming their recordings.
+TEST_F(ClassifyCli, RealLabelledRecordingsAreToldApartInCrossValidationByRecording)
+{
+    const std::string data = vestest::sharedDataDir();
+    if (data.empty() || !fs::exists(data + "/soundclass/annotations.csv"))
+        GTEST_SKIP() << "shared recordings not present";
+    std::ifstream csv(data + "/soundclass/annotations.csv");
+    std::map<std::string, std::string> tables;  // recording -> table text
+    std::map<std::string, int> rows;
+    std::string line;
+    std::getline(csv, line);
+    while (std::getline(csv, line)) {
+        const std::string file = line.substr(0, line.find(','));
+        const bool bbar = file.rfind("Bbar", 0) == 0;
+        if (!bbar && file.rfind("Mesc", 0) != 0)
+            continue;  // the real-time recordings' points carry no species
+        const std::string t = line.substr(file.size() + 1, line.find(',', file.size() + 1) - file.size() - 1);
+        std::string& text = tables[file];
+        if (text.empty())
+            text = "Selection\tView\tChannel\tBegin Time (s)\tEnd Time (s)\tBegin Path\tSpecies\n";
+        text += std::to_string(++rows[file]) + "\tSpectrogram 1\t1\t" + t + "\t" + t + "\t" + data +
+                "/soundclass/" + file + "\t" + (bbar ? "Barbastella barbastellus" : "Myotis escalerai") + "\n";
+    }
+    ASSERT_EQ(tables.size(), 14u);
+    std::string args;
+    for (const auto& [file, text] : tables) {
+        const std::string path = dir.file(file + ".selections.txt");
+        std::ofstream(path) << text;
+        args += " " + q(path);
+    }
+    const auto r = run("classify train" + args + " -o " + q(dir.file("sc.vcls")) +
+                       " --folds 4 --time-expansion 10 --channel right");
+    ASSERT_EQ(r.status, 0) << r.err;
+    double accuracy = 0, noId = 100;
+    const auto at = r.out.find("passes: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at, "passes: %*d; accuracy %lf on the passes labelled, %lf %%", &accuracy,
+                          &noId),
+              2)
+        << r.out;
+    EXPECT_GE(accuracy, 0.9) << r.out;
+    EXPECT_LE(noId, 20) << r.out;
+    EXPECT_NE(r.out.find("calls: 117 in 14 recordings"), std::string::npos) << r.out;
 }
 
 }  // namespace
