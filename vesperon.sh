@@ -20,6 +20,8 @@ packages=(
   libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # independent readers and tools the tests use
   libsndfile1-dev sox ffmpeg xvfb xauth locales poppler-utils
+  # gradient-boosted trees of the species classifiers (engine/classify)
+  libxgboost-dev
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }

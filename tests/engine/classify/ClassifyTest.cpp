@@ -293,3 +293,26 @@ TEST(SpeciesTable, CallsTakeTheSpeciesOfTheBoxesAndPointsOnThem)
     for (const auto& k : cases)
         EXPECT_EQ(speciesOfCalls({c}, k.selections).at(0), k.species) << k.what;
 }
+
+// Inputs that once crashed a reader of the program, given to these readers
+// too: each is read or refused with a message, never a crash.
+TEST(ClassifyReaders, InputsThatOnceCrashedAreReadOrRefusedWithAMessage)
+{
+    const auto inputs = vestest::sharedCrashInputs();
+    if (inputs.empty())
+        GTEST_SKIP() << "no crash inputs beside the project (../shared/crashes)";
+    for (const std::string& input : inputs) {
+        const vestest::Bytes b = vestest::readFile(input);
+        const std::string text(b.begin(), b.end());
+        ClassifierModel m;
+        std::vector<SpeciesSelection> rows;
+        std::string error;
+        if (!readModelBytes(text, m, error)) {
+            EXPECT_FALSE(error.empty()) << input;
+        }
+        error.clear();
+        if (!readSpeciesTable(text, rows, error)) {
+            EXPECT_FALSE(error.empty()) << input;
+        }
+    }
+}
