@@ -292,6 +292,10 @@ int runTrain(const CommandSpec& spec, const ParsedArgs& parsed, const std::vecto
         return 1;
     }
     printSummary(model);
+    for (const SpeciesScore& sc : model.summary.species)
+        if (sc.recordings < 2)
+            say(sc.species + ": all its calls come from one recording, so cross-validation by recording could not "
+                             "test it; label it in more recordings");
     if (model.callThreshold >= 1.0 || model.passThreshold >= 1.0)
         say(vkit::formatC("the labels did not reach the target precision %.3f in cross-validation: the model will "
                           "give almost every %s No ID",

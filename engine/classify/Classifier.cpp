@@ -403,6 +403,7 @@ const std::string& Classifier::label(int species) const
 
 void Classifier::predict(const float* features, std::size_t n, std::vector<float>& out) const
 {
+    const std::lock_guard<std::mutex> lock(m_predicting);
     predictRows(static_cast<BoosterHandle>(m_booster), features, n, m_model.species.size(), out);
 }
 

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -94,7 +95,9 @@ public:
     const std::string& label(int species) const;
 
     // Probabilities of each species for n rows of features (row-major,
-    // kFeatureCount each): n × species values into `out`. One thread.
+    // kFeatureCount each): n × species values into `out`. One thread; calls
+    // from several threads take turns (the trees' library keeps per-booster
+    // state while it predicts).
     void predict(const float* features, std::size_t n, std::vector<float>& out) const;
 
     // Labels the calls of one recording (in time order) and their passes.
@@ -105,6 +108,7 @@ private:
     ClassifierModel m_model;
     void* m_booster = nullptr;
     std::string m_noId = kNoId;
+    mutable std::mutex m_predicting;
 };
 
 }  // namespace classify
