@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 using namespace classify;
 
@@ -142,7 +143,6 @@ Detected detect(const std::string& file, const DetectOptions& d)
 
 bool isProjectFile(const std::string& path)
 {
-    std::string head;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
