@@ -37,7 +37,7 @@ CommandSpec makeSpec()
     output.shortName = 'o';
     output.kind = OptionKind::Path;
     output.valueName = "MODEL";
-    output.help = "train: the model file to write (.vcls)";
+    output.help = "the model file to write (.vcls)";
     output.sample = "bats.vcls";
     output.group = "train";
     return CommandSpec{
@@ -75,13 +75,17 @@ CommandSpec makeSpec()
                         "labelled calls a species needs"),
             rangeOption("pass-gap", OptionKind::Number, "MS", 1, 3600000, "1000",
                         "calls with a shorter gap between them belong to one pass"),
-            callBandOption("search band in kHz of the call detector (tables, apply)"),
+            [] {
+                OptionSpec band = callBandOption("search band in kHz");
+                band.group = "the call detector (train from tables, apply)";
+                return band;
+            }(),
             rangeOption("snr", OptionKind::Number, "DB", 0, 100, "15", "a call's peak above the noise of its band"),
             channelOption("mix|left|right", "mix: both", "channel of a stereo recording"),
             timeExpansionOption(),
-            recursiveOption(),
             jobsOption(),
-            {.name = "csv", .help = "apply: comma-separated values, one header row for all files", .group = "apply"},
+            {.name = "csv", .help = "comma-separated values, one header row for all files", .group = "apply"},
+            recursiveOption(),
         },
         "Exit status 1 when a label file, recording or model cannot be read, the\n"
         "labels cannot train a model (too few species or calls: each named), or the\n"
