@@ -92,9 +92,10 @@ CommandSpec makeSpec()
         "model cannot be written (nothing is written then), 2 for wrong usage.\n"};
 }
 
-void say(const std::string& text)
+// `command` is the one the user ran: classify, or project for its classify action.
+void say(const std::string& text, const char* command = "classify")
 {
-    std::fprintf(stderr, "vesperon-cli classify: %s\n", text.c_str());
+    std::fprintf(stderr, "vesperon-cli %s: %s\n", command, text.c_str());
 }
 
 struct DetectOptions {
@@ -313,12 +314,12 @@ int runTrain(const CommandSpec& spec, const ParsedArgs& parsed, const std::vecto
     return 0;
 }
 
-std::optional<ClassifierModel> loadOrSay(const std::string& path)
+std::optional<ClassifierModel> loadOrSay(const std::string& path, const char* command = "classify")
 {
     ClassifierModel m;
     std::string error;
     if (!loadModel(path, m, error)) {
-        say(error);
+        say(error, command);
         return std::nullopt;
     }
     return m;
@@ -457,14 +458,14 @@ int cmdClassify(const CliArgs& args)
 
 int classifyProject(const std::string& projectPath, const std::string& modelPath)
 {
-    const auto model = loadOrSay(modelPath);
+    const auto model = loadOrSay(modelPath, "project");
     if (!model)
         return 1;
     std::unique_ptr<Classifier> classifier;
     try {
         classifier = std::make_unique<Classifier>(*model);
     } catch (const ClassifyError& e) {
-        say(modelPath + ": " + e.what());
+        say(modelPath + ": " + e.what(), "project");
         return 1;
     }
     auto project = Project::open(projectPath);
