@@ -171,6 +171,19 @@ ClassifierModel train(std::vector<LabelledCall> calls, const TrainOptions& o,
         if (progress)
             progress(text);
     };
+    // Species names go into the model file's tab-separated lines: a label
+    // with a tab or line break in it (typed into a project) is kept with
+    // blanks instead, and one of blanks only labels nothing.
+    for (LabelledCall& c : calls) {
+        for (char& ch : c.species)
+            if (ch == '\t' || ch == '\r' || ch == '\n')
+                ch = ' ';
+        const auto first = c.species.find_first_not_of(' ');
+        c.species = first == std::string::npos ? std::string()
+                                               : c.species.substr(first, c.species.find_last_not_of(' ') - first + 1);
+    }
+    calls.erase(std::remove_if(calls.begin(), calls.end(), [](const LabelledCall& c) { return c.species.empty(); }),
+                calls.end());
     if (calls.empty())
         throw ClassifyError("no labelled calls to train on");
     // A stable order whatever order the inputs came in: recording, then time.

@@ -174,6 +174,20 @@ TEST(Classify, TrainingRefusesWhatItCannotLearnFromAndSaysWhy)
     }
 }
 
+TEST(Classify, SpeciesNamesWithTabsOrLineBreaksStayReadableInTheModelFile)
+{
+    auto set = syntheticSet({{"A"}, {"B", 60}}, 3, 2, 4);
+    for (LabelledCall& c : set)
+        c.species = c.species == "A" ? "Pipistrellus\tpipistrellus" : " Myotis\r\n";
+    set.push_back({"A_rec0", "  ", set.front().call});
+    const ClassifierModel m = train(set, quick());
+    EXPECT_EQ(m.species, (std::vector<std::string>{"Myotis", "Pipistrellus pipistrellus"}));
+    ClassifierModel back;
+    std::string error;
+    EXPECT_TRUE(readModelBytes(writeModelBytes(m), back, error)) << error;
+    EXPECT_EQ(back.species, m.species);
+}
+
 class ModelFileTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { s_bytes = writeModelBytes(train(syntheticSet(kFourShapes, 3, 1, 2), quick())); }
