@@ -22,6 +22,8 @@ packages=(
   libsndfile1-dev sox ffmpeg xvfb xauth locales poppler-utils
   # the Python package (pybind11 module, numpy and pandas tables, Dask runs) and its tests
   pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-dask python3-pytest
+  # gradient-boosted trees of the species classifiers (engine/classify)
+  libxgboost-dev
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }

@@ -16,6 +16,7 @@ const std::vector<CliCommand>& cliCommands()
         {cmdRecordSpec, cmdRecord},
         {cmdTriggerSplitSpec, cmdTriggerSplit},
         {cmdProjectSpec, cmdProject},
+        {cmdClassifySpec, cmdClassify},
 #ifdef VES_HAVE_RENDER
         {cmdSpectrogramSpec, cmdSpectrogram},
 #endif

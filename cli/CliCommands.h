@@ -17,6 +17,10 @@ struct CliCommand {
 // --band LO,HI of the call detector (calls, project), in kHz.
 OptionSpec callBandOption(const char* help);
 
+// `project classify PROJECT MODEL`: labels the project's calls with the
+// model (CmdClassify.cpp); throws ProjectError as the project's actions do.
+int classifyProject(const std::string& projectPath, const std::string& modelPath);
+
 // Every command of this build, in the order of the command list.
 const std::vector<CliCommand>& cliCommands();
 
@@ -37,6 +41,7 @@ VES_CLI_COMMAND(cmdDetectorFiles)
 VES_CLI_COMMAND(cmdRecord)
 VES_CLI_COMMAND(cmdTriggerSplit)
 VES_CLI_COMMAND(cmdProject)
+VES_CLI_COMMAND(cmdClassify)
 #ifdef VES_HAVE_RENDER
 VES_CLI_COMMAND(cmdSpectrogram)
 #endif

@@ -103,7 +103,7 @@ CommandSpec makeSpec()
         {"init PROJECT [--root DIR]", "add PROJECT ROOT... [--site-level N] [--detector-level N]",
          "calls PROJECT [--jobs N] [--band LO,HI] [--snr DB] [--channel C] [--shard I/N]", "merge PROJECT",
          "summary PROJECT [--by night|site|species|night,site,species] [--csv]",
-         "export PROJECT --calls|--recordings [--csv|--raven]", "status PROJECT"},
+         "export PROJECT --calls|--recordings [--csv|--raven]", "status PROJECT", "classify PROJECT MODEL.vcls"},
         "A project is one database file (.vproj) of a season's recordings, the calls\n"
         "found in them and their identifications. Recordings are kept by their path\n"
         "relative to the project's root folder, with size, modification time, a hash\n"
@@ -130,7 +130,9 @@ CommandSpec makeSpec()
         "share the folder. merge checks that all shard files were made with the\n"
         "same settings and version, imports them in order and removes them; the\n"
         "merged project is the same for any N and any number of jobs, and a shard\n"
-        "or merge stopped and run again loses and doubles nothing.\n",
+        "or merge stopped and run again loses and doubles nothing. classify labels\n"
+        "every call with a species model (see the classify command): the species\n"
+        "and its probability, or No ID.\n",
         {
             root,
             [] {
@@ -646,11 +648,13 @@ int cmdProject(const CliArgs& args)
     if (!parseOrComplain(spec(), args, parsed))
         return 2;
     if (parsed.operands.size() < 2)
-        return usageError(spec(), "give an action (init, add, calls, merge, summary, export, status) and a project file");
+        return usageError(spec(), "give an action (init, add, calls, merge, summary, export, status, classify) and a project file");
     const std::string& action = parsed.operands[0];
     const std::string& path = parsed.operands[1];
     const std::vector<std::string> rest(parsed.operands.begin() + 2, parsed.operands.end());
-    if (action != "add" && !rest.empty())
+    if (action == "classify" && rest.size() != 1)
+        return usageError(spec(), "classify takes a project file and a model file");
+    if (action != "add" && action != "classify" && !rest.empty())
         return usageError(spec(), action + " takes one project file, not '" + rest.front() + "'");
     // Each action takes its own options; one given to another is a mistake
     // worth telling rather than ignoring.
@@ -662,6 +666,7 @@ int cmdProject(const CliArgs& args)
         {"summary", {"by", "pass-gap", "csv"}},
         {"export", {"calls", "recordings", "csv", "raven"}},
         {"status", {}},
+        {"classify", {}},
     };
     if (const auto own = kOptionsOf.find(action); own != kOptionsOf.end())
         for (const OptionValue& o : parsed.options)
@@ -682,9 +687,11 @@ int cmdProject(const CliArgs& args)
             return runExport(parsed, path);
         if (action == "status")
             return runStatus(path);
+        if (action == "classify")
+            return classifyProject(path, rest.front());
     } catch (const ProjectError& e) {
         say(e.what());
         return 1;
     }
-    return usageError(spec(), "unknown action '" + action + "' (init, add, calls, merge, summary, export, status)");
+    return usageError(spec(), "unknown action '" + action + "' (init, add, calls, merge, summary, export, status, classify)");
 }

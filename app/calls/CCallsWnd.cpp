@@ -1,5 +1,6 @@
 #include "calls/CCallsWnd.h"
 
+#include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
 #include "pulse/CallDetector.h"
 #include "pulse/CallTable.h"
@@ -62,19 +63,53 @@ CCallsWnd::CCallsWnd(QWidget* parent) : QWidget(parent, Qt::Window)
 void CCallsWnd::setCalls(std::vector<CallMeasures> calls, const QString& status)
 {
     m_calls = std::move(calls);
-    m_table->clearContents();
+    m_species.clear();
+    m_probabilities.clear();
+    fill();
+    m_status->setText(status);
+    m_mark->setEnabled(!m_calls.empty());
+}
+
+void CCallsWnd::setSpecies(std::vector<std::string> species, std::vector<float> probabilities, const QString& status)
+{
+    if (species.size() != m_calls.size() || probabilities.size() != m_calls.size())
+        return;
+    m_species = std::move(species);
+    m_probabilities = std::move(probabilities);
+    fill();
+    m_status->setText(status);
+}
+
+void CCallsWnd::fill()
+{
+    const bool identified = !m_species.empty();
+    const int first = identified ? 2 : 0;
+    const std::vector<std::string> headings = callColumnHeadings();
+    QStringList labels;
+    if (identified)
+        labels << tr("species") << tr("probability");
+    for (const std::string& h : headings)
+        labels << QString::fromStdString(h);
+    m_table->clear();
+    m_table->setColumnCount(static_cast<int>(labels.size()));
+    m_table->setHorizontalHeaderLabels(labels);
     m_table->setRowCount(static_cast<int>(m_calls.size()));
     for (int r = 0; r < static_cast<int>(m_calls.size()); ++r) {
-        const std::vector<std::string> cells = callCells(m_calls[static_cast<std::size_t>(r)]);
+        const auto row = static_cast<std::size_t>(r);
+        if (identified) {
+            m_table->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(m_species[row])));
+            auto* p = new QTableWidgetItem(QString::fromStdString(vkit::formatC("%.3f", m_probabilities[row])));
+            p->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_table->setItem(r, 1, p);
+        }
+        const std::vector<std::string> cells = callCells(m_calls[row]);
         for (int c = 0; c < static_cast<int>(cells.size()); ++c) {
             auto* item = new QTableWidgetItem(QString::fromStdString(cells[static_cast<std::size_t>(c)]));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            m_table->setItem(r, c, item);
+            m_table->setItem(r, first + c, item);
         }
     }
     m_table->resizeColumnsToContents();
-    m_status->setText(status);
-    m_mark->setEnabled(!m_calls.empty());
 }
 
 void CCallsWnd::copyTable()

@@ -1,6 +1,8 @@
 #include "calls/ViewCalls.h"
 
 #include "calls/CCallsWnd.h"
+#include "classify/Classifier.h"
+#include "classify/ModelFile.h"
 #include "commands/CommandTable.h"
 #include "core/NumberText.h"
 #include "display/CAnaPlot.h"
@@ -11,6 +13,7 @@
 #include "pulse/CallDetector.h"
 #include "pulse/CallTable.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <algorithm>
@@ -18,6 +21,8 @@
 ViewCalls::ViewCalls(CVesAnaView& view, CommandHandlers& commands) : QObject(&view), m_view(view)
 {
     commands.on(cmd::FindCalls, [this](int) { findCalls(); },
+                [this](int, CommandState& s) { s.enabled = m_view.doc().lengthFrames() > 0; });
+    commands.on(cmd::IdentifyCalls, [this](int) { identifyCalls(); },
                 [this](int, CommandState& s) { s.enabled = m_view.doc().lengthFrames() > 0; });
     // The result window is the view's child: it goes with the view.
 }
@@ -91,6 +96,9 @@ int ViewCalls::markCalls()
     CVesSoundDoc& doc = m_view.doc();
     AnnotationTable table = emptyCallTable();
     appendCallsToTable(table, doc.path(), m_wnd->calls());
+    const auto& species = m_wnd->species();
+    for (std::size_t i = 0; i < species.size() && i < table.rows.size(); ++i)
+        table.rows[i].label += vkit::formatC(": %s %.2f", species[i].c_str(), m_wnd->probabilities()[i]);
     std::string error;
     const int added = addMarksFromTable(doc, table, error);
     if (added < 0) {
@@ -99,4 +107,55 @@ int ViewCalls::markCalls()
     }
     CVesAnaView::marksChanged(doc);
     return added;
+}
+
+bool ViewCalls::identifyCalls()
+{
+    const QString path = QFileDialog::getOpenFileName(&m_view, tr("Identify calls: species model"), QString(),
+                                                      tr("Species models (*.vcls);;All files (*)"));
+    if (path.isEmpty())
+        return false;
+    std::string error;
+    if (!identifyWith(path.toStdString(), error)) {
+        if (!error.empty())
+            QMessageBox::warning(&m_view, tr("Identify calls"), QString::fromStdString(error));
+        return false;
+    }
+    return true;
+}
+
+bool ViewCalls::identifyWith(const std::string& path, std::string& error)
+{
+    classify::ClassifierModel model;
+    if (!classify::loadModel(path, model, error))
+        return false;
+    std::unique_ptr<classify::Classifier> classifier;
+    try {
+        classifier = std::make_unique<classify::Classifier>(std::move(model));
+    } catch (const classify::ClassifyError& e) {
+        error = path + ": " + e.what();
+        return false;
+    }
+    if ((!m_wnd || m_wnd->calls().empty()) && !findCalls())
+        return false;  // cancelled
+    std::vector<classify::CallLabel> labels;
+    std::vector<classify::PassLabel> passes;
+    classifier->classify(m_wnd->calls(), labels, passes);
+    std::vector<std::string> species;
+    std::vector<float> probabilities;
+    std::size_t named = 0;
+    for (const classify::CallLabel& l : labels) {
+        species.push_back(classifier->label(l.species));
+        probabilities.push_back(l.probability);
+        named += l.species >= 0;
+    }
+    const std::string file = path.substr(path.find_last_of('/') + 1);
+    m_wnd->setSpecies(std::move(species), std::move(probabilities),
+                      QString::fromStdString(vkit::formatC(
+                          "%zu calls, %zu labelled by %s (%zu species), %zu No ID; a model is only as good as the "
+                          "calls it was trained on",
+                          labels.size(), named, file.c_str(), classifier->speciesCount(), labels.size() - named)));
+    m_wnd->show();
+    m_wnd->raise();
+    return true;
 }

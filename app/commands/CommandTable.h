@@ -97,6 +97,7 @@ constexpr int PulseLength = 32828;
 constexpr int RateSettingsDefault = 33131;
 constexpr int PulseCharacteristics = 33081;
 constexpr int FindCalls = 33210;
+constexpr int IdentifyCalls = 33211;
 constexpr int SpectSettingsDefault = 32803;
 constexpr int SpectSettingsCurrent = 33078;
 constexpr int OscSettingsDefault = 32841;

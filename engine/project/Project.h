@@ -233,3 +233,20 @@ struct MergeReport {
 // Throws ProjectError, importing nothing, when the shards differ in settings
 // or version (the message names them) or a file is not a shard file.
 MergeReport mergeCallShards(Project& project, const std::string& projectPath);
+// ==== Species classifier: the calls people labelled and the calls to label ====
+// (ProjectCalls.cpp; free functions over the open database)
+
+// The identity of one stored call beside its measurements: its id (for
+// setAutoLabel) and the label a person gave it, "" when none.
+struct CallIdentity {
+    std::int64_t id = 0;
+    std::string manualLabel;
+};
+
+// As Project::forEachRecordingCalls, with each call's id and manual label
+// (same order as the calls).
+void forEachRecordingCallsWithLabels(
+    Project& project,
+    const std::function<void(const RecordingRow&, const std::vector<CallMeasures>&, const std::vector<CallIdentity>&)>&
+        fn);
+// ==== end of the species classifier block ====

@@ -41,6 +41,7 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
          {"engine/core", "engine/records", "engine/document", "engine/display", "engine/soundio"}},
         {"engine/detectorfiles", {"engine/core"}},
         {"engine/project", {"engine/core", "engine/records", "engine/document", "engine/pulse"}},
+        {"engine/classify", {"engine/core", "engine/records", "engine/pulse"}},
         // Drawing, shared by the program and the command-line tool.
         {"render",
          {"engine/core", "engine/records", "engine/document", "engine/display", "engine/power", "engine/pulse"}},
@@ -60,7 +61,8 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
         {"app/pulse",
          {"app/commands", "app/widgets", "app/print", "app/display", "render", "engine/core", "engine/records",
           "engine/document", "engine/pulse"}},
-        {"app/calls", {"app/commands", "app/display", "engine/core", "engine/document", "engine/pulse"}},
+        {"app/calls",
+         {"app/commands", "app/display", "engine/core", "engine/document", "engine/pulse", "engine/classify"}},
         {"app/soundio",
          {"app/commands", "app/widgets", "app/display", "app/filter", "engine/core", "engine/records",
           "engine/document", "engine/filter", "engine/soundio"}},
