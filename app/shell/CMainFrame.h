@@ -8,6 +8,7 @@
 
 #include "commands/CommandRouter.h"
 #include "commands/CommandTable.h"
+#include "project/ProjectDialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -76,6 +77,8 @@ private:
     void fillWindowMenu(QMenu* menu);
     void onSubWindowActivated(QMdiSubWindow* window);
     void registerCommands();
+    // How a project window opens a recording at a call.
+    OpenRecordingFn projectRecordingOpener();
 
     CVesSoundApp& m_app;
     QMdiArea* m_mdi = nullptr;
