@@ -6,6 +6,10 @@
 // counters give rows per second, so the ratio to the yardstick is the figure
 // to read (the machines are shared).
 //
+// The review cases time one step of the review window (the next pass, with
+// each filter it offers), one stored decision and a page of the recordings
+// table at its deepest offset; their budget is 100 ms a step.
+//
 // VES_BENCH_PROJECT_CALLS sets the larger size (default 2 M calls, 20 per
 // recording; 20 M is the size of a busy season).
 #include "project/Project.h"
@@ -16,6 +20,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -267,6 +272,66 @@ void BM_PlainScanYardstick(benchmark::State& state)
     }
     rows(state, s.calls);
 }
+
+// ---- review: moving to the next pass, and a page of the recordings table ----
+
+// One step of the review window: the pass after the current one (one
+// recording's calls and the path index), with the filters the window offers.
+// The budget is 100 ms a step: the time per iteration is the step.
+void BM_ReviewNextPass(benchmark::State& state)
+{
+    Season& s = season(largeSize());
+    review::prepareForTable(*s.project);
+    review::RecordingFilter filter;
+    if (state.range(0) == 1)
+        filter.notVetted = true;
+    if (state.range(0) == 2)
+        filter.night = "2026-05-01";  // one night in 150: most recordings are skipped
+    if (state.range(0) == 3)
+        filter.label = kSpecies[2];
+    std::optional<review::Pass> pass;
+    std::int64_t steps = 0;
+    for (auto _ : state) {
+        pass = review::nextPass(*s.project, pass ? &*pass : nullptr, filter, Project::kStoredPassGapMs, true);
+        if (!pass && steps == 0) {
+            state.SkipWithError("no pass found");
+            break;
+        }
+        ++steps;
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_ReviewNextPass)->ArgName("filter")->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// A decision: the manual label of a pass stored with its counts.
+void BM_ReviewLabelPass(benchmark::State& state)
+{
+    Season& s = season(largeSize());
+    std::optional<review::Pass> pass;
+    for (auto _ : state) {
+        pass = review::nextPass(*s.project, pass ? &*pass : nullptr, {}, Project::kStoredPassGapMs, true);
+        review::labelPass(*s.project, *pass, kSpecies[1], "bench", "2026-12-11T20:00:00Z");
+    }
+    rows(state, 1);
+}
+BENCHMARK(BM_ReviewLabelPass)->Unit(benchmark::kMillisecond);
+
+// A page of the table: the count, and 256 rows at the end of the order (the
+// deepest OFFSET), sorted by path (the index) or by calls (a sort).
+void BM_TablePage(benchmark::State& state)
+{
+    Season& s = season(largeSize());
+    review::prepareForTable(*s.project);
+    const auto sort = state.range(0) == 0 ? review::RecordingSort::Path : review::RecordingSort::Calls;
+    for (auto _ : state) {
+        const std::int64_t n = review::countRecordings(*s.project, {});
+        const auto page = review::recordingPage(*s.project, {}, sort, false, std::max<std::int64_t>(0, n - 256), 256);
+        if (page.empty())
+            state.SkipWithError("an empty page");
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_TablePage)->ArgName("by_calls")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 void sizes(benchmark::internal::Benchmark* b)
 {

@@ -77,6 +77,8 @@ ProjectWindow::ProjectWindow(std::unique_ptr<Project> project, std::string path,
     filters->addWidget(m_notVetted);
     filters->addStretch(1);
 
+    // Sorting a season by night, site or calls goes through an index.
+    review::prepareForTable(*m_project);
     m_model = new RecordingTableModel(*m_project, root(), this);
     auto* table = new RecordingTableView(this);
     table->activate = [this](int row) { openRow(row); };

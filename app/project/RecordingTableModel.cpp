@@ -131,6 +131,13 @@ void RecordingTableModel::sort(int column, Qt::SortOrder order)
     case Labels: s = RecordingSort::Labels; break;
     default: break;
     }
+    // The labels are made per row: ordering by them reads every row's, which
+    // a large season cannot afford on each page.
+    if (s == RecordingSort::Labels && m_count > kLabelSortLimit) {
+        emit failed(tr("Sorting by labels is offered up to %1 recordings: filter by night, site or label first.")
+                        .arg(kLabelSortLimit));
+        return;
+    }
     beginResetModel();
     m_sort = s;
     m_descending = order == Qt::DescendingOrder;

@@ -19,6 +19,7 @@ public:
     enum Column { Path, Night, Site, Calls, Labels, State, ColumnCount };
     static constexpr int kPageRows = 256;
     static constexpr int kCachedPages = 8;
+    static constexpr int kLabelSortLimit = 100000;
 
     // `root` is where the recordings lie; files gone from there show as missing.
     RecordingTableModel(Project& project, std::string root, QObject* parent = nullptr);

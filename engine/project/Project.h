@@ -178,6 +178,12 @@ struct RecordingListRow {
     std::string labels;  // the distinct labels of its calls, ", " between them
 };
 
+// Adds the indexes that the table's sorting and filtering by night, site and
+// calls use (once; an index changes nothing a reader sees, so older
+// programs read the project as before). False when the project cannot be
+// written (read-only, locked): the table then works, slower.
+bool prepareForTable(Project& p);
+
 // Counted by SQL: nothing but the number leaves the database.
 std::int64_t countRecordings(Project& p, const RecordingFilter& filter);
 // The rows [offset, offset + limit) of the filtered table in the sort order

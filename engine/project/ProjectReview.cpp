@@ -276,6 +276,20 @@ bool Pass::vetted() const
     return std::all_of(calls.begin(), calls.end(), [](const ReviewCall& c) { return !c.manualLabel.empty(); });
 }
 
+bool prepareForTable(Project& p)
+{
+    try {
+        p.inTransaction([&] {
+            p.db().exec("CREATE INDEX IF NOT EXISTS recordings_night_path ON recordings(night, path);"
+                        "CREATE INDEX IF NOT EXISTS recordings_site_path ON recordings(site, path);"
+                        "CREATE INDEX IF NOT EXISTS recordings_calls_path ON recordings(call_count, path)");
+        });
+        return true;
+    } catch (const ProjectError&) {
+        return false;
+    }
+}
+
 std::int64_t countRecordings(Project& p, const RecordingFilter& filter)
 {
     const FilterSql f = filterSql(filter, false);
@@ -294,7 +308,8 @@ std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& f
     case RecordingSort::Path: break;
     case RecordingSort::Night: order = std::string("r.night") + dir + ", "; break;
     case RecordingSort::Site: order = std::string("r.site") + dir + ", "; break;
-    case RecordingSort::Calls: order = std::string("coalesce(r.call_count, -1)") + dir + ", "; break;
+    // NULL (not analysed) sorts before 0, as the index has it.
+    case RecordingSort::Calls: order = std::string("r.call_count") + dir + ", "; break;
     case RecordingSort::Labels: order = std::string("labels") + dir + ", "; break;
     }
     order += std::string("r.path") + dir;
