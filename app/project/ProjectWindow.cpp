@@ -91,8 +91,15 @@ ProjectWindow::ProjectWindow(std::unique_ptr<Project> project, std::string path,
     m_table->sortByColumn(RecordingTableModel::Path, Qt::AscendingOrder);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setColumnWidth(RecordingTableModel::Path, 330);
-    m_table->setColumnWidth(RecordingTableModel::Labels, 160);
+    // One line a row; long paths keep their file names' ends in view.
+    m_table->setWordWrap(false);
+    m_table->setTextElideMode(Qt::ElideMiddle);
+    const int em = m_table->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    m_table->setColumnWidth(RecordingTableModel::Path, 40 * em);
+    m_table->setColumnWidth(RecordingTableModel::Night, 8 * em);
+    m_table->setColumnWidth(RecordingTableModel::Site, 9 * em);
+    m_table->setColumnWidth(RecordingTableModel::Calls, 4 * em);
+    m_table->setColumnWidth(RecordingTableModel::Labels, 14 * em);
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { openRow(i.row()); });
 
     auto* review = new QPushButton(tr("&Review passes…"), this);
@@ -112,7 +119,7 @@ ProjectWindow::ProjectWindow(std::unique_ptr<Project> project, std::string path,
     layout->addLayout(filters);
     layout->addWidget(m_table, 1);
     layout->addLayout(buttons);
-    resize(900, 560);
+    resize(1000, 560);
 
     connect(m_night, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
     connect(m_site, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });

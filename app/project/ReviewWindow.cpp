@@ -103,6 +103,8 @@ ReviewWindow::ReviewWindow(Project& project, std::string root, review::Recording
     m_calls->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_calls->verticalHeader()->hide();
     m_calls->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_calls->horizontalHeader()->setStretchLastSection(true);
+    m_calls->verticalHeader()->setDefaultSectionSize(m_calls->fontMetrics().height() + 6);
     m_calls->setMaximumHeight(170);
     // The arrows move between passes, not rows: the table is read, not walked.
     m_calls->setFocusPolicy(Qt::NoFocus);
@@ -181,20 +183,24 @@ ReviewWindow::ReviewWindow(Project& project, std::string root, review::Recording
         say(qs(e.what()));
     }
     std::sort(used.begin(), used.end());
-    QString row;
-    for (const auto& [count, name] : used) {
-        if (static_cast<int>(m_quick.size()) == kMaxQuickLabels)
-            break;
-        m_quick.push_back(name);
-        row += QStringLiteral("%1 %2   ").arg(m_quick.size()).arg(qs(name));
-    }
-    m_quickRow->setText(row.isEmpty() ? tr("No labels yet: type a code.") : tr("Keys: ") + row);
+    for (const auto& [count, name] : used)
+        if (static_cast<int>(m_quick.size()) < kMaxQuickLabels)
+            m_quick.push_back(name);
+    showQuickLabels();
     QStringList completions;
     for (const std::string& s : all)
         completions << qs(s);
     auto* completer = new QCompleter(completions, m_code);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_code->setCompleter(completer);
+}
+
+void ReviewWindow::showQuickLabels()
+{
+    QString row;
+    for (std::size_t i = 0; i < m_quick.size(); ++i)
+        row += QStringLiteral("%1 %2   ").arg(i + 1).arg(qs(m_quick[i]));
+    m_quickRow->setText(row.isEmpty() ? tr("No labels yet: type a code (/).") : tr("Keys: ") + row);
 }
 
 ReviewWindow::~ReviewWindow() = default;
@@ -320,13 +326,20 @@ bool ReviewWindow::accept()
 
 bool ReviewWindow::label(const std::string& text)
 {
-    return store(
+    const bool stored = store(
         [this, text] {
             review::labelPass(m_project, *m_pass, text, userName(),
                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString());
             return true;
         },
         tr("Labelled %1 as %2.").arg(m_pass ? qs(m_pass->rec.path) : QString(), qs(text)));
+    // A new species label gets the next free key.
+    if (stored && text != review::kNoiseLabel && static_cast<int>(m_quick.size()) < kMaxQuickLabels &&
+        std::find(m_quick.begin(), m_quick.end(), text) == m_quick.end()) {
+        m_quick.push_back(text);
+        showQuickLabels();
+    }
+    return stored;
 }
 
 bool ReviewWindow::openRecording()
@@ -356,6 +369,7 @@ void ReviewWindow::present(std::optional<review::Pass> pass)
 {
     m_pass = std::move(pass);
     m_calls->setRowCount(0);
+    say({});
     if (!m_pass) {
         m_title->clear();
         m_autoLabel->clear();
@@ -447,7 +461,8 @@ void ReviewWindow::render()
         const TwipsRect& pane = layout.channels.front().freqPane;
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(QColor(255, 255, 255), 2));
+        // Blue stands apart from every level colour of the built-in schemes.
+        painter.setPen(QPen(QColor(0, 80, 230), 2));
         QFont font = painter.font();
         font.setBold(true);
         painter.setFont(font);

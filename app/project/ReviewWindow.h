@@ -85,6 +85,7 @@ protected:
 private:
     void present(std::optional<review::Pass> pass);
     void render();
+    void showQuickLabels();
     bool store(const std::function<bool()>& decide, const QString& done);
     void say(const QString& text);
 

@@ -258,6 +258,11 @@ void CMainFrame::fillWindowMenu(QMenu* menu)
     }
 }
 
+void CMainFrame::openProject(const std::string& path)
+{
+    openProjectWindow(this, path, projectRecordingOpener());
+}
+
 OpenRecordingFn CMainFrame::projectRecordingOpener()
 {
     // A recording of a project opens as any other, scrolled to the call
@@ -287,7 +292,7 @@ OpenRecordingFn CMainFrame::projectRecordingOpener()
 void CMainFrame::registerCommands()
 {
     m_commands.on(cmd::DetectorFileManagement, [this](int) { runDetectorFileManagement(this); });
-    m_commands.on(cmd::OpenProject, [this](int) { openProjectWindow(this, {}, projectRecordingOpener()); });
+    m_commands.on(cmd::OpenProject, [this](int) { openProject({}); });
     m_commands.on(cmd::FilePrintSetup, [this](int) { vprint::runPrintSetup(this); });
     // Another program's play-then-record messages, over the session bus.
     auto* control = new ExternalControl([this] { return activeView(); },

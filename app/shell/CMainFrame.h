@@ -63,6 +63,9 @@ public:
     // False when the settings hold no window state (a first start).
     bool restoreWindowState();
 
+    // File > Open Project… on `path` (asked for when empty).
+    void openProject(const std::string& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
