@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -346,6 +347,36 @@ TEST(ProjectReview, FilesThatAreNoWaveOrDamagedAreRefusedAndLeftAlone)
     std::string error;
     EXPECT_FALSE(review::writeGuanoField("/nonexistent/r.wav", "Species Manual ID", "PIPPIP", error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+// Inputs that once crashed the program, as recordings to label: each is
+// written or refused with a message, a refused one is left as it was, and
+// nothing is left beside it.
+TEST(ProjectReview, InputsThatOnceCrashedAreLabelledOrRefusedWithAMessage)
+{
+    const auto inputs = vestest::sharedCrashInputs();
+    if (inputs.empty())
+        GTEST_SKIP() << "no crash inputs beside the project (../shared/crashes)";
+    for (const std::string& input : inputs) {
+        SCOPED_TRACE(input);
+        TempDir dir;
+        const std::string file = dir.file("r.wav");
+        const Bytes bytes = vestest::readFile(input);
+        vestest::writeFile(file, bytes);
+        std::string error;
+        bool changed = false;
+        if (!review::writeGuanoField(file, "Species Manual ID", "PIPPIP", error, &changed)) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(vestest::readFile(file), bytes);
+        } else {
+            EXPECT_TRUE(review::writeGuanoField(file, "Species Manual ID", "PIPPIP", error, &changed)) << error;
+            EXPECT_FALSE(changed);
+        }
+        std::size_t left = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+            ++left;
+        EXPECT_EQ(left, 1u);
+    }
 }
 
 TEST(ProjectReview, WritingLabelsKeepsTheProjectsFileRecordsCurrent)
