@@ -50,7 +50,7 @@ const RecordingTableModel::Page* RecordingTableModel::page(int number) const
     p.number = number;
     try {
         p.rows = review::recordingPage(m_project, m_filter, m_sort, m_descending,
-                                       static_cast<std::int64_t>(number) * kPageRows, kPageRows);
+                                       static_cast<std::int64_t>(number) * kPageRows, kPageRows, m_count);
     } catch (const std::exception& e) {
         emit failed(QString::fromStdString(e.what()));
         return nullptr;

@@ -187,9 +187,12 @@ bool prepareForTable(Project& p);
 // Counted by SQL: nothing but the number leaves the database.
 std::int64_t countRecordings(Project& p, const RecordingFilter& filter);
 // The rows [offset, offset + limit) of the filtered table in the sort order
-// (ties in path order), fetched as one page.
+// (ties in path order), fetched as one page. Given the filter's `total`
+// (countRecordings), a page in the second half is read from the end, so
+// that no page skips more than half the rows.
 std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& filter, RecordingSort sort,
-                                            bool descending, std::int64_t offset, int limit);
+                                            bool descending, std::int64_t offset, int limit,
+                                            std::int64_t total = -1);
 // The distinct nights, sites and labels, sorted, for the filter choices.
 std::vector<std::string> distinctNights(Project& p);
 std::vector<std::string> distinctSites(Project& p);

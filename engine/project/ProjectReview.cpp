@@ -299,8 +299,19 @@ std::int64_t countRecordings(Project& p, const RecordingFilter& filter)
 }
 
 std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& filter, RecordingSort sort,
-                                            bool descending, std::int64_t offset, int limit)
+                                            bool descending, std::int64_t offset, int limit, std::int64_t total)
 {
+    // OFFSET steps over the rows it skips: from the end, the second half
+    // costs what the first does.
+    const bool fromEnd = total >= 0 && offset > total / 2;
+    if (fromEnd) {
+        if (offset >= total)
+            return {};
+        const std::int64_t end = std::min<std::int64_t>(total, offset + limit);
+        limit = static_cast<int>(end - offset);
+        offset = total - end;
+        descending = !descending;
+    }
     const FilterSql f = filterSql(filter, false);
     const char* dir = descending ? " DESC" : "";
     std::string order;
@@ -323,6 +334,8 @@ std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& f
     std::vector<RecordingListRow> out;
     while (s.step())
         out.push_back({readRecording(s), s.isNull(18) ? std::string() : s.text(18)});
+    if (fromEnd)
+        std::reverse(out.begin(), out.end());
     return out;
 }
 

@@ -223,6 +223,21 @@ TEST(ProjectReview, PagesAndCountsFollowFilterAndSort)
             paths.push_back(row.rec.path);
         EXPECT_EQ(paths, c.paths);
         EXPECT_EQ(review::countRecordings(*s.p, c.filter), c.count);
+        // Read from the end when the page lies in the second half: the same rows.
+        std::vector<std::string> fromEnd;
+        for (const auto& row :
+             review::recordingPage(*s.p, c.filter, c.sort, c.descending, c.offset, c.limit, c.count))
+            fromEnd.push_back(row.rec.path);
+        EXPECT_EQ(fromEnd, c.paths);
+    }
+    // Every single-row page of the whole table, both ways.
+    for (int i = 0; i < 4; ++i) {
+        const auto a = review::recordingPage(*s.p, {}, RecordingSort::Night, true, i, 1);
+        const auto b = review::recordingPage(*s.p, {}, RecordingSort::Night, true, i, 1, 3);
+        ASSERT_EQ(a.size(), b.size()) << i;
+        if (!a.empty()) {
+            EXPECT_EQ(a[0].rec.path, b[0].rec.path) << i;
+        }
     }
     const auto page = review::recordingPage(*s.p, {}, RecordingSort::Path, false, 0, 1);
     ASSERT_EQ(page.size(), 1u);
