@@ -126,6 +126,7 @@ ProjectWindow::ProjectWindow(std::unique_ptr<Project> project, std::string path,
     connect(m_label, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
     connect(m_notVetted, &QCheckBox::toggled, this, [this] { applyFilter(); });
     connect(m_model, &RecordingTableModel::failed, this, [this](const QString& text) { m_status->setText(text); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { updateStatus(); });
     updateStatus();
 }
 
@@ -188,7 +189,10 @@ void ProjectWindow::applyFilter()
 
 void ProjectWindow::updateStatus()
 {
-    m_status->setText(tr("%n recording(s)", nullptr, static_cast<int>(m_model->totalRows())));
+    const int n = static_cast<int>(m_model->totalRows());
+    m_status->setText(!m_model->countComplete() ? tr("%1 recordings and more").arg(n)
+                      : n == 1                  ? tr("1 recording")
+                                                : tr("%1 recordings").arg(n));
 }
 
 bool ProjectWindow::openRow(int row)

@@ -50,7 +50,8 @@ const RecordingTableModel::Page* RecordingTableModel::page(int number) const
     p.number = number;
     try {
         p.rows = review::recordingPage(m_project, m_filter, m_sort, m_descending,
-                                       static_cast<std::int64_t>(number) * kPageRows, kPageRows, m_count);
+                                       static_cast<std::int64_t>(number) * kPageRows, kPageRows,
+                                       m_lazy ? -1 : m_count);
     } catch (const std::exception& e) {
         emit failed(QString::fromStdString(e.what()));
         return nullptr;
@@ -161,11 +162,44 @@ void RecordingTableModel::refresh()
 {
     beginResetModel();
     m_pages.clear();
-    try {
-        m_count = review::countRecordings(m_project, m_filter);
-    } catch (const std::exception& e) {
-        m_count = 0;
-        emit failed(QString::fromStdString(e.what()));
+    m_lazy = m_filter.notVetted;
+    m_more = false;
+    m_count = 0;
+    if (m_lazy) {
+        m_more = true;
+        if (const Page* first = page(0)) {
+            m_count = static_cast<std::int64_t>(first->rows.size());
+            m_more = first->rows.size() == static_cast<std::size_t>(kPageRows);
+        } else {
+            m_more = false;
+        }
+    } else {
+        try {
+            m_count = review::countRecordings(m_project, m_filter);
+        } catch (const std::exception& e) {
+            emit failed(QString::fromStdString(e.what()));
+        }
     }
     endResetModel();
+}
+
+bool RecordingTableModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && m_lazy && m_more;
+}
+
+void RecordingTableModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const Page* next = page(static_cast<int>(m_count / kPageRows));
+    if (!next || next->rows.empty()) {
+        m_more = false;
+        return;
+    }
+    const auto n = static_cast<std::int64_t>(next->rows.size());
+    beginInsertRows({}, static_cast<int>(m_count), static_cast<int>(m_count + n - 1));
+    m_count += n;
+    m_more = n == kPageRows;
+    endInsertRows();
 }

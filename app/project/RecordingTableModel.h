@@ -29,6 +29,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // With "not vetted" the rows are not counted ahead (that reads every
+    // recording's calls): they grow a page at a time as the view scrolls.
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
     void setFilter(const review::RecordingFilter& filter);
     const review::RecordingFilter& filter() const { return m_filter; }
@@ -43,6 +47,8 @@ public:
     // Pages fetched from the database so far (for tests of the paging).
     int pagesFetched() const { return m_fetches; }
     std::int64_t totalRows() const { return m_count; }
+    // False while rows of a "not vetted" filter remain to be fetched.
+    bool countComplete() const { return !m_more; }
 
 signals:
     // A database fault while fetching (another program holds a lock, ...).
@@ -62,6 +68,8 @@ private:
     review::RecordingSort m_sort = review::RecordingSort::Path;
     bool m_descending = false;
     std::int64_t m_count = 0;
+    bool m_lazy = false;  // counted as fetched (the not-vetted filter)
+    bool m_more = false;  // a lazy count with rows still to fetch
     mutable std::list<Page> m_pages;  // most recently used first
     mutable int m_fetches = 0;
 };

@@ -395,3 +395,67 @@ TEST_F(ProjectWindowTest, FaultsOfTheProjectFileAreToldAndNothingIsLost)
     EXPECT_EQ(Project::open(project)->root(), moved);
     EXPECT_EQ(scripted.questions.size(), 2u);
 }
+
+// A season larger than a page: the table counts it and reads the pages it
+// shows, never the whole table, and keeps only a few pages.
+TEST_F(ProjectWindowTest, TheTableReadsPagesOfALargeSeason)
+{
+    constexpr int kRows = 5000;
+    const std::string file = dir.file("large.vproj");
+    {
+        auto p = Project::create(file);
+        p->setRoot(dir.path());
+        p->inTransaction([&] {
+            for (int i = 0; i < kRows; ++i) {
+                RecordingRow r;
+                char name[32];
+                std::snprintf(name, sizeof name, "R%05d.wav", i);
+                r.path = name;
+                r.night = i % 2 ? "2026-06-01" : "2026-06-02";
+                r.site = "S";
+                CallMeasures c;
+                c.call = 1;
+                c.endMs = 5;
+                p->storeCalls(p->putRecording(r), "k", 0, {c});
+            }
+        });
+    }
+    ProjectWindow* w = openProjectWindow(nullptr, file, {});
+    ASSERT_NE(w, nullptr);
+    RecordingTableModel* model = w->model();
+    processEvents();
+    EXPECT_EQ(model->rowCount(), kRows);
+    const int shown = model->pagesFetched();
+    EXPECT_LE(shown, 2);
+    // Scrolling to the end reads the last page, from the end of the order.
+    w->table()->scrollToBottom();
+    processEvents();
+    EXPECT_EQ(model->data(model->index(kRows - 1, RecordingTableModel::Path)).toString(), "R04999.wav");
+    EXPECT_EQ(model->data(model->index(kRows / 2, RecordingTableModel::Path)).toString(), "R02500.wav");
+    EXPECT_LE(model->pagesFetched(), shown + 3);
+    // Walking every row keeps the cache to its few pages.
+    for (int row = 0; row < kRows; row += 97)
+        ASSERT_TRUE(model->rowAt(row)) << row;
+    EXPECT_LE(model->pagesFetched(), shown + 3 + kRows / RecordingTableModel::kPageRows + 1);
+    // Sorted by night, descending (ties by path, descending too): the even
+    // rows' later night first.
+    w->table()->sortByColumn(RecordingTableModel::Night, Qt::DescendingOrder);
+    EXPECT_EQ(model->data(model->index(0, RecordingTableModel::Path)).toString(), "R04998.wav");
+    EXPECT_EQ(model->data(model->index(kRows / 2, RecordingTableModel::Path)).toString(), "R04999.wav");
+    EXPECT_EQ(model->data(model->index(kRows - 1, RecordingTableModel::Path)).toString(), "R00001.wav");
+    w->nightFilter()->setCurrentIndex(w->nightFilter()->findText("2026-06-01"));
+    EXPECT_EQ(model->rowCount(), kRows / 2);
+    // Not vetted: not counted ahead; the rows grow a page at a time.
+    w->notVettedFilter()->setChecked(true);
+    EXPECT_EQ(model->rowCount(), RecordingTableModel::kPageRows);
+    EXPECT_TRUE(w->statusText().contains("and more")) << w->statusText().toStdString();
+    ASSERT_TRUE(model->canFetchMore({}));
+    model->fetchMore({});
+    EXPECT_EQ(model->rowCount(), 2 * RecordingTableModel::kPageRows);
+    while (model->canFetchMore({}))
+        model->fetchMore({});
+    EXPECT_EQ(model->rowCount(), kRows / 2);
+    EXPECT_EQ(w->statusText(), QString("%1 recordings").arg(kRows / 2));
+    w->close();
+    processEvents();
+}
