@@ -58,8 +58,8 @@ RecordingRow readRecording(const sql::Stmt& s)
     return r;
 }
 
-// The WHERE terms of a filter over recordings `r`, with their values bound
-// from parameter `first` on.
+// The WHERE terms of a filter over recordings `r`; their values go to
+// parameters ?101, ?102, … (bindFilter), clear of the query's own.
 struct FilterSql {
     std::string where;
     std::vector<std::string> values;
