@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -94,6 +95,16 @@ ReviewWindow::ReviewWindow(Project& project, std::string root, review::Recording
     m_title->setAccessibleName(tr("Pass"));
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_picture = new PassPicture(this);
+    auto* gapLabel = new QLabel(tr("Pass &gap:"), this);
+    m_gap = new QSpinBox(this);
+    m_gap->setAccessibleName(tr("Pass gap in milliseconds"));
+    m_gap->setRange(10, 600000);
+    m_gap->setSingleStep(100);
+    m_gap->setSuffix(tr(" ms"));
+    m_gap->setValue(static_cast<int>(m_passGapMs));
+    m_gap->setToolTip(tr("Calls closer than this (end to start) belong to one pass"));
+    gapLabel->setBuddy(m_gap);
+    connect(m_gap, &QSpinBox::valueChanged, this, [this](int ms) { setPassGapMs(ms); });
 
     m_calls = new QTableWidget(0, 10, this);
     m_calls->setAccessibleName(tr("Calls of the pass"));
@@ -158,7 +169,11 @@ ReviewWindow::ReviewWindow(Project& project, std::string root, review::Recording
     labels->addWidget(m_autoLabel, 1);
     labels->addWidget(m_manualLabel, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_title);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_title, 1);
+    top->addWidget(gapLabel);
+    top->addWidget(m_gap);
+    layout->addLayout(top);
     layout->addWidget(m_picture, 1);
     layout->addLayout(labels);
     layout->addWidget(m_calls);
@@ -204,6 +219,20 @@ void ReviewWindow::showQuickLabels()
 }
 
 ReviewWindow::~ReviewWindow() = default;
+
+void ReviewWindow::setPassGapMs(double ms)
+{
+    if (ms == m_passGapMs)
+        return;
+    m_passGapMs = ms;
+    {
+        const QSignalBlocker block(m_gap);
+        m_gap->setValue(static_cast<int>(ms));
+    }
+    // The pass that holds the first call shown, cut anew.
+    if (m_pass)
+        showPass(m_pass->rec.id, m_pass->firstNumber());
+}
 
 std::string ReviewWindow::userName()
 {

@@ -25,6 +25,7 @@ class CVesSoundDoc;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 class ReviewDocHost;
 
@@ -64,7 +65,8 @@ public:
     bool label(const std::string& label);
     bool noise() { return label(review::kNoiseLabel); }
     bool openRecording();
-    void setPassGapMs(double ms) { m_passGapMs = ms; }
+    // Calls closer than this (end to start) are one pass; the pass shown is cut anew.
+    void setPassGapMs(double ms);
     // The labels keys 1 … 9 give.
     const std::vector<std::string>& quickLabels() const { return m_quick; }
     QLineEdit* codeField() const { return m_code; }
@@ -102,6 +104,7 @@ private:
     std::string m_docPath;
 
     QLabel* m_title = nullptr;
+    QSpinBox* m_gap = nullptr;
     PassPicture* m_picture = nullptr;
     QTableWidget* m_calls = nullptr;
     QLabel* m_autoLabel = nullptr;

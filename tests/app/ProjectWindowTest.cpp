@@ -233,6 +233,13 @@ TEST_F(ProjectWindowTest, TableFilterOpenReviewByKeysAndWriteLabels)
     EXPECT_EQ(r->pass()->rec.path, "North/d1/20260601_220000.wav");
     EXPECT_FALSE(r->picture()->picture().isNull());
     EXPECT_EQ(r->callsTable()->rowCount(), static_cast<int>(r->pass()->calls.size()));
+    // A shorter pass gap cuts the recording's calls into more passes.
+    const std::size_t allCalls = r->pass()->calls.size();
+    r->setPassGapMs(20);
+    ASSERT_TRUE(r->pass());
+    EXPECT_LT(r->pass()->calls.size(), allCalls);
+    r->setPassGapMs(Project::kStoredPassGapMs);
+    EXPECT_EQ(r->pass()->calls.size(), allCalls);
     QTest::keyClick(r, Qt::Key_A);
     processEvents();
     ASSERT_TRUE(r->pass());
