@@ -6,6 +6,11 @@
 // counters give rows per second, so the ratio to the yardstick is the figure
 // to read (the machines are shared).
 //
+// The review cases time one step of the review window (the next pass, with
+// each filter it offers), one stored decision and pages of the recordings
+// table, over a season of VES_BENCH_PROJECT_RECORDINGS recordings (default
+// 1 M) made by SQL; their budget is 100 ms a step.
+//
 // VES_BENCH_PROJECT_CALLS sets the larger size (default 2 M calls, 20 per
 // recording; 20 M is the size of a busy season).
 #include "project/Project.h"
@@ -16,6 +21,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -267,6 +273,142 @@ void BM_PlainScanYardstick(benchmark::State& state)
     }
     rows(state, s.calls);
 }
+
+// ---- review: moving to the next pass, and a page of the recordings table ----
+
+std::int64_t reviewRecordings()
+{
+    const char* env = std::getenv("VES_BENCH_PROJECT_RECORDINGS");
+    return env ? std::max<std::int64_t>(1000, std::atoll(env)) : 1000000;
+}
+
+// A season of `recordings` recordings made by SQL alone (a row-by-row build
+// of a million recordings takes hours): 40 sites, 150 nights, four calls per
+// recording in two passes, a quarter of the recordings with automatic labels
+// and the kept counts that the label filter reads.
+Season& reviewSeason()
+{
+    static Seasons built;
+    const std::int64_t n = reviewRecordings();
+    Season& s = built[n];
+    if (s.project)
+        return s;
+    s.path = tempPath("review-" + std::to_string(n) + ".vproj");
+    removeDb(s.path);
+    s.project = Project::create(s.path);
+    s.recordings = n;
+    s.calls = 4 * n;
+    sql::Db& db = s.project->db();
+    // Every measure column the table has, zero but for the times.
+    std::string measures, zeros;
+    {
+        sql::Stmt cols(db, "SELECT name FROM pragma_table_info('calls') WHERE type = 'REAL'");
+        while (cols.step()) {
+            const std::string c = cols.text(0);
+            if (c == "start_ms" || c == "end_ms")
+                continue;
+            measures += ", " + c;
+            zeros += ", 0";
+        }
+    }
+    const std::string count = std::to_string(n);
+    s.project->inTransaction([&] {
+        db.exec(("WITH RECURSIVE k(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM k WHERE i < " + count +
+                 " - 1) INSERT INTO recordings(path, size, mtime, hash, rate, channels, time_expansion, frames,"
+                 " length_s, start_time, start_source, site, detector, night, analysed_with, call_count)"
+                 " SELECT printf('SITE%02d/D%02d/%03d/R%09d.wav', i % 40, i % 40, (i / 40) % 150, i), 1048576,"
+                 " 1700000000 + i, '0123456789abcdef', 384000, 1, 1, 1152000, 3,"
+                 " printf('2026-%02d-%02d 22:00:00.000', 4 + ((i / 40) % 150) / 30, 1 + ((i / 40) % 150) % 28),"
+                 " 'name', 'SITE' || (i % 40), 'D' || (i % 40),"
+                 " printf('2026-%02d-%02d', 4 + ((i / 40) % 150) / 30, 1 + ((i / 40) % 150) % 28), 'k', 4 FROM k")
+                    .c_str());
+        // Calls 1, 2 (one pass) and 3, 4 (a second, 2 s later).
+        db.exec(("INSERT INTO calls(recording, channel, number, start_frame, end_frame, contour_points, label,"
+                 " start_ms, end_ms" + measures + ") SELECT r.id, 0, c.number, c.t * 384, (c.t + 5) * 384, 0,"
+                 " CASE WHEN r.id % 4 = 0 THEN 'Nyctalus noctula' END, c.t, c.t + 5" + zeros +
+                 " FROM recordings r, (SELECT 1 AS number, 100 AS t UNION ALL SELECT 2, 200"
+                 " UNION ALL SELECT 3, 2200 UNION ALL SELECT 4, 2300) c ORDER BY r.id, c.number")
+                    .c_str());
+        db.exec("INSERT INTO identifications(call, auto_label, auto_confidence)"
+                " SELECT id, label, 0.8 FROM calls WHERE label IS NOT NULL");
+        db.exec("INSERT INTO recording_species(recording, species, calls, passes)"
+                " SELECT recording, coalesce(label, 'unidentified'), count(*), 2 FROM calls GROUP BY recording, label");
+    });
+    review::prepareForTable(*s.project);
+    return s;
+}
+
+// One step of the review window: the pass after the current one (one
+// recording's calls and an index), with the filters the window offers.
+// The budget is 100 ms a step: the time per iteration is the step.
+void BM_ReviewNextPass(benchmark::State& state)
+{
+    Season& s = reviewSeason();
+    review::RecordingFilter filter;
+    if (state.range(0) == 1)
+        filter.notVetted = true;
+    if (state.range(0) == 2)
+        filter.night = "2026-05-01";  // one night in 150: most recordings are skipped
+    if (state.range(0) == 3)
+        filter.label = "Nyctalus noctula";  // a quarter of the recordings
+    std::optional<review::Pass> pass;
+    for (auto _ : state) {
+        pass = review::nextPass(*s.project, pass ? &*pass : nullptr, filter, Project::kStoredPassGapMs, true);
+        if (!pass) {
+            state.SkipWithError("no pass found");
+            break;
+        }
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_ReviewNextPass)->ArgName("filter")->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// A decision: the manual label of a pass stored with its recording's counts.
+void BM_ReviewLabelPass(benchmark::State& state)
+{
+    Season& s = reviewSeason();
+    std::optional<review::Pass> pass;
+    for (auto _ : state) {
+        pass = review::nextPass(*s.project, pass ? &*pass : nullptr, {}, Project::kStoredPassGapMs, true);
+        review::labelPass(*s.project, *pass, kSpecies[1], "bench", "2026-12-11T20:00:00Z");
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_ReviewLabelPass)->Unit(benchmark::kMillisecond);
+
+// The table: the count, and a page of 256 rows in the middle of the order
+// (the deepest OFFSET, as pages past it are read from the end), by path (0),
+// by calls (1), filtered by a site (2) and by "not vetted" (3).
+void BM_TablePage(benchmark::State& state)
+{
+    Season& s = reviewSeason();
+    const auto sort = state.range(0) == 1 ? review::RecordingSort::Calls : review::RecordingSort::Path;
+    review::RecordingFilter filter;
+    if (state.range(0) == 2)
+        filter.site = "SITE7";
+    if (state.range(0) == 3)
+        filter.notVetted = true;
+    for (auto _ : state) {
+        const std::int64_t n = review::countRecordings(*s.project, filter);
+        const auto page = review::recordingPage(*s.project, filter, sort, false, n / 2, 256, n);
+        if (page.empty())
+            state.SkipWithError("an empty page");
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_TablePage)->ArgName("kind")->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// The first page as the window opens: count and the first 256 rows by path.
+void BM_TableFirstPage(benchmark::State& state)
+{
+    Season& s = reviewSeason();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(review::countRecordings(*s.project, {}));
+        benchmark::DoNotOptimize(review::recordingPage(*s.project, {}, review::RecordingSort::Path, false, 0, 256));
+    }
+    state.counters["recordings"] = static_cast<double>(s.recordings);
+}
+BENCHMARK(BM_TableFirstPage)->Unit(benchmark::kMillisecond);
 
 void sizes(benchmark::internal::Benchmark* b)
 {

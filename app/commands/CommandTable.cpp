@@ -56,6 +56,7 @@ const std::vector<CommandInfo>& commandTable()
         {cmd::FilePrintPreview, "Print Pre&view", "", "Show the printed page"},
         {cmd::FilePrintSetup, "P&rint Setup...", "", "Choose the printer and its options"},
         {cmd::DetectorFileManagement, "R450Z/R9000Z File Management...", "", "List and copy the detector recordings of a folder"},
+        {cmd::OpenProject, "Open Pro&ject...", "", "Open a season's project: its recordings, and review of their passes"},
         {cmd::FileMruFirst + 0, "Recent File", "", "Open this recording"},
         {cmd::FileMruFirst + 1, "", "", "Open this recording"},
         {cmd::FileMruFirst + 2, "", "", "Open this recording"},
@@ -183,7 +184,7 @@ const CommandInfo* findCommand(int id)
 const std::vector<MenuEntry>& mainMenu()
 {
     static const std::vector<MenuEntry> menu = {
-        popup("&File", {item(cmd::FileNew), item(cmd::FileOpen), item(cmd::FileImport), item(cmd::FileClose),
+        popup("&File", {item(cmd::FileNew), item(cmd::FileOpen), item(cmd::OpenProject), item(cmd::FileImport), item(cmd::FileClose),
                         item(cmd::CloseOpenNext), item(cmd::CloseOpenPrevious), separator(), item(cmd::FileSave),
                         item(cmd::FileSaveAs), item(cmd::SaveSelectedInterval), item(cmd::FileProperties), separator(),
                         item(cmd::ExportMarks), item(cmd::ImportMarks), separator(), item(cmd::ExportGraphics), item(cmd::FilePrint), item(cmd::FilePrintDirect),

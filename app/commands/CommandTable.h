@@ -41,6 +41,7 @@ constexpr int ImportMarks = 35102;
 constexpr int SaveSelectedInterval = 33067;
 constexpr int ExportGraphics = 33108;
 constexpr int DetectorFileManagement = 33132;
+constexpr int OpenProject = 33133;
 constexpr int AppExit = 57665;
 // Edit
 constexpr int EditClear = 32788;

@@ -4,6 +4,7 @@
 #include "core/RegCls.h"
 #include "detectorfiles/DetectorFileDialogs.h"
 #include "print/PicturePrinting.h"
+#include "project/ProjectDialogs.h"
 #include "display/CVesAnaView.h"
 #include "shell/CAppDocument.h"
 #include "shell/CChildFrame.h"
@@ -16,6 +17,8 @@
 #include "soundio/SoundDevices.h"
 
 #include <QAction>
+
+#include <algorithm>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -255,9 +258,41 @@ void CMainFrame::fillWindowMenu(QMenu* menu)
     }
 }
 
+void CMainFrame::openProject(const std::string& path)
+{
+    openProjectWindow(this, path, projectRecordingOpener());
+}
+
+OpenRecordingFn CMainFrame::projectRecordingOpener()
+{
+    // A recording of a project opens as any other, scrolled to the call
+    // with the call selected (a box in the spectrogram).
+    return [this](const std::string& file, const std::optional<CallPlace>& call) {
+        CAppDocument* doc = m_app.openDocument(file);
+        if (!doc)
+            return false;
+        CVesAnaView* view = doc->activeView() ? doc->activeView() : (doc->views().empty() ? nullptr : doc->views().front());
+        if (view && call) {
+            const std::int64_t length = view->doc().lengthFrames();
+            ViewSelection sel;
+            sel.a = std::clamp<std::int64_t>(call->startFrame, 0, length);
+            sel.b = std::clamp<std::int64_t>(call->endFrame, 0, length);
+            if (view->parms().m_spectPlot && call->highHz > call->lowHz) {
+                sel.timeOnly = false;
+                sel.inFrequencyPane = true;
+                sel.low = call->lowHz;
+                sel.high = call->highHz;
+            }
+            view->revealSelection(sel);
+        }
+        return true;
+    };
+}
+
 void CMainFrame::registerCommands()
 {
     m_commands.on(cmd::DetectorFileManagement, [this](int) { runDetectorFileManagement(this); });
+    m_commands.on(cmd::OpenProject, [this](int) { openProject({}); });
     m_commands.on(cmd::FilePrintSetup, [this](int) { vprint::runPrintSetup(this); });
     // Another program's play-then-record messages, over the session bus.
     auto* control = new ExternalControl([this] { return activeView(); },

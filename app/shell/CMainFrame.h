@@ -8,6 +8,7 @@
 
 #include "commands/CommandRouter.h"
 #include "commands/CommandTable.h"
+#include "project/ProjectDialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -62,6 +63,9 @@ public:
     // False when the settings hold no window state (a first start).
     bool restoreWindowState();
 
+    // File > Open Project… on `path` (asked for when empty).
+    void openProject(const std::string& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -76,6 +80,8 @@ private:
     void fillWindowMenu(QMenu* menu);
     void onSubWindowActivated(QMdiSubWindow* window);
     void registerCommands();
+    // How a project window opens a recording at a call.
+    OpenRecordingFn projectRecordingOpener();
 
     CVesSoundApp& m_app;
     QMdiArea* m_mdi = nullptr;

@@ -172,15 +172,22 @@ bool CVesSoundApp::startUp(const QStringList& arguments)
     }
 
     std::vector<std::string> files;
+    bool projects = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a.startsWith(QLatin1Char('-')) && !QFileInfo::exists(a))
             continue;  // Qt's own options
+        // A season's project opens in its own window.
+        if (a.endsWith(QStringLiteral(".vproj"), Qt::CaseInsensitive)) {
+            m_frame->openProject(QFileInfo(a).absoluteFilePath().toStdString());
+            projects = true;
+            continue;
+        }
         files.push_back(QFileInfo(a).absoluteFilePath().toStdString());
     }
-    if (files.empty())
+    if (files.empty() && !projects)
         QTimer::singleShot(0, this, [this] { runCommand(cmd::OpenAtStartUp); });
-    else
+    else if (!files.empty())
         openDocuments(files, 0);
     return true;
 }

@@ -250,3 +250,121 @@ void forEachRecordingCallsWithLabels(
     const std::function<void(const RecordingRow&, const std::vector<CallMeasures>&, const std::vector<CallIdentity>&)>&
         fn);
 // ==== end of the species classifier block ====
+// ============================================================================
+// Review: the pages of the recordings table, passes one at a time, manual
+// labels and writing them back into the recordings' GUANO (ProjectReview.cpp).
+// Free functions over Project::db(), so that the class itself stays as it is.
+// ============================================================================
+
+namespace review {
+
+// The label a reviewer gives calls that are not a bat.
+inline constexpr const char* kNoiseLabel = "noise";
+
+// Which recordings the table and the review show; empty texts take all.
+struct RecordingFilter {
+    std::string night, site;
+    std::string label;       // recordings with a call of this label (manual, else automatic)
+    bool notVetted = false;  // recordings with a call nobody has vetted yet
+};
+
+enum class RecordingSort { Path, Night, Site, Calls, Labels };
+
+// A row of the recordings table: the recording and the labels of its calls.
+struct RecordingListRow {
+    RecordingRow rec;
+    std::string labels;  // the distinct labels of its calls, ", " between them
+};
+
+// Adds the indexes that the table's sorting and filtering by night, site and
+// calls use (once; an index changes nothing a reader sees, so older
+// programs read the project as before). False when the project cannot be
+// written (read-only, locked): the table then works, slower.
+bool prepareForTable(Project& p);
+
+// Counted by SQL: nothing but the number leaves the database.
+std::int64_t countRecordings(Project& p, const RecordingFilter& filter);
+// The rows [offset, offset + limit) of the filtered table in the sort order
+// (ties in path order), fetched as one page. Given the filter's `total`
+// (countRecordings), a page in the second half is read from the end, so
+// that no page skips more than half the rows.
+std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& filter, RecordingSort sort,
+                                            bool descending, std::int64_t offset, int limit,
+                                            std::int64_t total = -1);
+// The distinct nights, sites and labels, sorted, for the filter choices.
+std::vector<std::string> distinctNights(Project& p);
+std::vector<std::string> distinctSites(Project& p);
+std::vector<std::string> distinctLabels(Project& p);
+
+// One call as the review shows it.
+struct ReviewCall {
+    std::int64_t id = 0;  // the call's row, for labels
+    CallMeasures m;
+    std::string autoLabel;  // "" when none
+    double autoConfidence = 0;
+    std::string manualLabel;  // "" while not vetted
+    std::string vettedBy, vettedAt;
+};
+
+// A pass: a run of calls of one recording whose gaps (end of a call to start
+// of the next) are under the pass gap, counted as the summaries count them
+// but over every call of the recording, whatever their labels, so that
+// labelling a pass never moves its edges.
+struct Pass {
+    RecordingRow rec;
+    std::vector<ReviewCall> calls;
+    int firstNumber() const { return calls.empty() ? 0 : calls.front().m.call; }
+    int lastNumber() const { return calls.empty() ? 0 : calls.back().m.call; }
+    // The automatic label most of its calls carry ("" when none has one).
+    std::string autoLabel() const;
+    // The manual label when every call has the same one, else "".
+    std::string manualLabel() const;
+    bool vetted() const;
+};
+
+// The pass of recording `recordingId` holding call `number` (0: its first pass).
+std::optional<Pass> passAt(Project& p, std::int64_t recordingId, int number, double passGapMs);
+// The pass after (forward) or before `current` among the filtered
+// recordings in path order; from the start (or the end) when `current` is
+// null. With filter.notVetted, passes whose calls are all vetted are skipped.
+// Each step reads one recording's calls and an index, whatever the size of
+// the project.
+std::optional<Pass> nextPass(Project& p, const Pass* current, const RecordingFilter& filter, double passGapMs,
+                             bool forward);
+
+// Gives every call of the pass the manual label `label`, stamped with `by`
+// and `when` (UTC, ISO 8601), in one transaction.
+void labelPass(Project& p, const Pass& pass, const std::string& label, const std::string& by,
+               const std::string& when);
+// Accepts the automatic labels: each call's becomes its manual label. False
+// (and nothing stored) when no call of the pass has one.
+bool acceptPass(Project& p, const Pass& pass, const std::string& by, const std::string& when);
+
+// The manual labels of a recording, distinct, in the order of its calls.
+std::vector<std::string> manualLabels(Project& p, std::int64_t recordingId);
+
+// Puts `value` under `key` in a wave file's GUANO chunk (adding the chunk,
+// with its version line, when there is none), leaving every other byte of the
+// file as it was, through an atomic replace. False with `error` set when the
+// file is not a RIFF/WAVE file, its chunks are damaged, its GUANO cannot be
+// read or it cannot be written (the file is then unchanged). `changed` tells
+// whether anything needed writing.
+bool writeGuanoField(const std::string& path, const std::string& key, const std::string& value, std::string& error,
+                     bool* changed = nullptr);
+
+struct WriteLabelsResult {
+    int written = 0, unchanged = 0;
+    std::vector<std::string> failures;  // "path: reason"
+};
+// Writes each vetted recording's manual labels (", " between them) into its
+// GUANO `Species Manual ID` and stores the file's new size, time and hash, so
+// that the next `add` does not take it for a changed recording. `root` is
+// where the recordings lie. `progress` may stop the run by returning false.
+WriteLabelsResult writeLabelsToFiles(Project& p, const std::string& root,
+                                     const std::function<bool(std::int64_t done, std::int64_t total)>& progress = {});
+
+// Whether `root` holds this project's recordings: the hashes of up to
+// `samples` readable recordings agree. `checked` gets how many were compared.
+bool rootHoldsRecordings(Project& p, const std::string& root, int samples, int* checked = nullptr);
+
+}  // namespace review

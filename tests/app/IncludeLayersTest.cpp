@@ -70,9 +70,12 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
          {"app/commands", "app/widgets", "app/display", "app/soundio", "engine/core", "engine/records",
           "engine/soundfiles", "engine/document", "engine/display", "engine/soundio", "engine/autorec"}},
         {"app/detectorfiles", {"engine/detectorfiles"}},
+        {"app/project",
+         {"render", "engine/core", "engine/records", "engine/document", "engine/display", "engine/pulse",
+          "engine/project"}},
         {"app/shell",
          {"app/commands", "app/widgets", "app/print", "app/display", "app/filter", "app/power", "app/pulse",
-          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "engine/core", "engine/records",
+          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "app/project", "engine/core", "engine/records",
           "engine/soundfiles", "engine/document", "engine/display", "engine/soundio"}},
     };
     return table;
