@@ -41,6 +41,7 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
          {"engine/core", "engine/records", "engine/document", "engine/display", "engine/soundio"}},
         {"engine/detectorfiles", {"engine/core"}},
         {"engine/project", {"engine/core", "engine/records", "engine/pulse"}},
+        {"engine/zcfiles", {"engine/core", "engine/records", "engine/document", "engine/pulse"}},
         // Drawing, shared by the program and the command-line tool.
         {"render",
          {"engine/core", "engine/records", "engine/document", "engine/display", "engine/power", "engine/pulse"}},

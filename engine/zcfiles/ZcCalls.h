@@ -1,0 +1,36 @@
+// Bat calls from the dots of a zero-crossing file, measured with the same
+// definitions as the calls of the spectrum (pulse/CallMeasures.h).
+//
+// A dot takes part when its status is normal or main, its frequency lies in
+// the search band and it is smooth: its frequency lies within `smoothPct`
+// of a neighbour's (the dots of a call follow one another closely, those of
+// noise jump about). Dots closer than the minimum interval join into one
+// call; calls with fewer than `minDots` dots or shorter than the minimum
+// duration are dropped. The call's contour is its dots (time = the end of
+// each dot's interval, in real time), from which come the maximum and
+// minimum frequency, Fc, Tc, Sc, S1, Fk, Tk, Fmean, Qual, the slope and
+// TBC. Its start is the beginning of its first dot's interval, its end the
+// end of its last. Without amplitudes, peak frequency and SNR are not
+// defined: the peak frequency is left at the characteristic frequency and
+// the SNR at 0; the call's box is its contour's range.
+#pragma once
+
+#include "pulse/CallMeasures.h"
+#include "zcfiles/ZcFile.h"
+
+#include <vector>
+
+namespace zcfile {
+
+struct ZcCallSettings {
+    double bandLowHz = 10000;
+    double bandHighHz = 150000;
+    double smoothPct = 8;
+    int minDots = 4;
+    double minDurationMs = 1.0;
+    double minIntervalMs = 1.0;
+};
+
+std::vector<CallMeasures> findCalls(const std::vector<Dot>& dots, const ZcCallSettings& settings);
+
+}  // namespace zcfile
