@@ -48,16 +48,27 @@ void measure(const std::vector<Dot>& dots, const std::vector<std::size_t>& idx, 
 
 std::vector<CallMeasures> findCalls(const std::vector<Dot>& dots, const ZcCallSettings& s)
 {
-    const std::size_t n = dots.size();
-    std::vector<bool> keep(n, false);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!usable(dots[i], s))
+    // Segments: runs of consecutive usable dots, each within smoothPct of
+    // the one before. Noise makes segments of one or two dots.
+    std::vector<std::vector<std::size_t>> segments;
+    std::vector<std::size_t> seg;
+    const auto endSegment = [&]() {
+        if (seg.size() >= 3)
+            segments.push_back(seg);
+        seg.clear();
+    };
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        if (!usable(dots[i], s)) {
+            endSegment();
             continue;
-        const bool before = i > 0 && usable(dots[i - 1], s) && near(dots[i].freqHz, dots[i - 1].freqHz, s.smoothPct);
-        const bool after =
-            i + 1 < n && usable(dots[i + 1], s) && near(dots[i].freqHz, dots[i + 1].freqHz, s.smoothPct);
-        keep[i] = before || after;
+        }
+        if (!seg.empty() && !near(dots[i].freqHz, dots[seg.back()].freqHz, s.smoothPct))
+            endSegment();
+        seg.push_back(i);
     }
+    endSegment();
+
+    // Segments closer than the minimum interval are one call.
     std::vector<CallMeasures> calls;
     std::vector<std::size_t> cur;
     double lastStartMs = -1;
@@ -74,12 +85,11 @@ std::vector<CallMeasures> findCalls(const std::vector<Dot>& dots, const ZcCallSe
         }
         cur.clear();
     };
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!keep[i])
-            continue;
-        if (!cur.empty() && (dots[i].timeUs - dots[cur.back()].timeUs) / 1000.0 >= s.minIntervalMs)
+    for (const auto& g : segments) {
+        const Dot& first = dots[g.front()];
+        if (!cur.empty() && (first.timeUs - first.intervalUs - dots[cur.back()].timeUs) / 1000.0 >= s.minIntervalMs)
             close();
-        cur.push_back(i);
+        cur.insert(cur.end(), g.begin(), g.end());
     }
     close();
     return calls;

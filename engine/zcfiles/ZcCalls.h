@@ -1,12 +1,13 @@
 // Bat calls from the dots of a zero-crossing file, measured with the same
 // definitions as the calls of the spectrum (pulse/CallMeasures.h).
 //
-// A dot takes part when its status is normal or main, its frequency lies in
-// the search band and it is smooth: its frequency lies within `smoothPct`
-// of a neighbour's (the dots of a call follow one another closely, those of
-// noise jump about). Dots closer than the minimum interval join into one
-// call; calls with fewer than `minDots` dots or shorter than the minimum
-// duration are dropped. The call's contour is its dots (time = the end of
+// A dot takes part when its status is normal or main and its frequency lies
+// in the search band. Consecutive such dots, each within `smoothPct` of the
+// one before, make a segment (the dots of a call follow one another
+// closely, those of noise jump about); segments of fewer than three dots are
+// noise. Segments less than the minimum interval apart join into one call;
+// calls with fewer than `minDots` dots or shorter than the minimum duration
+// are dropped. The call's contour is its dots (time = the end of
 // each dot's interval, in real time), from which come the maximum and
 // minimum frequency, Fc, Tc, Sc, S1, Fk, Tk, Fmean, Qual, the slope and
 // TBC. Its start is the beginning of its first dot's interval, its end the

@@ -134,6 +134,7 @@ bool fromRecording(CVesSoundDoc& doc, const ConvertSettings& settings, ZcFile& o
         StatusRun run;
         run.firstDot = i;
         run.code = 0xE0 | static_cast<std::uint8_t>(DotStatus::Off);
+        run.status = DotStatus::Off;
         run.count = static_cast<int>(j - i);
         out.runs.push_back(run);
         i = j;

@@ -109,6 +109,7 @@ bool parseData130(const std::uint8_t* d, std::size_t size, std::size_t at, int t
                 run.count = b & 0x1F;
                 ++at;
             } else {
+                run.status = static_cast<DotStatus>(b & 3);
                 if (size - at < 2) {
                     error = "the file ends inside the status run at byte " + hex(at) + " (truncated)";
                     return false;
@@ -250,7 +251,7 @@ std::vector<DotStatus> ZcFile::statuses() const
     for (const StatusRun& r : runs) {
         const std::size_t end = std::min(out.size(), r.firstDot + static_cast<std::size_t>(r.count));
         for (std::size_t i = r.firstDot; i < end; ++i)
-            out[i] = r.status();
+            out[i] = r.status;
     }
     return out;
 }
@@ -460,7 +461,9 @@ bool encode(const ZcFile& f, std::vector<std::uint8_t>& out, std::string& error)
                     error = "a status run of " + std::to_string(r.count) + " dots (at most 255 fit one run)";
                     return false;
                 }
-                out.push_back(static_cast<std::uint8_t>(0xE0 | (r.code & 0x1F)));
+                // The code as read keeps its spare bits; only the status counts.
+                const std::uint8_t code = (r.code & 0xE0) == 0xE0 ? r.code : 0xE0;
+                out.push_back(static_cast<std::uint8_t>((code & 0xFC) | static_cast<std::uint8_t>(r.status)));
                 out.push_back(static_cast<std::uint8_t>(r.count));
             }
         }

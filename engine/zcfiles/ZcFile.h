@@ -60,7 +60,8 @@ struct StatusRun {
     std::size_t firstDot = 0;
     std::uint8_t code = 0xE1;
     int count = 0;
-    DotStatus status() const { return static_cast<DotStatus>(code & 3); }
+    // The low two bits of the code in types 131 and 132; off in 129 and 130.
+    DotStatus status = DotStatus::Off;
 };
 
 struct Timestamp {
