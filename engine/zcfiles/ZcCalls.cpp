@@ -20,19 +20,38 @@ bool near(double a, double b, double pct)
 
 void measure(const std::vector<Dot>& dots, const std::vector<std::size_t>& idx, CallMeasures& c)
 {
+    // Intervals are whole µs: at 50 kHz and a divide-by-8 signal that is
+    // steps of 600 Hz, and runs of equal dots would pass for the flattest
+    // part of the call. The contour takes each dot's frequency from the mean
+    // interval of up to five dots centred on it (fewer near the call's ends,
+    // so that a sweep's ends are not pulled inwards).
     std::vector<double> t, f;
     t.reserve(idx.size());
     f.reserve(idx.size());
-    for (std::size_t i : idx) {
-        t.push_back(dots[i].timeUs / 1000.0);
-        f.push_back(dots[i].freqHz);
+    const std::size_t n = idx.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t half = std::min({std::size_t{2}, k, n - 1 - k});
+        const std::size_t a = k - half, b = k + half;
+        double sumUs = 0, sumHz = 0;
+        for (std::size_t j = a; j <= b; ++j) {
+            sumUs += dots[idx[j]].intervalUs;
+            sumHz += dots[idx[j]].freqHz * dots[idx[j]].intervalUs;
+        }
+        t.push_back(dots[idx[k]].timeUs / 1000.0);
+        // D / (2 · mean interval): each dot's f · interval is D / 2.
+        f.push_back(sumUs > 0 ? sumHz / sumUs : dots[idx[k]].freqHz);
     }
     const Dot& first = dots[idx.front()];
     c.startMs = (first.timeUs - first.intervalUs) / 1000.0;
     c.endMs = dots[idx.back()].timeUs / 1000.0;
     c.durationMs = c.endMs - c.startMs;
-    c.maxFreqHz = *std::max_element(f.begin(), f.end());
-    c.minFreqHz = *std::min_element(f.begin(), f.end());
+    // The highest and lowest dot, as the field's zero-crossing programs give them.
+    c.maxFreqHz = 0;
+    c.minFreqHz = dots[idx.front()].freqHz;
+    for (std::size_t i : idx) {
+        c.maxFreqHz = std::max(c.maxFreqHz, dots[i].freqHz);
+        c.minFreqHz = std::min(c.minFreqHz, dots[i].freqHz);
+    }
     c.bandwidthHz = c.maxFreqHz - c.minFreqHz;
     c.lowFreqHz = c.minFreqHz;
     c.highFreqHz = c.maxFreqHz;
@@ -68,7 +87,9 @@ std::vector<CallMeasures> findCalls(const std::vector<Dot>& dots, const ZcCallSe
     }
     endSegment();
 
-    // Segments closer than the minimum interval are one call.
+    // Segments closer than the minimum interval are one call, unless the
+    // later one starts well above where the earlier ended: a call sweeps on
+    // down or holds, a jump up is another bat's call taking over the divider.
     std::vector<CallMeasures> calls;
     std::vector<std::size_t> cur;
     double lastStartMs = -1;
@@ -87,7 +108,9 @@ std::vector<CallMeasures> findCalls(const std::vector<Dot>& dots, const ZcCallSe
     };
     for (const auto& g : segments) {
         const Dot& first = dots[g.front()];
-        if (!cur.empty() && (first.timeUs - first.intervalUs - dots[cur.back()].timeUs) / 1000.0 >= s.minIntervalMs)
+        if (!cur.empty() &&
+            ((first.timeUs - first.intervalUs - dots[cur.back()].timeUs) / 1000.0 >= s.minIntervalMs ||
+             first.freqHz > dots[cur.back()].freqHz * (1 + 2 * s.smoothPct / 100)))
             close();
         cur.insert(cur.end(), g.begin(), g.end());
     }
