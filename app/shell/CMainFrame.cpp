@@ -9,6 +9,8 @@
 #include "shell/CChildFrame.h"
 #include "shell/CVesSoundApp.h"
 #include "shell/StatusPanes.h"
+#include "zc/CZcFrame.h"
+#include "zc/CZcView.h"
 
 #include "soundio/CDevs.h"
 #include "soundio/ExternalControl.h"
@@ -303,9 +305,31 @@ void CMainFrame::addView(CVesAnaView* view)
     scheduleCommandUpdate();
 }
 
+void CMainFrame::addZcView(CZcView* view)
+{
+    auto* frame = new CZcFrame(view);
+    m_mdi->addSubWindow(frame);
+    frame->showMaximized();
+    m_current = nullptr;
+    m_mdi->setActiveSubWindow(frame);
+    view->setFocus();
+    connect(view, &CZcView::propertiesRequested, this, [this, view] {
+        CZcPropertiesDlg dlg(*view, this);
+        dlg.exec();
+    });
+    connect(view, &CZcView::viewChanged, this, &CMainFrame::scheduleCommandUpdate);
+    connect(frame, &QObject::destroyed, this, &CMainFrame::scheduleCommandUpdate);
+    scheduleCommandUpdate();
+}
+
+CZcView* CMainFrame::activeZcView() const
+{
+    return m_mdi ? CZcFrame::viewOf(m_mdi->activeSubWindow()) : nullptr;
+}
+
 CVesAnaView* CMainFrame::activeView() const
 {
-    if (!m_mdi)
+    if (!m_mdi || activeZcView())
         return nullptr;
     CChildFrame* frame = m_current && !m_current->isHidden() ? m_current.data() : nullptr;
     if (!frame)
@@ -331,6 +355,8 @@ void CMainFrame::activateView(CVesAnaView* view)
 
 void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
 {
+    if (CZcFrame::viewOf(window))
+        m_current = nullptr;
     if (auto* frame = qobject_cast<CChildFrame*>(window)) {
         m_current = frame;
         if (frame == m_wanted)

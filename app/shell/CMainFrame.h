@@ -18,6 +18,7 @@
 class CChildFrame;
 class CVesAnaView;
 class CVesSoundApp;
+class CZcView;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -42,6 +43,11 @@ public:
     // Puts a new view into its own child frame, shown maximised.
     void addView(CVesAnaView* view);
     CVesAnaView* activeView() const;
+    // A zero-crossing file's window, in a frame of its own.
+    void addZcView(CZcView* view);
+    // The zero-crossing window in front, or nullptr (then activeView() is
+    // null too: the sound views' commands do not reach behind it).
+    CZcView* activeZcView() const;
     void activateView(CVesAnaView* view);
 
     // Enabled, checked and texts of every action, from the command targets.

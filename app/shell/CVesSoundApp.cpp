@@ -21,6 +21,8 @@
 
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
+#include "zc/CZcView.h"
+#include "zcfiles/ZcFile.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -265,12 +267,35 @@ int CVesSoundApp::openDocuments(const std::vector<std::string>& paths, int type)
     int opened = 0;
     beginOperation("Open ");
     for (const std::string& p : paths) {
+        const std::string plain = VesFilePath(p).plain();
+        if (type == 0 && zcfile::isZcPath(plain)) {
+            if (!openZcFile(plain))
+                break;
+            ++opened;
+            continue;
+        }
         if (!openDocument(p, type))
             break;
         ++opened;
     }
     endOperation();
     return opened;
+}
+
+bool CVesSoundApp::openZcFile(const std::string& path)
+{
+    zcfile::ZcFile file;
+    std::string error;
+    if (!zcfile::readFile(path, file, error)) {
+        message("Unable to open the zero-crossing file " + path + ": " + error);
+        return false;
+    }
+    m_recent.add(path);
+    if (m_frame) {
+        m_frame->rebuildRecentFiles();
+        m_frame->addZcView(new CZcView(std::move(file), path));
+    }
+    return true;
 }
 
 CVesAnaView* CVesSoundApp::openView(CAppDocument& doc, ViewKind kind)
@@ -405,6 +430,8 @@ void CVesSoundApp::registerCommands()
 std::vector<ICommandTarget*> CVesSoundApp::commandChain() const
 {
     std::vector<ICommandTarget*> chain;
+    if (CZcView* zc = m_frame ? m_frame->activeZcView() : nullptr)
+        chain.push_back(&zc->commands());
     if (CVesAnaView* v = activeView()) {
         chain.push_back(&v->commands());
         chain.push_back(&CAppDocument::of(*v).commands());

@@ -69,10 +69,11 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
          {"app/commands", "app/widgets", "app/display", "app/soundio", "engine/core", "engine/records",
           "engine/soundfiles", "engine/document", "engine/display", "engine/soundio", "engine/autorec"}},
         {"app/detectorfiles", {"engine/detectorfiles"}},
+        {"app/zc", {"app/commands", "app/print", "render", "engine/core", "engine/records", "engine/zcfiles"}},
         {"app/shell",
          {"app/commands", "app/widgets", "app/print", "app/display", "app/filter", "app/power", "app/pulse",
-          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "engine/core", "engine/records",
-          "engine/soundfiles", "engine/document", "engine/display", "engine/soundio"}},
+          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "app/zc", "engine/core", "engine/records",
+          "engine/soundfiles", "engine/document", "engine/display", "engine/soundio", "engine/zcfiles"}},
     };
     return table;
 }
