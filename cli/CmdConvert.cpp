@@ -80,6 +80,7 @@ const CommandSpec& cmdConvertSpec()
             zcConvertOptions()[0],
             zcConvertOptions()[1],
             zcConvertOptions()[2],
+            zcConvertOptions()[3],
         },
         "Exit status 1 when a file cannot be read or written or a folder holds no\n"
         "recordings, 2 for wrong usage.\n"};

@@ -173,6 +173,8 @@ std::vector<OptionSpec> zcConvertOptions()
          .max = 0, .choices = "off",
          .help = "zero-crossing output: noise gate, dots whose strongest sample lies below DB of full scale "
                  "are marked off"},
+        timeExpansionOption("zero-crossing output: treat the recordings as time-expanded by X (by default "
+                            "their own factor); the intervals are real time"),
     };
 }
 
@@ -184,6 +186,8 @@ bool takeZcConvertOption(const OptionValue& o, ConvertSettings& settings)
         settings.thresholdPct = o.number;
     else if (o.is("gate"))
         settings.gateDb = o.word >= 0 ? -200 : o.number;
+    else if (o.is("time-expansion"))
+        settings.timeExpansion = o.number;
     else
         return false;
     return true;

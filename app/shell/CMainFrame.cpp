@@ -299,6 +299,7 @@ void CMainFrame::addView(CVesAnaView* view)
     CAppDocument::of(*view).updateTitles();
     frame->showMaximized();
     m_current = frame;
+    m_currentZc = nullptr;
     m_wanted = frame;
     m_mdi->setActiveSubWindow(frame);
     view->setFocus();
@@ -311,6 +312,8 @@ void CMainFrame::addZcView(CZcView* view)
     m_mdi->addSubWindow(frame);
     frame->showMaximized();
     m_current = nullptr;
+    m_currentZc = frame;
+    m_wanted = frame;
     m_mdi->setActiveSubWindow(frame);
     view->setFocus();
     connect(view, &CZcView::propertiesRequested, this, [this, view] {
@@ -324,7 +327,7 @@ void CMainFrame::addZcView(CZcView* view)
 
 CZcView* CMainFrame::activeZcView() const
 {
-    return m_mdi ? CZcFrame::viewOf(m_mdi->activeSubWindow()) : nullptr;
+    return m_mdi && m_currentZc && !m_currentZc->isHidden() ? m_currentZc->view() : nullptr;
 }
 
 CVesAnaView* CMainFrame::activeView() const
@@ -347,6 +350,7 @@ void CMainFrame::activateView(CVesAnaView* view)
 {
     if (CChildFrame* f = CChildFrame::of(view)) {
         m_current = f;
+        m_currentZc = nullptr;
         m_wanted = f;
         m_mdi->setActiveSubWindow(f);
         view->activated();
@@ -355,18 +359,24 @@ void CMainFrame::activateView(CVesAnaView* view)
 
 void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
 {
-    if (CZcFrame::viewOf(window))
+    if (auto* zc = qobject_cast<CZcFrame*>(window)) {
         m_current = nullptr;
-    if (auto* frame = qobject_cast<CChildFrame*>(window)) {
+        m_currentZc = zc;
+        // Once the program comes to the front the area activates the frame
+        // that holds the focus; m_wanted then brings this one back.
+        if (zc == m_wanted && isActiveWindow())
+            m_wanted = nullptr;
+    }
+    auto* frame = qobject_cast<CChildFrame*>(window);
+    if (frame) {
+        m_currentZc = nullptr;
         m_current = frame;
         if (frame == m_wanted)
             m_wanted = nullptr;
         frame->view()->activated();
     }
-    if (auto* panes = statusBar()->findChild<StatusPanes*>()) {
-        auto* frame = qobject_cast<CChildFrame*>(window);
+    if (auto* panes = statusBar()->findChild<StatusPanes*>())
         panes->follow(frame ? frame->view()->statusStrip() : nullptr);
-    }
     updateTitle();
     scheduleCommandUpdate();
 }

@@ -16,6 +16,7 @@
 #include <map>
 
 class CChildFrame;
+class CZcFrame;
 class CVesAnaView;
 class CVesSoundApp;
 class CZcView;
@@ -96,5 +97,8 @@ private:
     QPointer<CChildFrame> m_current;
     // The frame the program brought to the front while the main window was
     // not active: the area honours that only once the window is active.
-    QPointer<CChildFrame> m_wanted;
+    QPointer<QMdiSubWindow> m_wanted;
+    // The zero-crossing frame last activated, cleared when a sound view's is
+    // (the area reports none while the program is in the background).
+    QPointer<CZcFrame> m_currentZc;
 };

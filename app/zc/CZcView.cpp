@@ -309,7 +309,7 @@ void CZcView::paintPlot(QPainter& p, const QRectF& target, bool cursors) const
 
     // The dots, the off ones first so that the others stand on top.
     p.setClipRect(area);
-    const double size = std::max(2.0, unit / 3.5);
+    const double size = std::max(2.0, unit / 5);
     const auto first = std::lower_bound(m_dots.begin(), m_dots.end(), m_startUs,
                                         [](const Dot& d, double t) { return d.timeUs < t; });
     for (int pass = 0; pass < 2; ++pass) {

@@ -123,6 +123,13 @@ TEST(ZcCli, FolderToFolderWithOptionsAndFolderInputs)
     ASSERT_EQ(calls.status, 0) << calls.err;
     EXPECT_NE(calls.out.find("# " + out + "/b.zc"), std::string::npos) << calls.out;
 
+    // Read as time-expanded by 10, the 3 s recording lasted 0.3 s and its
+    // calls were ten times higher.
+    ASSERT_EQ(cli("convert --time-expansion 10 " + q(in + "/a.wav") + " " + q(dir.file("te.zc")), dir).status, 0);
+    const auto te = cli("info --json " + q(dir.file("te.zc")), dir);
+    EXPECT_NE(te.out.find("\"duration_s\": 0.29"), std::string::npos) << te.out;
+    EXPECT_NE(te.out.find("\"TE\": \"10\""), std::string::npos) << te.out;
+
     // The gate at 0 dB closes on everything: every dot off, so no calls.
     ASSERT_EQ(cli("convert --gate 0 " + q(in + "/a.wav") + " " + q(dir.file("gated.zc")), dir).status, 0);
     const auto gated = cli("info " + q(dir.file("gated.zc")), dir);
