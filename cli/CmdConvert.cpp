@@ -40,9 +40,11 @@ bool isType(const std::string& text)
 
 }  // namespace
 
-const CommandSpec& cmdConvertSpec()
+namespace {
+
+CommandSpec makeSpec()
 {
-    static const CommandSpec spec{
+    CommandSpec spec{
         "convert",
         "write recordings as another file type, whole or an interval",
         {"[OPTIONS] IN OUT", "[OPTIONS] IN... FOLDER/"},
@@ -77,13 +79,19 @@ const CommandSpec& cmdConvertSpec()
             {.name = "after", .kind = OptionKind::Integer, .valueName = "MS", .defaultText = "10", .min = 0,
              .max = 100000, .help = "compressed wave: silence kept after a pulse"},
             recursiveOption(),
-            zcConvertOptions()[0],
-            zcConvertOptions()[1],
-            zcConvertOptions()[2],
-            zcConvertOptions()[3],
         },
         "Exit status 1 when a file cannot be read or written or a folder holds no\n"
         "recordings, 2 for wrong usage.\n"};
+    for (const OptionSpec& o : zcConvertOptions())
+        spec.options.push_back(o);
+    return spec;
+}
+
+}  // namespace
+
+const CommandSpec& cmdConvertSpec()
+{
+    static const CommandSpec spec = makeSpec();
     return spec;
 }
 

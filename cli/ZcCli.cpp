@@ -173,6 +173,7 @@ std::vector<OptionSpec> zcConvertOptions()
          .max = 0, .choices = "off",
          .help = "zero-crossing output: noise gate, dots whose strongest sample lies below DB of full scale "
                  "are marked off"},
+        channelOption("left|right", "left", "zero-crossing output: the channel of a stereo recording"),
         timeExpansionOption("zero-crossing output: treat the recordings as time-expanded by X (by default "
                             "their own factor); the intervals are real time"),
     };
@@ -188,6 +189,8 @@ bool takeZcConvertOption(const OptionValue& o, ConvertSettings& settings)
         settings.gateDb = o.word >= 0 ? -200 : o.number;
     else if (o.is("time-expansion"))
         settings.timeExpansion = o.number;
+    else if (o.is("channel"))
+        settings.channel = channelValue(o) == Channel::Right ? 1 : 0;
     else
         return false;
     return true;

@@ -130,6 +130,25 @@ TEST(ZcCli, FolderToFolderWithOptionsAndFolderInputs)
     EXPECT_NE(te.out.find("\"duration_s\": 0.29"), std::string::npos) << te.out;
     EXPECT_NE(te.out.find("\"TE\": \"10\""), std::string::npos) << te.out;
 
+    // A stereo recording: 0.1 s of 40 kHz on the left (8000 crossings, the
+    // first only arming the count: 999 dots), silence on the right.
+    {
+        const std::string stereo = dir.file("stereo.wav");
+        vestest::ByteWriter samples;
+        for (int i = 0; i < 38400; ++i) {
+            const double phase = 2 * 3.14159265358979 * 40000 * i / 384000.0;
+            const auto v = static_cast<std::int16_t>(std::lround(16000 * std::sin(phase)));
+            samples.u16(static_cast<std::uint16_t>(v)).u16(0);
+        }
+        vestest::ByteWriter chunks;
+        chunks.chunk("fmt ", vestest::pcmFormat(2, 384000, 16)).chunk("data", samples.data());
+        vestest::writeFile(stereo, vestest::riffWave(chunks.data()));
+        ASSERT_EQ(cli("convert " + q(stereo) + " " + q(dir.file("left.zc")), dir).status, 0);
+        ASSERT_EQ(cli("convert --channel right " + q(stereo) + " " + q(dir.file("right.zc")), dir).status, 0);
+        EXPECT_NE(cli("info " + q(dir.file("left.zc")), dir).out.find("dots:           999 "), std::string::npos);
+        EXPECT_NE(cli("info " + q(dir.file("right.zc")), dir).out.find("dots:           0 "), std::string::npos);
+    }
+
     // The gate at 0 dB closes on everything: every dot off, so no calls.
     ASSERT_EQ(cli("convert --gate 0 " + q(in + "/a.wav") + " " + q(dir.file("gated.zc")), dir).status, 0);
     const auto gated = cli("info " + q(dir.file("gated.zc")), dir);
