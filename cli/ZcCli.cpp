@@ -1,5 +1,6 @@
 #include "ZcCli.h"
 
+#include "CliInputs.h"
 #include "CliSupport.h"
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
@@ -153,9 +154,7 @@ void describeZcJson(const ZcFile& f, const std::string& file, bool first)
 
 bool isZcOutputPath(const std::string& path)
 {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".zc" || (ext.size() > 1 && ext.back() == '#');
+    return isZcFileName(path);
 }
 
 std::vector<OptionSpec> zcConvertOptions()

@@ -13,11 +13,12 @@
 // dots. Its contour is its dots (time = the end of each dot's interval, in
 // real time), each frequency taken from the mean interval of up to five dots
 // centred on it (whole-µs intervals make steps of several hundred Hz, and
-// runs of equal dots would pass for the flattest part); from the contour
-// come Fc, Tc, Sc, S1, Fk, Tk, Fmean, Qual, the slope and TBC. Its start is the beginning of its first dot's interval, its end the
-// end of its last. Without amplitudes, peak frequency and SNR are not
-// defined: the peak frequency is left at the characteristic frequency and
-// the SNR at 0; the call's box is the range of its dots.
+// runs of equal dots would pass for the flattest part); from the contour come
+// Fc, Tc, Sc, S1, Fk, Tk, Fmean, Qual, the slope and TBC. Its start is the
+// beginning of its first dot's interval, its end the end of its last. Without
+// amplitudes, peak frequency and SNR are not defined: the peak frequency is
+// left at the characteristic frequency and the SNR at 0; the call's box is
+// the range of its dots.
 #pragma once
 
 #include "pulse/CallMeasures.h"
