@@ -21,6 +21,7 @@
 
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
+#include "zc/CZcFrame.h"
 #include "zc/CZcView.h"
 #include "zcfiles/ZcFile.h"
 
@@ -31,6 +32,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -284,6 +287,13 @@ int CVesSoundApp::openDocuments(const std::vector<std::string>& paths, int type)
 
 bool CVesSoundApp::openZcFile(const std::string& path)
 {
+    // A file already open comes to the front.
+    if (m_frame)
+        for (QMdiSubWindow* w : m_frame->mdiArea()->subWindowList())
+            if (CZcView* open = CZcFrame::viewOf(w); open && open->path() == path) {
+                m_frame->mdiArea()->setActiveSubWindow(w);
+                return true;
+            }
     zcfile::ZcFile file;
     std::string error;
     if (!zcfile::readFile(path, file, error)) {
@@ -354,22 +364,30 @@ bool CVesSoundApp::importFromDialog()
 bool CVesSoundApp::closeAndOpenNeighbour(bool next)
 {
     CAppDocument* current = activeDocument();
-    if (!current)
+    CZcView* currentZc = m_frame ? m_frame->activeZcView() : nullptr;
+    if (!current && !currentZc)
         return false;
     std::vector<std::string> open;
     for (CAppDocument* d : m_documents)
         open.push_back(d->plainPath());
-    const NeighbourFile n = findNeighbourFile(current->doc().path(), next, open);
+    if (m_frame)
+        for (QMdiSubWindow* w : m_frame->mdiArea()->subWindowList())
+            if (CZcView* zc = CZcFrame::viewOf(w))
+                open.push_back(zc->path());
+    const NeighbourFile n = findNeighbourFile(currentZc ? currentZc->path() : current->doc().path(), next, open);
     if (n.path.empty()) {
         message(n.message, IShellDialogs::Icon::Information);
         return false;
     }
     beginOperation("Open ");
-    CAppDocument* opened = openDocument(n.path, kTypeNone);
+    const bool opened = zcfile::isZcPath(n.path) ? openZcFile(n.path) : openDocument(n.path, kTypeNone) != nullptr;
     endOperation();
     if (!opened)
         return false;
-    current->close();
+    if (auto* frame = currentZc ? qobject_cast<QMdiSubWindow*>(currentZc->parentWidget()) : nullptr)
+        frame->close();
+    else
+        current->close();
     return true;
 }
 
@@ -385,10 +403,14 @@ void CVesSoundApp::registerCommands()
         if (!openFromDialog())
             newDocument();
     });
+    // A zero-crossing window walks its folder too.
+    const auto hasFile = [this](int, CommandState& s) {
+        s.enabled = activeDocument() != nullptr || (m_frame && m_frame->activeZcView());
+    };
     for (int id : {cmd::CloseOpenNext, cmd::CloseOpenNextKey})
-        m_commands.on(id, [this](int) { closeAndOpenNeighbour(true); }, hasDocument);
+        m_commands.on(id, [this](int) { closeAndOpenNeighbour(true); }, hasFile);
     for (int id : {cmd::CloseOpenPrevious, cmd::CloseOpenPreviousKey})
-        m_commands.on(id, [this](int) { closeAndOpenNeighbour(false); }, hasDocument);
+        m_commands.on(id, [this](int) { closeAndOpenNeighbour(false); }, hasFile);
     m_commands.onRange(
         cmd::FileMruFirst, cmd::FileMruLast,
         [this](int id) {

@@ -143,6 +143,25 @@ TEST_F(AppTest, ZeroCrossingFileOpensInItsOwnWindowWithoutSampleCommands)
     EXPECT_NE(activeView(), nullptr);
 }
 
+// Close & Open Next walks a folder of zero-crossing files as it walks recordings.
+TEST_F(AppTest, CloseAndOpenNextWalksZeroCrossingFiles)
+{
+    writeSweeps(dir.file("a.zc"));
+    writeSweeps(dir.file("b.zc"));
+    start({dir.file("a.zc")});
+    CMainFrame* frame = app().mainFrame();
+    ASSERT_NE(frame->activeZcView(), nullptr);
+    EXPECT_TRUE(app().commandState(cmd::CloseOpenNext).enabled);
+    ASSERT_TRUE(app().runCommand(cmd::CloseOpenNext));
+    processEvents();
+    ASSERT_NE(frame->activeZcView(), nullptr);
+    EXPECT_EQ(frame->activeZcView()->path(), dir.file("b.zc"));
+    EXPECT_EQ(frame->mdiArea()->subWindowList().size(), 1);
+    // Opening it again brings the open window to the front.
+    EXPECT_EQ(app().openDocuments({dir.file("b.zc")}, 0), 1);
+    EXPECT_EQ(frame->mdiArea()->subWindowList().size(), 1);
+}
+
 TEST_F(AppTest, DamagedZeroCrossingFileGetsAMessage)
 {
     const std::string zc = dir.file("cut.zc");
