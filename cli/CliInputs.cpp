@@ -14,19 +14,27 @@ bool isRecordingFile(const std::string& path)
     return ext == ".wav" || ext == ".vprd";
 }
 
+bool isZcFileName(const std::string& path)
+{
+    std::string ext = fs::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".zc" || (ext.size() > 1 && ext.back() == '#');
+}
+
 namespace {
 
 // The recordings of `folder`, sorted by path (component by component, so
 // the order never depends on the file system's). False when it cannot be read.
-bool collect(const std::string& folder, bool recursive, std::vector<fs::path>& found, bool& hasSubFolders,
-             std::string& error)
+bool collect(const std::string& folder, bool recursive, bool withZc, std::vector<fs::path>& found,
+             bool& hasSubFolders, std::string& error)
 {
     std::error_code ec;
     const auto keep = [&](const fs::directory_entry& e) {
         std::error_code fileEc;
         if (e.is_directory(fileEc))
             hasSubFolders = true;
-        else if (e.is_regular_file(fileEc) && isRecordingFile(e.path().string()))
+        else if (e.is_regular_file(fileEc) &&
+                 (isRecordingFile(e.path().string()) || (withZc && isZcFileName(e.path().string()))))
             found.push_back(e.path());
     };
     if (recursive) {
@@ -48,7 +56,8 @@ bool collect(const std::string& folder, bool recursive, std::vector<fs::path>& f
 
 }  // namespace
 
-RecordingInputs expandRecordingInputs(const char* command, const std::vector<std::string>& inputs, bool recursive)
+RecordingInputs expandRecordingInputs(const char* command, const std::vector<std::string>& inputs, bool recursive,
+                                      bool withZc)
 {
     RecordingInputs out;
     for (const std::string& in : inputs) {
@@ -61,7 +70,7 @@ RecordingInputs expandRecordingInputs(const char* command, const std::vector<std
         std::vector<fs::path> found;
         bool hasSubFolders = false;
         std::string error;
-        if (!collect(in, recursive, found, hasSubFolders, error)) {
+        if (!collect(in, recursive, withZc, found, hasSubFolders, error)) {
             std::fprintf(stderr, "vesperon-cli %s: cannot read the folder %s: %s\n", command, in.c_str(), error.c_str());
             out.ok = false;
             continue;

@@ -4,6 +4,7 @@
 #include "CliInputs.h"
 #include "CliSupport.h"
 #include "OrderedFor.h"
+#include "ZcCli.h"
 
 #include "core/NumberText.h"
 #include "document/CVesSoundDoc.h"
@@ -40,7 +41,13 @@ CommandSpec makeSpec()
         "knee frequency, bandwidth (Hz), mean slope (kHz/ms, positive for a downward\n"
         "sweep), interval to the call before (ms) and signal-to-noise ratio (dB).\n"
         "Without --csv or --raven the rows are tab-separated, each file's after a\n"
-        "line \"# FILE\".\n",
+        "line \"# FILE\".\n\n"
+        "Zero-crossing files (Anabat types 129 to 132; in a folder .zc and extensions\n"
+        "ending in #) have no spectrum: their calls are runs of smooth dots (each\n"
+        "within --smooth of the one before) in the band, joined across gaps shorter\n"
+        "than --min-interval, and measured from their dots with the same definitions\n"
+        "(Fc, Tc, Sc, S1, Fk, Tk, Fmean, Qual, TBC); the peak frequency is the\n"
+        "characteristic one and the SNR 0, as dots carry no level.\n",
         {
             {.name = "csv",
              .help = "comma-separated values, one header row for all files:\n"
@@ -63,6 +70,8 @@ CommandSpec makeSpec()
             number("max-roughness", "B", 0, 1000, d.maxRoughnessBins,
                    "a contour whose median second difference exceeds B frequency bins is noise, not a call"),
             channelOption("mix|left|right", "mix: both", "channel of a stereo recording"),
+            number("smooth", "PCT", 0.1, 100, zcfile::ZcCallSettings{}.smoothPct,
+                   "zero-crossing files: a call's dots change by at most this much from one to the next"),
             timeExpansionOption(),
             jobsOption(),
         },
@@ -108,6 +117,7 @@ int cmdCalls(const CliArgs& args)
     if (!parseOrComplain(spec, args, parsed))
         return 2;
     CallDetectorSettings settings;
+    zcfile::ZcCallSettings zcSettings;
     std::optional<std::int32_t> timeExp25;
     int jobs = 1;
     bool csv = false, raven = false, recursive = false;
@@ -132,6 +142,8 @@ int cmdCalls(const CliArgs& args)
             settings.minIntervalMs = o.number;
         else if (o.is("echo-window"))
             settings.echoWindowMs = o.number;
+        else if (o.is("smooth"))
+            zcSettings.smoothPct = o.number;
         else if (o.is("max-roughness"))
             settings.maxRoughnessBins = o.number;
         else if (o.is("channel"))
@@ -147,7 +159,11 @@ int cmdCalls(const CliArgs& args)
         return usageError(spec, "give one or more recordings or folders (see --help)");
     if (csv && raven)
         return usageError(spec, "choose --csv or --raven, not both");
-    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, recursive);
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, recursive, true);
+    zcSettings.bandLowHz = settings.bandLowHz;
+    zcSettings.bandHighHz = settings.bandHighHz;
+    zcSettings.minDurationMs = settings.minDurationMs;
+    zcSettings.minIntervalMs = settings.minIntervalMs;
     const std::vector<std::string>& files = inputs.files;
     if (files.empty())
         return 1;  // said why
@@ -162,6 +178,14 @@ int cmdCalls(const CliArgs& args)
         files.size(), jobs,
         [&](std::size_t index) {
             FileResult r;
+            if (zcfile::isZcPath(files[index])) {
+                zcfile::ZcFile zc;
+                if (!readZcOrComplain(spec.name, files[index], zc))
+                    r.failed = true;
+                else
+                    r.calls = zcfile::findCalls(zc.dots(), zcSettings);
+                return r;
+            }
             CliDocHost host(files[index]);
             CVesSoundDoc doc(host, userDefaults());
             if (!doc.open(files[index])) {

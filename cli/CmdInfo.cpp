@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 #include "CliInputs.h"
 #include "CliSupport.h"
+#include "ZcCli.h"
 #include "core/NumberText.h"
 
 #include "document/CVesSoundDoc.h"
@@ -155,7 +156,12 @@ const CommandSpec& cmdInfoSpec()
         "the marks, a detector header and the metadata chunks kept with the samples\n"
         "(GUANO shown field by field). A FILE may end in a type tag such as\n"
         "\" [Vesperon Wave]\" to open it as that type. A folder stands for its\n"
-        "recordings (.wav, .vprd), sorted by name.\n",
+        "recordings (.wav, .vprd) and zero-crossing files (.zc, extensions ending\n"
+        "in #), sorted by name.\n\n"
+        "A zero-crossing file (Anabat types 129 to 132, known by its content) is\n"
+        "described by its dots (with their statuses), length, division ratio, time\n"
+        "resolution, frequency range, start time, header texts, ID, GPS text and\n"
+        "GUANO fields.\n",
         {
             {.name = "json", .help = "one JSON object per file, in an array"},
             recursiveOption(),
@@ -173,7 +179,7 @@ int cmdInfo(const CliArgs& args)
     const bool json = parsed.has("json");
     if (parsed.operands.empty())
         return usageError(spec, "give one or more recordings or folders (see --help)");
-    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"));
+    const RecordingInputs inputs = expandRecordingInputs(spec.name, parsed.operands, parsed.has("recursive"), true);
     const std::vector<std::string>& files = inputs.files;
     if (files.empty())
         return 1;  // said why
@@ -182,6 +188,19 @@ int cmdInfo(const CliArgs& args)
     if (json)
         vkit::printfC("[\n");
     for (const auto& file : files) {
+        if (zcfile::isZcPath(file)) {
+            zcfile::ZcFile zc;
+            if (!readZcOrComplain(spec.name, file, zc)) {
+                status = 1;
+                continue;
+            }
+            if (json)
+                describeZcJson(zc, file, first);
+            else
+                describeZcText(zc, file);
+            first = false;
+            continue;
+        }
         CliDocHost host(file);
         CVesSoundDoc doc(host, userDefaults());
         if (!doc.open(file)) {

@@ -10,6 +10,8 @@
 #include "shell/CChildFrame.h"
 #include "shell/CVesSoundApp.h"
 #include "shell/StatusPanes.h"
+#include "zc/CZcFrame.h"
+#include "zc/CZcView.h"
 
 #include "soundio/CDevs.h"
 #include "soundio/ExternalControl.h"
@@ -332,15 +334,40 @@ void CMainFrame::addView(CVesAnaView* view)
     CAppDocument::of(*view).updateTitles();
     frame->showMaximized();
     m_current = frame;
+    m_currentZc = nullptr;
     m_wanted = frame;
     m_mdi->setActiveSubWindow(frame);
     view->setFocus();
     scheduleCommandUpdate();
 }
 
+void CMainFrame::addZcView(CZcView* view)
+{
+    auto* frame = new CZcFrame(view);
+    m_mdi->addSubWindow(frame);
+    frame->showMaximized();
+    m_current = nullptr;
+    m_currentZc = frame;
+    m_wanted = frame;
+    m_mdi->setActiveSubWindow(frame);
+    view->setFocus();
+    connect(view, &CZcView::propertiesRequested, this, [this, view] {
+        CZcPropertiesDlg dlg(*view, this);
+        dlg.exec();
+    });
+    connect(view, &CZcView::viewChanged, this, &CMainFrame::scheduleCommandUpdate);
+    connect(frame, &QObject::destroyed, this, &CMainFrame::scheduleCommandUpdate);
+    scheduleCommandUpdate();
+}
+
+CZcView* CMainFrame::activeZcView() const
+{
+    return m_mdi && m_currentZc && !m_currentZc->isHidden() ? m_currentZc->view() : nullptr;
+}
+
 CVesAnaView* CMainFrame::activeView() const
 {
-    if (!m_mdi)
+    if (!m_mdi || activeZcView())
         return nullptr;
     CChildFrame* frame = m_current && !m_current->isHidden() ? m_current.data() : nullptr;
     if (!frame)
@@ -358,6 +385,7 @@ void CMainFrame::activateView(CVesAnaView* view)
 {
     if (CChildFrame* f = CChildFrame::of(view)) {
         m_current = f;
+        m_currentZc = nullptr;
         m_wanted = f;
         m_mdi->setActiveSubWindow(f);
         view->activated();
@@ -366,16 +394,24 @@ void CMainFrame::activateView(CVesAnaView* view)
 
 void CMainFrame::onSubWindowActivated(QMdiSubWindow* window)
 {
-    if (auto* frame = qobject_cast<CChildFrame*>(window)) {
+    if (auto* zc = qobject_cast<CZcFrame*>(window)) {
+        m_current = nullptr;
+        m_currentZc = zc;
+        // Once the program comes to the front the area activates the frame
+        // that holds the focus; m_wanted then brings this one back.
+        if (zc == m_wanted && isActiveWindow())
+            m_wanted = nullptr;
+    }
+    auto* frame = qobject_cast<CChildFrame*>(window);
+    if (frame) {
+        m_currentZc = nullptr;
         m_current = frame;
         if (frame == m_wanted)
             m_wanted = nullptr;
         frame->view()->activated();
     }
-    if (auto* panes = statusBar()->findChild<StatusPanes*>()) {
-        auto* frame = qobject_cast<CChildFrame*>(window);
+    if (auto* panes = statusBar()->findChild<StatusPanes*>())
         panes->follow(frame ? frame->view()->statusStrip() : nullptr);
-    }
     updateTitle();
     scheduleCommandUpdate();
 }

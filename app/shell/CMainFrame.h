@@ -17,8 +17,10 @@
 #include <map>
 
 class CChildFrame;
+class CZcFrame;
 class CVesAnaView;
 class CVesSoundApp;
+class CZcView;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -43,6 +45,11 @@ public:
     // Puts a new view into its own child frame, shown maximised.
     void addView(CVesAnaView* view);
     CVesAnaView* activeView() const;
+    // A zero-crossing file's window, in a frame of its own.
+    void addZcView(CZcView* view);
+    // The zero-crossing window in front, or nullptr (then activeView() is
+    // null too: the sound views' commands do not reach behind it).
+    CZcView* activeZcView() const;
     void activateView(CVesAnaView* view);
 
     // Enabled, checked and texts of every action, from the command targets.
@@ -96,5 +103,8 @@ private:
     QPointer<CChildFrame> m_current;
     // The frame the program brought to the front while the main window was
     // not active: the area honours that only once the window is active.
-    QPointer<CChildFrame> m_wanted;
+    QPointer<QMdiSubWindow> m_wanted;
+    // The zero-crossing frame last activated, cleared when a sound view's is
+    // (the area reports none while the program is in the background).
+    QPointer<CZcFrame> m_currentZc;
 };

@@ -21,6 +21,9 @@
 
 #include "soundio/SoundDevices.h"
 #include "soundio/SoundSystem.h"
+#include "zc/CZcFrame.h"
+#include "zc/CZcView.h"
+#include "zcfiles/ZcFile.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -29,6 +32,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -272,12 +277,42 @@ int CVesSoundApp::openDocuments(const std::vector<std::string>& paths, int type)
     int opened = 0;
     beginOperation("Open ");
     for (const std::string& p : paths) {
+        const std::string plain = VesFilePath(p).plain();
+        if (type == 0 && zcfile::isZcPath(plain)) {
+            if (!openZcFile(plain))
+                break;
+            ++opened;
+            continue;
+        }
         if (!openDocument(p, type))
             break;
         ++opened;
     }
     endOperation();
     return opened;
+}
+
+bool CVesSoundApp::openZcFile(const std::string& path)
+{
+    // A file already open comes to the front.
+    if (m_frame)
+        for (QMdiSubWindow* w : m_frame->mdiArea()->subWindowList())
+            if (CZcView* open = CZcFrame::viewOf(w); open && open->path() == path) {
+                m_frame->mdiArea()->setActiveSubWindow(w);
+                return true;
+            }
+    zcfile::ZcFile file;
+    std::string error;
+    if (!zcfile::readFile(path, file, error)) {
+        message("Unable to open the zero-crossing file " + path + ": " + error);
+        return false;
+    }
+    m_recent.add(path);
+    if (m_frame) {
+        m_frame->rebuildRecentFiles();
+        m_frame->addZcView(new CZcView(std::move(file), path));
+    }
+    return true;
 }
 
 CVesAnaView* CVesSoundApp::openView(CAppDocument& doc, ViewKind kind)
@@ -336,22 +371,30 @@ bool CVesSoundApp::importFromDialog()
 bool CVesSoundApp::closeAndOpenNeighbour(bool next)
 {
     CAppDocument* current = activeDocument();
-    if (!current)
+    CZcView* currentZc = m_frame ? m_frame->activeZcView() : nullptr;
+    if (!current && !currentZc)
         return false;
     std::vector<std::string> open;
     for (CAppDocument* d : m_documents)
         open.push_back(d->plainPath());
-    const NeighbourFile n = findNeighbourFile(current->doc().path(), next, open);
+    if (m_frame)
+        for (QMdiSubWindow* w : m_frame->mdiArea()->subWindowList())
+            if (CZcView* zc = CZcFrame::viewOf(w))
+                open.push_back(zc->path());
+    const NeighbourFile n = findNeighbourFile(currentZc ? currentZc->path() : current->doc().path(), next, open);
     if (n.path.empty()) {
         message(n.message, IShellDialogs::Icon::Information);
         return false;
     }
     beginOperation("Open ");
-    CAppDocument* opened = openDocument(n.path, kTypeNone);
+    const bool opened = zcfile::isZcPath(n.path) ? openZcFile(n.path) : openDocument(n.path, kTypeNone) != nullptr;
     endOperation();
     if (!opened)
         return false;
-    current->close();
+    if (auto* frame = currentZc ? qobject_cast<QMdiSubWindow*>(currentZc->parentWidget()) : nullptr)
+        frame->close();
+    else
+        current->close();
     return true;
 }
 
@@ -367,10 +410,14 @@ void CVesSoundApp::registerCommands()
         if (!openFromDialog())
             newDocument();
     });
+    // A zero-crossing window walks its folder too.
+    const auto hasFile = [this](int, CommandState& s) {
+        s.enabled = activeDocument() != nullptr || (m_frame && m_frame->activeZcView());
+    };
     for (int id : {cmd::CloseOpenNext, cmd::CloseOpenNextKey})
-        m_commands.on(id, [this](int) { closeAndOpenNeighbour(true); }, hasDocument);
+        m_commands.on(id, [this](int) { closeAndOpenNeighbour(true); }, hasFile);
     for (int id : {cmd::CloseOpenPrevious, cmd::CloseOpenPreviousKey})
-        m_commands.on(id, [this](int) { closeAndOpenNeighbour(false); }, hasDocument);
+        m_commands.on(id, [this](int) { closeAndOpenNeighbour(false); }, hasFile);
     m_commands.onRange(
         cmd::FileMruFirst, cmd::FileMruLast,
         [this](int id) {
@@ -412,6 +459,8 @@ void CVesSoundApp::registerCommands()
 std::vector<ICommandTarget*> CVesSoundApp::commandChain() const
 {
     std::vector<ICommandTarget*> chain;
+    if (CZcView* zc = m_frame ? m_frame->activeZcView() : nullptr)
+        chain.push_back(&zc->commands());
     if (CVesAnaView* v = activeView()) {
         chain.push_back(&v->commands());
         chain.push_back(&CAppDocument::of(*v).commands());

@@ -102,6 +102,9 @@ public:
     // Opens each path in turn with `type`, under the progress name "Open ";
     // stops at the first that fails. Returns how many opened.
     int openDocuments(const std::vector<std::string>& paths, int type);
+    // Opens a zero-crossing file in a window of its own (openDocuments does
+    // so for the paths whose content is one); false after a message.
+    bool openZcFile(const std::string& path);
     // A new view of `kind` on `doc`, in its own child frame.
     CVesAnaView* openView(CAppDocument& doc, ViewKind kind);
     // The open dialog; whether anything opened.

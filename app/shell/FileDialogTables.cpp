@@ -4,7 +4,8 @@
 
 const char* const kOpenFilterList =
     "Vesperon & Wave Files (*.wav*;*.vprd*)|*.wav*;*.vprd*| Wave Files (*.wav)|*.wav|Vesperon Files (*.vprd)|*.vprd|"
-    "Vesperon File Pairs (Data + Wave) (*.vprdp)|*.vprdp|Data Files (*.dat)|*.dat|All Files (*.*)|*.*||";
+    "Vesperon File Pairs (Data + Wave) (*.vprdp)|*.vprdp|Data Files (*.dat)|*.dat|"
+    "Zero-crossing Files (*.zc;*#)|*.zc;*#|All Files (*.*)|*.*||";
 
 const char* const kSaveFilterList =
     "Vesperon data files (*.vprd)|*.vprd|Vesperon file pairs (*.vprdp)|*.vprdp|Vesperon Wave Files (*.wav)|*.wav|"

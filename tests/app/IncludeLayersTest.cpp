@@ -42,6 +42,7 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
         {"engine/detectorfiles", {"engine/core"}},
         {"engine/project", {"engine/core", "engine/records", "engine/document", "engine/pulse"}},
         {"engine/classify", {"engine/core", "engine/records", "engine/pulse"}},
+        {"engine/zcfiles", {"engine/core", "engine/records", "engine/document", "engine/pulse"}},
         // Drawing, shared by the program and the command-line tool.
         {"render",
          {"engine/core", "engine/records", "engine/document", "engine/display", "engine/power", "engine/pulse"}},
@@ -75,8 +76,9 @@ const std::map<std::string, std::set<std::string>>& allowedEdges()
           "engine/project"}},
         {"app/shell",
          {"app/commands", "app/widgets", "app/print", "app/display", "app/filter", "app/power", "app/pulse",
-          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "app/project", "engine/core", "engine/records",
-          "engine/soundfiles", "engine/document", "engine/display", "engine/soundio"}},
+          "app/calls", "app/soundio", "app/autorec", "app/detectorfiles", "app/project", "app/zc", "engine/core",
+          "engine/records", "engine/soundfiles", "engine/document", "engine/display", "engine/soundio", "engine/zcfiles"}},
+        {"app/zc", {"app/commands", "app/print", "render", "engine/core", "engine/records", "engine/zcfiles"}},
     };
     return table;
 }

@@ -34,12 +34,13 @@ TEST(ProgressStack, TextsOnlyWhenTheWholePercentageChanges)
 TEST(FileDialogTables, FilterListsAndTheirQtForm)
 {
     const std::vector<FileFilter> open = parseFilterList(kOpenFilterList);
-    ASSERT_EQ(open.size(), 6u);
+    ASSERT_EQ(open.size(), 7u);
     EXPECT_EQ(open[0].description, "Vesperon & Wave Files (*.wav*;*.vprd*)");
     EXPECT_EQ(open[0].patterns, (std::vector<std::string>{"*.wav*", "*.vprd*"}));
     EXPECT_EQ(qtNameFilter(open[0]), "Vesperon & Wave Files (*.wav* *.vprd*)");
     EXPECT_EQ(qtNameFilter(open[1]), " Wave Files (*.wav)");
-    EXPECT_EQ(qtNameFilter(open[5]), "All Files (*.*)");
+    EXPECT_EQ(qtNameFilter(open[5]), "Zero-crossing Files (*.zc *#)");
+    EXPECT_EQ(qtNameFilter(open[6]), "All Files (*.*)");
 
     EXPECT_EQ(saveFilters(kTypeWave).size(), 6u);
     const std::vector<FileFilter> detector = saveFilters(kTypeDetectorWave);
