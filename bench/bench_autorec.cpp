@@ -118,12 +118,12 @@ void BM_AutoRecEightHours(benchmark::State& state)
     auto backend = makeAudioBackend(AudioBackendKind::Alsa);
     for (auto _ : state) {
         autorec::AutoRecConfig cfg;
-        cfg.parms.m_trigger = 0;
+        cfg.parms.m_trigger = TriggerType::Level;
         cfg.parms.m_ampThresProc = 1000;
         cfg.parms.m_recTimeBefore = 10;
         cfg.parms.m_recTimeAfter = 50;
-        cfg.parms.m_fileSwitch = 1;
-        cfg.parms.m_fileMarks = 0;
+        cfg.parms.m_fileSwitch = FileNaming::Sequence;
+        cfg.parms.m_fileMarks = MarkType::None;
         cfg.parms.m_fileName = s.dir + "/bat";
         cfg.format = SoundFormat::pcm(1, 16, kRate);
         cfg.backend = backend.get();
