@@ -2,7 +2,6 @@
 
 #include "core/NumberText.h"
 #include "widgets/CNumEdit.h"
-#include "display/CursorMarks.h"
 #include "document/CVesSoundDoc.h"
 #include "pulse/PulsCharDispCls.h"
 #include "pulse/PulsCharSettings.h"
@@ -172,9 +171,7 @@ PulsCharDiagCls::PulsCharDiagCls(CVesSoundDoc& doc, const VesPulsParms& parms, Q
         if (vkit::parseDouble(text, d) && std::isfinite(d) && std::fabs(d) < 1e6) {
             v = static_cast<std::int32_t>(std::llround(d * 100));
             m_parms.m_ampThres = v;
-            // The view's level cursor follows the field only while it is shown.
-            if (currentCursorType() == CursorType::Level)
-                emit levelTargetRequested();
+            emit thresholdEdited();
         }
     });
 }

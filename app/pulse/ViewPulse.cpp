@@ -218,8 +218,9 @@ PulsCharDiagCls* ViewPulse::openPulseCharacteristics()
         dlg->hide();
         dlg->deleteLater();
     });
-    connect(d, &PulsCharDiagCls::levelTargetRequested, this, [this] {
-        if (!m_pulseDlg || !m_view)
+    // The view's level cursor follows the threshold field only while it is shown.
+    connect(d, &PulsCharDiagCls::thresholdEdited, this, [this] {
+        if (!m_pulseDlg || !m_view || !levelCursorShown())
             return;
         targetPulseLevel();
         showPulseLevel();
