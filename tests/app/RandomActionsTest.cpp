@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -112,7 +113,8 @@ TEST_F(RandomActionsTest, TheProgramSurvivesRandomActionsAndKeepsItsSamples)
         CVesAnaView* view = activeView();
         CAnaPlot* plot = view ? view->plot() : nullptr;
         const Qt::KeyboardModifiers mods = modifierSets[pick(static_cast<int>(std::size(modifierSets)))];
-        const int kind = plot ? pick(5) : 0;
+        // Half of the actions are commands; the rest are mouse and keys in the plot.
+        const int kind = plot ? std::max(0, pick(8) - 3) : 0;
         std::cout << "#" << i << ' ';
         if (kind == 0) {
             const int id = commands[static_cast<std::size_t>(pick(static_cast<int>(commands.size())))];
