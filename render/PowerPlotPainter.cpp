@@ -7,10 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
-constexpr double kTopTwips = 200;  // 140 and room for the top label
+constexpr double kTopTwips = 140;
 constexpr double kRightTwips = 120;
 constexpr double kLeftTwips = 80 * 8;
 constexpr double kLeftPixels = 5;
@@ -57,6 +58,17 @@ double PowerPlotPainter::xOfFrequency(double hz) const
         return m_area.left();
     const double x = std::floor((hz - m_range.minHz) * (m_area.width() - 2) / w + 0.5) + m_area.left();
     return std::clamp(x, m_area.left(), m_area.right());
+}
+
+double PowerPlotPainter::binX(int bin) const
+{
+    const PowerResult* r = m_pic.result;
+    const double x = xOfFrequency(r ? r->binFrequency(bin) : 0);
+    if (!r || r->fftSize <= 0)
+        return x;
+    const auto width = static_cast<std::int64_t>(m_area.width());
+    const std::int64_t b = 2 * width / r->fftSize + 1;
+    return std::min(x + static_cast<double>(b / 2 + 1), m_area.right());
 }
 
 double PowerPlotPainter::frequencyAtX(double x) const
@@ -156,7 +168,7 @@ void PowerPlotPainter::drawCurve(QPainter& p) const
         const double f = r->binFrequency(i);
         if (f < m_range.minHz || f > m_range.maxHz)
             continue;
-        const double x = xOfFrequency(f);
+        const double x = binX(i);
         const double level = powerLevel(r->power[static_cast<std::size_t>(i)], m_pic.parms.m_logScale);
         line << QPointF(x, yOfLevel(level));
     }

@@ -43,6 +43,10 @@ public:
     const PowerFrequencyRange& range() const { return m_range; }
     double xOfFrequency(double hz) const;
     double frequencyAtX(double x) const;
+    // The x of bin `bin`'s point on the curve: its frequency's x moved right
+    // by half a bin's width plus one, b / 2 + 1 with b = 2 × width / N + 1
+    // (whole pixels), so that the point stands in the middle of the bin.
+    double binX(int bin) const;
     // Level on the window's scale (dB or V²) and back.
     double yOfLevel(double level) const;
     double levelAtY(double y) const;

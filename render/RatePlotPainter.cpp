@@ -1,6 +1,6 @@
 #include "render/RatePlotPainter.h"
 
-#include "core/NumberText.h"
+#include "display/PlotAxes.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -28,14 +28,15 @@ int labelEvery(std::int64_t ticks)
 
 }  // namespace
 
-std::string rateTimeLabel(std::int64_t micros, std::int64_t stepMicros)
+std::string rateTimeLabel(std::int64_t micros, std::int64_t stepMicros, RateTimeText kind)
 {
-    char buf[48];
-    if (stepMicros >= 1000000)
-        vkit::snprintfC(buf, sizeof buf, "%g s", static_cast<double>(micros) / 1e6);
-    else
-        vkit::snprintfC(buf, sizeof buf, "%g ms", static_cast<double>(micros) / 1e3);
-    return buf;
+    // The analysis plot's time-label formatter, its label type chosen from the step.
+    const std::int64_t stepNs = std::max<std::int64_t>(1, stepMicros) * 1000;
+    const int type = kind == RateTimeText::Readout ? fineTimeLabelTypeFor(stepNs) : timeLabelTypeFor(stepNs);
+    std::string s = formatTimeValue(micros * 1000, type);
+    if (kind != RateTimeText::Number)
+        s += std::string(" ") + timeUnitText(type);
+    return s;
 }
 
 RatePlotPainter::RatePlotPainter(const RatePicture& picture, const QRectF& target, double unitsPerTwip)
@@ -137,14 +138,18 @@ void RatePlotPainter::drawAxes(QPainter& p) const
         return;
     const std::int64_t tticks = span / tstep + 1;
     const int tk = labelEvery(tticks);
-    for (std::int64_t i = 0; i < tticks && i < 2000; ++i) {
+    const std::int64_t shown = std::min<std::int64_t>(tticks, 2000);
+    const std::int64_t lastLabelled = (shown - 1) / tk * tk;
+    for (std::int64_t i = 0; i < shown; ++i) {
         const std::int64_t t = i * tstep;
         const double x = m_area.left() + static_cast<double>(t) / static_cast<double>(span) * m_area.width();
         const bool labelled = i % tk == 0;
         const double len = (labelled ? 100 : 50) * m_scale;
         p.drawLine(QPointF(x, m_area.bottom()), QPointF(x, m_area.bottom() + len));
         if (labelled) {
-            const QString s = QString::fromStdString(rateTimeLabel(h->startUs + t, tstep * tk));
+            // Labels in the axis range's label type; the last one carries the unit.
+            const QString s = QString::fromStdString(
+                rateTimeLabel(h->startUs + t, tstep, i == lastLabelled ? RateTimeText::Label : RateTimeText::Number));
             p.drawText(QPointF(x - fm.horizontalAdvance(s) / 2, m_area.bottom() + 120 * m_scale + fm.ascent()), s);
         }
     }

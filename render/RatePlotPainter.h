@@ -48,5 +48,8 @@ private:
     QRectF m_foot;
 };
 
-// A time on the histogram's axis: "%g ms" below a second of step, else "%g s".
-std::string rateTimeLabel(std::int64_t micros, std::int64_t stepMicros);
+// A time on the histogram's axis by the analysis plot's time-label formatter:
+// the number in the label type of the axis step (Number), with a blank and
+// its unit (Label), or in the finer type of read-outs with its unit (Readout).
+enum class RateTimeText { Number, Label, Readout };
+std::string rateTimeLabel(std::int64_t micros, std::int64_t stepMicros, RateTimeText kind = RateTimeText::Label);

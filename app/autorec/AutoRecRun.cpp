@@ -1,15 +1,19 @@
 #include "autorec/AutoRecRun.h"
 
+#include "autorec/AutoRecTexts.h"
 #include "display/CursorMarks.h"
 #include "document/CVesSoundDoc.h"
 #include "document/ViewUpdate.h"
 #include "records/GuanoRecord.h"
+#include "soundfiles/VesFileType.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 namespace {
 std::int64_t steadyMs()
@@ -30,6 +34,7 @@ bool AutoRecRun::start(const autorec::AutoRecConfig& config, std::string& error)
 {
     m_config = config;
     m_startedEmpty = m_doc.lengthFrames() == 0;
+    m_fileType = m_doc.saveType();
     m_started = m_engine.start(config, *this, error);
     m_finished = !m_started;
     return m_started;
@@ -150,8 +155,39 @@ void AutoRecRun::addGuanoOfNewRecording(const std::string& device)
 void AutoRecRun::recFileWritten(const std::string& path, std::int64_t frames, std::int64_t number)
 {
     QMetaObject::invokeMethod(
-        this, [this, p = QString::fromStdString(path), frames, number] { emit fileWritten(p, frames, number); },
+        this,
+        [this, path, frames, number] {
+            emit fileWritten(QString::fromStdString(inDocumentType(path)), frames, number);
+        },
         Qt::QueuedConnection);
+}
+
+std::string AutoRecRun::inDocumentType(const std::string& path)
+{
+    // The engine writes wave files (with GUANO) as fast as the sound comes;
+    // the other types are written from them once a recording is complete.
+    const int type = m_fileType;
+    if (type == kTypeNone || type == kTypeStandardWave || type == kTypeWave || type == kTypeCodec)
+        return path;
+    std::string stem = path;
+    if (const std::size_t dot = stem.find_last_of('.'); dot != std::string::npos && stem.find('/', dot) == std::string::npos)
+        stem.erase(dot);
+    const std::string target = autorec::unusedPath(stem + "." + extensionForType(type));
+    bool ok = false;
+    {
+        CVesSoundDoc wave(m_doc.host());
+        ok = wave.open(path) && wave.finishBackgroundCopy() && wave.save(target, type);
+    }
+    if (!ok) {
+        emit logLine(QStringLiteral("File %1 kept as wave: it could not be written as %2.")
+                         .arg(QString::fromStdString(std::filesystem::path(path).filename().string()),
+                              QString::fromLatin1(fileTypeDisplayName(type))));
+        std::remove(target.c_str());
+        return path;
+    }
+    std::remove(path.c_str());
+    emit logLine(QStringLiteral("Saving file %1").arg(QString::fromStdString(std::filesystem::path(target).filename().string())));
+    return target;
 }
 
 void AutoRecRun::recError(const std::string& text, bool endsRun)

@@ -29,7 +29,8 @@ public:
     explicit AutoRecRun(CVesSoundDoc& doc, QObject* parent = nullptr);
     ~AutoRecRun() override;  // ends the run and joins its threads
 
-    // Starts the engine; false with the user's message in `error`.
+    // Starts the engine; false with the user's message in `error`. The files
+    // of the run end up in the document's file type.
     bool start(const autorec::AutoRecConfig& config, std::string& error);
     autorec::AutoRecEngine& engine() { return m_engine; }
     autorec::AutoRecStatus status() const { return m_engine.status(); }
@@ -72,6 +73,9 @@ private:
     void recFileWritten(const std::string& path, std::int64_t frames, std::int64_t number) override;
     void recError(const std::string& text, bool endsRun) override;
     void addGuanoOfNewRecording(const std::string& device);
+    // A file the engine wrote (a wave file) in the document's file type when
+    // that is another: the path of the file that stays.
+    std::string inDocumentType(const std::string& path);
     void recEnded() override;
 
     void onDisplay(const autorec::DisplayUpdate& update);
@@ -81,6 +85,7 @@ private:
     autorec::AutoRecConfig m_config;
     bool m_started = false;
     bool m_startedEmpty = false;  // the document held no sound when the run began
+    int m_fileType = 0;           // the document's file type when the run began
     bool m_finished = false;
     std::int64_t m_lastRedrawMs = -1000;
     int m_skipped = 0;

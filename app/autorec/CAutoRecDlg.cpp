@@ -497,9 +497,19 @@ bool CAutoRecDlg::start()
     config.deviceName = devs.recordingDeviceName();
     // Recording into the document writes its sample store: the samples still
     // read from the opened file must be copied in first.
-    if ((m_manual || m_parms.m_fileSwitch == FileNaming::SingleFile) && !doc.finishBackgroundCopy())
+    // A run of one file per recording goes through the document too when
+    // its views are to draw it live: each recording replaces the sound, so
+    // only a document without sound takes it.
+    const bool intoDocument = m_manual || m_parms.m_fileSwitch == FileNaming::SingleFile;
+    m_liveRefused = false;
+    bool live = false;
+    if (!intoDocument && m_parms.m_graphics) {
+        live = doc.lengthFrames() == 0 && doc.samples().length() == 0;
+        m_liveRefused = !live;
+    }
+    if ((intoDocument || live) && !doc.finishBackgroundCopy())
         return false;
-    if (m_manual || m_parms.m_fileSwitch == FileNaming::SingleFile)
+    if (intoDocument || live)
         config.store = &doc.samples();
     config.documentPath = VesFilePath(doc.path()).plain();
     config.singleFilePath = config.documentPath;
@@ -530,6 +540,9 @@ bool CAutoRecDlg::start()
     {
         CAutoRecStatusDlg status(*m_run, m_parms, QStringLiteral("Recording Status"));
         m_status = &status;
+        if (m_liveRefused)
+            status.addLog(QStringLiteral("Realtime graphics needs a recording without sound: the files are written "
+                                         "without drawing them."));
         status.exec();
         m_status = nullptr;
     }

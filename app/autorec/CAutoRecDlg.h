@@ -106,6 +106,7 @@ private:
     int m_pendingCoupling = 0;  // 1 the dB field, 2 the percent field was edited
     std::unique_ptr<AutoRecRun> m_run;
     CAutoRecStatusDlg* m_status = nullptr;
+    bool m_liveRefused = false;  // realtime graphics asked for, but the document holds sound
 
     CNumEdit* m_before;
     CNumEdit* m_after;

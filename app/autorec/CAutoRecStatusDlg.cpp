@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -267,21 +266,28 @@ void CAutoRecStatusDlg::onNewFile()
         m_run.engine().newFile(m_parms.m_fileName);
         return;
     }
-    // The recording in the document is saved here, while the run is paused.
+    // The recording in the document is saved here, while the run is paused:
+    // under the record's file name, else under one chosen in the program's
+    // save dialog, whose type the document keeps.
     CVesSoundDoc& doc = m_run.doc();
-    std::string proposed = m_parms.m_fileName.empty() ? VesFilePath(doc.path()).plain() : m_parms.m_fileName;
-    std::string path;
-    if (m_askSave) {
-        path = m_askSave(this, proposed);
-    } else {
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("Save recording as"), QString::fromStdString(proposed),
-                                            QStringLiteral("Wave files (*.wav);;All files (*)"))
-                   .toStdString();
+    std::string path = m_parms.m_fileName;
+    int type = 0;
+    if (path.empty()) {
+        const std::optional<autorecui::SavePathChoice> choice =
+            m_askSave ? m_askSave(this, VesFilePath(doc.path()).plain(), doc.saveType())
+                      : autorecui::askSavePath(this, VesFilePath(doc.path()).plain(), doc.saveType());
+        if (!choice || choice->path.empty())
+            return;
+        path = choice->path;
+        type = choice->type;
+        if (type > 0 && type != kTypeCodec)
+            doc.setSaveType(type);
     }
-    if (path.empty())
-        return;
-    path = autorec::withExtension(path, "wav");
-    const int type = fileTypeBySaveExtension(path);
+    if (type <= 0 || type == kTypeCodec)
+        type = fileTypeBySaveExtension(path);
+    if (type <= 0)
+        type = doc.saveType() > 0 && doc.saveType() != kTypeCodec ? doc.saveType() : kTypeWave;
+    path = autorec::withExtension(path, extensionForType(type));
     m_run.syncLength();
     if (!doc.save(path, type))
         return;

@@ -4,6 +4,7 @@
 // remembers its screen position for the rest of the program's run.
 #pragma once
 
+#include "autorec/AutoRecMessage.h"
 #include "records/VesSettings.h"
 
 #include <QDialog>
@@ -51,10 +52,9 @@ public:
     // Adds a line to the log and scrolls to its end.
     void addLog(const QString& text, const QColor* color = nullptr, bool bold = false);
 
-    // How "New file" asks for a name in a single-file run: the path chosen,
-    // or empty for Cancel. The program's save dialog unless replaced.
-    using AskSavePath = std::function<std::string(QWidget*, const std::string& proposed)>;
-    void setAskSavePath(AskSavePath ask) { m_askSave = std::move(ask); }
+    // How "New file" asks for a file in a single-file run whose record names
+    // none: the program's save dialog (autorecui::askSavePath) unless replaced.
+    void setAskSavePath(autorecui::SaveDialog ask) { m_askSave = std::move(ask); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,5 +93,5 @@ private:
     bool m_ended = false;
     bool m_newFilePending = false;
     std::int64_t m_lastMicros = -1;
-    AskSavePath m_askSave;
+    autorecui::SaveDialog m_askSave;
 };

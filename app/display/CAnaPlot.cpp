@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QStringList>
 #include <QVarLengthArray>
@@ -277,7 +278,10 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
         QPainter ip(&m_image);
         ip.setClipRect(r);
         const auto [first, end] = m_painter->columnsBetween(r.left(), r.right() + 1);
+        // A full drawing of a long spectrogram can take a while.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         m_painter->paint(ip, first, end);
+        QGuiApplication::restoreOverrideCursor();
         m_stale -= r;
         ++m_dataPaints;
         if (!m_live)
@@ -296,10 +300,16 @@ void CAnaPlot::paintEvent(QPaintEvent* event)
     m_painter->drawMarks(p);
     drawCursor(p, m_cursor, true);
     if (m_playCursor >= 0) {
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        // A dashed cyan line: the picture under it stays readable between the dashes.
         const QRect r = playCursorRect();
-        if (!r.isEmpty())
-            p.fillRect(r, QColor(220, 0, 0));
+        if (!r.isEmpty()) {
+            p.save();
+            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            p.setPen(QPen(QColor(kPlayCursorColor), 1, Qt::DashLine));
+            const int x = r.left() + 1;
+            p.drawLine(QPoint(x, r.top()), QPoint(x, r.bottom()));
+            p.restore();
+        }
     }
     drawDetectorCursor(p);
     m_lastPaintMicros = clock.nsecsElapsed() / 1000;

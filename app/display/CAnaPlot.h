@@ -23,6 +23,7 @@
 #include "display/ViewPolicy.h"
 #include "render/PlotPainter.h"
 
+#include <QColor>
 #include <QImage>
 #include <QRegion>
 #include <QTimer>
@@ -38,6 +39,8 @@ class CAnaPlot : public QWidget {
 public:
     static constexpr int kSpectrogramDelayMs = 250;
     static constexpr int kOtherDelayMs = 31;
+    // The playback position is drawn as a dashed line of this colour.
+    static constexpr QRgb kPlayCursorColor = 0xff00ffff;
 
     CAnaPlot(CVesSoundDoc& doc, VesAnaParms& parms, QWidget* parent = nullptr);
     ~CAnaPlot() override;

@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // What screen readers see of a measurement window: a window of its own,
@@ -88,6 +90,12 @@ void CMeasureWnd::setPlot(QWidget* plot, const std::vector<CommandMenuItem>& own
     m_picture = std::make_shared<vprint::PaintedPicture>(
         plot, [this](QPainter& p, const QRectF& target, double unitsPerTwip) { paintPicture(p, target, unitsPerTwip); },
         [this] { return windowPageTexts(QString::fromStdString(m_doc.title()), windowTitle()); });
+}
+
+void CMeasureWnd::addMenuRowAfter(int after, const CommandMenuItem& row)
+{
+    auto it = std::find_if(m_menuRows.begin(), m_menuRows.end(), [after](const CommandMenuItem& r) { return r.id == after; });
+    m_menuRows.insert(it == m_menuRows.end() ? it : it + 1, row);
 }
 
 void CMeasureWnd::showContextMenu(const QPoint& globalPos)

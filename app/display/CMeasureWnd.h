@@ -99,6 +99,8 @@ protected:
     // has the frame's rows (Copy, Copy Ascii, Print, Settings - Current
     // diagram, Continuous update), then the family's `ownRows`.
     void setPlot(QWidget* plot, const std::vector<CommandMenuItem>& ownRows);
+    // A frame command the family offers in its menu too, right after the row of `after`.
+    void addMenuRowAfter(int after, const CommandMenuItem& row);
     void showContextMenu(const QPoint& globalPos);
     // The continuous-update flag of the family's settings record.
     virtual bool& continuousUpdate() = 0;

@@ -32,7 +32,10 @@ void CVesAnaView::exportGraphics()
 {
     ViewPicture picture(*this);
     const QString base = QFileInfo(QString::fromStdString(m_doc.title())).completeBaseName();
-    vprint::runGraphicsExport(picture, this, base);
+    IDocHost& host = m_doc.host();
+    vprint::runGraphicsExport(picture, this, base,
+                              {[&host](const std::string& name) { host.beginOperation(name); },
+                               [&host] { host.endOperation(); }});
 }
 
 void CVesAnaView::copyPicture()

@@ -60,6 +60,7 @@ CPowerWnd::CPowerWnd(CVesSoundDoc& doc, const VesPowerParms& parms, int slot, QW
     setPlot(m_plot, {{kLogScale, "Logarithmic scale", true},
                      {0, nullptr, false},
                      {kAsciiExport, "Ascii File Export", false}});
+    addMenuRowAfter(kPrint, {kPrintPreview, "Print Preview", false});
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, &CPowerWnd::onProgress);
     m_resizeTimer.setSingleShot(true);
@@ -155,7 +156,7 @@ void CPowerWnd::recalculate()
                                       return true;
                                   });
     if (!started) {
-        m_plot->setMessage("Can not generate power spectrum: the calculation could not be started.");
+        m_plot->setMessage("Can't start power spectrum calculation (CreateThread failed)!");
         return;
     }
     m_progressTimer.start();

@@ -97,7 +97,8 @@ ExportResult exportPictureTo(IPrintablePicture& picture, const QString& path, QW
     return result;
 }
 
-ExportResult runGraphicsExport(IPrintablePicture& picture, QWidget* parent, const QString& baseName)
+ExportResult runGraphicsExport(IPrintablePicture& picture, QWidget* parent, const QString& baseName,
+                               const LongOperation& operation)
 {
     std::unique_ptr<QFileDialog> dlg(makeExportFileDialog(parent, baseName));
     if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty())
@@ -105,7 +106,11 @@ ExportResult runGraphicsExport(IPrintablePicture& picture, QWidget* parent, cons
     const QString path = dlg->selectedFiles().front();
     lastFolder() = QFileInfo(path).absolutePath();
     dlg.reset();
+    if (operation.begin)
+        operation.begin("Copy Graphics");
     ExportResult result = exportPictureTo(picture, path, parent);
+    if (operation.end)
+        operation.end();
     if (result.kind == ExportResult::Failed) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Export Graphics"),
                         QStringLiteral("The picture could not be saved as %1:\n%2")

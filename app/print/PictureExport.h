@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class QFileDialog;
@@ -31,8 +32,17 @@ QFileDialog* makeExportFileDialog(QWidget* parent, const QString& baseName);
 // is remembered for the next export.
 ExportResult exportPictureTo(IPrintablePicture& picture, const QString& path, QWidget* parent, bool askQuality = true);
 
+// The program's display of a long operation: `begin` with its name, `end`
+// when it is over (either may be empty).
+struct LongOperation {
+    std::function<void(const std::string& name)> begin;
+    std::function<void()> end;
+};
+
 // The whole command: save dialog, quality, writing; a failure is shown in a
-// message box.
-ExportResult runGraphicsExport(IPrintablePicture& picture, QWidget* parent, const QString& baseName);
+// message box. Once a file is chosen the work runs as the long operation
+// "Copy Graphics".
+ExportResult runGraphicsExport(IPrintablePicture& picture, QWidget* parent, const QString& baseName,
+                               const LongOperation& operation = {});
 
 }  // namespace vprint

@@ -74,7 +74,7 @@ CAnaRateSet::CAnaRateSet(const VesRateParms& parms, bool thresholdAutomatic, QWi
 void CAnaRateSet::accept()
 {
     long long delay = 0, start = 0, end = 0, percent = 0, bars = 0;
-    if (!readInt(this, m_delay, 0, 2147483647LL, delay) || !readInt(this, m_start, 0, 999999, start) ||
+    if (!readInt(this, m_delay, -2147483648LL, 2147483647LL, delay) || !readInt(this, m_start, 0, 999999, start) ||
         !readInt(this, m_end, 1, 999999, end))
         return;
     const bool automaticThreshold = m_threshold->text().trimmed().isEmpty();

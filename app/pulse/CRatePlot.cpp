@@ -36,7 +36,7 @@ std::string CRatePlot::pointText(const QPointF& at, const char* countFormat) con
     const std::int64_t step = m_picture.histogram ? m_picture.histogram->axisRangeUs : 1000;
     char buf[48];
     vkit::snprintfC(buf, sizeof buf, countFormat, count);
-    return rateTimeLabel(static_cast<std::int64_t>(std::llround(t)), step) + buf;
+    return rateTimeLabel(static_cast<std::int64_t>(std::llround(t)), step, RateTimeText::Readout) + buf;
 }
 
 void CRatePlot::mousePressEvent(QMouseEvent* event)

@@ -114,7 +114,7 @@ void CRateWnd::recalculate()
             return true;
         });
     if (!started)
-        m_plot->setStatus("The calculation could not be started.");
+        m_plot->setStatus("Can't start histogram calculation (CreateThread failed)!");
 }
 
 void CRateWnd::updateFoot()

@@ -171,7 +171,7 @@ PulsCharDiagCls::PulsCharDiagCls(CVesSoundDoc& doc, const VesPulsParms& parms, Q
         if (vkit::parseDouble(text, d) && std::isfinite(d) && std::fabs(d) < 1e6) {
             v = static_cast<std::int32_t>(std::llround(d * 100));
             m_parms.m_ampThres = v;
-            emit levelTargetRequested();
+            emit thresholdEdited();
         }
     });
 }
@@ -218,6 +218,8 @@ bool PulsCharDiagCls::readFields()
         return false;
     for (auto& [box, member] : m_checks)
         p.*member = box->isChecked();
+    // Measurements the dialog does not offer are not carried on by it.
+    p.m_startFreq = p.m_stopFreq = p.m_durationFreq = false;
     m_parms = p;
     return true;
 }
@@ -284,7 +286,7 @@ bool PulsCharDiagCls::calculate()
     if (!m_worker->start()) {
         m_worker.reset();
         m_sink.reset();
-        window->setStatus("The calculation could not be started.");
+        window->setStatus("Can't start pulse analysis (CreateThread failed)!");
         return false;
     }
     return true;

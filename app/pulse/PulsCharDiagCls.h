@@ -56,8 +56,8 @@ public:
 signals:
     // 1: keep the settings (Close), 2: discard them (Cancel).
     void dialogClosing(int how);
-    // The view shows this dialog's threshold with its level cursor.
-    void levelTargetRequested();
+    // "Oscillogram threshold" was edited (m_ampThres holds the new value).
+    void thresholdEdited();
     void marksChanged();
     void workerDone();
     // A result window opened (it outlives the dialog when the dialog is closed with Close).

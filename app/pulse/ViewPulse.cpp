@@ -169,20 +169,25 @@ CRateWnd* ViewPulse::openRateWindow(bool intervalMode)
     else
         w->setRange(view.cursorRecord().isSet() ? view.cursorRecord().position : 0, -1, view.cursorRecord().channel);
     w->show();
-    // The new window is the level cursor's target.
+    // The new window is the level cursor's target, and the view shows its
+    // threshold on the level cursor.
     targetLevel(w);
-    if (levelCursorShown())
-        showLevel(w);
+    showLevel(w);
     return w;
 }
 
 PulsCharDiagCls* ViewPulse::openPulseCharacteristics()
 {
     CVesAnaView& view = *m_view;
+    // An open dialog goes without keeping its settings: the new one takes
+    // the view's current selection and channel.
     if (m_pulseDlg) {
-        m_pulseDlg->raise();
-        m_pulseDlg->activateWindow();
-        return m_pulseDlg;
+        PulsCharDiagCls* old = m_pulseDlg;
+        old->close();
+        if (m_pulseDlg == old) {  // it did not report its closing
+            m_pulseDlg = nullptr;
+            old->deleteLater();
+        }
     }
     if (!m_pulsParms)
         m_pulsParms = view.viewHost().pulsDefaults();
@@ -192,6 +197,7 @@ PulsCharDiagCls* ViewPulse::openPulseCharacteristics()
     if (!warning.empty())
         CNumEdit::showMessage(&view, warning);
     takeSpectrogramSettings(parms, view.plot()->layout().spect);
+    parms.m_fontSize = view.parms().m_fontSize;
     auto* d = new PulsCharDiagCls(view.doc(), parms, &view);
     d->setWindowFlag(Qt::Window, true);
     m_pulseDlg = d;
@@ -212,8 +218,9 @@ PulsCharDiagCls* ViewPulse::openPulseCharacteristics()
         dlg->hide();
         dlg->deleteLater();
     });
-    connect(d, &PulsCharDiagCls::levelTargetRequested, this, [this] {
-        if (!m_pulseDlg || !m_view)
+    // The view's level cursor follows the threshold field only while it is shown.
+    connect(d, &PulsCharDiagCls::thresholdEdited, this, [this] {
+        if (!m_pulseDlg || !m_view || !levelCursorShown())
             return;
         targetPulseLevel();
         showPulseLevel();

@@ -217,6 +217,8 @@ bool CAppDocument::saveWithDialog(bool replace)
         else
             m_doc->setSaveType(before);
     }
+    if (ok && replace)
+        m_openedType = 0;  // the document goes by the path it was saved to now
     updateTitles();
     if (ok)
         rememberSaved(tagNamesType(choice->type) ? tagged : plain);
@@ -226,7 +228,15 @@ bool CAppDocument::saveWithDialog(bool replace)
 bool CAppDocument::saveInterval(std::int64_t first, std::int64_t last)
 {
     const VesFilePath path(m_doc->path());
-    const int type = m_doc->path().empty() ? kTypeWave : (path.hasTag() ? fileTypeByName(path.tag()) : kTypeVesperonWave);
+    int type = kTypeVesperonWave;
+    if (m_doc->path().empty())
+        type = kTypeWave;
+    else if (path.hasTag())
+        type = fileTypeByName(path.tag());
+    else if (m_openedType > 0)
+        type = m_openedType;
+    if (type == kTypeCodec)
+        type = kTypeVesperonWave;  // compressed audio is read, never written
     const std::optional<SaveChoice> choice = askSavePath(path.plain(), type);
     if (!choice)
         return false;
@@ -268,6 +278,10 @@ bool CAppDocument::close(bool ask)
         return true;
     if (ask && !saveModified())
         return false;
+    // A converted recording that was not saved goes by its own-format path
+    // from here on, as it would have after a save.
+    if (!m_doc->pendingSavePath().empty())
+        m_doc->setPath(m_doc->pendingSavePath());
     m_closing = true;
     // Each frame goes; the last one takes the document with it.
     const std::vector<CVesAnaView*> views = m_views;

@@ -43,6 +43,8 @@ public:
     std::string plainPath() const;
     // A new recording is called "Vesperon<n>" until it is saved.
     void setNewNumber(int n) { m_newNumber = n; }
+    // The type an opened file was read as ("Open as:"), 0 when it was not chosen.
+    void setOpenedType(int type) { m_openedType = type; }
 
     const std::vector<CVesAnaView*>& views() const override { return m_views; }
     void addView(CVesAnaView* view) override;
@@ -112,6 +114,7 @@ private:
     CVesSoundApp& m_app;
     std::unique_ptr<CVesSoundDoc> m_doc;
     int m_newNumber = 0;  // "Vesperon<n>" of a new recording
+    int m_openedType = 0;  // until the document is saved under another path
     std::vector<CVesAnaView*> m_views;
     CVesAnaView* m_activeView = nullptr;
     CommandHandlers m_commands;

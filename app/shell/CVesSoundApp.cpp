@@ -4,6 +4,7 @@
 #include "autorec/AutoRecMessage.h"
 #include "calls/ViewCalls.h"
 #include "core/RegCls.h"
+#include "core/VkitXML.h"
 #include "filter/ViewFilter.h"
 #include "power/ViewPower.h"
 #include "pulse/ViewPulse.h"
@@ -76,6 +77,14 @@ CVesSoundApp::CVesSoundApp(int& argc, char** argv)
     registerPlaybackParts();
     // The recording dialogs' messages go to the program's message box.
     autorecui::setMessageSink([this](QWidget*, const std::string& text) { message(text, IShellDialogs::Icon::Warning); });
+    // "New file" of a recording asks through the program's save dialog.
+    autorecui::setSaveDialog([this](QWidget* parent, const std::string& proposed,
+                                    int type) -> std::optional<autorecui::SavePathChoice> {
+        const std::optional<SaveChoice> c = m_dialogs->saveFile(parent, proposed, type);
+        if (!c)
+            return std::nullopt;
+        return autorecui::SavePathChoice{c->path, c->type};
+    });
 }
 
 CVesSoundApp::~CVesSoundApp()
@@ -88,6 +97,7 @@ CVesSoundApp::~CVesSoundApp()
     if (g_app == this) {
         g_app = nullptr;
         autorecui::setMessageSink({});
+        autorecui::setSaveDialog({});
     }
 }
 
@@ -124,6 +134,9 @@ void CVesSoundApp::loadSettings()
         c.load(*m_reg);
     m_daqCard.load(*m_reg);
     m_recent.load(*m_reg);
+    const std::string speeds = m_reg->readText(kPlaySpeedKey, "Defaults", "");
+    const auto list = speeds.empty() ? nullptr : VkitXML::Node::parse(speeds.data(), speeds.size());
+    ViewPlayback::programPresets().fromXml(list && list->name() == "PlaySpeedDataList" ? list.get() : nullptr);
 }
 
 void CVesSoundApp::setDefaultAnaParms(const VesAnaParms& parms)
@@ -158,6 +171,7 @@ bool CVesSoundApp::saveSettings()
         ok = c.save(*m_reg) && ok;
     ok = m_daqCard.save(*m_reg) && ok;
     ok = m_recent.save(*m_reg) && ok;
+    ok = m_reg->writeText(kPlaySpeedKey, "Defaults", ViewPlayback::programPresets().toXml()->toString()) && ok;
     return m_reg->endUpdate() && ok;
 }
 
@@ -228,6 +242,7 @@ CAppDocument* CVesSoundApp::newDocument()
     auto* d = new CAppDocument(*this);
     d->setParent(this);
     d->setNewNumber(nextNewDocumentNumber());
+    ViewPlayback::copyProgramPresets(d->doc());
     connect(d, &CAppDocument::lastViewClosed, this, &CVesSoundApp::documentLastViewClosed);
     m_documents.push_back(d);
     openView(*d, ViewKind::Combined);
@@ -258,8 +273,12 @@ CAppDocument* CVesSoundApp::openDocument(const std::string& path, int type)
     }
     if (newMaps)
         saveUserColorMaps();
-    // The document goes by its plain path; its type travels as its save type.
+    ViewPlayback::completeFromProgramPresets(d->doc());
+    // The document goes by its plain path; its type travels as its save type,
+    // and the type it was opened as is what a saved interval is proposed in.
     d->doc().setPath(plain);
+    if (const VesFilePath t(tagged); t.hasTag())
+        d->setOpenedType(fileTypeByName(t.tag()));
     d->setParent(this);
     connect(d, &CAppDocument::lastViewClosed, this, &CVesSoundApp::documentLastViewClosed);
     m_documents.push_back(d);

@@ -44,6 +44,7 @@ public:
     static constexpr const char* kHelpPagePath = "/Help/VesperonHelp.html";
     static constexpr const char* kDefaultWebHost = "https://www.vallomer.example";
     static constexpr const char* kHelpKey = "Settings\\Help";
+    static constexpr const char* kPlaySpeedKey = "Settings\\PlaySpeed";
     static constexpr const char* kWindowKey = "Settings\\Window";
 
     // Creates the QApplication unless there is one already.
@@ -138,11 +139,13 @@ public:
     // Help: the local user guide, or the help page on the web.
     bool openLocalHelp();
 
+    // Reads the program's settings (start-up; the settings file may have changed).
+    void loadSettings();
+
 signals:
     void documentsChanged();
 
 private:
-    void loadSettings();
     void registerCommands();
     void documentLastViewClosed(CAppDocument* doc);
     void showAbout();

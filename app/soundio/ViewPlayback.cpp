@@ -21,6 +21,9 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -67,6 +70,7 @@ ViewPlayback::ViewPlayback(CVesAnaView& view, CommandHandlers& commands)
                     CPlaySpeedDlg dlg(preset, &m_view);
                     if (dlg.exec() == QDialog::Accepted) {
                         list.set(dlg.result());
+                        programPresets().set(dlg.result());
                         storePresets(m_doc, list);
                     }
                 },
@@ -79,6 +83,17 @@ ViewPlayback::ViewPlayback(CVesAnaView& view, CommandHandlers& commands)
     const auto canMove = [this](int, CommandState& s) { s.enabled = m_doc.lengthFrames() > 0 && !soundBusy(); };
     commands.on(cmd::MoveToBeginning, [this](int) { cancelPause(); m_view.scroll(AnaViewZoom::Scroll::LeftEnd); }, canMove);
     commands.on(cmd::MoveToEnd, [this](int) { cancelPause(); m_view.scroll(AnaViewZoom::Scroll::RightEnd); }, canMove);
+    // The cursor steps extend the selection: not while the sound plays
+    // (the arrow keys then change speed and volume).
+    const auto canStep = [this](int, CommandState& s) {
+        s.enabled = m_view.markingCursorVisible() && !playing() && !soundBusy();
+    };
+    commands.on(cmd::CursorStepLeft, [this](int) { m_view.stepCursor(-1); }, canStep);
+    commands.on(cmd::CursorStepRight, [this](int) { m_view.stepCursor(+1); }, canStep);
+    // A mark saved from the cursor forgets where a paused playback stopped:
+    // the next Play starts afresh from the selection or the cursor.
+    for (int id : {cmd::SaveCursorAsMark, cmd::SaveCursor})
+        commands.beforeRun(id, [this] { cancelPause(); });
     commands.on(cmd::SoundFormat, [this](int) { runSoundFormat(m_view); },
                 [](int, CommandState& s) { s.enabled = !soundBusy(); });
 }
@@ -116,6 +131,46 @@ void ViewPlayback::storePresets(CVesSoundDoc& doc, const VesPlaySpeedDataLst& li
     doc.setModified(true);
 }
 
+VesPlaySpeedDataLst& ViewPlayback::programPresets()
+{
+    static VesPlaySpeedDataLst list;
+    return list;
+}
+
+void ViewPlayback::copyProgramPresets(CVesSoundDoc& doc)
+{
+    if (programPresets().size() > 0)
+        doc.setPlaySpeedList(programPresets().toXml());
+}
+
+void ViewPlayback::completeFromProgramPresets(CVesSoundDoc& doc)
+{
+    if (programPresets().size() == 0)
+        return;
+    // Not an edit of the recording: the modified flag stays as it is.
+    VesPlaySpeedDataLst list = presets(doc);
+    std::set<std::string> has;
+    std::vector<const VkitXML::Node*> own, defaults;
+    if (doc.playSpeedList())
+        doc.playSpeedList()->collectChildren("PlaySpeedData", own);
+    for (const VkitXML::Node* n : own) {
+        std::string device = VesPlaySpeedDataLst::kDefaultName;
+        n->getString("Device", device);
+        has.insert(device);
+    }
+    const auto program = programPresets().toXml();
+    program->collectChildren("PlaySpeedData", defaults);
+    for (const VkitXML::Node* n : defaults) {
+        VesPlaySpeedData d;
+        n->getString("Device", d.device);
+        n->getDouble("RelSpeed", d.relSpeed);
+        n->getInt64("AbsSpeed", d.absSpeed);
+        if (!has.count(d.device))
+            list.set(d);
+    }
+    doc.setPlaySpeedList(list.toXml());
+}
+
 void ViewPlayback::setPlayCursorEverywhere(std::int64_t frame)
 {
     auto range = registry().equal_range(&m_doc);
@@ -146,6 +201,9 @@ bool ViewPlayback::play()
     } else if (ViewDetector* detector = ViewDetector::of(&m_view); detector && detector->on() && detector->cursorFrame() >= 0) {
         // The detector listens from its cursor.
         first = detector->cursorFrame();
+        text = QStringLiteral("Playing from cursor");
+    } else if (const CursorRecord& c = m_view.cursorRecord(); c.isSet() && c.type != CursorType::Level) {
+        first = c.position;
         text = QStringLiteral("Playing from cursor");
     } else {
         first = std::max<std::int64_t>(0, m_view.parms().m_plotStart);
@@ -334,6 +392,7 @@ void ViewPlayback::setMenuSpeed(int index)
                                                                                     : soundDevices().playbackDeviceName());
     p.relSpeed = VesPlaySpeedDataLst::kMenuSpeeds[index];
     p.absSpeed = 0;
+    programPresets().set(p);
     storePresets(m_doc, list);
 }
 
@@ -350,6 +409,7 @@ void ViewPlayback::changeSpeed(bool up)
         return;
     p.device = soundDevices().playbackDeviceName().empty() ? std::string("Default") : soundDevices().playbackDeviceName();
     list.set(p);
+    programPresets().set(p);
     storePresets(m_doc, list);
     if (playing()) {
         m_restarting = true;

@@ -53,6 +53,12 @@ public:
     // The document's presets, read from and written back to its metadata.
     static VesPlaySpeedDataLst presets(CVesSoundDoc& doc);
     static void storePresets(CVesSoundDoc& doc, const VesPlaySpeedDataLst& list);
+    // The program's default presets: a new document copies them, an opened
+    // one gets those of the devices it has none for, and a speed the user
+    // chooses joins them (the shell keeps them in the settings).
+    static VesPlaySpeedDataLst& programPresets();
+    static void copyProgramPresets(CVesSoundDoc& doc);
+    static void completeFromProgramPresets(CVesSoundDoc& doc);
 
 signals:
     // Playback ended and a record-after-play flag was set.

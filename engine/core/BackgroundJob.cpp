@@ -1,8 +1,30 @@
 #include "core/BackgroundJob.h"
 
+#include "core/ThreadStartFaults.h"
+
 #include <system_error>
 
 namespace vkit {
+
+namespace {
+
+std::atomic<int> g_failingStarts{0};
+
+}  // namespace
+
+void failNextThreadStarts(int count)
+{
+    g_failingStarts.store(count > 0 ? count : 0);
+}
+
+bool threadStartFails()
+{
+    int n = g_failingStarts.load();
+    while (n > 0)
+        if (g_failingStarts.compare_exchange_weak(n, n - 1))
+            return true;
+    return false;
+}
 
 BackgroundJob::~BackgroundJob()
 {
@@ -17,6 +39,10 @@ bool BackgroundJob::start(Work work, Finished finished)
     // own job to stop.
     auto control = std::make_shared<Control>();
     m_control = control;
+    if (threadStartFails()) {
+        m_control.reset();
+        return false;
+    }
     try {
         m_thread = std::thread([control, work = std::move(work), finished = std::move(finished)] {
             if (work)

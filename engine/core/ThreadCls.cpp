@@ -1,11 +1,13 @@
 #include "core/ThreadCls.h"
 
 #include "core/LoggCls.h"
+#include "core/ThreadStartFaults.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace vkit {
@@ -89,6 +91,8 @@ bool ThreadCls::start()
     }
     logInfo(":Start.");
     try {
+        if (threadStartFails())
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         c.thread = std::thread(&ThreadCls::body, this, m_ctrl);
     } catch (const std::system_error&) {
         std::lock_guard lk(c.mutex);

@@ -583,9 +583,18 @@ bool CVesSoundDoc::pasteFrom(FileCls& source, ChannelSel sourceChannel, std::int
                  writeStoreAt(source, insert, whole, pasted);
         } else {
             const Span one = editSpan(0, 0, targetChannel);
+            // The copy into the channel is one pass: a long one says so at its
+            // start and end. Cancel is honoured after it, by the undo below.
+            const bool longCopy = pasted * one.copyBytes() >= 3 * m_editPiece;
+            const auto copyProgress = [&](std::int64_t done) {
+                if (longCopy)
+                    progressStep("Pasting (copy):", done, pasted, 3);
+                return true;
+            };
             ok = m_samples.setLength((old + pasted) * align) && silenceFrames(old, old + pasted, whole) &&
                  moveFrames(insert, insert + pasted, old - insert, one, "Pasting (move):") &&
-                 silenceFrames(insert, insert + pasted, one) && writeStoreAt(source, insert, one, pasted);
+                 silenceFrames(insert, insert + pasted, one) && copyProgress(0) &&
+                 writeStoreAt(source, insert, one, pasted) && copyProgress(pasted);
         }
     }
     m_host.endOperation();

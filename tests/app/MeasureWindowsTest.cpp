@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 
 #include "commands/CommandTable.h"
+#include "core/ThreadStartFaults.h"
 #include "display/CAnaPlot.h"
 #include "widgets/CNumEdit.h"
 #include "display/CVesAnaView.h"
@@ -359,11 +360,20 @@ TEST_F(MeasureWindowsTest, HistogramsFollowTheSelectionAndTheLevelCursor)
     writeBurstWave(wav, 1.2, 10, 20, 100);  // 10 bursts of 20 ms (longer than the 10 ms delay), 100 ms apart
     openFile(wav);
     select(0, view->doc().lengthFrames());
+    ASSERT_NE(currentCursorType(), CursorType::Level);
     ASSERT_TRUE(view->commands().runCommand(cmd::PulseInterval));
     ASSERT_EQ(ViewPulse::of(view)->rateWindows().size(), 1u);
     CRateWnd* w = ViewPulse::of(view)->rateWindows().front();
     EXPECT_TRUE(w->calculating()) << "the passes run on a worker, not in the command";
     ASSERT_TRUE(waitFor([w] { return !w->calculating(); }));
+    // A new window shows its threshold as the level cursor at once; the one
+    // computed from the sound follows when the calculation ends.
+    EXPECT_EQ(currentCursorType(), CursorType::Level);
+    EXPECT_EQ(view->levelTarget(), w);
+    processEvents();
+    EXPECT_EQ(view->cursorRecord().type, CursorType::Level);
+    EXPECT_EQ(view->cursorRecord().value, w->levelCursorValue());
+    EXPECT_GT(w->levelCursorValue(), 0);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Pulse Interval Analysis"));
     EXPECT_EQ(w->histogram().total, 9) << "nine intervals between ten pulses";
     EXPECT_TRUE(w->thresholdAutomatic());
@@ -457,13 +467,21 @@ TEST_F(MeasureWindowsTest, PulseDialogFindsTheCallsPlacesMarksAndCopiesTheTable)
     EXPECT_TRUE(view->doc().marks().empty());
     EXPECT_TRUE(view->markDisplays().empty());
 
-    // Typing a threshold makes the view show it with the level cursor, and
-    // the level cursor moved in the view comes back as the threshold.
+    // Typing a threshold leaves the view's cursor alone unless it shows the
+    // level cursor; then the view shows the threshold with it, and the level
+    // cursor moved in the view comes back as the threshold.
     QLineEdit* threshold = apptest::child<QLineEdit>(d, QStringLiteral("Oscillogram threshold"));
+    threshold->clear();
+    QTest::keyClicks(threshold, QStringLiteral("-10"));
+    processEvents();
+    EXPECT_NE(currentCursorType(), CursorType::Level);
+    EXPECT_NE(view->levelTarget(), d);
+    setCurrentCursorType(CursorType::Level);
     threshold->clear();
     QTest::keyClicks(threshold, QStringLiteral("-20"));
     processEvents();
     EXPECT_EQ(currentCursorType(), CursorType::Level);
+    EXPECT_EQ(view->levelTarget(), d);
     // The threshold's decibels are 10·log10 of the amplitude ratio: -20 dB is 1 % of full scale.
     EXPECT_EQ(view->cursorRecord().value, 100);
     CursorRecord level = view->cursorRecord();
@@ -476,6 +494,64 @@ TEST_F(MeasureWindowsTest, PulseDialogFindsTheCallsPlacesMarksAndCopiesTheTable)
     processEvents();
     EXPECT_EQ(ViewPulse::of(view)->pulseDialog(), nullptr);
     EXPECT_NE(currentCursorType(), CursorType::Level);
+}
+
+// No thread to be had: the windows open and say so, and calculate once threads come again.
+TEST_F(MeasureWindowsTest, WindowsWithoutAThreadSaySoAndRecover)
+{
+    openTone(0.2);
+    select(1000, 20000);
+    vkit::failNextThreadStarts(1);
+    ASSERT_TRUE(view->commands().runCommand(cmd::PulseInterval));
+    ASSERT_EQ(ViewPulse::of(view)->rateWindows().size(), 1u);
+    CRateWnd* rate = ViewPulse::of(view)->rateWindows().front();
+    EXPECT_FALSE(rate->calculating());
+    EXPECT_EQ(rate->plot()->picture().status, "Can't start histogram calculation (CreateThread failed)!");
+    vkit::failNextThreadStarts(1);
+    CPowerWnd* power = openPower();
+    ASSERT_NE(power, nullptr);
+    EXPECT_FALSE(power->calculating());
+    EXPECT_EQ(power->plot()->picture().message, "Can't start power spectrum calculation (CreateThread failed)!");
+    vkit::failNextThreadStarts(0);
+    rate->recalculate();
+    ASSERT_TRUE(waitFor([rate] { return !rate->calculating(); }));
+    EXPECT_EQ(rate->plot()->picture().status, "");
+}
+
+// The command on an open dialog replaces it by one on the view's current
+// selection, from the view's settings; a dialog saves only what it offers.
+TEST_F(MeasureWindowsTest, PulseDialogIsReplacedAndSavesOnlyWhatItOffers)
+{
+    openTone(0.5);
+    VesPulsParms& defaults = view->viewHost().pulsDefaults();
+    defaults.m_startFreq = defaults.m_stopFreq = defaults.m_durationFreq = true;
+    select(1000, 20000);
+    ASSERT_TRUE(view->commands().runCommand(cmd::PulseCharacteristics));
+    QPointer<PulsCharDiagCls> first = ViewPulse::of(view)->pulseDialog();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first->parms().m_fontSize, view->parms().m_fontSize);
+    QLineEdit* duration = apptest::child<QLineEdit>(first, QStringLiteral("Minimum duration"));
+    const QString stored = duration->text();
+    duration->setText(QStringLiteral("7"));
+
+    select(30000, 60000);
+    ASSERT_TRUE(view->commands().runCommand(cmd::PulseCharacteristics));
+    PulsCharDiagCls* second = ViewPulse::of(view)->pulseDialog();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first.data());
+    processEvents();
+    EXPECT_TRUE(first.isNull()) << "the old dialog stays";
+    EXPECT_EQ(second->first(), 30000);
+    EXPECT_EQ(second->last(), 60000);
+    EXPECT_EQ(apptest::child<QLineEdit>(second, QStringLiteral("Minimum duration"))->text(), stored)
+        << "the replaced dialog's settings were kept";
+
+    apptest::child<QPushButton>(second, QStringLiteral("Close"))->click();
+    processEvents();
+    const VesPulsParms& saved = view->viewHost().pulsDefaults();
+    EXPECT_FALSE(saved.m_startFreq);
+    EXPECT_FALSE(saved.m_stopFreq);
+    EXPECT_FALSE(saved.m_durationFreq);
 }
 
 TEST_F(MeasureWindowsTest, EditsAndClosingStopThePulseWorkerFirst)
@@ -560,6 +636,16 @@ TEST_F(MeasureWindowsTest, SettingsDialogsCheckTheirFieldsAndKeepAnAutomaticThre
     EXPECT_EQ(bars.result(), 0);
     EXPECT_EQ(messages,
               std::vector<std::string>{"Number of histogram bars to high! Each bar must represent at least 1 millisecond."});
+    // The detection delay is any integer, a negative one included; a word is refused.
+    for (const auto& [text, accepted] : {std::pair{"-5", true}, std::pair{"0", true}, std::pair{"x", false}}) {
+        CAnaRateSet delay(r, false);
+        apptest::child<QLineEdit>(&delay, QStringLiteral("Detection delay time"))->setText(QString::fromLatin1(text));
+        delay.accept();
+        EXPECT_EQ(delay.result() == QDialog::Accepted, accepted) << text;
+        if (accepted) {
+            EXPECT_EQ(delay.parms().m_delay, std::stoi(text));
+        }
+    }
 }
 
 }  // namespace
@@ -582,8 +668,8 @@ TEST_F(MeasureWindowsTest, WindowsAreWindowsForScreenReadersAndTheirMenusAreRead
         QStringList menu;
     } cases[] = {
         {power, power->plot(),
-         {"Copy", "Copy Ascii", "Print", "Settings - Current diagram", "Continuous update", "Logarithmic scale",
-          "Ascii File Export"}},
+         {"Copy", "Copy Ascii", "Print", "Print Preview", "Settings - Current diagram", "Continuous update",
+          "Logarithmic scale", "Ascii File Export"}},
         {rate, rate->plot(),
          {"Copy", "Copy Ascii", "Print", "Settings - Current diagram", "Continuous update", "Automatic settings",
           "Update threshold"}},

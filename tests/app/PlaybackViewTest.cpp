@@ -64,4 +64,62 @@ TEST_F(PlaybackViewTest, PlaysTheRecordingAtTheChosenSpeedAndRemovesThePlayCurso
     EXPECT_TRUE(played == samples);
 }
 
+// Where Play starts and what the cursor commands do around a playback: it
+// starts at the marking cursor, the cursor steps wait while it plays, and a
+// mark saved from the cursor forgets the paused position.
+TEST_F(PlaybackViewTest, PlayStartsAtTheCursorAndTheCursorCommandsFollowThePlayback)
+{
+    start({wav});
+    startSoundDevices("", "");
+    CVesAnaView* view = activeView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(app().runCommand(cmd::PlaySpeedFirst + 1));  // 1/10: five seconds of sound
+    CursorRecord c;
+    c.position = 12000;  // 0.25 s
+    view->setCursorRecord(c);
+    apptest::processEvents();
+    EXPECT_TRUE(app().commandState(cmd::CursorStepLeft).enabled);
+    EXPECT_TRUE(app().commandState(cmd::CursorStepRight).enabled);
+
+    ASSERT_TRUE(app().runCommand(cmd::PlaySound));
+    EXPECT_TRUE(view->statusStrip()->statusText().startsWith(QStringLiteral("Playing from cursor 0.25 - 0.50")))
+        << view->statusStrip()->statusText().toStdString();
+    EXPECT_GE(view->plot()->playCursor(), 12000);
+    for (int id : {cmd::CursorStepLeft, cmd::CursorStepRight})
+        EXPECT_FALSE(app().commandState(id).enabled) << "command " << id << " while playing";
+    EXPECT_FALSE(app().runCommand(cmd::CursorStepRight));
+    EXPECT_FALSE(view->selection().has_value()) << "the selection grew while playing";
+
+    ASSERT_TRUE(app().runCommand(cmd::PausePlay));
+    QElapsedTimer t;
+    t.start();
+    while (soundBusy() && t.elapsed() < 20000)
+        apptest::processEvents();
+    ASSERT_FALSE(soundBusy());
+    EXPECT_GE(view->plot()->playCursor(), 12000) << "the paused position is kept";
+    EXPECT_TRUE(app().commandState(cmd::CursorStepRight).enabled);
+
+    ASSERT_TRUE(app().runCommand(cmd::SaveCursorAsMark));
+    EXPECT_EQ(view->doc().marks().size(), 1u);
+    EXPECT_EQ(view->plot()->playCursor(), -1) << "the paused position outlived the new mark";
+    ASSERT_TRUE(app().runCommand(cmd::PlaySound));
+    EXPECT_TRUE(view->statusStrip()->statusText().startsWith(QStringLiteral("Playing from cursor 0.25")))
+        << view->statusStrip()->statusText().toStdString();
+    ASSERT_TRUE(app().runCommand(cmd::StopPlay));
+    t.restart();
+    while (soundBusy() && t.elapsed() < 20000)
+        apptest::processEvents();
+    ASSERT_FALSE(soundBusy());
+
+    // Without a cursor Play starts at the view's left edge.
+    view->setCursorRecord(CursorRecord{});
+    ASSERT_TRUE(app().runCommand(cmd::PlaySound));
+    EXPECT_TRUE(view->statusStrip()->statusText().startsWith(QStringLiteral("Playing 0.00")))
+        << view->statusStrip()->statusText().toStdString();
+    app().runCommand(cmd::StopPlay);
+    t.restart();
+    while (soundBusy() && t.elapsed() < 20000)
+        apptest::processEvents();
+}
+
 }  // namespace

@@ -123,4 +123,38 @@ TEST_F(PlotPaintTest, ContextMenuHitTestOfThePanes)
     EXPECT_EQ(plot->hitTest(QPoint(1, 1)), 0);
 }
 
+TEST_F(PlotPaintTest, ThePlayCursorIsADashedCyanLine)
+{
+    openTone(40000);
+    CAnaPlot* plot = spectView->plot();
+    processEvents();
+    const QImage before = plot->grab().toImage();
+    plot->setPlayCursor(48000);  // 0.125 s into the recording
+    processEvents();
+    const QImage img = plot->grab().toImage();
+    ASSERT_EQ(img.size(), before.size());
+    const int x = static_cast<int>(plot->painter()->sampleToDeviceX(48000.0));
+    const QRgb cyan = qRgb(0, 255, 255);
+    // Only one column changes, and only to cyan: a line one pixel wide.
+    int onLine = 0, elsewhere = 0, notCyan = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int xx = 0; xx < img.width(); ++xx) {
+            if (img.pixel(xx, y) == before.pixel(xx, y))
+                continue;
+            if (xx != x)
+                ++elsewhere;
+            else if ((img.pixel(xx, y) & 0xffffff) == (cyan & 0xffffff))
+                ++onLine;
+            else
+                ++notCyan;
+        }
+    EXPECT_GT(onLine, img.height() / 4) << "no cyan line at the play position";
+    EXPECT_LT(onLine, img.height() * 3 / 4) << "the line is not dashed";
+    EXPECT_EQ(elsewhere, 0) << "the play cursor is wider than a line";
+    EXPECT_EQ(notCyan, 0);
+    // Removing it leaves the picture as it was.
+    plot->setPlayCursor(-1);
+    processEvents();
+    EXPECT_TRUE(plot->grab().toImage() == before);
+}
 }  // namespace

@@ -16,6 +16,7 @@
 #include "render/PictureFile.h"
 #include "render/PicturePage.h"
 #include "shell/CChildFrame.h"
+#include "shell/CMainFrame.h"
 #include "shell/CVesSoundApp.h"
 
 #include <QAbstractButton>
@@ -34,6 +35,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QStatusBar>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
@@ -492,13 +494,20 @@ TEST_F(PrintExportTest, ExportGraphicsLeavesTheFileAloneUntilThePictureIsWritten
     ASSERT_TRUE(app().runCommand(cmd::ExportGraphics));
     EXPECT_EQ(QImage(QString::fromStdString(jpg)).size(), view->plot()->size());
 
-    // A PNG asks no quality.
+    // A PNG asks no quality; the writing shows as the long operation "Copy Graphics".
     const std::string png = dir.file("plain.png");
     DialogWatch quality(isA<GraphicsExportDialog>());
+    QStringList shown;
+    const auto watch = QObject::connect(app().mainFrame()->statusBar(), &QStatusBar::messageChanged,
+                                        [&shown](const QString& text) { shown << text; });
     whenDialog(isA<QFileDialog>(QStringLiteral("ExportGraphicsDialog")), chooseFile(png, false));
     ASSERT_TRUE(app().runCommand(cmd::ExportGraphics));
+    QObject::disconnect(watch);
     EXPECT_FALSE(quality.seen());
     EXPECT_EQ(QImage(QString::fromStdString(png)).size(), view->plot()->size());
+    EXPECT_TRUE(shown.contains(QStringLiteral("Copy GraphicsStarted"))) << shown.join(QLatin1Char('|')).toStdString();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.back(), QStringLiteral("Done"));
 }
 
 TEST_F(PrintExportTest, FailedWritesSayWhyAndLeaveNoFile)

@@ -11,6 +11,7 @@
 #include "autorec/RecDiskSpace.h"
 #include "autorec/RecordingCommands.h"
 #include "commands/CommandTable.h"
+#include "core/ThreadStartFaults.h"
 #include "widgets/CNumEdit.h"
 #include "display/CursorMarks.h"
 #include "widgets/CRecStatus.h"
@@ -24,6 +25,7 @@
 #include "soundio/SoundSystem.h"
 #include "shell/CMainFrame.h"
 #include "shell/StatusPanes.h"
+#include "soundfiles/VesFileType.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -682,10 +684,12 @@ TEST_F(RecordingDialogTest, NewFileInASingleFileRunSavesTheRecordingAndEmptiesIt
     ASSERT_TRUE(run.start(config, error)) << error;
     CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
     std::string proposed;
+    int proposedType = -1;
     const std::string target = dir.file("first-night");
-    status.setAskSavePath([&](QWidget*, const std::string& p) {
+    status.setAskSavePath([&](QWidget*, const std::string& p, int type) {
         proposed = p;
-        return target;
+        proposedType = type;
+        return std::optional<autorecui::SavePathChoice>(autorecui::SavePathChoice{target, kTypeWave});
     });
     status.show();
     ASSERT_TRUE(status.newFileButton()->isEnabled());
@@ -693,6 +697,7 @@ TEST_F(RecordingDialogTest, NewFileInASingleFileRunSavesTheRecordingAndEmptiesIt
     ASSERT_TRUE(waitFor([&] { return doc.lengthFrames() == 0 && doc.samples().length() == 0; }));
     EXPECT_TRUE(status.logText().contains(QStringLiteral("Saving file first-night.wav")));
     EXPECT_EQ(proposed, std::string()) << "a recording never saved proposes no name";
+    EXPECT_EQ(proposedType, doc.saveType()) << "the dialog offers the document's type";
 
     // The saved file holds the sound, read back by the program's own reader.
     CVesSoundDoc saved(doc.host());
@@ -703,6 +708,68 @@ TEST_F(RecordingDialogTest, NewFileInASingleFileRunSavesTheRecordingAndEmptiesIt
     EXPECT_EQ(back, sound);
     status.exitButton()->click();
     run.finish();
+}
+
+// No thread to be had: the run is refused with the message, the program goes
+// on, and the next start works.
+TEST_F(RecordingDialogTest, AFailedThreadStartRefusesTheRunWithItsMessage)
+{
+    CVesAnaView* view = newRecording(1, 16, 48000);
+    ASSERT_NE(view, nullptr);
+    const autorec::AutoRecConfig config = recordingInto(view->doc());
+    {
+        AutoRecRun run(view->doc());
+        std::string error;
+        vkit::failNextThreadStarts(1);
+        EXPECT_FALSE(run.start(config, error));
+        EXPECT_EQ(error, "Can't start recording (CreateThread failed)!");
+    }
+    vkit::failNextThreadStarts(0);
+    AutoRecRun run(view->doc());
+    std::string error;
+    ASSERT_TRUE(run.start(config, error)) << error;
+    run.finish();
+}
+
+// With a file name in the record "New file" asks nothing and saves there, in
+// the type the name's extension says, else in the document's type.
+TEST_F(RecordingDialogTest, NewFileInASingleFileRunTakesTheRecordsFileName)
+{
+    struct Case {
+        const char* name;
+        const char* written;
+        int type;
+    } cases[] = {{"named", "named.wav", kTypeWave}, {"own.vprd", "own.vprd", kTypeVesperonWave}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CVesAnaView* view = &c == cases ? newRecording(1, 16, 48000) : newRecordingView(1, 16, 48000);
+        ASSERT_NE(view, nullptr);
+        CVesSoundDoc& doc = view->doc();
+        std::vector<std::int16_t> sound(480, 1000);
+        ASSERT_TRUE(doc.appendSamples(sound.data(), 960));
+        doc.setLengthFrames(480);
+        autorec::AutoRecConfig config = recordingInto(doc);
+        config.parms.m_fileName = dir.file(c.name);
+        AutoRecRun run(doc);
+        std::string error;
+        ASSERT_TRUE(run.start(config, error)) << error;
+        CAutoRecStatusDlg status(run, config.parms, QStringLiteral("Recording Status"));
+        int asked = 0;
+        status.setAskSavePath([&](QWidget*, const std::string&, int) {
+            ++asked;
+            return std::optional<autorecui::SavePathChoice>();
+        });
+        status.show();
+        status.newFileButton()->click();
+        ASSERT_TRUE(waitFor([&] { return doc.samples().length() == 0; }));
+        EXPECT_EQ(asked, 0);
+        CVesSoundDoc saved(doc.host());
+        ASSERT_TRUE(saved.open(dir.file(c.written)));
+        EXPECT_EQ(saved.lengthFrames(), 480);
+        EXPECT_EQ(saved.saveType(), c.type);
+        status.exitButton()->click();
+        run.finish();
+    }
 }
 
 }  // namespace
@@ -865,6 +932,48 @@ TEST_F(RecordSoundAlsaTest, OneFilePerRecordingLeavesTheOpenRecordingAlone)
 }  // namespace
 
 namespace {
+
+// One file per recording, as the user chose: drawn live in an empty
+// recording's views with realtime graphics, and written in the recording's
+// file type.
+TEST_F(RecordSoundAlsaTest, OneFilePerRecordingIsDrawnLiveAndSavedInTheDocumentsType)
+{
+    writeCapture(burstSound(48000, 3000, {1000, 2000}, 100), 48000 * 30);
+    CVesAnaView* view = newRecording();
+    ASSERT_NE(view, nullptr);
+    CVesSoundDoc& doc = view->doc();
+    doc.setSaveType(kTypeVesperonWave);
+    VesAutoRecParms p;
+    p.m_trigger = autorec::TriggerType::Level;
+    p.m_ampThresDb = -2000;
+    p.m_ampThresProc = 1000;
+    p.m_recTimeBefore = 10;
+    p.m_recTimeAfter = 50;
+    p.m_fileSwitch = autorec::FileNaming::Sequence;
+    p.m_fileName = dir.file("bat");
+    p.m_graphics = true;
+    CAutoRecDlg dlg(*view, p);
+    std::int64_t drawnFrames = 0;
+    apptest::whenModal([&](QWidget* w) {
+        auto* status = qobject_cast<CAutoRecStatusDlg*>(w);
+        ASSERT_NE(status, nullptr) << w->metaObject()->className();
+        waitFor([&] {
+            drawnFrames = std::max(drawnFrames, doc.lengthFrames());
+            return dlg.currentRun() && dlg.currentRun()->status().filesWritten >= 2;
+        });
+        status->exitButton()->click();
+    });
+    ASSERT_TRUE(dlg.start());
+    for (const char* name : {"bat#1", "bat#2"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(std::filesystem::exists(dir.file(std::string(name) + ".wav")));
+        CVesSoundDoc saved(doc.host());
+        ASSERT_TRUE(saved.open(dir.file(std::string(name) + ".vprd")));
+        EXPECT_EQ(saved.saveType(), kTypeVesperonWave);
+        EXPECT_NEAR(static_cast<double>(saved.lengthFrames()), 48000 * 0.16, 96);
+    }
+    EXPECT_GT(drawnFrames, 0) << "the recordings never reached the views";
+}
 
 TEST_F(RecordSoundAlsaTest, AutomaticRecordingStoresTheSettingsOnCloseOnly)
 {

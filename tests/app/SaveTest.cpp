@@ -12,6 +12,8 @@
 #include "shell/CVesSoundApp.h"
 #include "commands/CommandTable.h"
 #include "soundfiles/VesFileType.h"
+#include "soundio/SoundDevices.h"
+#include "soundio/ViewPlayback.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -228,6 +230,97 @@ TEST_F(SaveTest, TheSaveDialogFollowsTheChosenType)
     open.openAsList()->setCurrentIndex(6);
     EXPECT_EQ(open.chosenType(), kTypeData8Mono);
     EXPECT_EQ(open.selectedNameFilter(), QStringLiteral("Vesperon & Wave Files (*.wav* *.vprd*)"));
+}
+
+// "Save selected interval" proposes the type the recording was read as: the
+// one chosen under "Open as:", else the program's own recording file.
+TEST_F(SaveTest, SaveSelectedIntervalProposesTheTypeTheFileWasOpenedAs)
+{
+    const struct {
+        const char* name;
+        int openAs;
+        int proposed;
+    } cases[] = {
+        {"plain.wav", kTypeNone, kTypeVesperonWave},
+        {"as-wave.wav", kTypeWave, kTypeWave},
+        {"as-standard.wav", kTypeStandardWave, kTypeStandardWave},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(c.name);
+        writeToneWave(path, 96000, 0.1, 20000);
+        dialogs().openAnswers.push_back(OpenChoice{{path}, c.openAs});
+        ASSERT_TRUE(app().runCommand(cmd::FileOpen));
+        processEvents();
+        ASSERT_EQ(activeDocument()->plainPath(), path);
+        ASSERT_TRUE(app().runCommand(cmd::SelectAll));
+        processEvents();
+        ASSERT_TRUE(app().runCommand(cmd::SaveSelectedInterval));  // cancelled in the dialog
+        EXPECT_EQ(dialogs().saveQuestions.back(), std::make_pair(path, c.proposed));
+        ASSERT_TRUE(app().runCommand(cmd::FileClose));
+        processEvents();
+    }
+}
+
+TEST_F(SaveTest, AConvertedRecordingClosedUnsavedTakesItsOwnFormatPath)
+{
+    const std::string other = dir.file("field.wav");
+    writeToneWave(other, 96000, 0.2, 20000);
+    dialogs().importAnswer = {other};
+    ASSERT_TRUE(app().runCommand(cmd::FileImport));
+    processEvents();
+    CAppDocument* doc = activeDocument();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->doc().pendingSavePath(), other + ".vprd");
+    std::string pathAtClose;
+    QObject::connect(doc, &CAppDocument::lastViewClosed, [&](CAppDocument* d) { pathAtClose = d->doc().path(); });
+    dialogs().saveChangesAnswer = IShellDialogs::Answer::No;
+    ASSERT_TRUE(app().runCommand(cmd::FileClose));
+    processEvents();
+    EXPECT_EQ(pathAtClose, other + ".vprd");
+    EXPECT_FALSE(std::filesystem::exists(other + ".vprd")) << "not saved: the user said no";
+}
+
+// The program's default play speeds: a speed chosen joins them, a new
+// recording copies them, an opened one gets those of devices it has none for,
+// and they outlive the program in its settings.
+TEST_F(SaveTest, PlaySpeedDefaultsReachNewAndOpenedRecordings)
+{
+    auto speedOf = [](CAppDocument* d) {
+        VesPlaySpeedDataLst list = ViewPlayback::presets(d->doc());
+        return list.current(soundDevices().playbackDeviceName()).relSpeed;
+    };
+    ASSERT_TRUE(app().runCommand(cmd::PlaySpeedFirst + 1));  // 1/10
+    EXPECT_DOUBLE_EQ(speedOf(activeDocument()), 0.1);
+
+    ASSERT_TRUE(app().runCommand(cmd::FileNew));
+    processEvents();
+    EXPECT_DOUBLE_EQ(speedOf(activeDocument()), 0.1) << "New copies the program's list";
+    EXPECT_FALSE(activeDocument()->doc().modified());
+
+    // A recording file with its own speed keeps it; a plain wave file gets the default.
+    ASSERT_TRUE(app().runCommand(cmd::PlaySpeedFirst + 6));  // 4 for the new recording, and the default now
+    const std::string own = dir.file("own.vprd");
+    dialogs().saveAnswers.push_back(SaveChoice{own, kTypeVesperonWave});
+    ASSERT_TRUE(app().runCommand(cmd::FileSaveAs));
+    ASSERT_TRUE(app().runCommand(cmd::PlaySpeedFirst + 3));  // 1/2 becomes the default
+    dialogs().saveChangesAnswer = IShellDialogs::Answer::No;
+    ASSERT_TRUE(app().runCommand(cmd::FileClose));
+    processEvents();
+    const std::string plain = dir.file("plain.wav");
+    writeToneWave(plain, 96000, 0.1, 20000);
+    for (const auto& [path, speed] : {std::pair{own, 4.0}, std::pair{plain, 0.5}}) {
+        dialogs().openAnswers.push_back(OpenChoice{{path}, 0});
+        ASSERT_TRUE(app().runCommand(cmd::FileOpen));
+        processEvents();
+        EXPECT_DOUBLE_EQ(speedOf(activeDocument()), speed) << path;
+        EXPECT_FALSE(activeDocument()->doc().modified()) << path;
+    }
+
+    ASSERT_TRUE(app().saveSettings());
+    ViewPlayback::programPresets() = VesPlaySpeedDataLst{};
+    app().loadSettings();
+    EXPECT_DOUBLE_EQ(ViewPlayback::programPresets().current(soundDevices().playbackDeviceName()).relSpeed, 0.5);
 }
 
 }  // namespace

@@ -57,7 +57,13 @@ TEST(PowerPlotPainter, ThePeakLandsAtItsFrequencyOnAnyTargetAndScale)
         EXPECT_EQ(pp.peakBin(), 10);
         const int x = highestCurveX(img, pp.plotArea());
         ASSERT_GE(x, 0) << size.width();
-        EXPECT_NEAR(pp.frequencyAtX(x), 10000, 1.5 * 32000 / pp.plotArea().width() + 100) << size.width();
+        // The point stands half a bin's width (b / 2 + 1 pixels, b = 2 × width / N + 1) right of its frequency.
+        const int b = 2 * static_cast<int>(pp.plotArea().width()) / 64 + 1;
+        EXPECT_EQ(pp.binX(10) - pp.xOfFrequency(10000), b / 2 + 1) << size.width();
+        EXPECT_NEAR(x, pp.binX(10), 1.5) << size.width();
+        EXPECT_NEAR(pp.frequencyAtX(x - (b / 2 + 1)), 10000, 1.5 * 32000 / pp.plotArea().width() + 100) << size.width();
+        // 140 twips above the plot.
+        EXPECT_NEAR(pp.plotArea().top(), 140 * scale, 1e-9) << size.width();
         EXPECT_NEAR(pp.yOfLevel(powerLevel(0.5, true)), pp.plotArea().top() + 3.01 / 90 * pp.plotArea().height(), 1);
     }
 }
@@ -81,6 +87,25 @@ TEST(PowerPlotPainter, EmptyRangesDivideByNothing)
             EXPECT_TRUE(std::isfinite(pp.xOfFrequency(100)));
         }
     }
+}
+
+// The histogram's time labels come from the analysis plot's formatter, in
+// the label type of the axis step.
+TEST(RatePlotPainter, TimeLabelsUseThePlotsTimeFormatter)
+{
+    const struct {
+        std::int64_t micros, stepMicros;
+        RateTimeText kind;
+        const char* text;
+    } cases[] = {
+        {5000, 1000, RateTimeText::Label, "5 ms"},
+        {150000, 50000, RateTimeText::Label, "150 ms"},
+        {4000000, 2000000, RateTimeText::Label, "4 sec"},
+        {5000, 200, RateTimeText::Label, "5000 \u00b5s"},
+        {5000, 1000, RateTimeText::Number, "5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rateTimeLabel(c.micros, c.stepMicros, c.kind), c.text) << c.micros << " " << c.stepMicros;
 }
 
 TEST(RatePlotPainter, BarsAreDrawnInProportionAndNothingDividesByZero)

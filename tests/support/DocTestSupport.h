@@ -4,6 +4,7 @@
 
 #include "document/CVesSoundDoc.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,8 +24,11 @@ public:
     void message(const std::string& text) override { messages.push_back(text); }
     void postViewMessage(ViewMessage message) override { postedMessages.push_back(message); }
     void openCombinedView() override { ++combinedViewsAsked; }
-    bool progress(const std::string&, std::int64_t, std::int64_t) override
+    std::vector<std::string> progressTexts;  // each text once, in the order first shown
+    bool progress(const std::string& text, std::int64_t, std::int64_t) override
     {
+        if (std::find(progressTexts.begin(), progressTexts.end(), text) == progressTexts.end())
+            progressTexts.push_back(text);
         ++progressCalls;
         return !(cancelAfterFirstProgress && progressCalls > 1);
     }

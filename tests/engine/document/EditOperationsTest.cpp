@@ -361,6 +361,14 @@ TEST(CVesSoundDoc, OneChannelClipIntoAStereoRecording)
         const std::int16_t was = f < 100 ? static_cast<std::int16_t>(readLe16(&pcm[f * 4 + 2])) : 0;
         ASSERT_EQ(right, was) << "the right channel keeps its timing, frame " << f;
     }
+    // In small pieces the long operation names both of its passes.
+    RecordingHost slow;
+    CVesSoundDoc piecewise(slow);
+    vestest::fillDocument(piecewise, 2, 16, 8000, pcm);
+    piecewise.setEditPieceBytes(8);
+    ASSERT_TRUE(piecewise.paste(10, -1, ChannelSel::Left));
+    EXPECT_EQ(slow.progressTexts, (std::vector<std::string>{"Pasting (move):", "Pasting (copy):"}));
+    EXPECT_EQ(vestest::documentBytes(piecewise), after);
 }
 
 TEST(CVesSoundDoc, AsciiTextOfFrames)
