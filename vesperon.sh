@@ -5,6 +5,8 @@
 #                                 desktop program when a display is available,
 #                                 else a description and spectrogram pictures
 #   ./vesperon.sh test            build, then run every test
+#   ./vesperon.sh package         build, then write the Debian package
+#                                 build/vesperon_<version>_<arch>.deb
 # Missing Debian packages are installed with apt-get when run as root or with sudo.
 set -euo pipefail
 
@@ -24,6 +26,8 @@ packages=(
   pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-dask python3-pytest
   # gradient-boosted trees of the species classifiers (engine/classify)
   libxgboost-dev
+  # the Debian package: dependencies computed from the binaries, its checks, completion
+  dpkg-dev fakeroot lintian bash-completion
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
@@ -49,13 +53,28 @@ ensure_packages() {
   "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-configure_and_build() {
+configure() {
   if [ ! -f "$build/CMakeCache.txt" ]; then
     say "configuring in $build"
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVES_WERROR=ON
   fi
-  say "building"
-  cmake --build "$build" -j "$jobs"
+}
+
+# Builds the targets named, or everything.
+configure_and_build() {
+  configure
+  say "building${*:+ $*}"
+  cmake --build "$build" -j "$jobs" ${*:+--target "$@"}
+}
+
+# What running needs: the program (where it is built) and the CLI with the
+# guide, not the tests.
+run_targets() {
+  local targets=(vesperon-cli)
+  if grep -q '^VES_BUILD_APP:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+    targets+=(vesperon vesperon_guide)
+  fi
+  echo "${targets[@]}"
 }
 
 main_job() {
@@ -83,8 +102,22 @@ verb="${1:-}"
 case "$verb" in
   run)
     ensure_packages
-    configure_and_build
+    configure
+    # shellcheck disable=SC2046
+    configure_and_build $(run_targets)
     main_job "$@"
+    ;;
+  package)
+    ensure_packages
+    configure
+    # Installed below /usr, the Python package goes where Debian's interpreter looks.
+    cmake "$build" -DVES_PYTHON_INSTALL_DIR=lib/python3/dist-packages >/dev/null
+    configure_and_build
+    say "packaging"
+    (cd "$build" && cpack -G DEB -B "$build/package" >/dev/null)
+    deb="$(ls -t "$build"/package/vesperon_*.deb | head -1)"
+    mv -f "$deb" "$build/"
+    say "wrote $build/$(basename "$deb")"
     ;;
   test)
     ensure_packages
@@ -93,7 +126,7 @@ case "$verb" in
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
     ;;
   *)
-    echo "usage: $0 run [FILE...] | test" >&2
+    echo "usage: $0 run [FILE...] | test | package" >&2
     exit 2
     ;;
 esac
