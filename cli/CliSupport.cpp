@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 
 #include "core/NumberText.h"
+#include "records/GuanoRecord.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,13 +11,7 @@
 
 const VesDefData& userDefaults()
 {
-    static const VesDefData defaults = [] {
-        VesDefData d;
-        vkit::RegCls reg;
-        d.load(reg);
-        return d;
-    }();
-    return defaults;
+    return VesDefData::saved();
 }
 
 void CliDocHost::message(const std::string& text)
@@ -108,4 +103,13 @@ std::string jsonString(const std::string& text)
     }
     out += '"';
     return out;
+}
+
+void printGuanoFields(const GuanoRecord& g)
+{
+    for (const auto& field : g.fields())
+        if (field.key.empty())
+            vkit::printfC("    %s\n", field.value.c_str());
+        else
+            vkit::printfC("    %s: %s\n", field.key.c_str(), field.value.c_str());
 }

@@ -39,3 +39,7 @@ std::optional<double> parseNumber(const std::string& text);
 // A window code 0..8, or its name: rectangular, parzen, hanning (hann), hamming, cosine; −1 otherwise.
 int parseWindowName(const std::string& text);
 std::string jsonString(const std::string& text);
+
+class GuanoRecord;
+// The fields of a GUANO record as info lists them, one indented line each.
+void printGuanoFields(const GuanoRecord& g);

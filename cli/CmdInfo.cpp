@@ -77,11 +77,7 @@ void describeText(const CVesSoundDoc& doc, const std::string& file)
             }
             if (!warning.empty())
                 vkit::printfC("    (%s)\n", warning.c_str());
-            for (const auto& field : g.fields())
-                if (field.key.empty())
-                    vkit::printfC("    %s\n", field.value.c_str());
-                else
-                    vkit::printfC("    %s: %s\n", field.key.c_str(), field.value.c_str());
+            printGuanoFields(g);
         }
     }
 }

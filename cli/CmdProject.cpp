@@ -10,6 +10,7 @@
 #include "document/CVesSoundDoc.h"
 #include "project/Project.h"
 #include "project/ProjectText.h"
+#include "project/QuietDocHost.h"
 #include "pulse/CallDetector.h"
 #include "pulse/CallTable.h"
 #include "records/AnnotationTable.h"
@@ -199,23 +200,6 @@ void say(const std::string& text)
 {
     std::fprintf(stderr, "vesperon-cli project: %s\n", text.c_str());
 }
-
-// Records what a document says instead of printing it: a file that cannot
-// be read keeps the message in the project.
-class QuietDocHost : public IDocHost {
-public:
-    explicit QuietDocHost(std::string file) : m_prefix(std::move(file) + ": ") {}
-    std::string messages;
-    void message(const std::string& text) override
-    {
-        // The project names the file already.
-        const std::string own = text.rfind(m_prefix, 0) == 0 ? text.substr(m_prefix.size()) : text;
-        messages += (messages.empty() ? "" : "; ") + own;
-    }
-
-private:
-    std::string m_prefix;
-};
 
 std::string pathText(const fs::path& p)
 {

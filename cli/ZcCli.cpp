@@ -102,11 +102,7 @@ void describeZcText(const ZcFile& f, const std::string& file)
     std::string error;
     if (f.guanoRecord(g, error)) {
         vkit::printfC("  GUANO:%*s %zu bytes\n", 9, "", f.guano.size());
-        for (const auto& field : g.fields())
-            if (field.key.empty())
-                vkit::printfC("    %s\n", field.value.c_str());
-            else
-                vkit::printfC("    %s: %s\n", field.key.c_str(), field.value.c_str());
+        printGuanoFields(g);
     }
 }
 

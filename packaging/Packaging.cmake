@@ -16,13 +16,13 @@ add_custom_command(OUTPUT ${VES_CLI_MAN}
   COMMENT "Writing the manual page vesperon-cli(1)"
   VERBATIM)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/vesperon.1 ${VES_MAN_DIR}/vesperon.1 @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian ${CMAKE_BINARY_DIR}/packaging/changelog.Debian @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 set(VES_APP_MAN ${VES_MAN_DIR}/vesperon.1.gz)
-set(VES_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
+set(VES_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${VES_APP_MAN} ${VES_CHANGELOG}
   COMMAND gzip -9nkf ${VES_MAN_DIR}/vesperon.1
-  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog.Debian
-  DEPENDS ${VES_MAN_DIR}/vesperon.1 ${CMAKE_BINARY_DIR}/packaging/changelog.Debian
+  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${VES_MAN_DIR}/vesperon.1 ${CMAKE_BINARY_DIR}/packaging/changelog
   VERBATIM)
 add_custom_target(vesperon_man ALL DEPENDS ${VES_CLI_MAN} ${VES_APP_MAN} ${VES_CHANGELOG})
 
@@ -43,25 +43,30 @@ set(CPACK_PACKAGE_VENDOR "The Vesperon developers")
 set(CPACK_PACKAGE_CONTACT "The Vesperon developers <maintainers@vesperon.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "record, measure, identify and edit ultrasonic bat calls")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "record, measure, identify and edit ultrasonic bat calls
- Vesperon records, shows, measures, plays, filters and edits ultrasonic
- animal sounds, above all bat echolocation calls recorded at 192-500 kHz or
- with time-expanding detectors: spectrogram, oscillogram and zero-crossing
- views, measurement windows, a virtual bat detector, call detection with the
- call parameters of the field, species models a user trains, season projects
- with a review window, and Anabat zero-crossing files.
- .
- The package holds the desktop program vesperon, the command-line tool
- vesperon-cli, the signal-processing library kelmsp with its headers, and
- the Python package vesperon.")
+# The synopsis is the summary above; CPack indents these lines and turns the
+# empty one into the paragraph mark.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vesperon records, shows, measures, plays, filters and edits ultrasonic
+animal sounds, above all bat echolocation calls recorded at 192-500 kHz or
+with time-expanding detectors: spectrogram, oscillogram and zero-crossing
+views, measurement windows, a virtual bat detector, call detection with the
+call parameters of the field, species models a user trains, season projects
+with a review window, and Anabat zero-crossing files.
+
+The package holds the desktop program vesperon, the command-line tool
+vesperon-cli, the signal-processing library kelmsp with its headers, and
+the Python package vesperon.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vesperon.org/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# kelmsp is a shared library of the package: shlibs and the ldconfig trigger.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# kelmsp is a shared library of the package: its shlibs entry, and the
+# ldconfig trigger that Debian uses instead of maintainer scripts.
+get_target_property(VES_KELMSP_SOVERSION kelmsp SOVERSION)
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/shlibs "libkelmsp ${VES_KELMSP_SOVERSION} vesperon (>= ${PROJECT_VERSION})\n")
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/shlibs ${CMAKE_BINARY_DIR}/packaging/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SET_DESTDIR OFF)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -99,34 +99,6 @@ std::int64_t pragmaInt(sql::Db& db, const char* pragma)
     return s.step() ? s.i64(0) : 0;
 }
 
-RecordingRow readRecording(const sql::Stmt& s)
-{
-    RecordingRow r;
-    r.id = s.i64(0);
-    r.path = s.text(1);
-    r.size = s.i64(2);
-    r.mtime = s.i64(3);
-    r.hash = s.text(4);
-    r.rate = s.i64(5);
-    r.channels = static_cast<int>(s.i64(6));
-    r.timeExpansion = s.real(7);
-    r.frames = s.i64(8);
-    r.lengthSec = s.real(9);
-    r.startTime = s.text(10);
-    r.startSource = s.text(11);
-    r.site = s.text(12);
-    r.detector = s.text(13);
-    r.night = s.text(14);
-    if (!s.isNull(15))
-        r.error = s.text(15);
-    r.missing = s.i64(16) != 0;
-    r.calls = s.isNull(17) ? -1 : static_cast<int>(s.i64(17));
-    return r;
-}
-
-constexpr const char* kRecordingColumns =
-    "id, path, size, mtime, hash, rate, channels, time_expansion, frames, length_s, start_time, start_source, site,"
-    " detector, night, error, missing, call_count";
 
 }  // namespace
 
@@ -152,6 +124,48 @@ void readMeasures(const sql::Stmt& s, int first, CallMeasures& c)
 {
     for (int i = 0; i < kMeasureCount; ++i)
         c.*kMeasures[i].member = s.real(first + i);
+}
+
+std::string recordingColumns(const char* table)
+{
+    static const char* const kNames[] = {"id",         "path",       "size",      "mtime",       "hash",
+                                         "rate",       "channels",   "time_expansion", "frames", "length_s",
+                                         "start_time", "start_source", "site",    "detector",    "night",
+                                         "error",      "missing",    "call_count"};
+    std::string out;
+    for (const char* name : kNames) {
+        if (!out.empty())
+            out += ", ";
+        if (table)
+            out += std::string(table) + ".";
+        out += name;
+    }
+    return out;
+}
+
+RecordingRow readRecording(const sql::Stmt& s)
+{
+    RecordingRow r;
+    r.id = s.i64(0);
+    r.path = s.text(1);
+    r.size = s.i64(2);
+    r.mtime = s.i64(3);
+    r.hash = s.text(4);
+    r.rate = s.i64(5);
+    r.channels = static_cast<int>(s.i64(6));
+    r.timeExpansion = s.real(7);
+    r.frames = s.i64(8);
+    r.lengthSec = s.real(9);
+    r.startTime = s.text(10);
+    r.startSource = s.text(11);
+    r.site = s.text(12);
+    r.detector = s.text(13);
+    r.night = s.text(14);
+    if (!s.isNull(15))
+        r.error = s.text(15);
+    r.missing = s.i64(16) != 0;
+    r.calls = s.isNull(17) ? -1 : static_cast<int>(s.i64(17));
+    return r;
 }
 
 }  // namespace projectcolumns
@@ -249,11 +263,11 @@ void Project::inTransaction(const std::function<void()>& fn)
 
 std::optional<RecordingRow> Project::find(const std::string& path)
 {
-    sql::Stmt& s = cached(std::string("SELECT ") + kRecordingColumns + " FROM recordings WHERE path = ?1");
+    sql::Stmt& s = cached("SELECT " + projectcolumns::recordingColumns() + " FROM recordings WHERE path = ?1");
     s.bind(1, path);
     std::optional<RecordingRow> row;
     if (s.step())
-        row = readRecording(s);
+        row = projectcolumns::readRecording(s);
     s.reset();
     return row;
 }
@@ -291,7 +305,7 @@ void Project::setMissing(std::int64_t id, bool missing)
 void Project::forEachRecording(const std::string& folder, const std::function<void(const RecordingRow&)>& fn)
 {
     // Paths under a folder sort together: "a/" ≤ path < "a0" ('0' follows '/').
-    std::string sqlText = std::string("SELECT ") + kRecordingColumns + " FROM recordings";
+    std::string sqlText = "SELECT " + projectcolumns::recordingColumns() + " FROM recordings";
     if (!folder.empty())
         sqlText += " WHERE path >= ?1 AND path < ?2";
     sqlText += " ORDER BY path COLLATE PATHS";
@@ -299,19 +313,19 @@ void Project::forEachRecording(const std::string& folder, const std::function<vo
     if (!folder.empty())
         s.bind(1, folder + "/").bind(2, folder + "0");
     while (s.step())
-        fn(readRecording(s));
+        fn(projectcolumns::readRecording(s));
 }
 
 std::vector<RecordingRow> Project::pendingForCalls(const std::string& settingsKey, std::int64_t afterId, int limit)
 {
-    sql::Stmt s(*m_db, (std::string("SELECT ") + kRecordingColumns +
+    sql::Stmt s(*m_db, ("SELECT " + projectcolumns::recordingColumns() +
                         " FROM recordings WHERE id > ?1 AND error IS NULL AND missing = 0"
                         " AND (analysed_with IS NULL OR analysed_with <> ?2) ORDER BY id LIMIT ?3")
                            .c_str());
     s.bind(1, afterId).bind(2, settingsKey).bind(3, limit);
     std::vector<RecordingRow> out;
     while (s.step())
-        out.push_back(readRecording(s));
+        out.push_back(projectcolumns::readRecording(s));
     return out;
 }
 
@@ -355,7 +369,7 @@ void Project::forEachRecordingCalls(
 {
     // One pass over the recordings in path order; each one's calls by the
     // index on (recording, number): memory holds one recording's calls.
-    sql::Stmt recs(*m_db, (std::string("SELECT ") + kRecordingColumns +
+    sql::Stmt recs(*m_db, ("SELECT " + projectcolumns::recordingColumns() +
                            " FROM recordings WHERE call_count IS NOT NULL ORDER BY path COLLATE PATHS")
                               .c_str());
     sql::Stmt calls(*m_db, ("SELECT number, start_frame, end_frame, contour_points" + measureColumns(", ", "") +
@@ -363,7 +377,7 @@ void Project::forEachRecordingCalls(
                                .c_str());
     std::vector<CallMeasures> list;
     while (recs.step()) {
-        const RecordingRow row = readRecording(recs);
+        const RecordingRow row = projectcolumns::readRecording(recs);
         list.clear();
         calls.bind(1, row.id);
         while (calls.step()) {

@@ -2,6 +2,7 @@
 // labels and the labels written back into the recordings (Project.h, the
 // block "Review").
 #include "project/Project.h"
+#include "project/ProjectColumns.h"
 
 #include "core/AtomicFile.h"
 #include "records/GuanoRecord.h"
@@ -18,45 +19,6 @@ namespace review {
 
 namespace {
 
-const char* const kMeasureNames[] = {"start_ms", "end_ms", "duration_ms", "max_freq_hz", "min_freq_hz",
-                                     "peak_freq_hz", "char_freq_hz", "knee_freq_hz", "slope_khz_per_ms",
-                                     "interval_ms", "snr_db", "quality_pct", "mean_freq_hz", "bandwidth_hz"};
-double CallMeasures::* const kMeasureMembers[] = {
-    &CallMeasures::startMs,     &CallMeasures::endMs,         &CallMeasures::durationMs,  &CallMeasures::maxFreqHz,
-    &CallMeasures::minFreqHz,   &CallMeasures::peakFreqHz,    &CallMeasures::charFreqHz,  &CallMeasures::kneeFreqHz,
-    &CallMeasures::slopeKHzPerMs, &CallMeasures::intervalMs,  &CallMeasures::snrDb,       &CallMeasures::qualityPct,
-    &CallMeasures::meanFreqHz,  &CallMeasures::bandwidthHz};
-constexpr int kMeasureCount = static_cast<int>(sizeof kMeasureNames / sizeof kMeasureNames[0]);
-static_assert(sizeof kMeasureMembers / sizeof kMeasureMembers[0] == kMeasureCount);
-
-constexpr const char* kRecordingColumns =
-    "r.id, r.path, r.size, r.mtime, r.hash, r.rate, r.channels, r.time_expansion, r.frames, r.length_s,"
-    " r.start_time, r.start_source, r.site, r.detector, r.night, r.error, r.missing, r.call_count";
-
-RecordingRow readRecording(const sql::Stmt& s)
-{
-    RecordingRow r;
-    r.id = s.i64(0);
-    r.path = s.text(1);
-    r.size = s.i64(2);
-    r.mtime = s.i64(3);
-    r.hash = s.text(4);
-    r.rate = s.i64(5);
-    r.channels = static_cast<int>(s.i64(6));
-    r.timeExpansion = s.real(7);
-    r.frames = s.i64(8);
-    r.lengthSec = s.real(9);
-    r.startTime = s.text(10);
-    r.startSource = s.text(11);
-    r.site = s.text(12);
-    r.detector = s.text(13);
-    r.night = s.text(14);
-    if (!s.isNull(15))
-        r.error = s.text(15);
-    r.missing = s.i64(16) != 0;
-    r.calls = s.isNull(17) ? -1 : static_cast<int>(s.i64(17));
-    return r;
-}
 
 // The WHERE terms of a filter over recordings `r`; their values go to
 // parameters ?101, ?102, … (bindFilter), clear of the query's own.
@@ -115,8 +77,7 @@ std::string effectiveLabel(const ReviewCall& c)
 std::vector<Pass> passesOf(Project& p, const RecordingRow& rec, double passGapMs)
 {
     std::string text = "SELECT c.id, c.number, c.start_frame, c.end_frame";
-    for (const char* name : kMeasureNames)
-        text += std::string(", c.") + name;
+    text += projectcolumns::measureColumns(", c.", "");
     text += ", i.auto_label, i.auto_confidence, i.manual_label, i.vetted_by, i.vetted_at"
             " FROM calls c LEFT JOIN identifications i ON i.call = c.id WHERE c.recording = ?1 ORDER BY c.number, c.id";
     sql::Stmt s(p.db(), text.c_str());
@@ -129,9 +90,8 @@ std::vector<Pass> passesOf(Project& p, const RecordingRow& rec, double passGapMs
         c.m.call = static_cast<int>(s.i64(1));
         c.m.startFrame = s.i64(2);
         c.m.endFrame = s.i64(3);
-        for (int i = 0; i < kMeasureCount; ++i)
-            c.m.*kMeasureMembers[i] = s.real(4 + i);
-        const int k = 4 + kMeasureCount;
+        projectcolumns::readMeasures(s, 4, c.m);
+        const int k = 4 + projectcolumns::measureCount();
         c.autoLabel = s.isNull(k) ? "" : s.text(k);
         c.autoConfidence = s.isNull(k + 1) ? 0 : s.real(k + 1);
         c.manualLabel = s.isNull(k + 2) ? "" : s.text(k + 2);
@@ -166,11 +126,11 @@ bool passMatches(const Pass& pass, const RecordingFilter& f)
 
 std::optional<RecordingRow> recordingById(Project& p, std::int64_t id)
 {
-    sql::Stmt s(p.db(), (std::string("SELECT ") + kRecordingColumns + " FROM recordings r WHERE r.id = ?1").c_str());
+    sql::Stmt s(p.db(), ("SELECT " + projectcolumns::recordingColumns("r") + " FROM recordings r WHERE r.id = ?1").c_str());
     s.bind(1, id);
     if (!s.step())
         return std::nullopt;
-    return readRecording(s);
+    return projectcolumns::readRecording(s);
 }
 
 void storeManual(Project& p, const Pass& pass, const std::function<std::string(const ReviewCall&)>& labelOf,
@@ -324,7 +284,7 @@ std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& f
     case RecordingSort::Labels: order = std::string("labels") + dir + ", "; break;
     }
     order += std::string("r.path") + dir;
-    const std::string text = std::string("SELECT ") + kRecordingColumns +
+    const std::string text = "SELECT " + projectcolumns::recordingColumns("r") +
                              ", (SELECT group_concat(species, ', ') FROM (SELECT species FROM recording_species"
                              " WHERE recording = r.id ORDER BY species)) AS labels FROM recordings r" +
                              f.where + " ORDER BY " + order + " LIMIT ?1 OFFSET ?2";
@@ -333,7 +293,7 @@ std::vector<RecordingListRow> recordingPage(Project& p, const RecordingFilter& f
     s.bind(1, limit).bind(2, offset);
     std::vector<RecordingListRow> out;
     while (s.step())
-        out.push_back({readRecording(s), s.isNull(18) ? std::string() : s.text(18)});
+        out.push_back({projectcolumns::readRecording(s), s.isNull(18) ? std::string() : s.text(18)});
     if (fromEnd)
         std::reverse(out.begin(), out.end());
     return out;
@@ -384,7 +344,7 @@ std::optional<Pass> nextPass(Project& p, const Pass* current, const RecordingFil
     // Then the recordings after it in path order, one by one through the
     // path index.
     const FilterSql f = filterSql(filter, true);
-    std::string text = std::string("SELECT ") + kRecordingColumns + " FROM recordings r" + f.where;
+    std::string text = "SELECT " + projectcolumns::recordingColumns("r") + " FROM recordings r" + f.where;
     text += f.where.empty() ? " WHERE " : " AND ";
     text += forward ? "r.path > ?1 ORDER BY r.path LIMIT 1" : "r.path < ?1 ORDER BY r.path DESC LIMIT 1";
     sql::Stmt s(p.db(), text.c_str());
@@ -395,7 +355,7 @@ std::optional<Pass> nextPass(Project& p, const Pass* current, const RecordingFil
         s.bind(1, after);
         if (!s.step())
             return std::nullopt;
-        const RecordingRow rec = readRecording(s);
+        const RecordingRow rec = projectcolumns::readRecording(s);
         s.reset();
         std::vector<Pass> passes = passesOf(p, rec, passGapMs);
         if (!forward)

@@ -3,6 +3,7 @@
 // renamed into place), and the merge of the results into the project.
 #include "project/Project.h"
 #include "project/ProjectColumns.h"
+#include "project/QuietDocHost.h"
 
 #include "document/CVesSoundDoc.h"
 #include "pulse/CallDetector.h"
@@ -25,23 +26,6 @@ namespace {
 constexpr std::int64_t kShardApplicationId = 0x56505348;
 constexpr int kShardFormat = 1;
 constexpr int kMaxShards = 100000;
-
-// Keeps what a document says instead of showing it: the message of a file
-// that cannot be read goes into the results.
-class QuietDocHost : public IDocHost {
-public:
-    explicit QuietDocHost(std::string file) : m_prefix(std::move(file) + ": ") {}
-    std::string messages;
-    void message(const std::string& text) override
-    {
-        // The project names the file already.
-        const std::string own = text.rfind(m_prefix, 0) == 0 ? text.substr(m_prefix.size()) : text;
-        messages += (messages.empty() ? "" : "; ") + own;
-    }
-
-private:
-    std::string m_prefix;
-};
 
 bool parseCount(const std::string& text, int& out)
 {

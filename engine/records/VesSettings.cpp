@@ -181,3 +181,14 @@ const char* VesCardParms::regKey(Card card)
     }
     return "Settings\\NI";
 }
+
+const VesDefData& VesDefData::saved()
+{
+    static const VesDefData defaults = [] {
+        VesDefData d;
+        vkit::RegCls reg;
+        d.load(reg);
+        return d;
+    }();
+    return defaults;
+}

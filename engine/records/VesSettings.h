@@ -48,6 +48,9 @@ struct VesDefData {
     void load(const vkit::RegCls& reg);
     bool save(vkit::RegCls& reg) const;
     bool operator==(const VesDefData&) const = default;
+    // The user's saved settings, read once per process: the tools without a
+    // window (the CLI, the Python package) open recordings as the program does.
+    static const VesDefData& saved();
 };
 
 // Power spectrum settings ("Settings\Power"). ZeroV and MaxV are stored as

@@ -38,13 +38,7 @@ namespace {
 // opens (and is analysed) alike from Python and the command line.
 const VesDefData& userDefaults()
 {
-    static const VesDefData defaults = [] {
-        VesDefData d;
-        vkit::RegCls reg;
-        d.load(reg);
-        return d;
-    }();
-    return defaults;
+    return VesDefData::saved();
 }
 
 // The messages of an opened document, kept to become the exception's text.

@@ -33,7 +33,7 @@ version="$("$root/usr/bin/vesperon-cli" --version)"
 echo "$version"
 [[ $version == "vesperon-cli "* ]] || { echo "vesperon-cli --version: $version"; exit 1; }
 "$root/usr/bin/vesperon-cli" demo "$scratch/demo.wav" >/dev/null
-"$root/usr/bin/vesperon-cli" info "$scratch/demo.wav" | grep -q "rate" || { echo "info of the demo failed"; exit 1; }
+"$root/usr/bin/vesperon-cli" info "$scratch/demo.wav" | grep -q "384000 Hz" || { echo "info of the demo failed"; exit 1; }
 if [ -x "$root/usr/bin/vesperon" ]; then
   v="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/vesperon" --version)"
   [[ $v == "vesperon "* ]] || { echo "vesperon --version: $v"; exit 1; }
@@ -67,7 +67,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
 fi
 
 if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1 || true
+  lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 || true
   cat "$scratch/lintian.log"
   if grep -q '^E:' "$scratch/lintian.log"; then
     echo "lintian reports errors"

@@ -198,7 +198,8 @@ TEST(ZcFile, BadInputGetsAMessageNamingTheFault)
 
 TEST(ZcFile, BadGuanoIsReportedAndKeptAndTheDotsStillRead)
 {
-    for (const std::string& block : {std::string("not guano at all"), std::string("GUANO|Version: 1.0\n\xC3\x28\n")}) {
+    static const char kNul[] = "GUANO|Version: 1.0\nNote: a\0b\n";
+    for (const std::string& block : {std::string("not guano at all"), std::string(kNul, sizeof kNul - 1)}) {
         const Bytes bytes = withData(header(132, block), {0x80, 0x64, 0x01});
         ZcFile f;
         std::string error;
