@@ -1,5 +1,6 @@
 #include "project/ReviewWindow.h"
 
+#include "core/RegCls.h"
 #include "display/PlotLayout.h"
 #include "display/ViewPolicy.h"
 #include "document/CVesSoundDoc.h"
@@ -470,7 +471,13 @@ void ReviewWindow::render()
     if (!m_doc)
         return;
     const QSize size = m_picture->size().expandedTo(QSize(320, 160));
+    // The user's own view settings (colours, level threshold, contrast, FFT),
+    // so that a pass looks as it does in the program's views.
     VesAnaParms parms;
+    {
+        const vkit::RegCls reg;
+        parms.load(reg);
+    }
     setViewPanes(parms, ViewKind::Spectrogram);
     const double rate = static_cast<double>(std::max<std::int64_t>(1, p.rec.rate));
     const std::int64_t margin = static_cast<std::int64_t>(kMarginMs / 1000 * rate);

@@ -23,6 +23,7 @@ namespace {
 struct FftTables {
     std::vector<double, vkit::AlignedAllocator<double, 4096>> block;
     FftTwiddles view;
+    double scale = 1;  // 1 / N, kept here: ldexp is a library call, and the small transforms feel it
 };
 
 void unitRoot(std::size_t k, std::size_t n, double& re, double& im)
@@ -64,6 +65,7 @@ std::unique_ptr<FftTables> buildTables(int m)
     for (std::size_t k = 0; k < points / 2; ++k)
         unitRoot(k, n, a[12][k], a[13][k]);
     t->view = {points, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]};
+    t->scale = std::ldexp(1.0, -m);
     return t;
 }
 
@@ -104,7 +106,7 @@ void transform(double* x, int m, double* work, double* scratch)
     const FftTables& t = tablesFor(m);
     const KernelTable& k = kernelsFor(m);
     const double* z = k.fftPasses(t.view, x, work, scratch);
-    k.fftSplit(t.view, z, z + t.view.points, x, std::ldexp(1.0, -m));
+    k.fftSplit(t.view, z, z + t.view.points, x, t.scale);
 }
 
 // The transform, then x's squared magnitudes added to acc; on vector
@@ -114,7 +116,7 @@ void transformPower(double* x, int m, double* work, double* scratch, double* acc
     const FftTables& t = tablesFor(m);
     const KernelTable& k = kernelsFor(m);
     const double* z = k.fftPasses(t.view, x, work, scratch);
-    k.fftSplitPower(t.view, z, z + t.view.points, x, std::ldexp(1.0, -m), acc);
+    k.fftSplitPower(t.view, z, z + t.view.points, x, t.scale, acc);
 }
 
 // Where the scratch starts: 512 bytes past `work` modulo 4 KiB. The passes
@@ -194,7 +196,7 @@ bool RealFftPcm16AddPower(const std::uint8_t* pcm, const double* window, int m, 
     const FftTables& t = tablesFor(m);
     withScratch(m, work, [&](double* passWork, double* scratch) {
         const double* z = k.fftPcm16Passes(t.view, pcm, window, passWork, scratch);
-        k.fftSplitPower(t.view, z, z + t.view.points, work, std::ldexp(1.0, -m), acc);
+        k.fftSplitPower(t.view, z, z + t.view.points, work, t.scale, acc);
     });
     return true;
 }
