@@ -330,6 +330,15 @@ const std::uint8_t* SampleReader::mono16Bytes(std::int64_t first, std::int64_t c
     return m_base + (2 * first - m_pieceFirst);
 }
 
+const std::uint8_t* SampleReader::frames16Bytes(std::int64_t first, std::int64_t count)
+{
+    const std::int64_t frame = m_layout.blockAlign;
+    if (m_layout.bytesPerSample != 2 || frame < 2 || frame % 2 != 0 || m_scale != SampleScale::Units16 ||
+        first < 0 || count <= 0 || first > m_length - count || !cover(frame * first, frame * (first + count)))
+        return nullptr;
+    return m_base + (frame * first - m_pieceFirst);
+}
+
 void SampleReader::prefetch(std::int64_t first, std::int64_t count) const
 {
 #if defined(__GNUC__)

@@ -182,6 +182,9 @@ public:
     // one) and lie inside the recording and one mapped piece; nullptr
     // otherwise. Valid until the next call on this reader.
     const std::uint8_t* mono16Bytes(std::int64_t first, std::int64_t count);
+    // The same for 16-bit frames of any channel count (interleaved, the
+    // frame's size apart).
+    const std::uint8_t* frames16Bytes(std::int64_t first, std::int64_t count);
     // Asks the processor to fetch frames first .. first + count - 1 into its
     // caches when they lie in the current piece (a hint: it reads nothing).
     void prefetch(std::int64_t first, std::int64_t count) const;

@@ -156,15 +156,22 @@ py::array samplesOf(const RecordingPtr& rec, std::int64_t start, std::optional<s
                               std::to_string(channels) + " channel" + (channels == 1 ? "" : "s"));
     const std::int64_t count = end - start;
     const bool sixteen = doc.format().bitsPerSample == 16;
-    // 16-bit mono samples in one mapped piece are shown where they lie.
-    if (sixteen && channels == 1 && count > 0) {
+    // 16-bit samples in one mapped piece are shown where they lie: a channel
+    // of several as a strided view of its frames.
+    if (sixteen && count > 0) {
         auto view = std::make_unique<MappedView>();
         view->rec = rec;
         view->reader = std::make_unique<SampleReader>(doc, ChannelIndex::Left, SampleScale::Units16);
-        if (const std::uint8_t* bytes = view->reader->mono16Bytes(start, count)) {
+        if (const std::uint8_t* bytes = view->reader->frames16Bytes(start, count)) {
             const auto* data = reinterpret_cast<const std::int16_t*>(bytes);
+            const auto frame = static_cast<py::ssize_t>(channels * sizeof(std::int16_t));
             py::capsule owner(view.release(), [](void* p) { delete static_cast<MappedView*>(p); });
-            py::array_t<std::int16_t> a({static_cast<py::ssize_t>(count)}, {sizeof(std::int16_t)}, data, owner);
+            py::array_t<std::int16_t> a =
+                channel || channels == 1
+                    ? py::array_t<std::int16_t>({static_cast<py::ssize_t>(count)}, {frame}, data + (channel ? *channel : 0),
+                                                owner)
+                    : py::array_t<std::int16_t>({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(channels)},
+                                                {frame, static_cast<py::ssize_t>(sizeof(std::int16_t))}, data, owner);
             py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
             return a;
         }
@@ -636,7 +643,8 @@ PYBIND11_MODULE(_vesperon, m)
         .def("samples", &samplesOf, py::arg("start") = 0, py::arg("stop") = py::none(), py::arg("channel") = py::none(),
              "Frames [start, stop) (negative: from the end) as a numpy array, shaped (frames,) for one\n"
              "channel and (frames, channels) otherwise. 16-bit data come as int16: a read-only view of the\n"
-             "mapped file, without a copy, for mono data in one mapped piece (up to 48 MiB); other widths\n"
+             "mapped file, without a copy, where the frames lie in one mapped piece (up to 48 MiB; one\n"
+             "channel of several as a strided view); other widths\n"
              "as float32 in 16-bit units (full scale 32768).")
         .def("__repr__", [](const Recording& r) {
             return "<vesperon.Recording " + r.path + ": " + std::to_string(r.doc->format().samplesPerSec) + " Hz, " +

@@ -29,6 +29,21 @@ def test_recording_properties_and_samples(season, cli, tmp_path):
     del rec
     assert int(np.abs(whole.astype(np.int32)).max()) > 1000, "the view outlives its recording object"
 
+    # 16-bit stereo: frames as a (frames, 2) view, a channel as a strided one.
+    pair = np.stack([np.arange(-300, 300, dtype=np.int16) * 50, np.arange(600, dtype=np.int16)], axis=1)
+    stereo = tmp_path / "stereo.wav"
+    with wave.open(str(stereo), "wb") as w:
+        w.setnchannels(2)
+        w.setsampwidth(2)
+        w.setframerate(384000)
+        w.writeframes(pair.astype("<i2").tobytes())
+    st = vesperon.open(stereo)
+    both = st.samples()
+    assert both.shape == (600, 2) and not both.flags.owndata and not both.flags.writeable
+    assert np.array_equal(both, pair)
+    right_view = st.samples(100, 110, channel=1)
+    assert not right_view.flags.owndata and np.array_equal(right_view, pair[100:110, 1])
+
     # Other widths come as float32 in 16-bit units: a stereo 24-bit file
     # written here with known values.
     left = np.arange(-500, 500, dtype=np.int32) * 4099
