@@ -111,7 +111,7 @@ case "$verb" in
     ensure_packages
     configure
     # Installed below /usr, the Python package goes where Debian's interpreter looks.
-    cmake "$build" -DVES_PYTHON_INSTALL_DIR=lib/python3/dist-packages >/dev/null
+    cmake "$build" -DVES_PYTHON_INSTALL_DIR:STRING=lib/python3/dist-packages >/dev/null
     configure_and_build
     say "packaging"
     (cd "$build" && cpack -G DEB -B "$build/package" >/dev/null)

@@ -25,6 +25,10 @@ for lib in libc6 libstdc++6 libsqlite3-0; do
   [[ $depends == *"$lib"* ]] || { echo "Depends lacks $lib"; exit 1; }
 done
 
+# Everything lies below /usr: nothing of the build machine's paths.
+outside="$(dpkg -c "$deb" | awk '{print $6}' | grep -v -e '^\./$' -e '^\./usr/' || true)"
+[ -z "$outside" ] || { echo "files outside /usr:"; echo "$outside"; exit 1; }
+
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 libdir="$(dirname "$(find "$root/usr/lib" -name 'libkelmsp.so*' | head -1)")"
