@@ -41,10 +41,12 @@ public:
     Sleeper() : ThreadCls("Sleeper") {}
     ~Sleeper() override { waitForEnd(5000); }
     std::atomic<bool> sleptFully{true};
+    std::atomic<bool> entered{false};
 
 protected:
     int execute() override
     {
+        entered = true;
         sleptFully = sleep(60000);
         return 7;
     }
@@ -125,7 +127,9 @@ TEST(ThreadCls, StopWakesASleepingThread)
 {
     Sleeper t;
     ASSERT_TRUE(t.start());
-    while (!t.started())
+    // Until the sleep has begun: a stop before execute runs ends the thread
+    // without executing (the case above), which is not what this one tests.
+    while (!t.entered)
         std::this_thread::sleep_for(1ms);
     const auto before = std::chrono::steady_clock::now();
     t.stop();
